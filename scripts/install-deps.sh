@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever building, testing, fuzzing,
+# benchmarking and screenshotting the program needs. Safe to run again:
+# packages that are already there are skipped and apt is not touched.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  clang libclang-rt-dev
+  xvfb xauth x11-apps imagemagick
+  fonts-liberation2 fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

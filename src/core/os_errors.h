@@ -1,0 +1,26 @@
+// Result codes of the text-file layer, and the one place where the operating
+// system's error numbers are turned into them.
+#pragma once
+
+namespace qv {
+
+namespace io {
+inline constexpr int kOk = 0;
+inline constexpr int kFileNotFound = 2;
+inline constexpr int kPathNotFound = 3;  // shown as "Invalid filename"
+inline constexpr int kTooManyOpenFiles = 4;
+inline constexpr int kAccessDenied = 5;
+inline constexpr int kGeneralFailure = 31;
+inline constexpr int kSharingViolation = 32;
+inline constexpr int kDiskFull = 112;
+inline constexpr int kInvalidName = 123;
+inline constexpr int kCloseNotOpen = 103;  // close of a file that is not open
+inline constexpr int kReadNotOpen = 104;   // read or end-of-file test of a file that is not open
+inline constexpr int kWriteNotOpen = 105;  // write to a file that is not open
+}  // namespace io
+
+// Maps an errno value to a result code. A missing file and a missing folder
+// both arrive as ENOENT; the caller, knowing the path, tells them apart.
+int ioCodeFromErrno(int err);
+
+}  // namespace qv

@@ -1,0 +1,46 @@
+// The pieces of the test file format that both reading and writing share.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "test_document.h"
+
+namespace qv {
+
+inline constexpr char kFieldSeparator = 0x05;
+
+using LineFields = std::array<std::string, kMaxButtons>;
+
+// Splits a field-list line such as "Info=(2^E3^E3)" into at most six fields.
+// ")" or 0x05 closes a field; "(" or 0x05 starts collecting the next one, so
+// a ")" inside a field cuts it short and a seventh field is dropped.
+LineFields splitFields(const std::string& line);
+
+// Reads the points lines into the document. Values are ended by ",", and
+// what follows the last "," of a line begins the next value; state therefore
+// lives across lines. Values for questions past 500 are dropped.
+class PointsParser {
+public:
+    PointsParser(TestDocument& doc, int buttonCount) : doc_(doc), buttonCount_(buttonCount) {}
+    void parseLine(const std::string& line);
+
+private:
+    TestDocument& doc_;
+    int buttonCount_;
+    int question_ = 1;
+    int taken_ = 0;
+    std::string value_;
+};
+
+// The variants header line for a variant mode.
+std::string variantsHeader(std::int32_t variantMode);
+
+// The file name a test is saved under: ".tst" is appended unless the chosen
+// name already ends in exactly ".tst".
+std::string testFileName(const std::string& chosen);
+
+// The file name a result is saved under, by the same rule with ".txt".
+std::string resultFileName(const std::string& chosen);
+
+}  // namespace qv

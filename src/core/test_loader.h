@@ -1,0 +1,64 @@
+// Reading a test file into the document. The loader owns the order of
+// reading; what differs between opening a test for editing and for a run is
+// handed to a LoadDestination, which the two windows implement.
+#pragma once
+
+#include <string>
+
+#include "test_document.h"
+#include "test_format.h"
+#include "text_file.h"
+
+namespace qv {
+
+class LoadDestination {
+public:
+    virtual ~LoadDestination() = default;
+    // The button-count field of the Info line, unchanged (it goes into the
+    // editor's button-count box in both uses).
+    virtual void buttonCountRead(const std::string& text) = 0;
+    // The variant mode of the Info line, after the document has taken it.
+    virtual void variantModeRead(std::int32_t /*mode*/) {}
+    virtual void titleRead(const std::string& title, const std::string& author,
+                           const std::string& windowCaption) = 0;
+    // All six captions; those the Buttons line lacks are empty.
+    virtual void buttonsRead(const LineFields& captions) = 0;
+    // The variants have been read.
+    virtual void variantsRead() {}
+    // The message section begins.
+    virtual void messagesBegin() {}
+    virtual void messageRead(const std::string& line) = 0;
+    // The whole file has been read and closed.
+    virtual void loadFinished() = 0;
+};
+
+class TestLoader {
+public:
+    // Reads the file at `path` into `doc`, handing the header, the message
+    // section and the milestones to `destination`. Raises EInOutError,
+    // EConvertError, or an Exception for counts the document has no room for;
+    // everything stored before a failure stays.
+    void load(const std::string& path, TestDocument& doc, LoadDestination& destination);
+
+    // Reads the next line of the open file into the line buffer; past the end
+    // of the file that is an empty line.
+    void Nextln();
+    // Splits the line buffer into the line fields.
+    void dmassiv();
+
+    const std::string& lineBuffer() const { return LineBuffer; }
+    const LineFields& lineFields() const { return LineFields_; }
+
+private:
+    bool atEnd();
+    void readHeader(TestDocument& doc, LoadDestination& destination);
+    void readVariants(TestDocument& doc, std::int32_t mode);
+    // Returns false when the file ended before a "Message:" line.
+    bool readPoints(TestDocument& doc);
+
+    TextReader file_;
+    std::string LineBuffer;
+    LineFields LineFields_;
+};
+
+}  // namespace qv

@@ -1,0 +1,82 @@
+#include "test_run.h"
+
+#include <limits>
+
+#include "cp1251.h"
+#include "errors.h"
+#include "number.h"
+#include "test_format.h"
+#include "test_writer.h"
+
+namespace qv {
+
+namespace {
+
+bool isRangeLine(const std::string& line) { return !line.empty() && line[0] == '='; }
+bool isEndMarker(const std::string& line) { return !line.empty() && line[0] == '$'; }
+
+}  // namespace
+
+AnswerOutcome answerQuestion(TestDocument& doc, RunState& run, int button) {
+    run.PressedButton = button;
+    const int q = doc.currentQuestion;
+    const std::int64_t sum = std::int64_t{run.Score} + strToInt(doc.points(q, button));
+    if (sum < std::numeric_limits<std::int32_t>::min() || sum > std::numeric_limits<std::int32_t>::max()) {
+        throw Exception(cp1251::fromUtf8(
+            "Сумма баллов вышла за допустимые пределы (от -2147483648 до 2147483647). "
+            "Проверьте баллы этого вопроса"));
+    }
+    run.Score = static_cast<std::int32_t>(sum);
+    if (q >= doc.questionCount) return AnswerOutcome::LastAnswered;
+    doc.currentQuestion = q + 1;
+    return AnswerOutcome::NextQuestion;
+}
+
+bool EndTest(RunState& run, const MessageLines& messages) {
+    for (int i = 1; i <= messages.count(); ++i) {
+        run.CurrentMessageLine = messages.line(i);
+        run.MessageCursor = i;
+        if (isRangeLine(run.CurrentMessageLine)) Cont(run, messages);
+        if (run.RangeFound) break;
+        if (isEndMarker(messages.line(i))) break;
+    }
+    return run.RangeFound;
+}
+
+void Cont(RunState& run, const MessageLines& messages) {
+    const std::string& line = run.CurrentMessageLine;
+    for (std::size_t p = 1; p < line.size(); ++p) {  // p is 0-based here; position 1 is the "="
+        if (line[p] != '-') continue;
+        run.RangeLow = strToInt(line.substr(1, p - 1));
+        run.RangeHigh = strToInt(line.substr(p + 1, 4));
+    }
+    if (run.RangeLow <= run.Score && run.Score <= run.RangeHigh) Beg(run, messages);
+}
+
+void Beg(RunState& run, const MessageLines& messages) {
+    const int r = run.MessageCursor;
+    run.CurrentMessageLine.clear();
+    run.RangeFound = true;
+    run.Score = 0;
+    run.ResultFirst = r + 1;
+    int k = r + 1;
+    while (k <= messages.count() && !isRangeLine(messages.line(k)) && !isEndMarker(messages.line(k))) ++k;
+    run.MessageCursor = k;
+    run.ResultLast = k - 1;
+}
+
+std::vector<std::string> resultMemoLines(const RunState& run, const MessageLines& messages) {
+    std::vector<std::string> lines{std::string{}};
+    for (int i = run.ResultFirst; i <= run.ResultLast; ++i) lines.push_back(messages.line(i));
+    return lines;
+}
+
+std::string saveResult(const std::string& chosenName, const RunState& run, const MessageLines& messages) {
+    std::vector<std::string> block;
+    for (int i = run.ResultFirst; i <= run.ResultLast; ++i) block.push_back(messages.line(i));
+    const std::string fileName = resultFileName(chosenName);
+    writeLines(fileName, block);
+    return fileName;
+}
+
+}  // namespace qv

@@ -1,0 +1,66 @@
+// Line-based text files as test and result files use them. Every operation
+// returns a result code (0 for success) for the I/O check to turn into an
+// EInOutError.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "os_file.h"
+
+namespace qv {
+
+// Reads lines: a line ends at CR, and an LF right after that CR is skipped;
+// a lone LF is an ordinary character. The byte 0x1A ends the file. Reading at
+// or past the end gives an empty line and is no failure.
+class TextReader {
+public:
+    TextReader() = default;
+    TextReader(const TextReader&) = delete;
+    TextReader& operator=(const TextReader&) = delete;
+    ~TextReader();
+
+    int open(const std::string& path);
+    int readLine(std::string& line);
+    int atEnd(bool& end);
+    int close();
+    bool isOpen() const { return handle_ != os::kNoHandle; }
+
+private:
+    // Makes at least one unread byte available unless the file has ended.
+    int fill();
+
+    os::Handle handle_ = os::kNoHandle;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool ended_ = false;  // the file's end or a 0x1A byte was reached
+};
+
+// Writes lines, each followed by CR LF. Output is collected in a 128-byte
+// buffer; a write failure is reported by the line that hands the buffer over
+// or by close(). The target is replaced only by a close() that succeeds; a
+// writer destroyed without one leaves the target as it was.
+class TextWriter {
+public:
+    static constexpr std::size_t kBufferSize = 128;
+
+    TextWriter() = default;
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+    ~TextWriter();
+
+    int create(const std::string& path);
+    int writeLine(const std::string& line);
+    int close();
+    bool isOpen() const { return open_; }
+
+private:
+    int put(const char* data, std::size_t size);
+
+    os::PendingWrite pending_;
+    bool open_ = false;
+    std::string buffer_;
+};
+
+}  // namespace qv
