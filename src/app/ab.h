@@ -1,0 +1,33 @@
+// The About window.
+#pragma once
+
+#include <QWidget>
+
+class AppWindows;
+class AutoLabel;
+class QFrame;
+class QLabel;
+class QPushButton;
+
+class TAB : public QWidget {
+    Q_OBJECT
+public:
+    explicit TAB(AppWindows& app);
+
+    // Handler of "OK".
+    void qwe();
+
+    QFrame* Panel1;
+    QLabel* Image1;
+    AutoLabel* Label1;
+    AutoLabel* Label2;
+    AutoLabel* Label3;
+    AutoLabel* Label5;
+    AutoLabel* Label6;
+    AutoLabel* Label7;
+    QPushButton* OKButton;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};

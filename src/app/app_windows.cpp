@@ -1,0 +1,42 @@
+#include "app_windows.h"
+
+#include <QWidget>
+
+#include "ab.h"
+#include "errorform.h"
+#include "manag.h"
+#include "redactor.h"
+#include "resform.h"
+#include "userform.h"
+
+// The pictures and icons live in the library's resources, which a static
+// library must register itself.
+static void registerResources() { Q_INIT_RESOURCE(quorvane); }
+
+AppWindows::AppWindows(Platform& platform_, std::function<void()> quit_)
+    : platform(platform_), failures(platform_), quit(std::move(quit_)) {
+    registerResources();
+    // A window's constructor may look its neighbours up only in handlers,
+    // never while they are being built.
+    Manag = new TManag(*this);
+    Redactor = new TRedactor(*this);
+    UserForm = new TUserForm(*this);
+    ResForm = new TResForm(*this);
+    ErrorForm = new TErrorForm(*this);
+    AB = new TAB(*this);
+}
+
+AppWindows::~AppWindows() {
+    delete AB;
+    delete ErrorForm;
+    delete ResForm;
+    delete UserForm;
+    delete Redactor;
+    delete Manag;
+}
+
+void showWindow(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}

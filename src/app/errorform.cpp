@@ -1,0 +1,53 @@
+#include "errorform.h"
+
+#include <QCloseEvent>
+#include <QPushButton>
+
+#include "app_windows.h"
+#include "fonts.h"
+#include "manag.h"
+#include "widgets.h"
+#include "window_frames.h"
+
+TErrorForm::TErrorForm(AppWindows& app) : QWidget(nullptr, dialogFrame(false, true)), app_(app) {
+    setObjectName("ErrorForm");
+    setWindowTitle("Ошибочная ситуация.");
+    setWindowIcon(programIcon());
+    setFont(fonts::windowFont());
+
+    const QFont text = fonts::font(fonts::kTimes, 16, true);
+    auto label = [&](const char* name, const char* caption, QPoint at, const QFont& font) {
+        auto* l = new AutoLabel(this, name, QString::fromUtf8(caption), at);
+        l->setLabelFont(font);
+        return l;
+    };
+    Label1 = label("Label1", "Данный тест имеет ошибки в блоке составления сообщения.", {16, 16},
+                   fonts::font(fonts::kTimes, 19));
+    Label1->setColor(Qt::red);
+    Label2 = label("Label2", "Вы набрали ", {16, 56}, text);
+    Label3 = label("Label3", "00000", {112, 56}, text);
+    Label3->setColor(QColor(0x80, 0x00, 0x80));
+    Label4 = label("Label4", "баллов, но в данном тесте программа не  обна-", {160, 56}, text);
+    Label5 = label("Label5", "ружила  диапазон  для такого   числа баллов.  Просмотрите  текст ", {16, 80}, text);
+    Label6 = label("Label6", "теста на наличие нужной строки.", {16, 104}, text);
+    Label7 = label("Label7", "Для этого нужно проанализировать кол-во баллов за вопрос, а сос- ", {16, 144}, text);
+    Label8 = label("Label8", "тавляя сообщения вставить строку вида: =Х-Y, где Х - начало диа-", {16, 168}, text);
+    Label9 = label("Label9", "пазона, а Y - его конец. ", {16, 192}, text);
+
+    Button1 = makeButton(this, "Button1", "Хорошо", {184, 232, 153, 33});
+    Button1->setFont(fonts::font(fonts::kSansSerif, 16, true));
+    connect(Button1, &QPushButton::clicked, this, app.guard([this] { StartRec(); }));
+
+    placeFixed(this, 524, 277);
+}
+
+void TErrorForm::showScore(std::int32_t score) { Label3->setCaption(QString::number(score)); }
+
+void TErrorForm::StartRec() {
+    hide();
+    showWindow(app_.Manag);
+}
+
+void TErrorForm::closeEvent(QCloseEvent* event) {
+    event->ignore();  // left only through "Хорошо"
+}

@@ -1,0 +1,27 @@
+// Quorvane: making and taking simple scored tests.
+#include <QApplication>
+
+#include "app_windows.h"
+#include "fonts.h"
+#include "manag.h"
+#include "qt_platform.h"
+#include "window_frames.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    // The application title. No display name is set: it would be appended
+    // to every window caption.
+    QApplication::setApplicationName("Quorvane");
+    QApplication::setApplicationVersion("1.2");
+    QApplication::setDesktopFileName("quorvane");
+    QApplication::setWindowIcon(programIcon());
+    // Windows are hidden and shown, never closed, while the program runs; only
+    // the manager window's close ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    fonts::installSubstitutes();
+
+    QtPlatform platform;
+    AppWindows windows(platform, [] { QApplication::quit(); });
+    showWindow(windows.Manag);
+    return QApplication::exec();
+}

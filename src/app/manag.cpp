@@ -1,0 +1,124 @@
+#include "manag.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "ab.h"
+#include "app_windows.h"
+#include "encoding.h"
+#include "fonts.h"
+#include "platform.h"
+#include "redactor.h"
+#include "userform.h"
+#include "widgets.h"
+#include "window_frames.h"
+
+TManag::TManag(AppWindows& app) : QMainWindow(nullptr), app_(app) {
+    setObjectName("Manag");
+    setWindowTitle("Менеджер тестов");
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(programIcon());
+    setFont(fonts::windowFont());
+
+    N1 = menuBar()->addMenu("&Файл");
+    N1->setObjectName("N1");
+    N3 = N1->addAction("Новый");
+    N3->setObjectName("N3");
+    N4 = N1->addAction("Редактировать");
+    N4->setObjectName("N4");
+    N5 = N1->addAction("Запустить");
+    N5->setObjectName("N5");
+    N6 = N1->addAction("Выход");
+    N6->setObjectName("N6");
+    N2 = menuBar()->addMenu("&Помощь");
+    N2->setObjectName("N2");
+    N7 = N2->addAction("Инструктаж");
+    N7->setObjectName("N7");
+    N8 = N2->addAction("О программе...");
+    N8->setObjectName("N8");
+
+    auto* client = new QWidget(this);
+    client->setObjectName("ManagClient");
+    client->setFixedSize(350, 113);
+    setCentralWidget(client);
+
+    // The picture is drawn unscaled from its top-left corner and fills the client area.
+    Image1 = new QLabel(client);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(0, 0, 353, 113);
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(QPixmap(":/pictures/manager.png"));
+
+    Button1 = makeButton(client, "Button1", "Новый тест", {16, 72, 97, 25});
+    Button2 = makeButton(client, "Button2", "Редактор", {128, 72, 97, 25});
+    Button3 = makeButton(client, "Button3", "Запустить", {240, 72, 97, 25});
+
+    setFixedSize(350, 113 + menuBar()->sizeHint().height());
+    centreOnScreen(this);
+
+    connect(Button1, &QPushButton::clicked, this, app.guard([this] { Creat(); }));
+    connect(Button2, &QPushButton::clicked, this, app.guard([this] { Editing(); }));
+    connect(Button3, &QPushButton::clicked, this, app.guard([this] { Start(); }));
+    connect(N3, &QAction::triggered, this, app.guard([this] { Creat(); }));
+    connect(N4, &QAction::triggered, this, app.guard([this] { Editing(); }));
+    connect(N5, &QAction::triggered, this, app.guard([this] { Start(); }));
+    connect(N6, &QAction::triggered, this, app.guard([this] { N3Click(); }));
+    connect(N7, &QAction::triggered, this, app.guard([this] { N7Click(); }));
+    connect(N8, &QAction::triggered, this, app.guard([this] { N8Click(); }));
+}
+
+std::optional<QString> TManag::chooseTestFile() {
+    auto name = app_.platform.openTestFile(this, lastOpenedName_);
+    if (name) lastOpenedName_ = *name;
+    return name;
+}
+
+void TManag::Creat() {
+    TRedactor& editor = *app_.Redactor;
+    editor.selectVariantMode(qv::kOwnVariants);
+    showWindow(app_.UserForm);
+    editor.openEditor();
+    hide();
+    editor.prepareNewTest();
+    CurrentFileName = "test";
+}
+
+void TManag::Editing() {
+    const auto name = chooseTestFile();
+    if (!name) return;
+    CurrentFileName = *name;
+    TRedactor& editor = *app_.Redactor;
+    editor.prepareFirstQuestion();
+    editor.openEditor();
+    hide();
+    auto destination = editor.loadDestination();
+    loader.load(fileNameBytes(*name), editor.doc, *destination);
+}
+
+void TManag::Start() {
+    const auto name = chooseTestFile();
+    if (!name) return;
+    TUserForm& test = *app_.UserForm;
+    test.beginRun();
+    app_.Redactor->hide();
+    hide();
+    showWindow(&test);
+    auto destination = test.loadDestination();
+    loader.load(fileNameBytes(*name), app_.Redactor->doc, *destination);
+}
+
+void TManag::N3Click() { close(); }
+
+void TManag::N7Click() { app_.platform.showHelp(QString::fromLatin1(kHelpFile)); }
+
+void TManag::N8Click() { showWindow(app_.AB); }
+
+void TManag::closeEvent(QCloseEvent* event) {
+    // The main window closes without a question and takes the program with it.
+    event->accept();
+    app_.failures.run([this] { app_.quit(); });
+}

@@ -1,0 +1,25 @@
+// The real dialogs, message boxes and help viewer.
+#pragma once
+
+#include <QPointer>
+#include <QStringList>
+
+#include "platform.h"
+
+class HelpViewer;
+
+class QtPlatform : public Platform {
+public:
+    QtPlatform();
+    ~QtPlatform() override;
+
+    std::optional<QString> openTestFile(QWidget* parent, const QString& proposedName) override;
+    std::optional<QString> saveTestFile(QWidget* parent, const QString& proposedName) override;
+    std::optional<QString> saveResultFile(QWidget* parent, const QString& proposedName) override;
+    void showError(const QString& message) override;
+    void showInformation(const QString& message) override;
+    void showHelp(const QString& helpFileName) override;
+
+private:
+    QPointer<HelpViewer> helpViewer_;
+};
