@@ -1,5 +1,6 @@
 #include "app_windows.h"
 
+#include <QGuiApplication>
 #include <QWidget>
 
 #include "ab.h"
@@ -37,6 +38,6 @@ AppWindows::~AppWindows() {
 
 void showWindow(QWidget* window) {
     window->show();
-    window->raise();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) window->raise();
     window->activateWindow();
 }
