@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-dev
   xvfb xauth x11-apps imagemagick
   fonts-liberation2 fonts-dejavu-core
+  desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()
