@@ -85,6 +85,7 @@ TextWriter::~TextWriter() {
 int TextWriter::create(const std::string& path) {
     if (open_) os::abandonWrite(pending_);
     open_ = false;
+    failure_ = 0;
     buffer_.clear();
     const int rc = os::beginWrite(path, pending_);
     if (rc != io::kOk) return rc;
@@ -110,14 +111,20 @@ int TextWriter::put(const char* data, std::size_t size) {
 
 int TextWriter::writeLine(const std::string& line) {
     if (!open_) return io::kWriteNotOpen;
-    if (int rc = put(line.data(), line.size()); rc != io::kOk) return rc;
-    return put("\r\n", 2);
+    if (failure_ != io::kOk) return failure_;
+    int rc = put(line.data(), line.size());
+    if (rc == io::kOk) rc = put("\r\n", 2);
+    failure_ = rc;
+    return rc;
 }
 
 int TextWriter::close() {
     if (!open_) return io::kCloseNotOpen;
     open_ = false;
-    int rc = buffer_.empty() ? io::kOk : os::writeAll(pending_, buffer_.data(), buffer_.size());
+    int rc = failure_;
+    if (rc == io::kOk && !buffer_.empty()) {
+        rc = os::writeAll(pending_, buffer_.data(), buffer_.size());
+    }
     buffer_.clear();
     if (rc != io::kOk) {
         os::abandonWrite(pending_);

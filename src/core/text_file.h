@@ -39,8 +39,10 @@ private:
 
 // Writes lines, each followed by CR LF. Output is collected in a 128-byte
 // buffer; a write failure is reported by the line that hands the buffer over
-// or by close(). The target is replaced only by a close() that succeeds; a
-// writer destroyed without one leaves the target as it was.
+// or by close(). The target is replaced only by a close() that succeeds, and
+// after a failed write no close() succeeds: the later lines and the close
+// report that failure again. A writer destroyed without a successful close()
+// leaves the target as it was.
 class TextWriter {
 public:
     static constexpr std::size_t kBufferSize = 128;
@@ -60,6 +62,7 @@ private:
 
     os::PendingWrite pending_;
     bool open_ = false;
+    int failure_ = 0;  // the code of the first failed write since create()
     std::string buffer_;
 };
 

@@ -1,0 +1,187 @@
+// Helpers shared by the core tests: Windows-1251 literals, a scratch folder,
+// whole-file reads and writes, and a loader destination that records calls.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cp1251.h"
+#include "test_document.h"
+#include "test_loader.h"
+
+namespace qvtest {
+
+// A UTF-8 literal as the Windows-1251 bytes the files hold.
+inline std::string ru(std::string_view utf8) {
+    return qv::cp1251::fromUtf8(utf8);
+}
+
+// As ru(), with every "^E" standing for the field separator byte 0x05.
+inline std::string ruf(std::string_view utf8) {
+    std::string bytes = ru(utf8);
+    for (std::size_t at = bytes.find("^E"); at != std::string::npos; at = bytes.find("^E", at)) {
+        bytes.replace(at, 2, 1, '\x05');
+    }
+    return bytes;
+}
+
+// The lines as a file holds them, each followed by CR LF.
+inline std::string crlf(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& line : lines) out += line + "\r\n";
+    return out;
+}
+
+inline std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return 0;
+    return st.st_mode & 07777;
+}
+
+// A fresh folder, removed with everything in it when the test ends.
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "qv-core-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        // Give back the permissions a test may have taken away, then remove.
+        for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+            if (it->is_directory(ec) && !it->is_symlink(ec)) ::chmod(it->path().c_str(), 0755);
+        }
+        ::chmod(path_.c_str(), 0755);
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+    // The names in the folder (or in a sub-folder), sorted.
+    std::vector<std::string> names(const std::string& sub = {}) const {
+        std::vector<std::string> out;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(sub.empty() ? path_ : file(sub))) {
+            out.push_back(entry.path().filename().string());
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+  private:
+    std::string path_;
+};
+
+// Records, in order, what the loader hands to the windows. The message
+// lines also go into MessageLines, as in a run, which refuses line 1001.
+class RecordingDestination : public qv::LoadDestination {
+  public:
+    std::vector<std::string> calls;
+    std::string buttonCountText;
+    std::int32_t variantMode = 0;
+    std::string title, author, windowCaption;
+    qv::LineFields captions;
+    std::vector<std::string> messages;
+    qv::MessageLines lines;
+
+    void buttonCountRead(const std::string& text) override {
+        calls.push_back("buttonCount");
+        buttonCountText = text;
+    }
+    void variantModeRead(std::int32_t mode) override {
+        calls.push_back("variantMode");
+        variantMode = mode;
+    }
+    void titleRead(const std::string& t, const std::string& a, const std::string& c) override {
+        calls.push_back("title");
+        title = t;
+        author = a;
+        windowCaption = c;
+    }
+    void buttonsRead(const qv::LineFields& c) override {
+        calls.push_back("buttons");
+        captions = c;
+    }
+    void variantsRead() override { calls.push_back("variants"); }
+    void messagesBegin() override {
+        calls.push_back("messagesBegin");
+        lines.clear();
+    }
+    void messageRead(const std::string& line) override {
+        calls.push_back("message");
+        messages.push_back(line);
+        lines.append(line);
+    }
+    void loadFinished() override { calls.push_back("finished"); }
+};
+
+// The test used as the example of the file format: two questions, three
+// buttons, every question with its own variants.
+inline std::vector<std::string> workedExampleLines() {
+    return {ruf("Info=(2^E3^E3)"),
+            ruf("Title=(Проверка знаний^EНеизвестен^EТест)"),
+            ruf("Buttons=(Да^EНет^EНе знаю)"),
+            "Questions:",
+            ru("Земля круглая?"),
+            ru("Луна больше Земли?"),
+            "Variants: all",
+            ru("Верно"),
+            ru("Неверно"),
+            ru("Затрудняюсь ответить"),
+            ru("Больше"),
+            ru("Меньше"),
+            ru("Не знаю"),
+            "Numbers:",
+            "2,0,1,0,2,1,",
+            "Message:",
+            "=0-2",
+            ru("Стоит повторить материал."),
+            "=3-4",
+            ru("Хороший результат."),
+            "$"};
+}
+
+// The document of that example: questions, variants and points of buttons 1..3.
+inline void fillWorkedExample(qv::TestDocument& doc) {
+    doc.questionCount = 2;
+    doc.variantMode = 3;
+    doc.setText(1, ru("Земля круглая?"));
+    doc.setText(2, ru("Луна больше Земли?"));
+    const char* variants[2][3] = {{"Верно", "Неверно", "Затрудняюсь ответить"},
+                                  {"Больше", "Меньше", "Не знаю"}};
+    const char* points[2][3] = {{"2", "0", "1"}, {"0", "2", "1"}};
+    for (int q = 1; q <= 2; ++q) {
+        for (int b = 1; b <= 3; ++b) {
+            doc.setVariant(q, b, ru(variants[q - 1][b - 1]));
+            doc.setPoints(q, b, points[q - 1][b - 1]);
+        }
+    }
+}
+
+}  // namespace qvtest
