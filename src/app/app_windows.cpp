@@ -1,5 +1,6 @@
 #include "app_windows.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QWidget>
 
@@ -28,6 +29,8 @@ AppWindows::AppWindows(Platform& platform_, std::function<void()> quit_)
 }
 
 AppWindows::~AppWindows() {
+    // Hidden first, so that no window's handlers run while its neighbours go.
+    for (QWidget* w : std::initializer_list<QWidget*>{AB, ErrorForm, ResForm, UserForm, Redactor, Manag}) w->hide();
     delete AB;
     delete ErrorForm;
     delete ResForm;
@@ -39,5 +42,17 @@ AppWindows::~AppWindows() {
 void showWindow(QWidget* window) {
     window->show();
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) window->raise();
+    activateNow(window);
+}
+
+void activateNow(QWidget* window) {
     window->activateWindow();
+    // The window system reports the activation only later, from the event
+    // loop; until then the application would count no window as active.
+    if (window->isVisible() && QApplication::activeWindow() != window) {
+        QT_WARNING_PUSH
+        QT_WARNING_DISABLE_DEPRECATED
+        QApplication::setActiveWindow(window);
+        QT_WARNING_POP
+    }
 }

@@ -44,3 +44,6 @@ public:
 
 // Shows a window and makes it the active one.
 void showWindow(class QWidget* window);
+// Makes a visible window the active one at once: the rest of the handler, and
+// a failure it reports, see it active before the window system confirms it.
+void activateNow(class QWidget* window);

@@ -1,6 +1,7 @@
 #include "encoding.h"
 
 #include <QFile>
+#include <QTextBoundaryFinder>
 
 #include "cp1251.h"
 
@@ -37,6 +38,40 @@ std::string fromQt(const QString& text) {
         }
     }
     return bytes;
+}
+
+namespace {
+
+bool holdable(const QString& cluster) {
+    for (const char32_t ch : cluster.toUcs4()) {
+        if (ch >= kControlPictures && ch < kControlPictures + 0x20) return false;
+        if (qv::cp1251::fromUnicode(ch) < 0) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString typedText(const QString& text) {
+    QString typed;
+    typed.reserve(text.size());
+    QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = clusters.toNextBoundary();
+        if (end <= start) end = text.size();
+        const QString composed = text.mid(start, end - start).normalized(QString::NormalizationForm_C);
+        typed += holdable(composed) ? composed : QStringLiteral("?");
+        start = end;
+    }
+    return typed;
+}
+
+int visibleLength(const QString& text) {
+    int count = 0;
+    QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, text);
+    while (clusters.toNextBoundary() > 0) ++count;
+    return count;
 }
 
 QStringList toQt(const std::vector<std::string>& lines) {

@@ -16,6 +16,16 @@ QString toQt(const std::string& bytes);
 // and of 0x1A, which would end a line or the file.
 std::string fromQt(const QString& text);
 
+// What a user typed, pasted or dropped, as the program can hold it. Each
+// character as the user sees it (a grapheme cluster, taken in its composed
+// form) that Windows-1251 cannot hold becomes one "?"; so does a typed control
+// picture, which stands only for a byte of a loaded file. The control
+// characters of the code page (Enter, Backspace...) pass unchanged.
+QString typedText(const QString& text);
+
+// The number of characters of a text as the user sees them.
+int visibleLength(const QString& text);
+
 QStringList toQt(const std::vector<std::string>& lines);
 std::vector<std::string> fromQt(const QStringList& lines);
 

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <new>
 
+#include "app_windows.h"
 #include "encoding.h"
 #include "errors.h"
 #include "platform.h"
@@ -28,7 +29,7 @@ void FailureHandler::report(const std::exception_ptr& failure) noexcept {
         QPointer<QWidget> active = QApplication::activeWindow();
         platform_.showError(message);
         if (active && active->isVisible()) {
-            active->activateWindow();
+            activateNow(active);
         }
     } catch (...) {
         // Showing the failure failed as well; there is nothing left to tell.

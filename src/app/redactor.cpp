@@ -51,6 +51,19 @@ TRedactor::TRedactor(AppWindows& app) : QWidget(nullptr, dialogFrame(false)), ap
     placeFixed(this, 891, 515);
 }
 
+TRedactor::~TRedactor() {
+    // The test window goes first. Closing this window takes the focus from its
+    // fields, and a combo box reports that as a choice: nothing may reach a
+    // handler from here on.
+    Edvar->disconnect(this);
+    Edvar->lineEdit()->disconnect(this);
+    for (QObject* field : {static_cast<QObject*>(Edzag), static_cast<QObject*>(Edit1), static_cast<QObject*>(Edit2),
+                           static_cast<QObject*>(Vopros), static_cast<QObject*>(variantEdit(1))}) {
+        field->removeEventFilter(this);
+    }
+    for (auto* e : EdButt) e->removeEventFilter(this);
+}
+
 void TRedactor::buildHeaderControls() {
     GroupBox1 = makeGroup(this, "GroupBox1", " Загологвок ", {8, 16, 241, 73});
     Edzag = new TypingLimitEdit(GroupBox1, "Edzag", {16, 32, 209, 21}, 50);
@@ -132,9 +145,7 @@ void TRedactor::buildMessageControls() {
     Label12 = new AutoLabel(GroupBox4, "Label12", "Введите сообщения результатов, разделяя ", {16, 24});
     Label11 = new AutoLabel(GroupBox4, "Label11", "новое знаком равно, после которого идет ", {16, 40});
     Label14 = new AutoLabel(GroupBox4, "Label14", "диапазон баллов (через дефис, типа  =0-25)", {16, 56});
-    Memo2 = new QPlainTextEdit(GroupBox4);
-    Memo2->setObjectName("Memo2");
-    Memo2->setGeometry(16, 80, 249, 289);
+    Memo2 = new CodePageMemo(GroupBox4, "Memo2", {16, 80, 249, 289});
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo2->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -453,12 +464,25 @@ public:
         // The last message line (the end marker in a saved test) is not shown.
         if (!pending_.isEmpty()) pending_.last().clear();
         flushMessages();
-        // A test without questions is edited as one empty question.
-        if (editor_.doc.questionCount < 1) editor_.doc.questionCount = 1;
+        if (editor_.doc.questionCount < 1) startEmptyQuestion();
         editor_.outputTV();
     }
 
 private:
+    // A test without questions is edited as one empty question. Its slot may
+    // still hold a question of an earlier test; only the variants that the
+    // file gave it (those of the first question, in variant mode 2) are kept.
+    void startEmptyQuestion() {
+        qv::TestDocument& doc = editor_.doc;
+        doc.questionCount = 1;
+        doc.setText(1, {});
+        const bool variantsRead = doc.variantMode == qv::kFirstQuestionVariants;
+        for (int k = 1; k <= qv::kMaxButtons; ++k) {
+            doc.setPoints(1, k, {});
+            if (!variantsRead || k > doc.buttonCount) doc.setVariant(1, k, {});
+        }
+    }
+
     void flushMessages() {
         if (pending_.isEmpty()) return;
         editor_.Memo2->setPlainText(pending_.join(QChar('\n')));

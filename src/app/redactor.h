@@ -24,6 +24,7 @@ class TRedactor : public QWidget {
     Q_OBJECT
 public:
     explicit TRedactor(AppWindows& app);
+    ~TRedactor() override;
 
     qv::TestDocument doc;
 

@@ -1,8 +1,16 @@
 #include "widgets.h"
 
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QPalette>
 #include <QPushButton>
+#include <QSet>
+#include <QTextBoundaryFinder>
 #include <QValidator>
+#include <algorithm>
+
+#include "encoding.h"
 
 AutoLabel::AutoLabel(QWidget* parent, const char* name, const QString& caption, QPoint at)
     : QLabel(parent) {
@@ -29,23 +37,68 @@ void AutoLabel::setColor(const QColor& color) {
     setPalette(p);
 }
 
-int visibleLength(const QString& text) { return static_cast<int>(text.toUcs4().size()); }
-
 namespace {
 
+// Keeps a line edit's typing limit and the code page of what is typed into it.
+// A validator sees each new text before the line edit takes it: the part that
+// differs from the text before is what the user typed, pasted or dropped.
 class TypingLimitValidator : public QValidator {
 public:
-    TypingLimitValidator(QLineEdit* edit, int limit) : QValidator(edit), edit_(edit), limit_(limit) {}
+    TypingLimitValidator(QLineEdit* edit, int limit) : QValidator(edit), edit_(edit), limit_(limit) {
+        connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { before_ = text; });
+    }
 
-    State validate(QString& input, int& /*pos*/) const override {
-        const int length = visibleLength(input);
-        if (length <= limit_ || length <= visibleLength(edit_->text())) return Acceptable;
-        return Invalid;
+    State validate(QString& input, int& pos) const override {
+        // The line edit is unmodified right after the program has set its
+        // text (or after an undo back to it): that text stands whole.
+        if (!edit_->isModified()) {
+            held_ = {input};
+            return Acceptable;
+        }
+        // Undo and redo go back to texts the field has already held.
+        if (held_.contains(input)) return Acceptable;
+        const QString typed = withTypedPartConverted(input, pos);
+        const int length = visibleLength(typed);
+        // Typing may make a text longer only up to the limit.
+        if (length > limit_ && length > visibleLength(before_)) return Invalid;
+        input = typed;
+        held_.insert(typed);
+        return Acceptable;
     }
 
 private:
+    // The part of `input` that differs from the text before, widened to whole
+    // characters as the user sees them, goes through typedText; `pos` (the
+    // cursor) keeps its place.
+    QString withTypedPartConverted(const QString& input, int& pos) const {
+        const qsizetype common = std::min(before_.size(), input.size());
+        qsizetype start = 0;
+        while (start < common && before_[start] == input[start]) ++start;
+        qsizetype kept = 0;  // characters kept at the end
+        while (kept < common - start && before_[before_.size() - 1 - kept] == input[input.size() - 1 - kept]) ++kept;
+        qsizetype end = input.size() - kept;
+        if (start >= end) return input;  // only deleted
+
+        QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, input);
+        clusters.setPosition(start);
+        if (!clusters.isAtBoundary()) start = std::max<qsizetype>(0, clusters.toPreviousBoundary());
+        clusters.setPosition(end);
+        if (!clusters.isAtBoundary()) {
+            const qsizetype next = clusters.toNextBoundary();
+            end = next < 0 ? input.size() : next;
+        }
+
+        const QString part = typedText(input.mid(start, end - start));
+        const auto shift = static_cast<int>(part.size() - (end - start));
+        if (pos >= end) pos += shift;
+        else if (pos > start) pos = static_cast<int>(start + part.size());
+        return input.left(start) + part + input.mid(end);
+    }
+
     QLineEdit* edit_;
     int limit_;
+    mutable QSet<QString> held_;
+    QString before_;
 };
 
 }  // namespace
@@ -55,6 +108,46 @@ TypingLimitEdit::TypingLimitEdit(QWidget* parent, const char* name, const QRect&
     setObjectName(QString::fromLatin1(name));
     setGeometry(geometry);
     setValidator(new TypingLimitValidator(this, typingLimit));
+}
+
+CodePageMemo::CodePageMemo(QWidget* parent, const char* name, const QRect& geometry) : QPlainTextEdit(parent) {
+    setObjectName(QString::fromLatin1(name));
+    setGeometry(geometry);
+}
+
+void CodePageMemo::keyPressEvent(QKeyEvent* event) {
+    const QString typed = typedText(event->text());
+    if (typed == event->text()) {
+        QPlainTextEdit::keyPressEvent(event);
+        return;
+    }
+    QKeyEvent converted(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
+                        event->nativeVirtualKey(), event->nativeModifiers(), typed, event->isAutoRepeat(),
+                        static_cast<quint16>(event->count()));
+    QPlainTextEdit::keyPressEvent(&converted);
+    event->setAccepted(converted.isAccepted());
+}
+
+void CodePageMemo::inputMethodEvent(QInputMethodEvent* event) {
+    const QString typed = typedText(event->commitString());
+    if (typed == event->commitString()) {
+        QPlainTextEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent converted(event->preeditString(), event->attributes());
+    converted.setCommitString(typed, event->replacementStart(), event->replacementLength());
+    QPlainTextEdit::inputMethodEvent(&converted);
+    event->setAccepted(converted.isAccepted());
+}
+
+void CodePageMemo::insertFromMimeData(const QMimeData* source) {
+    if (!source || !source->hasText()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QMimeData plain;
+    plain.setText(typedText(source->text()));
+    QPlainTextEdit::insertFromMimeData(&plain);
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {

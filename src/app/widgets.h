@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QRect>
 #include <QString>
 
@@ -22,8 +23,11 @@ public:
     void setColor(const QColor& color);
 };
 
-// A line edit whose limit binds only what the user types: a longer text set
-// by the program is kept whole, and may be shortened but not lengthened.
+// A line edit whose limit binds only what the user types, counted in
+// characters as the user sees them. A text set by the program is kept whole
+// however long it is; typing may shorten it or replace parts of it, but makes
+// no text longer once it has reached the limit. What the user types is kept
+// to what the code page of the test files can hold (typedText).
 class TypingLimitEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -34,7 +38,18 @@ private:
     int limit_;
 };
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry);
+// A multi-line text field without a limit whose typed, pasted and dropped
+// text is kept to what the code page of the test files can hold (typedText);
+// a text set by the program is taken as it is.
+class CodePageMemo : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    CodePageMemo(QWidget* parent, const char* name, const QRect& geometry);
 
-// The number of characters of a text as the user sees them.
-int visibleLength(const QString& text);
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+};
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry);

@@ -52,7 +52,7 @@ const std::string& MessageLines::line(int i) const {
 void MessageLines::append(std::string line) {
     if (count() >= kMaxMessageLines) {
         throw Exception(cp1251::fromUtf8(
-            "В файле теста больше 1000 строк сообщений о результатах; прочитаны первые 1000"));
+            "В файле теста больше 1000 строк сообщений о результатах, а тест может содержать не более 1000 таких строк"));
     }
     lines_.push_back(std::move(line));
 }

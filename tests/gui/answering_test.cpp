@@ -1,0 +1,417 @@
+// Taking a test: the buttons a run shows, the Score its answers add up, and
+// the result and error windows it ends in, up to the saved result file.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "errorform.h"
+#include "gui_support.h"
+#include "manag.h"
+#include "redactor.h"
+#include "resform.h"
+#include "userform.h"
+
+namespace {
+
+struct TestText {
+    int buttons = 2;
+    std::vector<std::string> points;  // one "a,b," group per question
+    std::vector<std::string> messages{"=0-100", "Итог", "$"};
+    std::string author = "Неизвестен";
+};
+
+// A test file: questions "Вопрос q", own variants "Вариант q.b", captions "Кнопка b".
+std::vector<std::string> lines(const TestText& t) {
+    const auto n = std::to_string(t.points.size());
+    const auto b = std::to_string(t.buttons);
+    std::vector<std::string> out{"Info=(" + n + "\x05" + b + "\x05" "3)", "Title=(Заголовок\x05" + t.author + "\x05Окно)"};
+    std::string captions;
+    for (int k = 1; k <= t.buttons; ++k) captions += (k > 1 ? "\x05" : "") + std::string("Кнопка ") + std::to_string(k);
+    out.push_back("Buttons=(" + captions + ")");
+    out.push_back("Questions:");
+    for (std::size_t q = 1; q <= t.points.size(); ++q) out.push_back("Вопрос " + std::to_string(q));
+    out.push_back("Variants: all");
+    for (std::size_t q = 1; q <= t.points.size(); ++q)
+        for (int k = 1; k <= t.buttons; ++k) out.push_back("Вариант " + std::to_string(q) + "." + std::to_string(k));
+    out.push_back("Numbers:");
+    std::string points;
+    for (const auto& group : t.points) points += group;
+    out.push_back(points);
+    out.push_back("Message:");
+    out.insert(out.end(), t.messages.begin(), t.messages.end());
+    return out;
+}
+
+void startRun(Program& program, const TestText& t, const QString& name = "t.tst") {
+    program.platform.openAnswers.push_back(program.writeTest(name, lines(t)));
+    QTest::mouseClick(program.windows->Manag->Button3, Qt::LeftButton);
+}
+
+void press(Program& program, const QList<int>& buttons) {
+    for (int b : buttons) QTest::mouseClick(program.windows->UserForm->button(b), Qt::LeftButton);
+}
+
+// A result block of three lines, the middle one blank, for the Score 0..5.
+TestText threeLineResult() {
+    return {2, {"1,0,", "1,0,"}, {"Вступление", "=0-5", "Строка 1", "", "Строка 3", "=6-9", "Другое", "$"}};
+}
+
+}  // namespace
+
+class AnsweringTest : public QObject {
+    Q_OBJECT
+private slots:
+    void buttonRule_data();
+    void buttonRule();
+    void scoreAddsThePointsOfThePressedButtons_data();
+    void scoreAddsThePointsOfThePressedButtons();
+    void oneQuestionEndsWithTheFirstPress();
+    void nextRunStartsAtQuestionOneWithScoreZero();
+    void errorWindowShowsTheScore_data();
+    void errorWindowShowsTheScore();
+    void authorLineWithoutThePreviewPrefix();
+    void runAfterThePreviewHasItsButtonsEnabled();
+    void resultMemoAndClosing();
+    void savedResultName_data();
+    void savedResultName();
+    void emptyBlockSavesAnEmptyFile();
+    void resultSavedByteForByte();
+    void savingTwiceAndTheProposedName();
+    void failedSaveKeepsTheOldFile();
+};
+
+void AnsweringTest::buttonRule_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("1 button") << 1 << 1;
+    QTest::newRow("3 buttons") << 3 << 3;
+    QTest::newRow("6 buttons") << 6 << 6;
+}
+
+void AnsweringTest::buttonRule() {
+    QFETCH(int, count);
+    QFETCH(int, shown);
+    Program program;
+    auto& w = *program.windows;
+    // A run of six buttons first, so that the rule has to hide as well as show.
+    startRun(program, {6, {"1,1,1,1,1,1,"}}, "six.tst");
+    w.UserForm->close();
+
+    std::string points;
+    for (int k = 1; k <= count; ++k) points += std::to_string(k) + ",";
+    startRun(program, {count, {points, points}});
+
+    for (int k = 1; k <= 6; ++k) {
+        const QString row = QString::number(k);
+        QCOMPARE(w.UserForm->button(k)->isVisibleTo(w.UserForm), k <= shown);
+        QCOMPARE(w.UserForm->textVar(k)->isVisibleTo(w.UserForm), k <= shown);
+        QVERIFY2(w.UserForm->button(k)->isEnabled(), qPrintable(row));
+        QCOMPARE(w.UserForm->button(k)->text(), k <= count ? QString("Кнопка %1").arg(k) : QString());
+        if (k <= count) QCOMPARE(w.UserForm->textVar(k)->text(), QString("Вариант 1.%1").arg(k));
+    }
+    QCOMPARE(w.Redactor->doc.activeButtonCount, count);
+    QCOMPARE(w.Redactor->Edvar->currentText(), QString::number(count));
+
+    // The last visible button answers with its own points.
+    press(program, {count});
+    QCOMPARE(w.UserForm->run.Score, count);
+    QCOMPARE(w.UserForm->TextVar1->text(), QString("Вариант 2.1"));
+}
+
+void AnsweringTest::scoreAddsThePointsOfThePressedButtons_data() {
+    QTest::addColumn<QStringList>("points");
+    QTest::addColumn<QList<int>>("presses");
+    QTest::addColumn<int>("score");
+    QTest::newRow("1 and 0, pressed 1 2 1") << QStringList{"1,0,", "1,0,", "1,0,"} << QList<int>{1, 2, 1} << 2;
+    QTest::newRow("negative points") << QStringList{"5,0,", "-3,0,"} << QList<int>{1, 1} << 2;
+    QTest::newRow("leading blank") << QStringList{" 4,0,"} << QList<int>{1} << 4;
+    QTest::newRow("signs and hexadecimal") << QStringList{"+7,0,", "$1F,-0,", "0,x10,"} << QList<int>{1, 1, 2} << 54;
+    QTest::newRow("total below zero") << QStringList{"-3,0,", "0,-1,"} << QList<int>{1, 2} << -4;
+}
+
+void AnsweringTest::scoreAddsThePointsOfThePressedButtons() {
+    QFETCH(QStringList, points);
+    QFETCH(QList<int>, presses);
+    QFETCH(int, score);
+    Program program;
+    auto& w = *program.windows;
+    TestText t{2, {}, {"=1000-1001", "Недостижимо", "$"}};
+    for (const auto& p : points) t.points.push_back(p.toStdString());
+    startRun(program, t);
+
+    for (qsizetype i = 0; i < presses.size(); ++i) {
+        if (i + 1 < presses.size()) {
+            press(program, {presses[i]});
+            QCOMPARE(w.Redactor->doc.currentQuestion, static_cast<int>(i) + 2);
+            QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Вопрос %1").arg(i + 2));
+        } else {
+            press(program, {presses[i]});
+        }
+    }
+    // No range holds the total, so the error window tells it.
+    QVERIFY(program.platform.errors.isEmpty());
+    QCOMPARE(program.visibleWindows(), QStringList{"ErrorForm"});
+    QCOMPARE(w.UserForm->run.Score, score);
+    QCOMPARE(w.ErrorForm->Label3->text(), QString::number(score));
+}
+
+void AnsweringTest::oneQuestionEndsWithTheFirstPress() {
+    Program program;
+    auto& w = *program.windows;
+    startRun(program, {2, {"3,0,"}, {"=0-2", "Мало", "=3-3", "Ровно три", "$"}});
+    press(program, {1});
+    QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
+    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nРовно три"));
+    QCOMPARE(w.Redactor->doc.currentQuestion, 1);
+    QCOMPARE(w.UserForm->run.Score, 0);  // the found outcome sets it back
+}
+
+void AnsweringTest::nextRunStartsAtQuestionOneWithScoreZero() {
+    Program program;
+    auto& w = *program.windows;
+    const TestText t{2, {"1,0,", "2,0,", "4,0,"}, {"=100-200", "Много", "$"}};
+
+    // Abandoned on question 3 with 3 points.
+    startRun(program, t);
+    press(program, {1, 1});
+    QCOMPARE(w.UserForm->run.Score, 3);
+    QVERIFY(w.UserForm->close());
+    startRun(program, t);
+    QCOMPARE(w.Redactor->doc.currentQuestion, 1);
+    QCOMPARE(w.UserForm->run.Score, 0);
+    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Вопрос 1"));
+    QCOMPARE(w.UserForm->TextVar1->text(), QString("Вариант 1.1"));
+
+    // Ended in the error window with 7 points; "Хорошо" keeps them until the next run.
+    press(program, {1, 1, 1});
+    QCOMPARE(w.ErrorForm->Label3->text(), QString("7"));
+    QTest::mouseClick(w.ErrorForm->Button1, Qt::LeftButton);
+    QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
+    QCOMPARE(w.UserForm->run.Score, 7);
+    startRun(program, t);
+    QCOMPARE(w.UserForm->run.Score, 0);
+    press(program, {2, 2, 1});
+    QCOMPARE(w.ErrorForm->Label3->text(), QString("4"));
+}
+
+void AnsweringTest::errorWindowShowsTheScore_data() {
+    QTest::addColumn<QString>("points");
+    QTest::addColumn<QString>("score");
+    QTest::newRow("above every range") << "21,0," << "21";
+    QTest::newRow("below every range") << "-4,0," << "-4";
+    QTest::newRow("lowest total") << "-2147483648,0," << "-2147483648";
+}
+
+void AnsweringTest::errorWindowShowsTheScore() {
+    QFETCH(QString, points);
+    QFETCH(QString, score);
+    Program program;
+    auto& w = *program.windows;
+    const QString label4 = w.ErrorForm->Label4->text();
+    startRun(program, {2, {points.toStdString()}, {"=0-10", "Мало.", "=11-20", "Хорошо.", "$"}});
+    press(program, {1});
+
+    QCOMPARE(program.visibleWindows(), QStringList{"ErrorForm"});
+    QCOMPARE(w.ErrorForm->Label2->text() + w.ErrorForm->Label3->text(), "Вы набрали " + score);
+    QCOMPARE(w.ErrorForm->Label4->text(), label4);
+    // The label sizes itself to the Score.
+    QCOMPARE(w.ErrorForm->Label3->size(), w.ErrorForm->Label3->sizeHint());
+    QVERIFY(w.ResForm->Memo1->toPlainText().isEmpty());
+}
+
+void AnsweringTest::authorLineWithoutThePreviewPrefix() {
+    Program program;
+    auto& w = *program.windows;
+    // The preview shows the author line with its prefix once the author leaves the field.
+    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);
+    QVERIFY(QTest::qWaitForWindowActive(w.Redactor));
+    w.Redactor->Edit1->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(w.Redactor->Edit1, Qt::Key_Tab);
+    QVERIFY(!w.Redactor->Edit1->hasFocus());
+    QCOMPARE(w.UserForm->Label1->text(), QString("Автор теста: Неизвестен"));
+    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+
+    startRun(program, {2, {"1,0,"}});
+    QCOMPARE(w.UserForm->Label1->text(), QString("Неизвестен"));
+    QCOMPARE(w.UserForm->Zagolov->text(), QString("Заголовок"));
+    QCOMPARE(w.UserForm->windowTitle(), QString("Окно"));
+    QCOMPARE(w.UserForm->Zagolov->size(), w.UserForm->Zagolov->sizeHint());
+    QCOMPARE(w.UserForm->Label1->size(), w.UserForm->Label1->sizeHint());
+}
+
+void AnsweringTest::runAfterThePreviewHasItsButtonsEnabled() {
+    Program program;
+    auto& w = *program.windows;
+    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);
+    QVERIFY(!w.UserForm->Button1->isEnabled());
+    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+
+    startRun(program, {3, {"0,0,5,", "0,0,0,"}});
+    for (int k = 1; k <= 6; ++k) QVERIFY2(w.UserForm->button(k)->isEnabled(), qPrintable(QString::number(k)));
+    QTest::mouseClick(w.UserForm->Button3, Qt::LeftButton);
+    QCOMPARE(w.UserForm->run.Score, 5);
+    QCOMPARE(w.Redactor->doc.currentQuestion, 2);
+}
+
+void AnsweringTest::resultMemoAndClosing() {
+    Program program;
+    auto& w = *program.windows;
+    startRun(program, threeLineResult());
+    press(program, {1, 1});
+    QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
+    // An empty line, then the block with its own blank line; the lines before the range are not shown.
+    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nСтрока 1\n\nСтрока 3"));
+    QCOMPARE(w.ResForm->Memo1->document()->blockCount(), 4);
+
+    w.UserForm->run.Score = 9;  // whatever the Score holds, "Закрыть" zeroes it
+    QTest::mouseClick(w.ResForm->Button3, Qt::LeftButton);
+    QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
+    QVERIFY(w.ResForm->Memo1->toPlainText().isEmpty());
+    QCOMPARE(w.UserForm->run.Score, 0);
+
+    // The next found outcome shows only its own block.
+    startRun(program, threeLineResult());
+    press(program, {2, 2});
+    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nСтрока 1\n\nСтрока 3"));
+    QTest::mouseClick(w.ResForm->Button3, Qt::LeftButton);
+    startRun(program, {2, {"7,0,"}, {"=0-5", "A", "=6-9", "Другое", "$"}});
+    press(program, {1});
+    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nДругое"));
+
+    // Saved: the block only, without the memo's empty first line.
+    program.platform.saveResultAnswers.push_back(program.path("итог"));
+    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    QCOMPARE(Program::bytes(program.path("итог.txt")), fileBytes({"Другое"}));
+    QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
+}
+
+void AnsweringTest::savedResultName_data() {
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("no extension") << "Итог" << "Итог.txt";
+    QTest::newRow(".txt kept") << "Итог.txt" << "Итог.txt";
+    QTest::newRow("upper case .TXT") << "ИТОГ.TXT" << "ИТОГ.TXT.txt";
+    QTest::newRow("another extension") << "итог.tst" << "итог.tst.txt";
+    QTest::newRow(".txt inside the name") << "a.txt.bak" << "a.txt.bak.txt";
+}
+
+void AnsweringTest::savedResultName() {
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    Program program;
+    startRun(program, threeLineResult());
+    press(program, {1, 1});
+    program.platform.saveResultAnswers.push_back(program.path(chosen));
+    QTest::mouseClick(program.windows->ResForm->Button1, Qt::LeftButton);
+
+    QVERIFY(program.platform.errors.isEmpty());
+    QCOMPARE(Program::bytes(program.path(written)), fileBytes({"Строка 1", "", "Строка 3"}));
+    const QStringList files = QDir(program.folder.path()).entryList({"*.txt*"}, QDir::Files);
+    QCOMPARE(files, QStringList{written});
+}
+
+void AnsweringTest::emptyBlockSavesAnEmptyFile() {
+    Program program;
+    startRun(program, {2, {"1,0,"}, {"=0-5", "=6-9", "B", "$"}});
+    press(program, {1});
+    QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
+    QCOMPARE(program.windows->ResForm->Memo1->toPlainText(), QString());
+    QCOMPARE(program.windows->UserForm->run.ResultLast, program.windows->UserForm->run.ResultFirst - 1);
+
+    program.platform.saveResultAnswers.push_back(program.path("пусто"));
+    QTest::mouseClick(program.windows->ResForm->Button1, Qt::LeftButton);
+    QVERIFY(program.platform.errors.isEmpty());
+    QVERIFY(QFile::exists(program.path("пусто.txt")));
+    QCOMPARE(QFile(program.path("пусто.txt")).size(), 0);
+}
+
+void AnsweringTest::resultSavedByteForByte() {
+    Program program;
+    // Block lines as no editor writes them: a lone LF inside a line, a byte
+    // Windows-1251 leaves undefined, a tab, a trailing blank.
+    const QByteArray block = cp("Итог: ").c_str() + QByteArray("\x98 end \r\nA\nB\r\n\t") + cp("таб").c_str() + "\r\n";
+    QByteArray file = fileBytes({"Info=(1\x05" "2\x05" "1)", "Title=(T\x05" "A\x05" "C)", "Buttons=(Да\x05Нет)",
+                                 "Questions:", "Q", "Variants: none", "Numbers:", "1,0,", "Message:", "=0-5"});
+    file += block + "$\r\n";
+    {
+        QFile out(program.path("raw.tst"));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(file);
+    }
+    program.platform.openAnswers.push_back(program.path("raw.tst"));
+    QTest::mouseClick(program.windows->Manag->Button3, Qt::LeftButton);
+    press(program, {1});
+    QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
+    QCOMPARE(program.windows->ResForm->Memo1->document()->blockCount(), 4);  // the LF splits no line
+
+    program.platform.saveResultAnswers.push_back(program.path("raw"));
+    QTest::mouseClick(program.windows->ResForm->Button1, Qt::LeftButton);
+    QVERIFY(program.platform.errors.isEmpty());
+    QCOMPARE(Program::bytes(program.path("raw.txt")), block);
+}
+
+void AnsweringTest::savingTwiceAndTheProposedName() {
+    Program program;
+    auto& w = *program.windows;
+    auto& answers = program.platform.saveResultAnswers;
+    startRun(program, threeLineResult());
+    press(program, {1, 1});
+
+    answers.push_back(program.path("итог"));
+    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    answers.push_back(program.path("итог"));
+    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    QCOMPARE(Program::bytes(program.path("итог.txt")), fileBytes({"Строка 1", "", "Строка 3"}));
+
+    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);  // cancelled: nothing written, the name stays
+    QTest::mouseClick(w.ResForm->Button3, Qt::LeftButton);
+    startRun(program, threeLineResult());
+    press(program, {2, 2});
+    answers.push_back(program.path("второй.txt"));
+    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+
+    // The name as it was chosen, without the ".txt" the save added.
+    QCOMPARE(program.platform.saveResultProposals,
+             (QStringList{"Результат тестирования", program.path("итог"), program.path("итог"),
+                          program.path("итог"), program.path("второй.txt")}));
+    QVERIFY(program.platform.errors.isEmpty());
+}
+
+void AnsweringTest::failedSaveKeepsTheOldFile() {
+    Program program;
+    auto& w = *program.windows;
+    const QString target = program.path("итог.txt");
+    const QByteArray old = fileBytes({"Старый итог", "вторая строка"});
+    {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));  // 0444
+
+    startRun(program, threeLineResult());
+    press(program, {1, 1});
+    const QString memo = w.ResForm->Memo1->toPlainText();
+    program.platform.saveResultAnswers.push_back(program.path("итог"));
+    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+
+    QCOMPARE(program.platform.errors, QStringList{"File access denied."});
+    QCOMPARE(Program::bytes(target), old);
+    QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
+    QCOMPARE(w.ResForm->Memo1->toPlainText(), memo);
+    QCOMPARE(program.platform.activeAtError.back(), static_cast<QWidget*>(w.ResForm));
+
+    // Another name saves the same block.
+    program.platform.saveResultAnswers.push_back(program.path("другой"));
+    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    QCOMPARE(Program::bytes(program.path("другой.txt")), fileBytes({"Строка 1", "", "Строка 3"}));
+    QCOMPARE(program.platform.errors.size(), 1);
+}
+
+QTEST_MAIN(AnsweringTest)
+#include "answering_test.moc"

@@ -1,0 +1,285 @@
+// Which windows each command and event of the program shows and hides.
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+
+#include "ab.h"
+#include "gui_support.h"
+#include "manag.h"
+#include "redactor.h"
+#include "userform.h"
+
+namespace {
+
+// Gives a manager command the way a person does: a button is clicked, a menu
+// item is chosen.
+void command(Program& program, const QString& name) {
+    TManag* manag = program.windows->Manag;
+    if (auto* button = manag->findChild<QPushButton*>(name)) {
+        QTest::mouseClick(button, Qt::LeftButton);
+    } else if (auto* item = manag->findChild<QAction*>(name)) {
+        item->trigger();
+    } else {
+        QFAIL(qPrintable("no manager command " + name));
+    }
+}
+
+// The editor open beside the manager: a new test whose preview was closed.
+void editorBesideManager(Program& program) {
+    QTest::mouseClick(program.windows->Manag->Button1, Qt::LeftButton);
+    program.windows->UserForm->close();
+    QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "Redactor"}));
+}
+
+}  // namespace
+
+class FlowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startShowsOnlyTheManager();
+    void managerCommands_data();
+    void managerCommands();
+    void newTestPreviewCannotBeAnswered();
+    void runHidesAnEditorOpenBesideTheManager();
+    void editorCloseReturnsToTheManager_data();
+    void editorCloseReturnsToTheManager();
+    void testWindowCloseBox_data();
+    void testWindowCloseBox();
+    void aboutWindow_data();
+    void aboutWindow();
+    void helpAlwaysAsksForTheSameFile();
+    void quitIsRequestedAtOnce_data();
+    void quitIsRequestedAtOnce();
+    void openDialogOffersTheLastChosenName();
+};
+
+void FlowTest::startShowsOnlyTheManager() {
+    Program program;
+    QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
+    QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(program.windows->Manag));
+    QCOMPARE(program.quitRequests, 0);
+}
+
+void FlowTest::managerCommands_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("chooseFile");
+    QTest::addColumn<QStringList>("visible");
+
+    QTest::addColumn<QString>("active");  // the window shown last is the active one
+
+    const QStringList editorAndPreview{"Redactor", "UserForm"};
+    QTest::newRow("Новый тест") << "Button1" << false << editorAndPreview << "Redactor";
+    QTest::newRow("menu Новый") << "N3" << false << editorAndPreview << "Redactor";
+    QTest::newRow("Редактор, file chosen") << "Button2" << true << QStringList{"Redactor"} << "Redactor";
+    QTest::newRow("menu Редактировать, file chosen") << "N4" << true << QStringList{"Redactor"} << "Redactor";
+    QTest::newRow("Запустить, file chosen") << "Button3" << true << QStringList{"UserForm"} << "UserForm";
+    QTest::newRow("menu Запустить, file chosen") << "N5" << true << QStringList{"UserForm"} << "UserForm";
+    QTest::newRow("Редактор, cancelled") << "Button2" << false << QStringList{"Manag"} << "Manag";
+    QTest::newRow("menu Редактировать, cancelled") << "N4" << false << QStringList{"Manag"} << "Manag";
+    QTest::newRow("Запустить, cancelled") << "Button3" << false << QStringList{"Manag"} << "Manag";
+    QTest::newRow("menu Запустить, cancelled") << "N5" << false << QStringList{"Manag"} << "Manag";
+}
+
+void FlowTest::managerCommands() {
+    QFETCH(QString, command);
+    QFETCH(bool, chooseFile);
+    QFETCH(QStringList, visible);
+    QFETCH(QString, active);
+
+    Program program;
+    if (chooseFile) program.platform.openAnswers.push_back(program.writeExample());
+    const QString titleBefore = program.windows->UserForm->Zagolov->text();
+
+    ::command(program, command);
+
+    QCOMPARE(program.visibleWindows(), visible);
+    QVERIFY(QApplication::activeWindow());
+    QCOMPARE(QApplication::activeWindow()->objectName(), active);
+    QVERIFY(program.platform.errors.isEmpty());
+    if (visible == QStringList{"Manag"}) {
+        // A cancelled dialog changes nothing at all.
+        QCOMPARE(program.platform.openProposals.size(), 1);
+        QVERIFY(program.windows->Manag->CurrentFileName.isEmpty());
+        QCOMPARE(program.windows->UserForm->Zagolov->text(), titleBefore);
+        QCOMPARE(program.windows->Manag->MessageLines.count(), 0);
+    }
+}
+
+void FlowTest::newTestPreviewCannotBeAnswered() {
+    Program program;
+    auto& w = *program.windows;
+    // A finished run leaves every button enabled; the preview must disable them all.
+    program.platform.openAnswers.push_back(program.writeExample());
+    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);
+    w.UserForm->close();
+
+    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);
+    QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm"}));
+    for (int k = 1; k <= 6; ++k) QVERIFY2(!w.UserForm->button(k)->isEnabled(), qPrintable(QString::number(k)));
+    QCOMPARE(w.Manag->CurrentFileName, QString("test"));
+
+    // A click on a disabled preview button scores nothing and moves nowhere.
+    const int question = w.Redactor->doc.currentQuestion;
+    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);
+    QCOMPARE(w.Redactor->doc.currentQuestion, question);
+    QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm"}));
+}
+
+void FlowTest::runHidesAnEditorOpenBesideTheManager() {
+    Program program;
+    editorBesideManager(program);
+    program.platform.openAnswers.push_back(program.writeExample());
+    QTest::mouseClick(program.windows->Manag->Button3, Qt::LeftButton);
+    QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
+    for (int k = 1; k <= 6; ++k) QVERIFY(program.windows->UserForm->button(k)->isEnabled());
+}
+
+void FlowTest::editorCloseReturnsToTheManager_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("new test with its preview") << "Button1";
+    QTest::newRow("test file opened for editing") << "Button2";
+}
+
+void FlowTest::editorCloseReturnsToTheManager() {
+    QFETCH(QString, command);
+    Program program;
+    program.platform.openAnswers.push_back(program.writeExample());
+    ::command(program, command);
+    QVERIFY(program.windows->Redactor->isVisible());
+
+    QTest::mouseClick(program.windows->Redactor->Button12, Qt::LeftButton);
+    QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
+    QVERIFY(program.platform.errors.isEmpty());
+}
+
+void FlowTest::testWindowCloseBox_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("visibleAfterClose");
+    QTest::newRow("run abandoned") << "Button3" << QStringList{"Manag"};
+    QTest::newRow("preview closed, the editor stays") << "Button1" << QStringList{"Manag", "Redactor"};
+}
+
+void FlowTest::testWindowCloseBox() {
+    QFETCH(QString, command);
+    QFETCH(QStringList, visibleAfterClose);
+    Program program;
+    program.platform.openAnswers.push_back(program.writeExample());
+    ::command(program, command);
+    QVERIFY(program.windows->UserForm->isVisible());
+
+    QVERIFY(program.windows->UserForm->close());
+    QCOMPARE(program.visibleWindows(), visibleAfterClose);
+    QCOMPARE(program.quitRequests, 0);
+}
+
+void FlowTest::aboutWindow_data() {
+    QTest::addColumn<bool>("byEnterKey");
+    QTest::newRow("OK clicked") << false;
+    QTest::newRow("Enter pressed") << true;
+}
+
+void FlowTest::aboutWindow() {
+    QFETCH(bool, byEnterKey);
+    Program program;
+    auto& w = *program.windows;
+
+    w.Manag->N8->trigger();
+    QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "AB"}));
+    w.Manag->N8->trigger();  // already shown: nothing changes
+    QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "AB"}));
+
+    // The About window is not modal: the manager's commands go on working beside it.
+    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);
+    QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm", "AB"}));
+    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+    QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "AB"}));
+
+    if (byEnterKey) {
+        w.AB->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.AB));
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus && focus->window() == w.AB);
+        QTest::keyClick(focus, Qt::Key_Return);
+    } else {
+        QTest::mouseClick(w.AB->OKButton, Qt::LeftButton);
+    }
+    QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
+
+    // Its close box is refused: only "OK" leaves it.
+    w.Manag->N8->trigger();
+    QVERIFY(!w.AB->close());
+    QVERIFY(w.AB->isVisible());
+}
+
+void FlowTest::helpAlwaysAsksForTheSameFile() {
+    Program program;
+    auto& w = *program.windows;
+    w.Manag->N7->trigger();
+    QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
+
+    program.platform.openAnswers.push_back(program.writeExample("other.hlp.tst"));
+    QTest::mouseClick(w.Manag->Button2, Qt::LeftButton);
+    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+    w.Manag->N7->trigger();
+    editorBesideManager(program);
+    w.Manag->N7->trigger();
+
+    QCOMPARE(program.platform.helpRequests, (QStringList{"testhelp.hlp", "testhelp.hlp", "testhelp.hlp"}));
+    QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "Redactor"}));
+}
+
+void FlowTest::quitIsRequestedAtOnce_data() {
+    QTest::addColumn<bool>("closeBox");
+    QTest::addColumn<bool>("editorOpen");
+    QTest::newRow("Выход") << false << false;
+    QTest::newRow("Выход with the editor open") << false << true;
+    QTest::newRow("close box") << true << false;
+    QTest::newRow("close box with the editor open") << true << true;
+}
+
+void FlowTest::quitIsRequestedAtOnce() {
+    QFETCH(bool, closeBox);
+    QFETCH(bool, editorOpen);
+    Program program;
+    if (editorOpen) editorBesideManager(program);
+
+    if (closeBox) {
+        QVERIFY(program.windows->Manag->close());
+    } else {
+        program.windows->Manag->N6->trigger();
+    }
+    QCOMPARE(program.quitRequests, 1);
+    // Nothing is asked on the way out.
+    QVERIFY(program.platform.informations.isEmpty());
+    QVERIFY(program.platform.errors.isEmpty());
+    QVERIFY(program.platform.saveTestProposals.isEmpty());
+}
+
+void FlowTest::openDialogOffersTheLastChosenName() {
+    Program program;
+    auto& w = *program.windows;
+    const QString first = program.writeExample("first.tst");
+    const QString second = program.writeExample("second.tst");
+    auto& answers = program.platform.openAnswers;
+
+    answers.push_back(first);
+    w.Manag->N4->trigger();  // Редактировать
+    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+    answers.push_back(std::nullopt);
+    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);  // cancelled: the name stays
+    answers.push_back(second);
+    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);
+    w.UserForm->close();
+    QTest::mouseClick(w.Manag->Button2, Qt::LeftButton);  // nothing queued: cancelled
+    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);  // a new test does not touch the dialog
+    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+    w.Manag->N5->trigger();
+
+    QCOMPARE(program.platform.openProposals, (QStringList{"", first, first, second, second}));
+    // The run kept the name opened for editing; the new test replaced it.
+    QCOMPARE(w.Manag->CurrentFileName, QString("test"));
+}
+
+QTEST_MAIN(FlowTest)
+#include "flow_test.moc"
