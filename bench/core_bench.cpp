@@ -52,7 +52,7 @@ public:
     void titleRead(const std::string&, const std::string&, const std::string&) override {}
     void buttonsRead(const qv::LineFields&) override {}
     void messagesBegin() override { messages.clear(); }
-    void messageRead(const std::string& line) override { messages.append(line); }
+    void messageRead(std::string& line) override { messages.take(line); }
     void loadFinished() override {}
 
     qv::MessageLines messages;

@@ -61,7 +61,7 @@ public:
     void messagesBegin() override {
         if (use_ == Use::Run) runMessages.clear();
     }
-    void messageRead(const std::string& line) override {
+    void messageRead(std::string& line) override {
         if (use_ == Use::Run) {
             runMessages.append(line);
         } else {

@@ -458,7 +458,7 @@ public:
 
     void messagesBegin() override { editor_.Memo2->clear(); }
 
-    void messageRead(const std::string& line) override { pending_ << toQt(line); }
+    void messageRead(std::string& line) override { pending_ << toQt(line); }
 
     void loadFinished() override {
         // The last message line (the end marker in a saved test) is not shown.

@@ -183,7 +183,7 @@ public:
 
     void messagesBegin() override { app_.Manag->MessageLines.clear(); }
 
-    void messageRead(const std::string& line) override { app_.Manag->MessageLines.append(line); }
+    void messageRead(std::string& line) override { app_.Manag->MessageLines.take(line); }
 
     void loadFinished() override {
         if (app_.Redactor->doc.questionCount < 1) {

@@ -21,6 +21,8 @@ const std::string& TestDocument::text(int q) const { return questions_[slot(q)].
 
 void TestDocument::setText(int q, std::string text) { questions_[slot(q)].text = std::move(text); }
 
+void TestDocument::takeText(int q, std::string& text) { questions_[slot(q)].text.swap(text); }
+
 const std::string& TestDocument::variant(int q, int b) const {
     return questions_[slot(q)].variants[button(b)];
 }
@@ -49,12 +51,19 @@ const std::string& MessageLines::line(int i) const {
     return lines_[static_cast<std::size_t>(i - 1)];
 }
 
-void MessageLines::append(std::string line) {
+void MessageLines::take(std::string& line) {
     if (count() >= kMaxMessageLines) {
         throw Exception(cp1251::fromUtf8(
             "В файле теста больше 1000 строк сообщений о результатах, а тест может содержать не более 1000 таких строк"));
     }
-    lines_.push_back(std::move(line));
+    const auto slot = static_cast<std::size_t>(count_);
+    if (slot < lines_.size()) {
+        lines_[slot].swap(line);
+    } else {
+        lines_.push_back(std::move(line));
+        line.clear();
+    }
+    ++count_;
 }
 
 }  // namespace qv

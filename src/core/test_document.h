@@ -32,6 +32,9 @@ public:
     // q in 1..kMaxQuestions, b in 1..kMaxButtons; anything else throws std::out_of_range.
     const std::string& text(int q) const;
     void setText(int q, std::string text);
+    // Puts `text` in as question q's text and hands back the old one, so
+    // that a reader can reuse its storage instead of copying long lines.
+    void takeText(int q, std::string& text);
     const std::string& variant(int q, int b) const;
     void setVariant(int q, int b, const std::string& text);  // keeps the first 80 bytes
     const std::string& points(int q, int b) const;
@@ -52,14 +55,19 @@ private:
 // The message section of the test last loaded for a run, end marker included.
 class MessageLines {
 public:
-    int count() const { return static_cast<int>(lines_.size()); }
+    int count() const { return count_; }
     const std::string& line(int i) const;  // 1..count()
-    void clear() { lines_.clear(); }
+    void clear() { count_ = 0; }
     // Appends a line; raises an Exception naming the limit past 1000 lines.
-    void append(std::string line);
+    void append(std::string line) { take(line); }
+    // Appends the contents of `line` and hands back the storage of a line
+    // that an earlier load no longer needs.
+    void take(std::string& line);
 
 private:
+    // Lines past count_ are storage kept for the next load.
     std::vector<std::string> lines_;
+    int count_ = 0;
 };
 
 }  // namespace qv

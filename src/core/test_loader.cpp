@@ -100,7 +100,7 @@ void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestinatio
     Nextln();  // "Questions:"
     for (int q = 1; q <= doc.questionCount; ++q) {
         Nextln();
-        doc.setText(q, LineBuffer);
+        doc.takeText(q, LineBuffer);
     }
     Nextln();  // the variants header line; the Info line alone decides the layout
     readVariants(doc, mode);

@@ -27,7 +27,9 @@ public:
     virtual void variantsRead() {}
     // The message section begins.
     virtual void messagesBegin() {}
-    virtual void messageRead(const std::string& line) = 0;
+    // A line of the message section; the destination may take its contents
+    // (by swapping), leaving any string in its place.
+    virtual void messageRead(std::string& line) = 0;
     // The whole file has been read and closed.
     virtual void loadFinished() = 0;
 };

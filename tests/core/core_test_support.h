@@ -133,7 +133,7 @@ class RecordingDestination : public qv::LoadDestination {
         calls.push_back("messagesBegin");
         lines.clear();
     }
-    void messageRead(const std::string& line) override {
+    void messageRead(std::string& line) override {
         calls.push_back("message");
         messages.push_back(line);
         lines.append(line);
