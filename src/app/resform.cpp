@@ -46,6 +46,7 @@ TResForm::TResForm(AppWindows& app)
 }
 
 void TResForm::showResult(const QStringList& lines) {
+    Button1->setFocus();
     // An empty memo takes the first line into its one empty line; appending
     // would swallow the leading empty line.
     const QString text = lines.join(QChar('\n'));

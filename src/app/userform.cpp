@@ -191,6 +191,7 @@ public:
         }
         form_.showQuestion(1);
         form_.setButtonsEnabled(true);
+        form_.Button1->setFocus();
     }
 
 private:

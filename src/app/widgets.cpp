@@ -154,6 +154,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);
-    button->setAutoDefault(false);
+    // Enter presses the focused button, as Space does.
+    button->setAutoDefault(true);
     return button;
 }
