@@ -10,18 +10,14 @@
 #include <QTest>
 #include <QTextBlock>
 
+#include "editor_support.h"
 #include "gui_support.h"
 #include "manag.h"
 #include "redactor.h"
 
-namespace {
+using namespace editor;
 
-void typeKeys(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x20 && c.unicode() < 0x7F) QTest::keyClick(widget, static_cast<char>(c.unicode()));
-        else QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
+namespace {
 
 // What an input method hands over, one piece at a time.
 void commitPieces(QWidget* widget, const QStringList& pieces) {
@@ -35,33 +31,6 @@ void commitPieces(QWidget* widget, const QStringList& pieces) {
 void selectAll(QWidget* field) {
     QTest::mouseClick(field, Qt::LeftButton);
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-}
-
-void clickToEnd(QWidget* field) {
-    QTest::mouseClick(field, Qt::LeftButton);
-    QTest::keyClick(field, Qt::Key_End);
-}
-
-void typeInto(QWidget* field, const QString& text) {
-    clickToEnd(field);
-    typeKeys(field, text);
-}
-
-// "Новый тест" in the manager window; the editor then has the keyboard.
-bool openNewTest(Program& program) {
-    QTest::mouseClick(program.windows->Manag->Button1, Qt::LeftButton);
-    return QTest::qWaitForWindowActive(program.windows->Redactor);
-}
-
-bool openForEditing(Program& program, const QString& file) {
-    program.platform.openAnswers.push_back(file);
-    QTest::mouseClick(program.windows->Manag->Button2, Qt::LeftButton);
-    return QTest::qWaitForWindowActive(program.windows->Redactor);
-}
-
-void save(Program& program, const QString& chosen) {
-    program.platform.saveTestAnswers.push_back(chosen);
-    QTest::mouseClick(program.windows->Redactor->Button10, Qt::LeftButton);
 }
 
 // Writes raw lines, each ended by CR LF.

@@ -7,43 +7,15 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "editor_support.h"
 #include "gui_support.h"
 #include "manag.h"
 #include "redactor.h"
 #include "userform.h"
 
+using namespace editor;
+
 namespace {
-
-void typeKeys(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x20 && c.unicode() < 0x7F) QTest::keyClick(widget, static_cast<char>(c.unicode()));
-        else QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
-void typeInto(QWidget* field, const QString& text) {
-    QTest::mouseClick(field, Qt::LeftButton);
-    QTest::keyClick(field, Qt::Key_End);
-    typeKeys(field, text);
-}
-
-// Clicks a field, selects its whole text and types over it; an empty `text`
-// deletes the selection with the Backspace key.
-void retype(QWidget* field, const QString& text) {
-    QTest::mouseClick(field, Qt::LeftButton);
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    if (text.isEmpty()) QTest::keyClick(field, Qt::Key_Backspace);
-    typeKeys(field, text);
-}
-
-// The Tab key moves the focus on, so the field that had it is left.
-void tabAway(QWidget* field) { QTest::keyClick(field, Qt::Key_Tab); }
-
-// "Новый тест" in the manager window; the editor then has the keyboard.
-bool openNewTest(Program& program) {
-    QTest::mouseClick(program.windows->Manag->Button1, Qt::LeftButton);
-    return QTest::qWaitForWindowActive(program.windows->Redactor);
-}
 
 // Chooses an item of the button-count box from its drop-down list.
 void chooseCount(QComboBox* box, const QString& item) {

@@ -8,53 +8,16 @@
 #include <QTest>
 #include <QTextBlock>
 
+#include "editor_support.h"
 #include "gui_support.h"
 #include "manag.h"
 #include "redactor.h"
 #include "resform.h"
 #include "userform.h"
 
+using namespace editor;
+
 namespace {
-
-void typeKeys(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n')) QTest::keyClick(widget, Qt::Key_Return);
-        else if (c.unicode() >= 0x20 && c.unicode() < 0x7F) QTest::keyClick(widget, static_cast<char>(c.unicode()));
-        else QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
-// Clicks a field, which takes the focus, and types at the end of its text.
-void typeInto(QWidget* field, const QString& text) {
-    QTest::mouseClick(field, Qt::LeftButton);
-    const bool memo = qobject_cast<QPlainTextEdit*>(field) != nullptr;
-    QTest::keyClick(field, Qt::Key_End, memo ? Qt::ControlModifier : Qt::NoModifier);
-    typeKeys(field, text);
-}
-
-void retype(QWidget* field, const QString& text) {
-    QTest::mouseClick(field, Qt::LeftButton);
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    if (text.isEmpty()) QTest::keyClick(field, Qt::Key_Backspace);
-    typeKeys(field, text);
-}
-
-// "Новый тест" in the manager window; the editor then has the keyboard.
-bool openNewTest(Program& program) {
-    QTest::mouseClick(program.windows->Manag->Button1, Qt::LeftButton);
-    return QTest::qWaitForWindowActive(program.windows->Redactor);
-}
-
-bool openForEditing(Program& program, const QString& file) {
-    program.platform.openAnswers.push_back(file);
-    QTest::mouseClick(program.windows->Manag->Button2, Qt::LeftButton);
-    return QTest::qWaitForWindowActive(program.windows->Redactor);
-}
-
-void save(Program& program, const QString& chosen) {
-    program.platform.saveTestAnswers.push_back(chosen);
-    QTest::mouseClick(program.windows->Redactor->Button10, Qt::LeftButton);
-}
 
 // Fills the shown question: its text, then variants and points from button 1 on.
 void fillQuestion(TRedactor& ed, const QString& text, const QStringList& variants, const QStringList& points) {
