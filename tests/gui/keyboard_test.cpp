@@ -1,0 +1,126 @@
+// A person with only a keyboard: the menus by their access letters, the tab
+// order, Enter and Space on the focused button, a whole test taken and its
+// result saved.
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "ab.h"
+#include "gui_support.h"
+#include "manag.h"
+#include "redactor.h"
+#include "resform.h"
+#include "userform.h"
+
+namespace {
+
+// Presses a key on whatever widget has the keyboard focus, as a person does.
+void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target) target = QApplication::activeWindow();
+    QVERIFY2(target, "nothing has the keyboard");
+    QTest::keyClick(target, key, modifiers);
+}
+
+QString focused() {
+    const QWidget* w = QApplication::focusWidget();
+    return w ? w->objectName() : QString();
+}
+
+// The file menu opened with Alt and its access letter.
+QMenu* openFileMenu(TManag* manager) {
+    QTest::sendKeyEvent(QTest::Click, manager, static_cast<Qt::Key>(0x0424), QString("ф"), Qt::AltModifier);
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+}  // namespace
+
+class KeyboardTest : public QObject {
+    Q_OBJECT
+private slots:
+    void focusStartsOnTheFirstButtonOfEachWindow();
+    void wholeTestTakenAndSavedWithTheKeyboard();
+    void menusOpenByTheirAccessLetters();
+    void aboutWindowClosesOnEnter();
+};
+
+void KeyboardTest::focusStartsOnTheFirstButtonOfEachWindow() {
+    Program program;
+    QCOMPARE(focused(), QString("Button1"));  // "Новый тест"
+
+    program.platform.openAnswers.push_back(program.writeExample());
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab);
+    QCOMPARE(focused(), QString("Button3"));  // "Запустить"
+    press(Qt::Key_Space);
+    QVERIFY(program.windows->UserForm->isVisible());
+    QCOMPARE(QApplication::focusWidget(), program.windows->UserForm->Button1);
+}
+
+void KeyboardTest::wholeTestTakenAndSavedWithTheKeyboard() {
+    Program program;
+    auto& w = *program.windows;
+    program.platform.openAnswers.push_back(program.writeExample());
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab);
+    press(Qt::Key_Return);  // "Запустить"
+    QVERIFY(w.UserForm->isVisible());
+
+    press(Qt::Key_Tab);  // "Нет": 0 points on question 1
+    QCOMPARE(focused(), QString("Button2"));
+    press(Qt::Key_Space);
+    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Луна больше Земли?"));
+    press(Qt::Key_Tab);  // "Не знаю": 1 point on question 2
+    QCOMPARE(focused(), QString("Button3"));
+    press(Qt::Key_Return);
+
+    QVERIFY(w.ResForm->isVisible());
+    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nСтоит повторить материал."));
+    QCOMPARE(QApplication::focusWidget(), w.ResForm->Button1);  // "Сохранить"
+    program.platform.saveResultAnswers.push_back(program.path("итог"));
+    press(Qt::Key_Return);
+    QCOMPARE(Program::bytes(program.path("итог.txt")), fileBytes({"Стоит повторить материал."}));
+
+    press(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w.ResForm->Button3);  // "Закрыть"
+    press(Qt::Key_Space);
+    QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
+    QVERIFY(program.platform.errors.isEmpty());
+}
+
+void KeyboardTest::menusOpenByTheirAccessLetters() {
+    Program program;
+    auto& w = *program.windows;
+    QMenu* file = openFileMenu(w.Manag);
+    QVERIFY2(file, "Alt+Ф opens no menu");
+    QCOMPARE(file, w.Manag->N1);
+    QTest::keyClick(file, Qt::Key_Down);  // "Редактировать"
+    program.platform.openAnswers.push_back(program.writeExample());
+    QTest::keyClick(file, Qt::Key_Return);
+    QVERIFY(w.Redactor->isVisible());
+    QCOMPARE(w.Redactor->Edzag->text(), QString("Проверка знаний"));
+
+    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);  // back to the manager
+    QTest::sendKeyEvent(QTest::Click, w.Manag, static_cast<Qt::Key>(0x041F), QString("п"), Qt::AltModifier);
+    QMenu* help = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY2(help, "Alt+П opens no menu");
+    QCOMPARE(help, w.Manag->N2);
+    QTest::keyClick(help, Qt::Key_Return);  // "Инструктаж"
+    QCOMPARE(program.platform.helpRequests, QStringList{"testhelp.hlp"});
+}
+
+void KeyboardTest::aboutWindowClosesOnEnter() {
+    Program program;
+    auto& w = *program.windows;
+    w.Manag->N8->trigger();
+    QVERIFY(w.AB->isVisible());
+    QCOMPARE(QApplication::focusWidget(), w.AB->OKButton);
+    press(Qt::Key_Return);
+    QVERIFY(!w.AB->isVisible());
+}
+
+QTEST_MAIN(KeyboardTest)
+#include "keyboard_test.moc"
