@@ -32,6 +32,7 @@ TAB::TAB(AppWindows& app) : QWidget(nullptr, dialogFrame(false, true)) {
     Image1->setGeometry(8, 8, 81, 81);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1->setPixmap(QPixmap(":/pictures/about.png"));
+    Image1->setAccessibleName("Эмблема Quorvane");
 
     Label1 = new AutoLabel(Panel1, "Label1", "Quorvane", {136, 24});
     Label1->setLabelFont(fonts::font(fonts::kTimes, 21, false, false, true));

@@ -39,9 +39,22 @@ TErrorForm::TErrorForm(AppWindows& app) : QWidget(nullptr, dialogFrame(false, tr
     connect(Button1, &QPushButton::clicked, this, app.guard([this] { StartRec(); }));
 
     placeFixed(this, 524, 277);
+    updateSpokenMessage();
 }
 
-void TErrorForm::showScore(std::int32_t score) { Label3->setCaption(QString::number(score)); }
+void TErrorForm::showScore(std::int32_t score) {
+    Label3->setCaption(QString::number(score));
+    updateSpokenMessage();
+}
+
+// The message is broken over labels, mid-word in places; a screen reader gets
+// it whole: as the window's description, and from "Вы набрали" on as the name
+// of the label that starts it.
+void TErrorForm::updateSpokenMessage() {
+    const QString sentence = joinedCaptions({Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9});
+    Label2->setAccessibleName(sentence);
+    setAccessibleDescription(joinedCaptions({Label1}) + QChar(' ') + sentence);
+}
 
 void TErrorForm::StartRec() {
     hide();

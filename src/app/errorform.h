@@ -34,5 +34,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void updateSpokenMessage();
+
     AppWindows& app_;
 };

@@ -16,7 +16,7 @@ int main(int argc, char* argv[]) {
     // to every window caption.
     QApplication::setApplicationName("Quorvane");
     QApplication::setApplicationVersion("1.2");
-    QApplication::setDesktopFileName("quorvane");
+    QApplication::setDesktopFileName("org.quorvane.Quorvane");
     QApplication::setWindowIcon(programIcon());
     // Windows are hidden and shown, never closed, while the program runs; only
     // the manager window's close ends it.

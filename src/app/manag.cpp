@@ -52,6 +52,7 @@ TManag::TManag(AppWindows& app) : QMainWindow(nullptr), app_(app) {
     Image1->setGeometry(0, 0, 353, 113);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1->setPixmap(QPixmap(":/pictures/manager.png"));
+    Image1->setAccessibleName("Эмблема Quorvane");
 
     Button1 = makeButton(client, "Button1", "Новый тест", {16, 72, 97, 25});
     Button2 = makeButton(client, "Button2", "Редактор", {128, 72, 97, 25});

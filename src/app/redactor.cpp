@@ -47,6 +47,7 @@ TRedactor::TRedactor(AppWindows& app) : QWidget(nullptr, dialogFrame(false)), ap
     buildQuestionControls();
     buildMessageControls();
     setTabOrderAsDesigned();
+    nameFieldsForScreenReaders();
     connectHandlers();
     placeFixed(this, 891, 515);
 }
@@ -179,6 +180,26 @@ void TRedactor::setTabOrderAsDesigned() {
           << Button10 << Button12 << Edit1 << Edit2 << variantEdit(3) << variantEdit(2) << variantEdit(1) << RB1
           << RB2 << RB3;
     for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
+}
+
+// A field reads by the label beside it when that label names it well, and by
+// a name of its own otherwise (a label names only a field of its own group).
+void TRedactor::nameFieldsForScreenReaders() {
+    GroupBox1->setAccessibleName("Заголовок");  // the caption's misprint is not read out
+    Edzag->setAccessibleName("Заголовок теста");
+    for (int k = 1; k <= 6; ++k) {
+        buttonLabels[static_cast<std::size_t>(k - 1)]->setBuddy(edButt(k));
+        variantEdit(k)->setAccessibleName(QString("Вариант ответа № %1").arg(k));
+        kball(k)->setAccessibleName(QString("Баллы за кнопку № %1").arg(k));
+    }
+    Label1->setBuddy(Edvar);
+    Edvar->lineEdit()->setAccessibleName(Label1->text());
+    Label8->setBuddy(Vopros);
+    nv->setAccessibleDescription("Номер вопроса");
+    Memo2->setAccessibleName("Сообщения о результатах");
+    Memo2->setAccessibleDescription(joinedCaptions({Label12, Label11, Label14}));
+    Label15->setBuddy(Edit1);
+    Label16->setBuddy(Edit2);
 }
 
 void TRedactor::connectHandlers() {

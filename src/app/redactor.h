@@ -118,6 +118,7 @@ private:
     void buildQuestionControls();
     void buildMessageControls();
     void setTabOrderAsDesigned();
+    void nameFieldsForScreenReaders();
     void connectHandlers();
     void showCurrentQuestionNumber();
     void previewQuestion();

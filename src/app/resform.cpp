@@ -32,6 +32,7 @@ TResForm::TResForm(AppWindows& app)
     Memo1->setTabChangesFocus(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Label1->setBuddy(Memo1);  // the result text reads by the window's heading
 
     const QFont buttonFont = fonts::font(fonts::kTimes, 16, true);
     Button1 = makeButton(this, "Button1", "Сохранить", {16, 472, 201, 41});

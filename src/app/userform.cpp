@@ -72,6 +72,7 @@ TUserForm::TUserForm(AppWindows& app) : QWidget(nullptr, dialogFrame(true)), app
     memoPalette.setColor(QPalette::Base, QColor(0xC0, 0xC0, 0xC0));
     Memo1->setPalette(memoPalette);
     Memo1->setPlainText("Здесь размещается текст вопроса");
+    Memo1->setAccessibleName("Текст вопроса");
 
     applyButtonRule(2);
     for (int k = 1; k < 6; ++k) setTabOrder(button(k), button(k + 1));

@@ -158,3 +158,19 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     button->setAutoDefault(true);
     return button;
 }
+
+QString joinedCaptions(const QList<const QLabel*>& labels) {
+    QString text;
+    for (const QLabel* label : labels) {
+        const QString line = label->text().simplified();
+        if (line.isEmpty()) continue;
+        // "обна-" at the end of one line and "ружила" at the start of the next.
+        if (text.size() >= 2 && text.endsWith(QChar('-')) && text[text.size() - 2].isLetter()) {
+            text.chop(1);
+        } else if (!text.isEmpty()) {
+            text += QChar(' ');
+        }
+        text += line;
+    }
+    return text;
+}

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QList>
 #include <QPlainTextEdit>
 #include <QRect>
 #include <QString>
@@ -53,3 +54,8 @@ protected:
 };
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry);
+
+// The captions of labels that carry one text over several lines, as a screen
+// reader should hear it: a word hyphenated at a line end is joined again and
+// each run of blanks becomes one.
+QString joinedCaptions(const QList<const QLabel*>& labels);
