@@ -29,8 +29,8 @@
 #include <string>
 #include <vector>
 
-#include "cp1251.h"
 #include "errors.h"
+#include "largest_test.h"
 #include "test_document.h"
 #include "test_format.h"
 #include "test_loader.h"
@@ -58,57 +58,9 @@ public:
     qv::MessageLines messages;
 };
 
-// `size` bytes of Russian text in Windows-1251, with no line end in it.
-std::string text(std::size_t size) {
-    static const std::string pattern =
-        qv::cp1251::fromUtf8("Съешь же ещё этих мягких французских булок, да выпей чаю. ");
-    std::string out;
-    out.reserve(size + pattern.size());
-    while (out.size() < size) out += pattern;
-    out.resize(size);
-    return out;
-}
-
-struct LargestTest {
-    std::unique_ptr<qv::TestDocument> doc = std::make_unique<qv::TestDocument>();
-    qv::TestHeader header;
-    std::vector<std::string> messages;
-};
-
-LargestTest makeLargestTest() {
-    LargestTest t;
-    qv::TestDocument& doc = *t.doc;
-    doc.questionCount = qv::kMaxQuestions;
-    doc.buttonCount = qv::kMaxButtons;
-    doc.activeButtonCount = qv::kMaxButtons;
-    doc.variantMode = qv::kOwnVariants;
-    for (int q = 1; q <= qv::kMaxQuestions; ++q) {
-        doc.setText(q, text(150));
-        for (int b = 1; b <= qv::kMaxButtons; ++b) {
-            doc.setVariant(q, b, text(qv::kVariantCapacity));
-            doc.setPoints(q, b, "-123");
-        }
-    }
-    t.header.buttonCountText = "6";
-    t.header.title = text(60);
-    t.header.author = text(40);
-    t.header.windowCaption = text(30);
-    for (auto& caption : t.header.captions) caption = text(20);
-    // A range line before every ten lines of text; the saver adds the end
-    // marker, which makes 1000 lines in MessageLines.
-    for (int i = 0; i < qv::kMaxMessageLines - 1; ++i) {
-        if (i % 11 == 0) {
-            std::string range = "=";
-            range += std::to_string(i * 10);
-            range += '-';
-            range += std::to_string(i * 10 + 109);
-            t.messages.push_back(range);
-        } else {
-            t.messages.push_back(text(70));
-        }
-    }
-    return t;
-}
+using qvbench::LargestTest;
+using qvbench::makeLargestTest;
+using qvbench::text;
 
 // What the program keeps from one load to the next: one document, one
 // loader with its line buffer, the run's MessageLines. Each benchmark loads
@@ -220,8 +172,7 @@ void makeFiles(Files& files) {
     files.largestPath = (files.dir / "largest.tst").string();
     files.savePath = (files.dir / "saved.tst").string();
     const LargestTest& t = files.largest;
-    qv::writeLines(files.largestPath, qv::testFileLines(*t.doc, qv::kMaxQuestions, qv::kMaxButtons,
-                                                        t.header, t.messages));
+    qv::writeLines(files.largestPath, qvbench::fileLines(t));
     files.largestBytes = static_cast<std::size_t>(fs::file_size(files.largestPath));
     checkLargestLoad(files);
 

@@ -1,6 +1,7 @@
 #include "redactor.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <algorithm>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -439,7 +440,18 @@ void TRedactor::SaveAll() {
     header.author = fromQt(Edit1->text());
     header.windowCaption = fromQt(Edit2->text());
     for (int k = 1; k <= 6; ++k) header.captions[static_cast<std::size_t>(k - 1)] = fromQt(edButt(k)->text());
-    qv::saveTest(fileNameBytes(*name), doc, header, fromQt(shownMessageLines()));
+    const std::vector<std::string> messages = fromQt(shownMessageLines());
+    qv::saveTest(fileNameBytes(*name), doc, header, messages);
+
+    // The field's wrapping can make more message lines than a run can hold.
+    const auto written = 1 + std::count_if(messages.begin(), messages.end(), [](const auto& l) { return !l.empty(); });
+    if (written > qv::kMaxMessageLines) {
+        app_.platform.showInformation(
+            QString("Тест сохранён, но сообщения о результатах заняли в файле %1 строк вместе с "
+                    "завершающей «$». Пройти тест можно, только если их не больше %2: сократите сообщения.")
+                .arg(written)
+                .arg(qv::kMaxMessageLines));
+    }
 }
 
 void TRedactor::CloseRedactor() {

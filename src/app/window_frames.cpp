@@ -24,8 +24,13 @@ void centreOnScreen(QWidget* window) {
 }
 
 QIcon programIcon() {
-    QIcon icon;
-    icon.addFile(":/icons/quorvane-32.png", QSize(32, 32));
-    icon.addFile(":/icons/quorvane-64.png", QSize(64, 64));
-    return icon;
+    // Made once and kept to the end: its pixmaps must not outlive the
+    // application object in a static destructor.
+    static const QIcon* icon = [] {
+        auto* i = new QIcon;
+        i->addFile(":/icons/quorvane-32.png", QSize(32, 32));
+        i->addFile(":/icons/quorvane-64.png", QSize(64, 64));
+        return i;
+    }();
+    return *icon;
 }

@@ -65,6 +65,8 @@ private slots:
     void saveProposesTheCurrentFileName();
     void countsWrittenFollowTheEditor();
     void wrappedMessageLineWrittenAsShown();
+    void tooManyMessageLinesForARunAreSavedWithANotice_data();
+    void tooManyMessageLinesForARunAreSavedWithANotice();
     void failedSaveKeepsTheOldFileAndTheEditor_data();
     void failedSaveKeepsTheOldFileAndTheEditor();
     void buttonCountThatIsNoNumberCreatesNoFile();
@@ -256,6 +258,34 @@ void EditorSaveTest::wrappedMessageLineWrittenAsShown() {
     for (const QString& line : shown) expected += fileBytes({line.toStdString()});
     expected += fileBytes({"=2-2", "Хорошо.", "$"});
     QCOMPARE(Program::bytes(program.path("wrapped.tst")), expected);
+}
+
+void EditorSaveTest::tooManyMessageLinesForARunAreSavedWithANotice_data() {
+    QTest::addColumn<int>("typedLines");
+    QTest::addColumn<bool>("notice");
+    QTest::newRow("999 lines and the end marker fit a run") << 999 << false;
+    QTest::newRow("1000 lines and the end marker do not") << 1000 << true;
+}
+
+void EditorSaveTest::tooManyMessageLinesForARunAreSavedWithANotice() {
+    QFETCH(int, typedLines);
+    QFETCH(bool, notice);
+    Program program;
+    TRedactor& ed = *program.windows->Redactor;
+    QVERIFY(openNewTest(program));
+    typeInto(ed.Vopros, "Q");
+    QStringList lines;
+    for (int i = 0; i < typedLines; ++i) lines << QString("=%1-%1").arg(i);
+    ed.Memo2->setPlainText(lines.join('\n'));
+    save(program, program.path("many"));
+
+    // The test is saved whole either way; the author hears when a run would refuse it.
+    const QByteArray saved = Program::bytes(program.path("many.tst"));
+    QVERIFY(saved.endsWith(QByteArray("=") + QByteArray::number(typedLines - 1) + "-" +
+                           QByteArray::number(typedLines - 1) + "\r\n$\r\n"));
+    QCOMPARE(program.platform.informations.size(), notice ? 1 : 0);
+    if (notice) QVERIFY(program.platform.informations.first().contains("1001"));
+    QVERIFY(program.platform.errors.isEmpty());
 }
 
 void EditorSaveTest::failedSaveKeepsTheOldFileAndTheEditor_data() {

@@ -1,0 +1,878 @@
+// Benchmarks of the windows with the largest test the format allows (see
+// largest_test.h), driven the way a person drives them: buttons clicked, the
+// dialogs answered by a fake platform, and the event loop run after every
+// action so that each measured step includes its repainting.
+//
+// - The start-up path, measured once: QApplication created, the six windows
+//   built, the manager window shown and exposed.
+// - A first session, measured once, the way a person would meet it: the
+//   largest test opened in the editor ("Редактор"), saved, paged through,
+//   closed, then run ("Запустить") to its result window.
+// - Then the same actions repeated as benchmarks: creating the six windows and
+//   showing the manager; opening the test in the editor up to question 1
+//   shown; saving it; moving through all 500 questions (every step timed);
+//   running it to its result (every press timed). Beside each, the core alone
+//   doing the same file work.
+//
+// At the end the program prints a table of medians and spreads against the
+// aims, and the peak resident memory. With --qv_session_only it runs only the
+// first session, so that the peak memory is that of one person's use, and
+// adds its figures one a line for first_session.sh to gather;
+// --qv_write_largest=FILE only writes the largest test to FILE.
+//
+// Runs under any Qt platform; without a display it picks "offscreen".
+// Files are made in a temporary folder ($QV_BENCH_TMPDIR or the system's)
+// and removed at the end.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QTranslator>
+#include <QWindow>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app_windows.h"
+#include "encoding.h"
+#include "fonts.h"
+#include "largest_test.h"
+#include "manag.h"
+#include "platform.h"
+#include "redactor.h"
+#include "resform.h"
+#include "test_loader.h"
+#include "test_run.h"
+#include "test_writer.h"
+#include "userform.h"
+#include "widgets.h"
+#include "window_frames.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// The aims on a developer's machine.
+constexpr double kStartupAimMs = 300;
+constexpr double kLoadAimMs = 30;
+constexpr double kFrameMs = 16;
+constexpr double kMemoryAimMb = 60;
+
+// Button 1 scores 19 on every question: 9500 after 500 presses, which falls in
+// the range "=9460-9569", near the end of the message section.
+const std::string kFirstPoints = "19";
+
+double msBetween(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+[[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
+void check(bool ok, const std::string& what) {
+    if (!ok) fail(what);
+}
+
+// --- Samples -----------------------------------------------------------------
+
+// Every measured time, in milliseconds, by name.
+std::map<std::string, std::vector<double>>& samples() {
+    static std::map<std::string, std::vector<double>> all;
+    return all;
+}
+void keep(const std::string& name, double ms) { samples()[name].push_back(ms); }
+
+struct Spread {
+    std::size_t count = 0;
+    double median = 0, p10 = 0, p90 = 0, p99 = 0, min = 0, max = 0;
+};
+
+std::optional<Spread> spread(const std::string& name) {
+    const auto it = samples().find(name);
+    if (it == samples().end() || it->second.empty()) return std::nullopt;
+    std::vector<double> v = it->second;
+    std::sort(v.begin(), v.end());
+    const auto at = [&v](double fraction) {
+        const double place = fraction * static_cast<double>(v.size() - 1);
+        return v[static_cast<std::size_t>(place + 0.5)];
+    };
+    Spread s;
+    s.count = v.size();
+    s.median = v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    s.p10 = at(0.10);
+    s.p90 = at(0.90);
+    s.p99 = at(0.99);
+    s.min = v.front();
+    s.max = v.back();
+    return s;
+}
+
+double cpuNowMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// Times one step by the wall clock and by the processor time of the whole
+// process, so that a step slowed by other work on the machine shows as such.
+class StepTimer {
+public:
+    StepTimer() : wall_(Clock::now()), cpu_(cpuNowMs()) {}
+    // Keeps the wall time under `name` and the processor time under
+    // `name`.cpu; returns the wall time.
+    double stop(const std::string& name) {
+        const double ms = msBetween(wall_, Clock::now());
+        keep(name, ms);
+        keep(name + ".cpu", cpuNowMs() - cpu_);
+        return ms;
+    }
+
+private:
+    Clock::time_point wall_;
+    double cpu_;
+};
+
+double peakRssMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+}
+
+// How long the process had been running when this was called, from the
+// kernel's start time of the process (its resolution is one clock tick).
+std::optional<double> processAgeMs() {
+    std::ifstream in("/proc/self/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i) {
+        if (i != 22) continue;
+        timespec now{};
+        clock_gettime(CLOCK_BOOTTIME, &now);
+        const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+        const double startMs = std::stod(field) / ticks * 1000.0;
+        const double nowMs = static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+        return nowMs - startMs;
+    }
+    return std::nullopt;
+}
+
+// --- The program's surroundings ------------------------------------------------
+
+// Answers the open and save dialogs with set names and keeps what the
+// program reports.
+class BenchPlatform : public Platform {
+public:
+    QString openAnswer;
+    QString saveAnswer;
+    QStringList errors;
+    QStringList informations;
+
+    std::optional<QString> openTestFile(QWidget*, const QString&) override { return answer(openAnswer); }
+    std::optional<QString> saveTestFile(QWidget*, const QString&) override { return answer(saveAnswer); }
+    std::optional<QString> saveResultFile(QWidget*, const QString&) override { return std::nullopt; }
+    void showError(const QString& message) override { errors << message; }
+    void showInformation(const QString& message) override { informations << message; }
+    void showHelp(const QString&) override {}
+
+private:
+    static std::optional<QString> answer(const QString& name) {
+        if (name.isEmpty()) return std::nullopt;
+        return name;
+    }
+};
+
+// Counts the paint events of a widget: proof that a step was drawn.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// Receives a load the plain way: the message section into MessageLines.
+class CoreDestination : public qv::LoadDestination {
+public:
+    void buttonCountRead(const std::string&) override {}
+    void titleRead(const std::string&, const std::string&, const std::string&) override {}
+    void buttonsRead(const qv::LineFields&) override {}
+    void messagesBegin() override { messages.clear(); }
+    void messageRead(std::string& line) override { messages.take(line); }
+    void loadFinished() override {}
+
+    qv::MessageLines messages;
+};
+
+struct Bench {
+    fs::path dir;
+    qvbench::LargestTest largest = qvbench::makeLargestTest(kFirstPoints);
+    std::string largestPath;
+    std::size_t largestBytes = 0;
+    QString guiSavePath;
+    std::string coreSavePath;
+    // The message lines as the editor's save writes them (its field breaks
+    // wrapped lines), so that the core saves the very same file.
+    std::vector<std::string> savedMessageLines;
+
+    BenchPlatform platform;
+    std::unique_ptr<AppWindows> windows;
+    PaintCounter questionPaints;  // the editor's question field
+    PaintCounter testPaints;      // the test window's question text
+
+    // The core's own document and loader, apart from the windows'.
+    std::unique_ptr<qv::TestDocument> coreDoc = std::make_unique<qv::TestDocument>();
+    CoreDestination coreDest;
+    qv::TestLoader coreLoader;
+};
+
+Bench* g = nullptr;
+
+// Runs the event loop once: posted events, window-system events and the
+// repainting they ask for.
+void settle() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void waitExposed(QWidget* window) {
+    const auto start = Clock::now();
+    while (!(window->windowHandle() && window->windowHandle()->isExposed())) {
+        if (msBetween(start, Clock::now()) > 10000) fail(window->objectName().toStdString() + " was never exposed");
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    settle();
+}
+
+void checkNoFailure(const char* during) {
+    if (g->platform.errors.isEmpty() && g->platform.informations.isEmpty()) return;
+    const QString message = (g->platform.errors + g->platform.informations).join(" | ");
+    g->platform.errors.clear();
+    g->platform.informations.clear();
+    fail(std::string(during) + " reported: " + message.toStdString());
+}
+
+// --- The actions, each measured in milliseconds ------------------------------------
+
+double createWindows(std::unique_ptr<AppWindows>& windows, Platform& platform) {
+    const auto start = Clock::now();
+    windows = std::make_unique<AppWindows>(platform, [] {});
+    showWindow(windows->Manag);
+    waitExposed(windows->Manag);
+    return msBetween(start, Clock::now());
+}
+
+void destroyWindows(std::unique_ptr<AppWindows>& windows) {
+    windows.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    settle();
+}
+
+// "Редактор", the largest test chosen, until question 1 is shown.
+double openInEditor() {
+    AppWindows& w = *g->windows;
+    TRedactor& editor = *w.Redactor;
+    const int paints = g->questionPaints.paints;
+    const auto start = Clock::now();
+    w.Manag->Button2->click();
+    waitExposed(&editor);
+    const double ms = msBetween(start, Clock::now());
+    checkNoFailure("opening in the editor");
+    check(editor.isVisible() && !w.Manag->isVisible(), "the editor did not replace the manager");
+    check(editor.doc.questionCount == qv::kMaxQuestions, "the editor did not load 500 questions");
+    check(editor.Vopros->text() == toQt(g->largest.doc->text(1)), "the editor does not show question 1");
+    check(editor.nv->text() == "1", "the editor does not number question 1");
+    check(g->questionPaints.paints > paints, "the editor's question field was not drawn");
+    return ms;
+}
+
+void closeEditor() {
+    AppWindows& w = *g->windows;
+    w.Redactor->Button12->click();
+    settle();
+    checkNoFailure("closing the editor");
+    check(w.Manag->isVisible() && !w.Redactor->isVisible(), "closing the editor did not bring the manager back");
+}
+
+double saveFromEditor() {
+    AppWindows& w = *g->windows;
+    std::error_code ec;
+    fs::remove(fs::path(fileNameBytes(g->guiSavePath)), ec);
+    const auto start = Clock::now();
+    w.Redactor->Button10->click();
+    settle();
+    const double ms = msBetween(start, Clock::now());
+    checkNoFailure("saving");
+    check(fs::exists(fs::path(fileNameBytes(g->guiSavePath))), "the editor's save wrote no file");
+    return ms;
+}
+
+double stepEditor(QPushButton* button, int expectedQuestion, const std::string& name) {
+    TRedactor& editor = *g->windows->Redactor;
+    const int paints = g->questionPaints.paints;
+    StepTimer timer;
+    button->click();
+    settle();
+    const double ms = timer.stop(name);
+    check(editor.doc.currentQuestion == expectedQuestion, "the editor stepped to the wrong question");
+    check(g->questionPaints.paints > paints, "the editor's question field was not drawn in its step");
+    return ms;
+}
+
+// 499 steps from question 1 to 500; every step's time kept under `name`.
+// Returns the total.
+double pageForward(const std::string& name) {
+    TRedactor& editor = *g->windows->Redactor;
+    check(editor.doc.currentQuestion == 1, "paging must start at question 1");
+    double total = 0;
+    for (int q = 2; q <= qv::kMaxQuestions; ++q) {
+        total += stepEditor(editor.nextvop, q, name);
+    }
+    checkNoFailure("paging forward");
+    check(editor.Vopros->text() == toQt(g->largest.doc->text(qv::kMaxQuestions)),
+          "the editor does not show question 500");
+    return total;
+}
+
+double pageBack(const std::string& name) {
+    TRedactor& editor = *g->windows->Redactor;
+    double total = 0;
+    for (int q = qv::kMaxQuestions - 1; q >= 1; --q) {
+        total += stepEditor(editor.predvop, q, name);
+    }
+    checkNoFailure("paging back");
+    check(editor.Vopros->text() == toQt(g->largest.doc->text(1)), "the editor does not show question 1");
+    return total;
+}
+
+// "Запустить", the largest test chosen, until question 1 is shown.
+double startRun() {
+    AppWindows& w = *g->windows;
+    const auto start = Clock::now();
+    w.Manag->Button3->click();
+    waitExposed(w.UserForm);
+    const double ms = msBetween(start, Clock::now());
+    checkNoFailure("starting the run");
+    check(w.UserForm->isVisible() && !w.Manag->isVisible(), "the test window did not replace the manager");
+    check(w.UserForm->Memo1->toPlainText() == toQt(g->largest.doc->text(1)), "the test window does not ask question 1");
+    return ms;
+}
+
+// Button 1 pressed 500 times, every press's time kept under `name`; the last
+// press ends in the result window. Returns the total.
+double answerAll(const std::string& name) {
+    AppWindows& w = *g->windows;
+    double total = 0;
+    for (int q = 1; q <= qv::kMaxQuestions; ++q) {
+        const int paints = g->testPaints.paints;
+        StepTimer timer;
+        w.UserForm->Button1->click();
+        if (q == qv::kMaxQuestions) {
+            waitExposed(w.ResForm);
+        } else {
+            settle();
+        }
+        total += timer.stop(name);
+        if (q < qv::kMaxQuestions) {
+            check(g->testPaints.paints > paints, "the test window's question was not drawn in its step");
+        }
+    }
+    checkNoFailure("answering");
+    check(w.ResForm->isVisible() && !w.UserForm->isVisible(), "the run did not end in the result window");
+    check(w.UserForm->run.RangeFound && !w.ResForm->Memo1->document()->isEmpty(), "the result window shows no result");
+    return total;
+}
+
+void closeResult() {
+    AppWindows& w = *g->windows;
+    w.ResForm->Button3->click();
+    settle();
+    checkNoFailure("closing the result");
+    check(w.Manag->isVisible() && !w.ResForm->isVisible(), "closing the result did not bring the manager back");
+}
+
+// --- The core alone ------------------------------------------------------------------
+
+double coreLoad() {
+    const auto start = Clock::now();
+    g->coreLoader.load(g->largestPath, *g->coreDoc, g->coreDest);
+    return msBetween(start, Clock::now());
+}
+
+double coreSave() {
+    const qvbench::LargestTest& t = g->largest;
+    const auto start = Clock::now();
+    qv::writeLines(g->coreSavePath, qv::testFileLines(*t.doc, qv::questionsToSave(*t.doc), qv::kMaxButtons,
+                                                      t.header, g->savedMessageLines));
+    return msBetween(start, Clock::now());
+}
+
+// What a step of the editor does to the document without the windows: the
+// fields' 13 texts stored into question q, those of the next question taken.
+double corePage(qv::TestDocument& doc) {
+    struct Fields {
+        std::string text;
+        std::array<std::string, qv::kMaxButtons> variants;
+        std::array<std::string, qv::kMaxButtons> points;
+    } fields;
+    const auto take = [&doc, &fields](int q) {
+        fields.text = doc.text(q);
+        for (int b = 1; b <= qv::kMaxButtons; ++b) {
+            fields.variants[static_cast<std::size_t>(b - 1)] = doc.variant(q, b);
+            fields.points[static_cast<std::size_t>(b - 1)] = doc.points(q, b);
+        }
+    };
+    take(1);
+    const auto start = Clock::now();
+    for (int q = 1; q < qv::kMaxQuestions; ++q) {
+        doc.setText(q, fields.text);
+        for (int b = 1; b <= qv::kMaxButtons; ++b) {
+            doc.setVariant(q, b, fields.variants[static_cast<std::size_t>(b - 1)]);
+            doc.setPoints(q, b, fields.points[static_cast<std::size_t>(b - 1)]);
+        }
+        take(q + 1);
+    }
+    benchmark::DoNotOptimize(fields.text.data());
+    return msBetween(start, Clock::now());
+}
+
+// The run without the windows: 500 answers, the result chosen and its lines made.
+double coreAnswers() {
+    qv::TestDocument& doc = *g->coreDoc;
+    qv::RunState run;
+    doc.currentQuestion = 1;
+    const auto start = Clock::now();
+    for (int q = 1; q <= qv::kMaxQuestions; ++q) qv::answerQuestion(doc, run, 1);
+    const bool found = qv::EndTest(run, g->coreDest.messages);
+    const auto lines = qv::resultMemoLines(run, g->coreDest.messages);
+    const double ms = msBetween(start, Clock::now());
+    check(found && lines.size() > 1, "the core found no result for the run");
+    return ms;
+}
+
+// --- Benchmarks ----------------------------------------------------------------------
+
+template <typename Body>
+void measured(benchmark::State& state, Body body) {
+    try {
+        for (auto _ : state) state.SetIterationTime(body() / 1000.0);
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+    }
+}
+
+void BM_GuiCreateWindows(benchmark::State& state) {
+    BenchPlatform platform;
+    measured(state, [&platform] {
+        std::unique_ptr<AppWindows> windows;
+        const double ms = createWindows(windows, platform);
+        destroyWindows(windows);
+        keep("gui.windows", ms);
+        return ms;
+    });
+}
+
+void BM_GuiEditorLoad(benchmark::State& state) {
+    measured(state, [] {
+        const double ms = openInEditor();
+        closeEditor();
+        keep("gui.load", ms);
+        return ms;
+    });
+}
+
+void BM_CoreLoad(benchmark::State& state) {
+    measured(state, [] {
+        const double ms = coreLoad();
+        keep("core.load", ms);
+        return ms;
+    });
+}
+
+// Runs the benchmark's iterations with the largest test open in the editor.
+template <typename Body>
+void inEditor(benchmark::State& state, Body body) {
+    try {
+        openInEditor();
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+        return;
+    }
+    measured(state, body);
+    try {
+        closeEditor();
+    } catch (const std::exception& e) {
+        if (!state.error_occurred()) state.SkipWithError(e.what());
+    }
+}
+
+void BM_GuiEditorSave(benchmark::State& state) {
+    inEditor(state, [] {
+        const double ms = saveFromEditor();
+        keep("gui.save", ms);
+        return ms;
+    });
+}
+
+void BM_CoreSave(benchmark::State& state) {
+    measured(state, [] {
+        const double ms = coreSave();
+        keep("core.save", ms);
+        return ms;
+    });
+}
+
+// One iteration: 499 steps forward (its time) and 499 back (kept apart).
+void BM_GuiEditorPage(benchmark::State& state) {
+    inEditor(state, [] {
+        const double ms = pageForward("gui.step.next");
+        keep("gui.page", ms);
+        keep("gui.page.back", pageBack("gui.step.prev"));
+        return ms;
+    });
+}
+
+void BM_CorePage(benchmark::State& state) {
+    auto doc = std::make_unique<qv::TestDocument>(*g->largest.doc);
+    measured(state, [&doc] {
+        const double ms = corePage(*doc);
+        keep("core.page", ms);
+        return ms;
+    });
+}
+
+void BM_GuiRun(benchmark::State& state) {
+    measured(state, [] {
+        const double startMs = startRun();
+        const double answersMs = answerAll("gui.press");
+        closeResult();
+        keep("gui.run.start", startMs);
+        keep("gui.run.answers", answersMs);
+        keep("gui.run", startMs + answersMs);
+        return startMs + answersMs;
+    });
+}
+
+void BM_CoreRun(benchmark::State& state) {
+    measured(state, [] {
+        const double loadMs = coreLoad();
+        const double answersMs = coreAnswers();
+        keep("core.run.answers", answersMs);
+        keep("core.run", loadMs + answersMs);
+        return loadMs + answersMs;
+    });
+}
+
+// Iteration counts are fixed so that every run takes the same work (about a
+// minute in all); their times are the program's own clock.
+BENCHMARK(BM_GuiCreateWindows)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GuiEditorLoad)->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CoreLoad)->Iterations(100)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GuiEditorSave)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CoreSave)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GuiEditorPage)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CorePage)->Iterations(100)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GuiRun)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CoreRun)->Iterations(100)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// --- Preparation and the first session ------------------------------------------
+
+void makeFiles(Bench& b) {
+    fs::path base = fs::temp_directory_path();
+    if (const char* dir = std::getenv("QV_BENCH_TMPDIR")) base = dir;
+    b.dir = base / ("quorvane-gui-bench-" + std::to_string(::getpid()));
+    fs::create_directories(b.dir);
+    b.largestPath = (b.dir / "largest.tst").string();
+    qv::writeLines(b.largestPath, qvbench::fileLines(b.largest));
+    b.largestBytes = static_cast<std::size_t>(fs::file_size(b.largestPath));
+    b.guiSavePath = fileNameText((b.dir / "saved-gui.tst").string());
+    b.coreSavePath = (b.dir / "saved-core.tst").string();
+    b.platform.openAnswer = fileNameText(b.largestPath);
+    b.platform.saveAnswer = b.guiSavePath;
+}
+
+// One person's first use of the largest test in a fresh program: every time
+// here is a first time (nothing laid out, drawn or cached before).
+void firstSession(Bench& b) {
+    AppWindows& w = *b.windows;
+    w.Redactor->Vopros->installEventFilter(&b.questionPaints);
+    w.UserForm->Memo1->viewport()->installEventFilter(&b.testPaints);
+
+    keep("first.load", openInEditor());
+    b.savedMessageLines = fromQt(w.Redactor->shownMessageLines());
+    keep("first.save", saveFromEditor());
+    keep("first.page", pageForward("first.step.next"));
+    keep("first.page.back", pageBack("first.step.prev"));
+    closeEditor();
+    keep("first.run.start", startRun());
+    keep("first.run.answers", answerAll("first.press"));
+    closeResult();
+    keep("first.rss", peakRssMb());
+
+    // The core's load is checked against what was written.
+    coreLoad();
+    check(b.coreDoc->questionCount == qv::kMaxQuestions &&
+              b.coreDoc->text(qv::kMaxQuestions) == b.largest.doc->text(qv::kMaxQuestions) &&
+              b.coreDest.messages.count() == qv::kMaxMessageLines,
+          "the core did not read the largest test as written");
+}
+
+// --- The report --------------------------------------------------------------------
+
+std::string fmt(double ms) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", ms);
+    return buf;
+}
+
+std::string median(const std::string& name) {
+    const auto s = spread(name);
+    if (!s) return "-";
+    char buf[64];
+    if (s->count == 1) {
+        std::snprintf(buf, sizeof buf, "%.2f (once)", s->median);
+    } else {
+        std::snprintf(buf, sizeof buf, "%.2f (%.2f-%.2f)", s->median, s->p10, s->p90);
+    }
+    return buf;
+}
+
+std::string share(const std::string& gui, const std::string& core) {
+    const auto a = spread(gui);
+    const auto c = spread(core);
+    if (!a || !c || a->median <= 0) return "-";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f", 100.0 * (a->median - c->median) / a->median);
+    return buf;
+}
+
+std::string verdict(std::optional<double> value, double aim) {
+    if (!value) return "";
+    return *value <= aim ? "met" : "MISSED";
+}
+
+std::optional<double> medianOf(const std::string& name) {
+    const auto s = spread(name);
+    if (!s) return std::nullopt;
+    return s->median;
+}
+
+std::optional<double> maxOf(const std::string& name) {
+    const auto s = spread(name);
+    if (!s) return std::nullopt;
+    return s->max;
+}
+
+void row(const std::string& work, const std::string& gui, const std::string& core, const std::string& windowShare,
+         const std::string& aim, const std::string& result) {
+    std::printf("%-44s %-24s %-22s %-9s %-12s %s\n", work.c_str(), gui.c_str(), core.c_str(), windowShare.c_str(),
+                aim.c_str(), result.c_str());
+}
+
+std::string steps(const std::string& name) {
+    const auto s = spread(name);
+    if (!s) return "-";
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%.2f / %.2f / %.2f", s->median, s->p99, s->max);
+    return buf;
+}
+
+std::size_t overFrame(const std::string& name) {
+    const auto it = samples().find(name);
+    if (it == samples().end()) return 0;
+    return static_cast<std::size_t>(std::count_if(it->second.begin(), it->second.end(), [](double ms) { return ms > kFrameMs; }));
+}
+
+// The processor time of the steps kept under `name`: a step over the frame
+// by the wall clock but not here was held up by other work on the machine.
+void processorRow(const std::string& name) {
+    const std::string cpu = name + ".cpu";
+    row("    processor time of those steps", steps(cpu), "-", "-", "<= 16 ms",
+        verdict(maxOf(cpu), kFrameMs) + " (" + std::to_string(overFrame(cpu)) + " over)");
+}
+
+void report(const Bench& b, bool benchmarksRan) {
+    std::printf("\nplatform: %s; largest test: %zu bytes; the editor's save writes %zu message lines\n",
+                QGuiApplication::platformName().toUtf8().constData(), b.largestBytes, b.savedMessageLines.size());
+    std::printf("times in ms: median (10th-90th percentile) of the repeated runs; steps: median / 99th pct / max\n");
+    std::printf("windows %%: the share of the GUI time not spent in the core's file work\n\n");
+    row("work", "GUI ms", "core ms", "windows %", "aim", "");
+    row("start-up, main() to manager shown (first)", median("start.main"), "-", "-", "<= 300 ms",
+        verdict(medianOf("start.main"), kStartupAimMs));
+    row("  process start to manager shown (+-10 ms)", median("start.process"), "-", "-", "<= 300 ms",
+        verdict(medianOf("start.process"), kStartupAimMs));
+    row("  process start to main() (+-10 ms)", median("start.premain"), "-", "-", "", "");
+    row("  QApplication created", median("start.application"), "-", "-", "", "");
+    row("  fonts and translations", median("start.setup"), "-", "-", "", "");
+    row("  six windows built", median("start.windows"), "-", "-", "", "");
+    row("  manager shown and exposed", median("start.shown"), "-", "-", "", "");
+    if (benchmarksRan) {
+        row("six windows built, manager shown (again)", median("gui.windows"), "-", "-", "", "");
+    }
+    row("editor: largest loaded, q1 shown (first)", median("first.load"), median("core.load"),
+        share("first.load", "core.load"), "<= 30 ms", verdict(medianOf("first.load"), kLoadAimMs));
+    if (benchmarksRan) {
+        row("editor: largest loaded, q1 shown", median("gui.load"), median("core.load"), share("gui.load", "core.load"),
+            "<= 30 ms", verdict(medianOf("gui.load"), kLoadAimMs));
+        row("editor: saved", median("gui.save"), median("core.save"), share("gui.save", "core.save"), "", "");
+    } else {
+        row("editor: saved (first)", median("first.save"), "-", "-", "", "");
+    }
+    const std::string pages = benchmarksRan ? "gui.page" : "first.page";
+    row("editor: 499 steps forward, all", median(pages), median("core.page"), share(pages, "core.page"), "", "");
+    for (const char* name : {"first.step.next", "first.step.prev", "gui.step.next", "gui.step.prev"}) {
+        if (!spread(name)) continue;
+        const std::string label = std::string("  one step ") + (std::string(name).ends_with("next") ? "forward" : "back") +
+                                  (std::string(name).starts_with("first") ? " (first pass)" : "");
+        row(label, steps(name), "-", "-", "<= 16 ms",
+            verdict(maxOf(name), kFrameMs) + " (" + std::to_string(overFrame(name)) + " over)");
+        processorRow(name);
+    }
+    const std::string runStart = benchmarksRan ? "gui.run.start" : "first.run.start";
+    const std::string runAnswers = benchmarksRan ? "gui.run.answers" : "first.run.answers";
+    row(std::string("run: started, q1 shown") + (benchmarksRan ? "" : " (first)"), median(runStart),
+        median("core.load"), share(runStart, "core.load"), "<= 30 ms", verdict(medianOf(runStart), kLoadAimMs));
+    row("run: 500 presses to the result window", median(runAnswers), median("core.run.answers"),
+        share(runAnswers, "core.run.answers"), "", "");
+    for (const char* name : {"first.press", "gui.press"}) {
+        if (!spread(name)) continue;
+        row(std::string("  one press") + (std::string(name).starts_with("first") ? " (first run)" : ""), steps(name), "-",
+            "-", "<= 16 ms", verdict(maxOf(name), kFrameMs) + " (" + std::to_string(overFrame(name)) + " over)");
+        processorRow(name);
+    }
+    if (benchmarksRan) {
+        row("run: whole", median("gui.run"), median("core.run"), share("gui.run", "core.run"), "", "");
+    }
+    const double firstRss = spread("first.rss") ? spread("first.rss")->max : 0;
+    row("peak memory after the first session, MB", fmt(firstRss), "-", "-", "<= 60 MB",
+        verdict(firstRss, kMemoryAimMb));
+    if (benchmarksRan) {
+        row("peak memory at the end, MB", fmt(peakRssMb()), "-", "-", "<= 60 MB", verdict(peakRssMb(), kMemoryAimMb));
+    }
+}
+
+// Every figure on a line of its own, "figure NAME VALUE", for scripts that
+// gather them over several runs: single samples as they are, series by their
+// median, 99th percentile and maximum.
+void printFigures() {
+    for (const auto& [name, values] : samples()) {
+        const auto s = spread(name);
+        if (!s) continue;
+        if (s->count == 1) {
+            std::printf("figure %s %.3f\n", name.c_str(), s->median);
+        } else {
+            std::printf("figure %s.median %.3f\nfigure %s.p99 %.3f\nfigure %s.max %.3f\n", name.c_str(), s->median,
+                        name.c_str(), s->p99, name.c_str(), s->max);
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto mainStart = Clock::now();
+    const auto ageAtMain = processAgeMs();
+
+    // Our own flags, taken out before the benchmark library sees the rest.
+    bool sessionOnly = false;
+    std::vector<char*> args;
+    const std::string writeFlag = "--qv_write_largest=";
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--qv_session_only") {
+            sessionOnly = true;
+        } else if (arg.starts_with(writeFlag)) {
+            // Only writes the largest test, for measuring the real program.
+            try {
+                qv::writeLines(arg.substr(writeFlag.size()), qvbench::fileLines(qvbench::makeLargestTest(kFirstPoints)));
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "gui_bench: %s\n", e.what());
+                return 1;
+            }
+            return 0;
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
+    int count = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    // The program's start-up, as main.cpp does it.
+    const auto beforeApplication = Clock::now();
+    QApplication application(count, args.data());
+    const auto applicationMade = Clock::now();
+    QApplication::setApplicationName("Quorvane");
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(programIcon());
+    fonts::installSubstitutes();
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&toolkitTexts);
+    }
+    const auto setupDone = Clock::now();
+
+    auto bench = std::make_unique<Bench>();
+    g = bench.get();
+    const auto windowsStart = Clock::now();
+    bench->windows = std::make_unique<AppWindows>(bench->platform, [] {});
+    const auto windowsBuilt = Clock::now();
+    showWindow(bench->windows->Manag);
+    waitExposed(bench->windows->Manag);
+    const auto shown = Clock::now();
+    const auto ageAtShown = processAgeMs();
+    // Building the largest test is not part of the start-up.
+    keep("start.application", msBetween(beforeApplication, applicationMade));
+    keep("start.setup", msBetween(applicationMade, setupDone));
+    keep("start.windows", msBetween(windowsStart, windowsBuilt));
+    keep("start.shown", msBetween(windowsBuilt, shown));
+    keep("start.main", msBetween(mainStart, shown));
+    if (ageAtMain && ageAtShown) {
+        keep("start.premain", *ageAtMain);
+        keep("start.process", *ageAtShown);
+    }
+
+    int status = 0;
+    try {
+        makeFiles(*bench);
+        firstSession(*bench);
+        if (!sessionOnly) {
+            benchmark::RunSpecifiedBenchmarks();
+        }
+        report(*bench, !sessionOnly);
+        if (sessionOnly) printFigures();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "gui_bench: %s\n", e.what());
+        status = 1;
+    }
+    benchmark::Shutdown();
+    bench->windows.reset();
+    std::error_code ec;
+    fs::remove_all(bench->dir, ec);
+    return status;
+}
