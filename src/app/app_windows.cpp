@@ -1,5 +1,7 @@
 #include "app_windows.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QWidget>
@@ -15,9 +17,23 @@
 // library must register itself.
 static void registerResources() { Q_INIT_RESOURCE(quorvane); }
 
+namespace {
+
+// The editor, test, result, error and About windows are dialogs to a screen
+// reader; a plain top-level widget would read as an unnamed pane.
+QAccessibleInterface* secondaryWindowAccessible(const QString& className, QObject* object) {
+    static const QStringList dialogs{"TRedactor", "TUserForm", "TResForm", "TErrorForm", "TAB"};
+    if (!object || !object->isWidgetType() || !dialogs.contains(className)) return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
+}
+
+}  // namespace
+
 AppWindows::AppWindows(Platform& platform_, std::function<void()> quit_)
     : platform(platform_), failures(platform_), quit(std::move(quit_)) {
     registerResources();
+    static const bool accessibleWindows = (QAccessible::installFactory(secondaryWindowAccessible), true);
+    (void)accessibleWindows;
     // A window's constructor may look its neighbours up only in handlers,
     // never while they are being built.
     Manag = new TManag(*this);

@@ -178,6 +178,8 @@ def check_editor(app, manager):
     press_named(manager, "Новый тест")
     editor = window(app, "Редактор тестов")
     preview = window(app, "Тест")
+    for win in (editor, preview):
+        check(win.getRoleName() == "dialog", f"the window {win.name!r} reads as a {win.getRoleName()!r}")
     fields = [d for d in descendants(editor) if d.getRoleName() == "text"]
     unnamed = [f for f in fields if not f.name.strip()]
     check(not unnamed, f"{len(unnamed)} of the editor's {len(fields)} text fields have no name")

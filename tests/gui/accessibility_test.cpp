@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "errorform.h"
+#include "ab.h"
+#include "errorform.h"
 #include "gui_support.h"
 #include "manag.h"
 #include "redactor.h"
@@ -63,9 +65,23 @@ private slots:
     void resultTextIsNamedByTheHeading();
     void errorMessageReadsAsOneText_data();
     void errorMessageReadsAsOneText();
+    void windowsReadAsFrameAndDialogs();
     void joinedCaptions_data();
     void joinedCaptions();
 };
+
+void AccessibilityTest::windowsReadAsFrameAndDialogs() {
+    Program program;
+    auto& w = *program.windows;
+    const auto role = [](QWidget* window) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(window);
+        return face ? face->role() : QAccessible::NoRole;
+    };
+    QCOMPARE(role(w.Manag), QAccessible::Window);
+    for (QWidget* window : std::initializer_list<QWidget*>{w.Redactor, w.UserForm, w.ResForm, w.ErrorForm, w.AB}) {
+        QVERIFY2(role(window) == QAccessible::Dialog, qPrintable(window->objectName()));
+    }
+}
 
 void AccessibilityTest::editorFieldsHaveDistinctNames() {
     Program program;
