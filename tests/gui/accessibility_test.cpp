@@ -11,7 +11,6 @@
 #include <memory>
 #include <vector>
 
-#include "errorform.h"
 #include "ab.h"
 #include "errorform.h"
 #include "gui_support.h"
