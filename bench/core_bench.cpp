@@ -44,19 +44,7 @@ constexpr std::size_t kLongLine = 1000 * 1000;  // bytes
 
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
 
-// Receives a load as the test window does: the message section goes into
-// MessageLines, the rest is dropped.
-class RunDestination : public qv::LoadDestination {
-public:
-    void buttonCountRead(const std::string&) override {}
-    void titleRead(const std::string&, const std::string&, const std::string&) override {}
-    void buttonsRead(const qv::LineFields&) override {}
-    void messagesBegin() override { messages.clear(); }
-    void messageRead(std::string& line) override { messages.take(line); }
-    void loadFinished() override {}
-
-    qv::MessageLines messages;
-};
+using RunDestination = qvbench::MessagesDestination;
 
 using qvbench::LargestTest;
 using qvbench::makeLargestTest;

@@ -212,18 +212,7 @@ public:
     }
 };
 
-// Receives a load the plain way: the message section into MessageLines.
-class CoreDestination : public qv::LoadDestination {
-public:
-    void buttonCountRead(const std::string&) override {}
-    void titleRead(const std::string&, const std::string&, const std::string&) override {}
-    void buttonsRead(const qv::LineFields&) override {}
-    void messagesBegin() override { messages.clear(); }
-    void messageRead(std::string& line) override { messages.take(line); }
-    void loadFinished() override {}
-
-    qv::MessageLines messages;
-};
+using CoreDestination = qvbench::MessagesDestination;
 
 struct Bench {
     fs::path dir;
