@@ -68,7 +68,9 @@ inline LargestTest makeLargestTest(const std::string& firstPoints = "-123",
             range += std::to_string(i * 10 + 109);
             t.messages.push_back(range);
         } else {
-            t.messages.push_back(text(70));
+            // Short enough that the editor's message field shows each on one
+            // line, so that a save from the editor writes the same 1000 lines.
+            t.messages.push_back(text(30));
         }
     }
     return t;
