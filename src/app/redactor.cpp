@@ -53,19 +53,6 @@ TRedactor::TRedactor(AppWindows& app) : QWidget(nullptr, dialogFrame(false)), ap
     placeFixed(this, 891, 515);
 }
 
-TRedactor::~TRedactor() {
-    // The test window goes first. Closing this window takes the focus from its
-    // fields, and a combo box reports that as a choice: nothing may reach a
-    // handler from here on.
-    Edvar->disconnect(this);
-    Edvar->lineEdit()->disconnect(this);
-    for (QObject* field : {static_cast<QObject*>(Edzag), static_cast<QObject*>(Edit1), static_cast<QObject*>(Edit2),
-                           static_cast<QObject*>(Vopros), static_cast<QObject*>(variantEdit(1))}) {
-        field->removeEventFilter(this);
-    }
-    for (auto* e : EdButt) e->removeEventFilter(this);
-}
-
 void TRedactor::buildHeaderControls() {
     GroupBox1 = makeGroup(this, "GroupBox1", " Загологвок ", {8, 16, 241, 73});
     Edzag = new TypingLimitEdit(GroupBox1, "Edzag", {16, 32, 209, 21}, 50);

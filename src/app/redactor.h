@@ -24,7 +24,6 @@ class TRedactor : public QWidget {
     Q_OBJECT
 public:
     explicit TRedactor(AppWindows& app);
-    ~TRedactor() override;
 
     qv::TestDocument doc;
 
