@@ -34,8 +34,6 @@ QGroupBox* makeGroup(QWidget* parent, const char* name, const char* title, const
     return box;
 }
 
-QByteArray numbered(const char* stem, int k) { return stem + QByteArray::number(k); }
-
 }  // namespace
 
 TRedactor::TRedactor(AppWindows& app) : QWidget(nullptr, dialogFrame(false)), app_(app) {

@@ -35,8 +35,8 @@ TUserForm::TUserForm(AppWindows& app) : QWidget(nullptr, dialogFrame(true)), app
     const QRect buttonPlaces[6] = {{16, 464, 129, 33},  {184, 464, 129, 33}, {352, 464, 129, 33},
                                    {520, 464, 129, 33}, {184, 520, 129, 33}, {352, 520, 129, 33}};
     for (int k = 1; k <= 6; ++k) {
-        const QByteArray name = "Button" + QByteArray::number(k);
-        buttons_[static_cast<std::size_t>(k - 1)] = makeButton(this, name.constData(), QString(), buttonPlaces[k - 1]);
+        buttons_[static_cast<std::size_t>(k - 1)] =
+            makeButton(this, numbered("Button", k).constData(), QString(), buttonPlaces[k - 1]);
     }
     Button1 = buttons_[0];
     Button2 = buttons_[1];
@@ -46,8 +46,7 @@ TUserForm::TUserForm(AppWindows& app) : QWidget(nullptr, dialogFrame(true)), app
     Button6 = buttons_[5];
 
     for (int k = 1; k <= 6; ++k) {
-        const QByteArray name = "TextVar" + QByteArray::number(k);
-        auto* label = new AutoLabel(Panel1, name.constData(), "Варианты", {40, 144 + 32 * (k - 1)});
+        auto* label = new AutoLabel(Panel1, numbered("TextVar", k).constData(), "Варианты", {40, 144 + 32 * (k - 1)});
         label->setLabelFont(fonts::font(fonts::kTimes, 16));
         textVars_[static_cast<std::size_t>(k - 1)] = label;
     }

@@ -150,6 +150,8 @@ void CodePageMemo::insertFromMimeData(const QMimeData* source) {
     QPlainTextEdit::insertFromMimeData(&plain);
 }
 
+QByteArray numbered(const char* stem, int k) { return stem + QByteArray::number(k); }
+
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));

@@ -2,6 +2,7 @@
 // window of the program is drawn.
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QFont>
 #include <QLabel>
@@ -52,6 +53,9 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
 };
+
+// The name of the k-th of a numbered row of controls: "Button3", "Kball5".
+QByteArray numbered(const char* stem, int k);
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry);
 
