@@ -1,5 +1,8 @@
 #include "errors.h"
 
+#include "cp1251.h"
+#include "os_errors.h"
+
 namespace qv {
 
 EInOutError::EInOutError(int code) : Exception(ioErrorMessage(code)), code_(code) {}
@@ -13,6 +16,10 @@ std::string ioErrorMessage(int code) {
         case 100: return "Read beyond end of file";
         case 101: return "Disk full";
         case 106: return "Invalid numeric input";
+        case io::kNoSafeCopy:
+            return cp1251::fromUtf8(
+                "Файл нельзя перезаписать, не сохранив сначала копию его прежнего содержимого, "
+                "а сохранить её не удалось. Файл оставлен без изменений");
         default: return "I/O error " + std::to_string(code);
     }
 }

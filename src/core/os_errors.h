@@ -17,6 +17,9 @@ inline constexpr int kInvalidName = 123;
 inline constexpr int kCloseNotOpen = 103;  // close of a file that is not open
 inline constexpr int kReadNotOpen = 104;   // read or end-of-file test of a file that is not open
 inline constexpr int kWriteNotOpen = 105;  // write to a file that is not open
+// A test that must be written in place, when no copy of its previous
+// content can be kept aside first; the program's own code, no system's.
+inline constexpr int kNoSafeCopy = 1001;
 }  // namespace io
 
 // Maps an errno value to a result code. A missing file and a missing folder

@@ -46,6 +46,26 @@ void TestDocument::clearQuestions() {
     }
 }
 
+namespace {
+void trim(std::string& text) {
+    if (text.capacity() > text.size() + kSpareTextCapacity) text.shrink_to_fit();
+}
+}  // namespace
+
+void TestDocument::releaseSpareStorage() {
+    for (auto& question : questions_) trim(question.text);
+}
+
+void MessageLines::releaseSpareStorage() {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (i < static_cast<std::size_t>(count_)) {
+            trim(lines_[i]);
+        } else if (lines_[i].capacity() > kSpareTextCapacity) {
+            std::string().swap(lines_[i]);  // kept only as storage for the next load
+        }
+    }
+}
+
 const std::string& MessageLines::line(int i) const {
     if (i < 1 || i > count()) throw std::out_of_range("message line index out of range");
     return lines_[static_cast<std::size_t>(i - 1)];

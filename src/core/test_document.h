@@ -13,6 +13,8 @@ inline constexpr int kMaxQuestions = 500;
 inline constexpr int kMaxButtons = 6;
 inline constexpr std::size_t kVariantCapacity = 80;
 inline constexpr int kMaxMessageLines = 1000;
+// Storage a text may keep beyond its length before it is given back.
+inline constexpr std::size_t kSpareTextCapacity = 64 * 1024;
 
 enum VariantModes : std::int32_t { kNoVariants = 1, kFirstQuestionVariants = 2, kOwnVariants = 3 };
 
@@ -44,6 +46,10 @@ public:
     // variants and points; nothing else changes.
     void clearQuestions();
 
+    // Texts that reading has left with far more storage than they hold
+    // (after a very long line) give the surplus back.
+    void releaseSpareStorage();
+
 private:
     static std::size_t slot(int q);
     static std::size_t button(int b);
@@ -63,6 +69,8 @@ public:
     // Appends the contents of `line` and hands back the storage of a line
     // that an earlier load no longer needs.
     void take(std::string& line);
+    // Gives back the storage kept past count() and the surplus of long lines.
+    void releaseSpareStorage();
 
 private:
     // Lines past count_ are storage kept for the next load.

@@ -94,6 +94,21 @@ bool TestLoader::readPoints(TestDocument& doc) {
 void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestination& destination) {
     LineBuffer.clear();
     ioCheck(file_.open(path));
+    // Whatever way the load ends, the file is closed and a buffer grown for a
+    // long line is given back.
+    struct Finish {
+        TestLoader& loader;
+        TestDocument& doc;
+        ~Finish() {
+            if (loader.file_.isOpen()) loader.file_.close();
+            if (loader.LineBuffer.capacity() > kKeptLineCapacity) std::string().swap(loader.LineBuffer);
+            doc.releaseSpareStorage();
+        }
+    } finish{*this, doc};
+    if (file_.size() > kMaxTestFileBytes) {
+        refuse("Файл слишком велик для теста: в нём больше " + std::to_string(kMaxTestFileBytes >> 20) +
+               " МБ, а тест не бывает таким большим");
+    }
     readHeader(doc, destination);
     const std::int32_t mode = doc.variantMode;
 

@@ -34,6 +34,9 @@ public:
     virtual void loadFinished() = 0;
 };
 
+// No test comes near this size; a larger file is refused before it is read.
+inline constexpr std::uint64_t kMaxTestFileBytes = std::uint64_t{256} << 20;
+
 class TestLoader {
 public:
     // Reads the file at `path` into `doc`, handing the header, the message
@@ -52,6 +55,9 @@ public:
     const LineFields& lineFields() const { return LineFields_; }
 
 private:
+    // A line buffer larger than this is given back after a load.
+    static constexpr std::size_t kKeptLineCapacity = 64 * 1024;
+
     bool atEnd();
     void readHeader(TestDocument& doc, LoadDestination& destination);
     void readVariants(TestDocument& doc, std::int32_t mode);

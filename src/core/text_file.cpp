@@ -16,7 +16,7 @@ TextReader::~TextReader() { close(); }
 
 int TextReader::open(const std::string& path) {
     close();
-    const int rc = os::openForReading(path, handle_);
+    const int rc = os::openForReading(path, handle_, size_);
     if (rc != io::kOk) return rc;
     buffer_.resize(kReadChunk);
     pos_ = end_ = 0;

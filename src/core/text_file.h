@@ -3,6 +3,7 @@
 // EInOutError.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,12 +26,15 @@ public:
     int atEnd(bool& end);
     int close();
     bool isOpen() const { return handle_ != os::kNoHandle; }
+    // The size of the file when it was opened.
+    std::uint64_t size() const { return size_; }
 
 private:
     // Makes at least one unread byte available unless the file has ended.
     int fill();
 
     os::Handle handle_ = os::kNoHandle;
+    std::uint64_t size_ = 0;
     std::vector<char> buffer_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

@@ -3,13 +3,17 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -96,6 +100,76 @@ class TempFolder {
 
   private:
     std::string path_;
+};
+
+// The unprivileged user that tests run as where they need one.
+inline constexpr uid_t kNobody = 65534;
+
+struct ChildEnd {
+    bool exited = false;  // with `code`; otherwise killed by `signal`
+    int code = -1;
+    int signal = 0;
+};
+
+// Runs `body` in a child process and returns how it ended (exit code: what
+// `body` returned). With `asNobody`, a root parent's child gives up root
+// first (root ignores folder permissions); a child that cannot prints why
+// and ends with 250. With `fileSizeLimit`, the child is killed (SIGXFSZ)
+// when a file of it would grow past that many bytes.
+inline ChildEnd inChild(const std::function<int()>& body, bool asNobody = false,
+                        rlim_t fileSizeLimit = RLIM_INFINITY) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        int code = 250;
+        if (!asNobody || ::geteuid() != 0 || (::setgid(kNobody) == 0 && ::setuid(kNobody) == 0)) {
+            if (fileSizeLimit != RLIM_INFINITY) {
+                ::signal(SIGXFSZ, SIG_DFL);
+                const rlimit limit{fileSizeLimit, fileSizeLimit};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            try {
+                code = body();
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "child failed: %s\n", e.what());
+                code = 251;
+            }
+        }
+        ::_exit(code);
+    }
+    ChildEnd end;
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) return end;
+    end.exited = WIFEXITED(status);
+    end.code = end.exited ? WEXITSTATUS(status) : -1;
+    end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return end;
+}
+
+// While alive, copies of tests written in place go to `folder` (made
+// writable by everyone, so that a save run as another user can use it).
+class CopiesFolderAt {
+  public:
+    explicit CopiesFolderAt(const std::string& folder) {
+        const char* old = std::getenv("XDG_CACHE_HOME");
+        hadOld_ = old != nullptr;
+        if (old) old_ = old;
+        ::mkdir(folder.c_str(), 0777);
+        ::chmod(folder.c_str(), 0777);
+        ::setenv("XDG_CACHE_HOME", folder.c_str(), 1);
+    }
+    ~CopiesFolderAt() {
+        if (hadOld_) {
+            ::setenv("XDG_CACHE_HOME", old_.c_str(), 1);
+        } else {
+            ::unsetenv("XDG_CACHE_HOME");
+        }
+    }
+    CopiesFolderAt(const CopiesFolderAt&) = delete;
+    CopiesFolderAt& operator=(const CopiesFolderAt&) = delete;
+
+  private:
+    bool hadOld_ = false;
+    std::string old_;
 };
 
 // Records, in order, what the loader hands to the windows. The message

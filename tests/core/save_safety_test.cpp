@@ -232,6 +232,13 @@ TEST(SaveSafety, ASymbolicLinkStaysALinkToTheReplacedFile) {
     EXPECT_EQ(leftovers(dir), std::vector<std::string>{});
     EXPECT_EQ(leftovers(dir, "real"), std::vector<std::string>{});
 
+    // A link to nothing gets the file it names.
+    ASSERT_EQ(::symlink("real/new.tst", dir.file("dangling.tst").c_str()), 0);
+    qv::writeLines(dir.file("dangling.tst"), {"created"});
+    ASSERT_EQ(::lstat(dir.file("dangling.tst").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(readBytes(dir.file("real/new.tst")), "created\r\n");
+
     // A failed save through the link leaves the file it points to alone.
     ASSERT_EQ(::chmod(dir.file("real/quiz.tst").c_str(), 0444), 0);
     EXPECT_EQ(ioCodeOf([&] { qv::writeLines(dir.file("link.tst"), {"lost"}); }), 5);
@@ -242,21 +249,8 @@ TEST(SaveSafety, ASymbolicLinkStaysALinkToTheReplacedFile) {
 // child process gives up root first) and returns its I/O code, 0 on success.
 int ioCodeAsOrdinaryUser(const std::function<void()>& save) {
     if (::geteuid() != 0) return ioCodeOf(save);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        int code = 250;
-        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
-            try {
-                code = ioCodeOf(save);
-            } catch (...) {
-                code = 251;
-            }
-        }
-        ::_exit(code);
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    const qvtest::ChildEnd end = qvtest::inChild([&] { return ioCodeOf(save); }, true);
+    return end.exited ? end.code : -1;
 }
 
 // A folder that takes no new files, holding a file the user may write.
@@ -273,6 +267,7 @@ class LockedFolder : public ::testing::Test {
         ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
     }
     TempFolder dir;
+    qvtest::CopiesFolderAt copies{dir.file("copies")};
     std::string locked = dir.file("locked");
     std::string target = locked + "/quiz.tst";
 };

@@ -304,6 +304,37 @@ TEST_F(Loader, AFileThatCannotBeOpened) {
     EXPECT_TRUE(dest.calls.empty());
 }
 
+TEST_F(Loader, LetsGoOfTheFileAndOfLargeBuffers) {
+    // A load that fails closes the file, so that it can be saved over at once.
+    try {
+        loadLines(file("1^Ex^E3", {"q"}, {}, {"1,"}, {"$"}));
+        ADD_FAILURE() << "a bad button count was accepted";
+    } catch (const qv::EConvertError&) {
+    }
+    qv::TextWriter writer;
+    EXPECT_EQ(writer.create(dir.file("t.tst")), 0);
+    EXPECT_EQ(writer.close(), 0);
+
+    // A very long line leaves no large buffer behind once a short one replaces it.
+    loadLines(file("1^E2^E3", {std::string(1 << 20, 'q')}, {"a", "b"}, {"1,2,"}, {"$"}));
+    loadLines(file("1^E2^E3", {"short"}, {"a", "b"}, {"1,2,"}, {"$"}));
+    EXPECT_LT(doc.text(1).capacity(), qv::kSpareTextCapacity);
+    EXPECT_LT(loader.lineBuffer().capacity(), qv::kSpareTextCapacity);
+
+    // A file far larger than any test is refused before it is read.
+    const std::string huge = dir.file("huge.tst");
+    qvtest::writeBytes(huge, qvtest::crlf(file("1^E2^E3", {"q"}, {"a", "b"}, {"1,2,"}, {"$"})));
+    ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(qv::kMaxTestFileBytes + 1)), 0);
+    doc.questionCount = 7;
+    try {
+        loader.load(huge, doc, dest);
+        ADD_FAILURE() << "a huge file was read";
+    } catch (const qv::Exception& e) {
+        EXPECT_NE(e.message().find(ru("256 МБ")), std::string::npos) << e.message();
+    }
+    EXPECT_EQ(doc.questionCount, 7);
+}
+
 TEST_F(Loader, LongVariantsAreCutAndSurplusQuestionsStay) {
     for (int q = 1; q <= 5; ++q) {
         doc.setText(q, "earlier " + std::to_string(q));

@@ -118,6 +118,10 @@ TEST(TextFileCodes, OpeningForReading) {
     EXPECT_EQ(reader.open(dir.path()), 5);
     writeBytes(dir.file("plain"), "x");
     EXPECT_EQ(reader.open(dir.file("plain/below")), 3);  // a file used as a folder
+    // Only a regular file is read: a device never ends, a pipe may never answer.
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0644), 0);
+    EXPECT_EQ(reader.open(dir.file("pipe")), 5);
+    EXPECT_EQ(reader.open("/dev/zero"), 5);
     EXPECT_FALSE(reader.isOpen());
 }
 

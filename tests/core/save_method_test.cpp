@@ -1,0 +1,194 @@
+// Saves that a rename would turn into another file are written in place,
+// and no full disk or killed process loses a test's previous content.
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+
+#include "core_test_support.h"
+#include "errors.h"
+#include "os_errors.h"
+#include "os_file.h"
+#include "test_writer.h"
+
+namespace {
+
+using qvtest::ChildEnd;
+using qvtest::CopiesFolderAt;
+using qvtest::inChild;
+using qvtest::kNobody;
+using qvtest::readBytes;
+using qvtest::TempFolder;
+using qvtest::writeBytes;
+
+const std::string kOld = "previous test, kept byte for byte\r\n";
+const std::vector<std::string> kNew(60, std::string(70, 'n'));  // about 4 KB
+
+int ioCodeOf(const std::function<void()>& save) {
+    try {
+        save();
+        return 0;
+    } catch (const qv::EInOutError& e) {
+        return e.errorCode();
+    }
+}
+
+struct stat statOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st;
+}
+
+bool hasLeftovers(const TempFolder& dir, const std::string& sub) {
+    for (const auto& name : dir.names(sub))
+        if (name.rfind(".quorvane-", 0) == 0) return true;
+    return false;
+}
+
+struct KeepCase {
+    const char* name;
+    bool needsRoot;
+    bool asNobody;
+    uid_t owner;  // given to the file and the folder when run as root
+    gid_t group;
+    uid_t folderOwner;
+    mode_t folderMode;
+    bool secondLink;
+};
+
+TEST(SaveMethod, KeepsTheFileWhereARenameWouldNot) {
+    const KeepCase cases[] = {
+        {"a file with a second hard link", false, false, 0, 0, 0, 0755, true},
+        {"someone else's file in a shared folder", true, true, 1, 1, 0, 01777, false},
+        {"a group the saver is not in", true, true, kNobody, 1, kNobody, 0755, false},
+        {"root saving someone else's file", true, false, 1, 1, 0, 0755, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsRoot && ::geteuid() != 0) continue;
+        TempFolder dir;
+        ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+        CopiesFolderAt copies(dir.file("copies"));
+        const std::string folder = dir.file("f");
+        const std::string target = folder + "/quiz.tst";
+        ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+        writeBytes(target, kOld);
+        ASSERT_EQ(::chmod(target.c_str(), 0666), 0);
+        if (c.secondLink) {
+            ASSERT_EQ(::link(target.c_str(), (folder + "/other.tst").c_str()), 0);
+        }
+        if (c.needsRoot) {
+            ASSERT_EQ(::chown(target.c_str(), c.owner, c.group), 0);
+            ASSERT_EQ(::chown(folder.c_str(), c.folderOwner, 0), 0);
+        }
+        ASSERT_EQ(::chmod(folder.c_str(), c.folderMode), 0);
+        const struct stat before = statOf(target);
+
+        const auto save = [&] { return ioCodeOf([&] { qv::writeLines(target, kNew); }); };
+        const ChildEnd end = inChild(save, c.asNobody);
+        ASSERT_TRUE(end.exited);
+        EXPECT_EQ(end.code, 0);
+
+        const struct stat after = statOf(target);
+        EXPECT_EQ(readBytes(target), qvtest::crlf(kNew));
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        if (c.secondLink) {
+            EXPECT_EQ(readBytes(folder + "/other.tst"), qvtest::crlf(kNew));
+        }
+        EXPECT_FALSE(hasLeftovers(dir, "f"));
+        EXPECT_TRUE(!std::filesystem::exists(dir.file("copies/quorvane")) || dir.names("copies/quorvane").empty());
+    }
+}
+
+TEST(SaveMethod, InPlaceWithoutACopyIsRefused) {
+    TempFolder dir;
+    CopiesFolderAt copies("/dev/null/none");  // no folder can be made there
+    const std::string target = dir.file("quiz.tst");
+    writeBytes(target, kOld);
+    ASSERT_EQ(::link(target.c_str(), dir.file("other.tst").c_str()), 0);
+    try {
+        qv::writeLines(target, kNew);
+        ADD_FAILURE() << "written without a copy";
+    } catch (const qv::EInOutError& e) {
+        EXPECT_EQ(e.errorCode(), qv::io::kNoSafeCopy);
+        EXPECT_NE(e.message().find(qvtest::ru("без изменений")), std::string::npos);
+    }
+    EXPECT_EQ(readBytes(target), kOld);
+}
+
+// A save on a file system with no room left: in place (a linked file) and by
+// replacing. A private mount namespace keeps the small file system to the child.
+TEST(SaveMethod, AFullFileSystemKeepsThePreviousContent) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+    for (const bool inPlace : {true, false}) {
+        SCOPED_TRACE(inPlace ? "in place" : "replace");
+        TempFolder dir;
+        CopiesFolderAt copies(dir.file("copies"));
+        const std::string fs = dir.file("fs");
+        ASSERT_EQ(::mkdir(fs.c_str(), 0755), 0);
+        const std::string target = fs + "/quiz.tst";
+        const std::string previous(8000, 'o');
+        const ChildEnd end = inChild([&] {
+            if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("tmpfs", fs.c_str(), "tmpfs", 0, "size=64k") != 0) {
+                return 77;
+            }
+            writeBytes(target, previous);
+            if (inPlace && ::link(target.c_str(), (fs + "/other.tst").c_str()) != 0) return 1;
+            // Fill what is left.
+            std::ofstream filler(fs + "/filler", std::ios::binary);
+            const std::string block(4096, 'f');
+            while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) filler.flush();
+            const int code = ioCodeOf([&] { qv::writeLines(target, std::vector<std::string>(300, std::string(98, 'n'))); });
+            const bool leftovers = std::filesystem::directory_iterator(fs) != std::filesystem::directory_iterator() &&
+                                   std::count_if(std::filesystem::directory_iterator(fs), {}, [](const auto& e) {
+                                       return e.path().filename().string().rfind(".quorvane-", 0) == 0;
+                                   }) > 0;
+            if (code != qv::io::kDiskFull) return 2;
+            if (readBytes(target) != previous) return 3;
+            if (inPlace && readBytes(fs + "/other.tst") != previous) return 4;
+            return leftovers ? 5 : 0;
+        });
+        if (end.code == 77) GTEST_SKIP() << "no small file system could be mounted";
+        ASSERT_TRUE(end.exited);
+        EXPECT_EQ(end.code, 0) << "2: not a full disk, 3/4: previous content lost, 5: temporary left";
+        EXPECT_EQ(qv::os::interruptedSaves().size(), 0u);
+    }
+}
+
+// The child is killed (SIGXFSZ) when the save's file reaches 1 KB.
+TEST(SaveMethod, AKilledSaveLosesNothing) {
+    for (const bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "in place" : "replace");
+        TempFolder dir;
+        CopiesFolderAt copies(dir.file("copies"));
+        const std::string target = dir.file("quiz.tst");
+        writeBytes(target, kOld);
+        if (inPlace) {
+            ASSERT_EQ(::link(target.c_str(), dir.file("other.tst").c_str()), 0);
+        }
+
+        const ChildEnd end = inChild([&] { return ioCodeOf([&] { qv::writeLines(target, kNew); }); }, false, 1024);
+        ASSERT_FALSE(end.exited);
+        EXPECT_EQ(end.signal, SIGXFSZ);
+        EXPECT_FALSE(hasLeftovers(dir, ""));
+
+        const auto saves = qv::os::interruptedSaves();
+        if (!inPlace) {
+            EXPECT_EQ(readBytes(target), kOld);
+            EXPECT_TRUE(saves.empty());
+            continue;
+        }
+        // The test itself is cut short, but its previous content waits in a
+        // copy that names it, until the user has been told.
+        ASSERT_EQ(saves.size(), 1u);
+        EXPECT_EQ(saves[0].targetPath, target);
+        EXPECT_EQ(readBytes(saves[0].copyPath), kOld);
+        qv::os::forgetInterruptedSave(saves[0]);
+        EXPECT_TRUE(qv::os::interruptedSaves().empty());
+        EXPECT_EQ(readBytes(saves[0].copyPath), kOld);
+    }
+}
+
+}  // namespace
