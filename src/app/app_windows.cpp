@@ -55,6 +55,8 @@ AppWindows::~AppWindows() {
     delete Manag;
 }
 
+void AppWindows::endEventLoop() { QCoreApplication::exit(0); }
+
 void showWindow(QWidget* window) {
     window->show();
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) window->raise();

@@ -18,8 +18,9 @@ class TAB;
 class AppWindows {
 public:
     // Creates the windows hidden, in the order Manag, Redactor, UserForm,
-    // ResForm, ErrorForm, AB. `quit` ends the program.
-    AppWindows(Platform& platform, std::function<void()> quit);
+    // ResForm, ErrorForm, AB. `quit` ends the program; by default it ends
+    // the event loop at once, whatever windows are open.
+    AppWindows(Platform& platform, std::function<void()> quit = endEventLoop);
     ~AppWindows();
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
@@ -35,6 +36,10 @@ public:
     TResForm* ResForm = nullptr;
     TErrorForm* ErrorForm = nullptr;
     TAB* AB = nullptr;
+
+    // Ends the event loop without asking any window: the editor, result,
+    // error and About windows refuse to be closed, which would stop a quit.
+    static void endEventLoop();
 
     template <typename Handler>
     auto guard(Handler handler) {

@@ -30,7 +30,7 @@ int main(int argc, char* argv[]) {
     }
 
     QtPlatform platform;
-    AppWindows windows(platform, [] { QApplication::quit(); });
+    AppWindows windows(platform);
     showWindow(windows.Manag);
     return QApplication::exec();
 }

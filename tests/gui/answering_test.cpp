@@ -30,7 +30,10 @@ std::vector<std::string> lines(const TestText& t) {
     const auto b = std::to_string(t.buttons);
     std::vector<std::string> out{"Info=(" + n + "\x05" + b + "\x05" "3)", "Title=(Заголовок\x05" + t.author + "\x05Окно)"};
     std::string captions;
-    for (int k = 1; k <= t.buttons; ++k) captions += (k > 1 ? "\x05" : "") + std::string("Кнопка ") + std::to_string(k);
+    for (int k = 1; k <= t.buttons; ++k) {
+        if (k > 1) captions += '\x05';
+        captions += "Кнопка " + std::to_string(k);
+    }
     out.push_back("Buttons=(" + captions + ")");
     out.push_back("Questions:");
     for (std::size_t q = 1; q <= t.points.size(); ++q) out.push_back("Вопрос " + std::to_string(q));

@@ -2,12 +2,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 #include "ab.h"
 #include "gui_support.h"
+#include "help_viewer.h"
 #include "manag.h"
 #include "redactor.h"
+#include "resform.h"
+#include "errorform.h"
 #include "userform.h"
 
 namespace {
@@ -51,6 +56,8 @@ private slots:
     void helpAlwaysAsksForTheSameFile();
     void quitIsRequestedAtOnce_data();
     void quitIsRequestedAtOnce();
+    void quitEndsTheEventLoopInEveryState_data();
+    void quitEndsTheEventLoopInEveryState();
     void openDialogOffersTheLastChosenName();
 };
 
@@ -254,6 +261,56 @@ void FlowTest::quitIsRequestedAtOnce() {
     QVERIFY(program.platform.informations.isEmpty());
     QVERIFY(program.platform.errors.isEmpty());
     QVERIFY(program.platform.saveTestProposals.isEmpty());
+}
+
+void FlowTest::quitEndsTheEventLoopInEveryState_data() {
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<bool>("closeBox");
+    for (const char* state : {"About", "editor", "result", "error", "help"}) {
+        QTest::newRow(qPrintable(QString("Выход, %1 open").arg(state))) << state << false;
+        QTest::newRow(qPrintable(QString("close box, %1 open").arg(state))) << state << true;
+    }
+}
+
+void FlowTest::quitEndsTheEventLoopInEveryState() {
+    QFETCH(QString, state);
+    QFETCH(bool, closeBox);
+    Program program(true);
+    auto& w = *program.windows;
+    HelpViewer help;
+    if (state == "About") {
+        w.Manag->N8->trigger();
+    } else if (state == "editor") {
+        editorBesideManager(program);
+    } else if (state == "help") {
+        help.show();
+    } else {
+        // The example's first buttons score 2, a result; a one-question test
+        // whose only range misses its 5 points ends in the error window.
+        program.platform.openAnswers.push_back(
+            state == "result" ? program.writeExample()
+                              : program.writeTest("miss.tst", {"Info=(1\x05" "1\x05" "1)", "Title=(T\x05" "A\x05" "C)",
+                                                               "Buttons=(Да)", "Questions:", "Q", "Variants: none",
+                                                               "Numbers:", "5,", "Message:", "=0-1", "$"}));
+        w.Manag->Button3->click();
+        w.UserForm->button(1)->click();
+        if (state == "result") w.UserForm->button(1)->click();
+        QVERIFY(state == "result" ? w.ResForm->isVisible() : w.ErrorForm->isVisible());
+    }
+    if (!w.Manag->isVisible()) showWindow(w.Manag);
+
+    QTimer::singleShot(0, [&] {
+        if (closeBox) {
+            w.Manag->close();
+        } else {
+            w.Manag->N6->trigger();
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(1000, [] { QCoreApplication::exit(1); });  // the loop would otherwise run on
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(clock.elapsed() < 1000);
 }
 
 void FlowTest::openDialogOffersTheLastChosenName() {

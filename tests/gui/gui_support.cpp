@@ -48,8 +48,9 @@ void FakePlatform::showInformation(const QString& message) { informations << mes
 
 void FakePlatform::showHelp(const QString& helpFileName) { helpRequests << helpFileName; }
 
-Program::Program() {
-    windows = std::make_unique<AppWindows>(platform, [this] { ++quitRequests; });
+Program::Program(bool realQuit) {
+    windows = realQuit ? std::make_unique<AppWindows>(platform)
+                       : std::make_unique<AppWindows>(platform, [this] { ++quitRequests; });
     showWindow(windows->Manag);
 }
 

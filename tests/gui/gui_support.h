@@ -42,7 +42,9 @@ public:
 
 // A fresh program: the six windows with the manager shown, as at start-up.
 struct Program {
-    Program();
+    // `realQuit`: "Выход" ends the event loop as in the program, instead of
+    // being counted in quitRequests.
+    explicit Program(bool realQuit = false);
     ~Program();
 
     FakePlatform platform;
