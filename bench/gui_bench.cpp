@@ -58,6 +58,7 @@
 #include "largest_test.h"
 #include "manag.h"
 #include "platform.h"
+#include "qt_platform.h"
 #include "redactor.h"
 #include "resform.h"
 #include "test_loader.h"
@@ -193,6 +194,7 @@ public:
     std::optional<QString> saveResultFile(QWidget*, const QString&) override { return std::nullopt; }
     void showError(const QString& message) override { errors << message; }
     void showInformation(const QString& message) override { informations << message; }
+    bool askYesNo(const QString&) override { return false; }
     void showHelp(const QString&) override {}
 
 private:
@@ -819,11 +821,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(programIcon());
     fonts::installSubstitutes();
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&toolkitTexts);
-    }
+    QtPlatform::prepareToolkit();
     const auto setupDone = Clock::now();
 
     auto bench = std::make_unique<Bench>();

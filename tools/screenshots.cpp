@@ -37,6 +37,7 @@ public:
     std::optional<QString> saveResultFile(QWidget*, const QString&) override { return next(); }
     void showError(const QString& m) override { std::fprintf(stderr, "error box: %s\n", qPrintable(m)); }
     void showInformation(const QString& m) override { std::fprintf(stderr, "information: %s\n", qPrintable(m)); }
+    bool askYesNo(const QString&) override { return false; }
     void showHelp(const QString&) override {}
 
 private:

@@ -39,11 +39,15 @@ TErrorForm::TErrorForm(AppWindows& app) : QWidget(nullptr, dialogFrame(false, tr
     connect(Button1, &QPushButton::clicked, this, app.guard([this] { StartRec(); }));
 
     placeFixed(this, 524, 277);
+    scoreGap_ = Label4->x() - Label3->geometry().right();
     updateSpokenMessage();
 }
 
 void TErrorForm::showScore(std::int32_t score) {
     Label3->setCaption(QString::number(score));
+    // The rest of the sentence follows the Score, however wide, with the gap
+    // it has after the "00000" the window was drawn with.
+    Label4->move(Label3->geometry().right() + scoreGap_, Label4->y());
     updateSpokenMessage();
 }
 

@@ -37,4 +37,5 @@ private:
     void updateSpokenMessage();
 
     AppWindows& app_;
+    int scoreGap_ = 0;  // between the Score and the word after it
 };

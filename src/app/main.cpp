@@ -1,8 +1,5 @@
 // Quorvane: making and taking simple scored tests.
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include "app_windows.h"
 #include "fonts.h"
@@ -22,12 +19,7 @@ int main(int argc, char* argv[]) {
     // the manager window's close ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     fonts::installSubstitutes();
-    // The whole interface is Russian, the toolkit's own dialogs included.
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&toolkitTexts);
-    }
+    QtPlatform::prepareToolkit();
 
     QtPlatform platform;
     AppWindows windows(platform);

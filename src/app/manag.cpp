@@ -81,6 +81,8 @@ std::optional<QString> TManag::chooseTestFile() {
 void TManag::Creat() {
     TRedactor& editor = *app_.Redactor;
     editor.selectVariantMode(qv::kOwnVariants);
+    // The preview opens beside the editor where the screen has room for both.
+    moveBeside(app_.UserForm, &editor, frameMargins(this));
     showWindow(app_.UserForm);
     editor.openEditor();
     hide();

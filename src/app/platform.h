@@ -21,6 +21,9 @@ public:
     virtual void showError(const QString& message) = 0;
     // The information box: caption "Information", information icon, one OK.
     virtual void showInformation(const QString& message) = 0;
+    // A question with the buttons "Да" and "Нет"; true for "Да". "Нет" is
+    // the default, and closing the box answers it too.
+    virtual bool askYesNo(const QString& question) = 0;
     // Opens a help file at its contents; the viewer reports its own troubles.
     virtual void showHelp(const QString& helpFileName) = 0;
 };

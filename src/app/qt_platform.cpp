@@ -2,12 +2,41 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QTranslator>
 
 #include "help_viewer.h"
 
 namespace {
+
+const QLocale kRussian(QLocale::Russian, QLocale::Russia);
+
+// The toolkit's file list writes sizes and dates as the system's locale
+// does, English under a C or English locale; the program's are Russian.
+class RussianFileDetails : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files || (index.column() != kSize && index.column() != kDate)) {
+            return QIdentityProxyModel::data(index, role);
+        }
+        const QModelIndex file = mapToSource(index);
+        if (index.column() == kSize) return files->isDir(file) ? QString() : kRussian.formattedDataSize(files->size(file));
+        return kRussian.toString(files->lastModified(file), QLocale::ShortFormat);
+    }
+
+private:
+    static constexpr int kSize = 1;  // the columns of the toolkit's file model
+    static constexpr int kDate = 3;
+};
 
 const QString kTestFilter = QStringLiteral("Файлы тестов (*.tst)");
 const QString kResultFilter = QStringLiteral("Текстовый файл (*.txt)");
@@ -23,12 +52,27 @@ std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mo
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setDefaultSuffix(QString());
+    dialog.setProxyModel(new RussianFileDetails(&dialog));
     if (!proposedName.isEmpty()) dialog.selectFile(proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
 
 }  // namespace
+
+void QtPlatform::prepareToolkit() {
+    // The whole interface is Russian, the toolkit's own dialogs included,
+    // whatever the system's language.
+    static QTranslator toolkitTexts;
+    if (toolkitTexts.isEmpty() &&
+        toolkitTexts.load(kRussian, "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&toolkitTexts);
+    }
+    QLocale::setDefault(kRussian);
+    // The program keeps no settings, and the toolkit's file dialog would
+    // keep its history in the user's configuration: its settings go nowhere.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+}
 
 QtPlatform::QtPlatform() = default;
 
@@ -61,6 +105,18 @@ void QtPlatform::showInformation(const QString& message) {
     box.setEscapeButton(ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+}
+
+bool QtPlatform::askYesNo(const QString& question) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvane"), question, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 void QtPlatform::showHelp(const QString& helpFileName) {

@@ -13,11 +13,16 @@ public:
     QtPlatform();
     ~QtPlatform() override;
 
+    // Russian texts and formats for the toolkit's own dialogs and no
+    // settings of its own; once, after the application object exists.
+    static void prepareToolkit();
+
     std::optional<QString> openTestFile(QWidget* parent, const QString& proposedName) override;
     std::optional<QString> saveTestFile(QWidget* parent, const QString& proposedName) override;
     std::optional<QString> saveResultFile(QWidget* parent, const QString& proposedName) override;
     void showError(const QString& message) override;
     void showInformation(const QString& message) override;
+    bool askYesNo(const QString& question) override;
     void showHelp(const QString& helpFileName) override;
 
 private:

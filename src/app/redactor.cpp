@@ -233,6 +233,9 @@ void TRedactor::closeEvent(QCloseEvent* event) {
 // --- Opening -----------------------------------------------------------------
 
 void TRedactor::openEditor() {
+    // Every opening starts at the first field. Set while the window is hidden,
+    // this runs no field's action on leaving.
+    Edzag->setFocus(Qt::OtherFocusReason);
     showWindow(this);
     doc.questionCount = 1;
     doc.currentQuestion = 1;
@@ -275,7 +278,7 @@ void TRedactor::prepareNewTest() {
 
     TUserForm& preview = *app_.UserForm;
     preview.Memo1->clear();
-    preview.Zagolov->setCaption(Edzag->text());
+    preview.setTitle(Edzag->text());
     preview.Button1->setText(edButt(1)->text());
     preview.Button2->setText(edButt(2)->text());
 
@@ -308,7 +311,7 @@ void TRedactor::UsButtCapt() {
     for (int k = 1; k <= 6; ++k) app_.UserForm->button(k)->setText(edButt(k)->text());
 }
 
-void TRedactor::Zagolovok() { app_.UserForm->Zagolov->setCaption(Edzag->text()); }
+void TRedactor::Zagolovok() { app_.UserForm->setTitle(Edzag->text()); }
 
 void TRedactor::Copyright() {
     app_.UserForm->Label1->setCaption(QString::fromUtf8(kAuthorPrefix) + Edit1->text());

@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "app_windows.h"
 #include "cp1251.h"
@@ -25,7 +26,7 @@ TUserForm::TUserForm(AppWindows& app) : QWidget(nullptr, dialogFrame(true)), app
     setFont(fonts::windowFont());
 
     Zagolov = new AutoLabel(this, "Zagolov", "Это текст заголовка", {16, 16});
-    Zagolov->setLabelFont(fonts::font(fonts::kTimes, 32));
+    Zagolov->setLabelFont(fonts::font(fonts::kTimes, kTitlePixels));
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName("Panel1");
@@ -95,8 +96,20 @@ void TUserForm::applyButtonRule(int count) {
 }
 
 void TUserForm::setQuestionText(const QString& text) {
-    Memo1->clear();
-    Memo1->appendPlainText(text);
+    // The question as the only line, shown from its first line on however long it is.
+    Memo1->setPlainText(text);
+    Memo1->verticalScrollBar()->setValue(0);
+}
+
+void TUserForm::setTitle(const QString& title) {
+    // A title too long for the window is shown whole in a smaller size of
+    // the same face; the window keeps its size.
+    const int room = width() - 2 * Zagolov->x();
+    int pixels = kTitlePixels;
+    do {
+        Zagolov->setLabelFont(fonts::font(fonts::kTimes, pixels));
+        Zagolov->setCaption(title);
+    } while (Zagolov->width() > room && --pixels >= kSmallestTitlePixels);
 }
 
 void TUserForm::showQuestion(int k) {
@@ -168,7 +181,7 @@ public:
     void buttonCountRead(const std::string& text) override { app_.Redactor->setButtonCountText(toQt(text)); }
 
     void titleRead(const std::string& title, const std::string& author, const std::string& caption) override {
-        form_.Zagolov->setCaption(toQt(title));
+        form_.setTitle(toQt(title));
         form_.Label1->setCaption(toQt(author));
         form_.setWindowTitle(toQt(caption));
         qv::TestDocument& doc = app_.Redactor->doc;

@@ -31,6 +31,7 @@ public:
     void showQuestion(int k);
     void setButtonsEnabled(bool enabled);
     void setQuestionText(const QString& text);
+    void setTitle(const QString& title);
 
     // Handlers.
     void b1() { press(1); }
@@ -73,6 +74,9 @@ protected:
 
 private:
     class RunDestination;
+
+    static constexpr int kTitlePixels = 32;
+    static constexpr int kSmallestTitlePixels = 12;
 
     void press(int button);
 

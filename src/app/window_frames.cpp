@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 Qt::WindowFlags dialogFrame(bool closeBox, bool stayOnTop) {
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
@@ -21,6 +22,31 @@ void centreOnScreen(QWidget* window) {
         const QRect area = screen->availableGeometry();
         window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
     }
+}
+
+std::optional<QPoint> placeBeside(const QRect& anchor, const QSize& size, const QRect& available) {
+    const int top = std::clamp(anchor.top(), available.top(), std::max(available.top(), available.bottom() + 1 - size.height()));
+    if (anchor.right() + size.width() <= available.right()) return QPoint(anchor.right() + 1, top);
+    if (anchor.left() - size.width() >= available.left()) return QPoint(anchor.left() - size.width(), top);
+    return std::nullopt;
+}
+
+void moveBeside(QWidget* window, const QWidget* anchor, const QMargins& frame) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect anchorFrame(anchor->pos(), anchor->size().grownBy(frame));
+    if (const auto at = placeBeside(anchorFrame, window->size().grownBy(frame), screen->availableGeometry())) {
+        window->move(*at);
+    } else {
+        centreOnScreen(window);
+    }
+}
+
+QMargins frameMargins(const QWidget* window) {
+    const QRect inner = window->geometry();
+    const QRect outer = window->frameGeometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
 }
 
 QIcon programIcon() {

@@ -2,7 +2,11 @@
 #pragma once
 
 #include <QIcon>
+#include <QMargins>
+#include <QPoint>
+#include <QRect>
 #include <Qt>
+#include <optional>
 
 class QWidget;
 
@@ -13,5 +17,16 @@ Qt::WindowFlags dialogFrame(bool closeBox, bool stayOnTop = false);
 // Fixes a window's client area and centres it on the desktop.
 void placeFixed(QWidget* window, int clientWidth, int clientHeight);
 void centreOnScreen(QWidget* window);
+
+// Where a window of frame size `size` goes beside the frame `anchor` within
+// `available`: right of it, else left of it, top edges level (moved down or
+// up only as far as the screen needs); nothing when neither side has room.
+std::optional<QPoint> placeBeside(const QRect& anchor, const QSize& size, const QRect& available);
+// Puts a window beside another on the screen where there is room, and
+// centres it otherwise; both are taken with the frame `frame`, which a
+// window not yet shown does not know.
+void moveBeside(QWidget* window, const QWidget* anchor, const QMargins& frame);
+// The frame the window system gave a shown window.
+QMargins frameMargins(const QWidget* window);
 
 QIcon programIcon();

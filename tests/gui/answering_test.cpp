@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include "errorform.h"
@@ -77,6 +78,7 @@ private slots:
     void errorWindowShowsTheScore_data();
     void errorWindowShowsTheScore();
     void authorLineWithoutThePreviewPrefix();
+    void longTitleAndQuestionAreReadable();
     void runAfterThePreviewHasItsButtonsEnabled();
     void resultMemoAndClosing();
     void savedResultName_data();
@@ -207,6 +209,7 @@ void AnsweringTest::errorWindowShowsTheScore_data() {
     QTest::newRow("above every range") << "21,0," << "21";
     QTest::newRow("below every range") << "-4,0," << "-4";
     QTest::newRow("lowest total") << "-2147483648,0," << "-2147483648";
+    QTest::newRow("six characters") << "-123456,0," << "-123456";
 }
 
 void AnsweringTest::errorWindowShowsTheScore() {
@@ -215,6 +218,7 @@ void AnsweringTest::errorWindowShowsTheScore() {
     Program program;
     auto& w = *program.windows;
     const QString label4 = w.ErrorForm->Label4->text();
+    const int gap = w.ErrorForm->Label4->x() - w.ErrorForm->Label3->geometry().right();
     startRun(program, {2, {points.toStdString()}, {"=0-10", "Мало.", "=11-20", "Хорошо.", "$"}});
     press(program, {1});
 
@@ -223,7 +227,30 @@ void AnsweringTest::errorWindowShowsTheScore() {
     QCOMPARE(w.ErrorForm->Label4->text(), label4);
     // The label sizes itself to the Score.
     QCOMPARE(w.ErrorForm->Label3->size(), w.ErrorForm->Label3->sizeHint());
+    // "баллов" follows the Score with the gap it has after the design's "00000".
+    QCOMPARE(w.ErrorForm->Label4->x() - w.ErrorForm->Label3->geometry().right(), gap);
     QVERIFY(w.ResForm->Memo1->toPlainText().isEmpty());
+}
+
+void AnsweringTest::longTitleAndQuestionAreReadable() {
+    Program program;
+    auto& w = *program.windows;
+    const std::string title(50, 'W');  // the most the editor takes, in wide letters
+    const std::string question = "Начало вопроса. " + std::string(4000, 'x');
+    program.platform.openAnswers.push_back(program.writeTest(
+        "long.tst", {"Info=(1\x05" "2\x05" "1)", "Title=(" + title + "\x05" "A\x05" "C)", "Buttons=(Да\x05Нет)",
+                     "Questions:", question, "Variants: none", "Numbers:", "1,0,", "Message:", "$"}));
+    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);
+    QVERIFY(QTest::qWaitForWindowExposed(w.UserForm));
+
+    QCOMPARE(w.UserForm->size(), QSize(666, 571));
+    QCOMPARE(w.UserForm->Zagolov->text(), QString::fromStdString(title));
+    QVERIFY(w.UserForm->Zagolov->geometry().right() < w.UserForm->width());
+    QCOMPARE(w.UserForm->Zagolov->font().family(), QString("Times New Roman"));
+    // The question opens at its first line.
+    QCOMPARE(w.UserForm->Memo1->verticalScrollBar()->value(), 0);
+    QVERIFY(w.UserForm->Memo1->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(w.UserForm->Memo1->cursorForPosition({5, 5}).position(), 0);
 }
 
 void AnsweringTest::authorLineWithoutThePreviewPrefix() {

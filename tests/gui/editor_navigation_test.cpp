@@ -23,6 +23,7 @@ private slots:
     void appendingAndGoingBack();
     void stopsAtQuestionFiveHundred();
     void closeDiscardsUnsavedChanges();
+    void eachOpeningStartsAtTheFirstField();
 };
 
 void EditorNavigationTest::editingShowsTheFileAndLeavesTheTestWindowAlone() {
@@ -222,6 +223,22 @@ void EditorNavigationTest::closeDiscardsUnsavedChanges() {
 
     QVERIFY(openForEditing(program, file));
     QCOMPARE(ed.Vopros->text(), QString("Земля круглая?"));
+}
+
+void EditorNavigationTest::eachOpeningStartsAtTheFirstField() {
+    Program program;
+    auto& w = *program.windows;
+    TRedactor& ed = *w.Redactor;
+    const QString file = program.writeExample();
+    for (const bool existing : {false, true, false}) {
+        QVERIFY(existing ? openForEditing(program, file) : openNewTest(program));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ed.Edzag));
+        // Left with the focus on "Закрыть": Enter would close it again at once.
+        ed.Button12->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(ed.Button12, Qt::Key_Return);
+        QVERIFY(!ed.isVisible());
+        w.UserForm->close();
+    }
 }
 
 QTEST_MAIN(EditorNavigationTest)

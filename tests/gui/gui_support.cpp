@@ -46,6 +46,14 @@ void FakePlatform::showError(const QString& message) {
 
 void FakePlatform::showInformation(const QString& message) { informations << message; }
 
+bool FakePlatform::askYesNo(const QString& question) {
+    questions << question;
+    if (yesNoAnswers.empty()) return false;
+    const bool answer = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return answer;
+}
+
 void FakePlatform::showHelp(const QString& helpFileName) { helpRequests << helpFileName; }
 
 Program::Program(bool realQuit) {

@@ -21,6 +21,7 @@ public:
     std::deque<std::optional<QString>> openAnswers;
     std::deque<std::optional<QString>> saveTestAnswers;
     std::deque<std::optional<QString>> saveResultAnswers;
+    std::deque<bool> yesNoAnswers;  // nothing queued means "Нет"
 
     // What the program asked and showed.
     QStringList openProposals;
@@ -28,6 +29,7 @@ public:
     QStringList saveResultProposals;
     QStringList errors;
     QStringList informations;
+    QStringList questions;
     QStringList helpRequests;
     // The window that was active when each error box was shown.
     std::vector<QWidget*> activeAtError;
@@ -37,6 +39,7 @@ public:
     std::optional<QString> saveResultFile(QWidget* parent, const QString& proposedName) override;
     void showError(const QString& message) override;
     void showInformation(const QString& message) override;
+    bool askYesNo(const QString& question) override;
     void showHelp(const QString& helpFileName) override;
 };
 

@@ -18,6 +18,7 @@
 #include "ab.h"
 #include "errorform.h"
 #include "gui_support.h"
+#include "window_frames.h"
 #include "manag.h"
 #include "redactor.h"
 #include "resform.h"
@@ -200,6 +201,8 @@ private slots:
     void tabChains();
     void tabKeyInTheTestWindow_data();
     void tabKeyInTheTestWindow();
+    void previewBesideTheEditor_data();
+    void previewBesideTheEditor();
 };
 
 void LayoutTest::windows_data() {
@@ -418,6 +421,26 @@ void LayoutTest::tabKeyInTheTestWindow() {
         visited << QApplication::focusWidget()->objectName();
     }
     QCOMPARE(visited, visits);
+}
+
+void LayoutTest::previewBesideTheEditor_data() {
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("editor");
+    QTest::addColumn<QPoint>("preview");  // where a 680 x 600 frame goes; (-1, -1) for centred
+    const QRect editor(834, 200, 891, 540);  // centred on 2560 x 1440
+    QTest::newRow("room on the right") << QRect(0, 0, 2560, 1440) << editor << QPoint(1725, 200);
+    QTest::newRow("room only on the left") << QRect(0, 0, 2400, 1440) << editor << QPoint(154, 200);
+    QTest::newRow("room on neither side") << QRect(0, 0, 1920, 1080) << QRect(514, 270, 891, 540) << QPoint(-1, -1);
+    QTest::newRow("lifted to stay on the screen") << QRect(0, 0, 2560, 1000) << QRect(834, 500, 891, 540)
+                                                  << QPoint(1725, 400);
+}
+
+void LayoutTest::previewBesideTheEditor() {
+    QFETCH(QRect, screen);
+    QFETCH(QRect, editor);
+    QFETCH(QPoint, preview);
+    const auto at = placeBeside(editor, {680, 600}, screen);
+    QCOMPARE(at.value_or(QPoint(-1, -1)), preview);
 }
 
 QTEST_MAIN(LayoutTest)

@@ -1,5 +1,6 @@
 // The real dialogs, boxes and help viewer behind the platform seam, answered
 // from a timer as a person would answer them.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -57,6 +58,7 @@ private slots:
     void informationBoxClosesOnEnterEscAndOk();
     void openDialogTakesATypedNameThatDoesNotExist();
     void openDialogOffersTheProposedName();
+    void fileDialogShowsSizesAndDatesInRussian();
     void helpViewerLooksInTheWorkingFolderFirst();
     void helpViewerSaysWhenItCannotFindTheFile();
 };
@@ -137,6 +139,34 @@ void PlatformTest::openDialogOffersTheProposedName() {
     });
     QVERIFY(!platform.openTestFile(nullptr, proposed).has_value());  // cancelled
     QCOMPARE(offered, QString("quiz.tst"));
+}
+
+void PlatformTest::fileDialogShowsSizesAndDatesInRussian() {
+    QtPlatform::prepareToolkit();
+    QTemporaryDir folder;
+    const QString file = folder.filePath("quiz.tst");
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(QByteArray(305, 'x'));
+    out.close();
+    QString size;
+    QString date;
+    whenModalOpens([&](QWidget* modal) {
+        auto* list = modal->findChild<QAbstractItemView*>("treeView");
+        QVERIFY(list);
+        QModelIndex row;
+        const auto find = [&] { return list->model()->match(list->model()->index(0, 0, list->rootIndex()), Qt::DisplayRole, "quiz.tst"); };
+        QTRY_VERIFY((row = find().value(0)).isValid());
+        size = row.siblingAtColumn(1).data().toString();
+        date = row.siblingAtColumn(3).data().toString();
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    QtPlatform platform;
+    platform.openTestFile(nullptr, file);
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    QCOMPARE(size, russian.formattedDataSize(305));
+    QVERIFY2(size.contains("байт"), qPrintable(size));
+    QCOMPARE(date, russian.toString(QFileInfo(file).lastModified(), QLocale::ShortFormat));
 }
 
 void PlatformTest::helpViewerLooksInTheWorkingFolderFirst() {
