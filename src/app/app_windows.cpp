@@ -7,6 +7,9 @@
 #include <QWidget>
 
 #include "ab.h"
+#include "encoding.h"
+#include "os_file.h"
+#include "platform.h"
 #include "errorform.h"
 #include "manag.h"
 #include "redactor.h"
@@ -53,6 +56,19 @@ AppWindows::~AppWindows() {
     delete UserForm;
     delete Redactor;
     delete Manag;
+}
+
+void AppWindows::reportInterruptedSaves() {
+    for (const auto& save : qv::os::interruptedSaves()) {
+        failures.run([&] {
+            platform.showInformation(
+                QString("Сохранение теста «%1» не было завершено: программа прервалась, и тест мог повредиться. "
+                        "Его прежнее содержимое сохранено в файле «%2». Если тест повреждён, откройте эту копию "
+                        "в редакторе и сохраните её под прежним именем.")
+                    .arg(fileNameText(save.targetPath), fileNameText(save.copyPath)));
+        });
+        qv::os::forgetInterruptedSave(save);
+    }
 }
 
 void AppWindows::endEventLoop() { QCoreApplication::exit(0); }

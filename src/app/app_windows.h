@@ -37,6 +37,10 @@ public:
     TErrorForm* ErrorForm = nullptr;
     TAB* AB = nullptr;
 
+    // Tells of every copy that a save cut short by the end of the program
+    // left behind: which test it belongs to and where it is. Each is told once.
+    void reportInterruptedSaves();
+
     // Ends the event loop without asking any window: the editor, result,
     // error and About windows refuse to be closed, which would stop a quit.
     static void endEventLoop();

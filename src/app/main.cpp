@@ -1,5 +1,6 @@
 // Quorvane: making and taking simple scored tests.
 #include <QApplication>
+#include <QTimer>
 
 #include "app_windows.h"
 #include "fonts.h"
@@ -24,5 +25,6 @@ int main(int argc, char* argv[]) {
     QtPlatform platform;
     AppWindows windows(platform);
     showWindow(windows.Manag);
+    QTimer::singleShot(0, &application, [&windows] { windows.reportInterruptedSaves(); });
     return QApplication::exec();
 }

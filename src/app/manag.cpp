@@ -79,6 +79,7 @@ std::optional<QString> TManag::chooseTestFile() {
 }
 
 void TManag::Creat() {
+    FailedEditFile.clear();
     TRedactor& editor = *app_.Redactor;
     editor.selectVariantMode(qv::kOwnVariants);
     // The preview opens beside the editor where the screen has room for both.
@@ -99,7 +100,9 @@ void TManag::Editing() {
     editor.openEditor();
     hide();
     auto destination = editor.loadDestination();
+    FailedEditFile = *name;  // until the load has succeeded
     loader.load(fileNameBytes(*name), editor.doc, *destination);
+    FailedEditFile.clear();
 }
 
 void TManag::Start() {
@@ -107,6 +110,8 @@ void TManag::Start() {
     if (!name) return;
     TUserForm& test = *app_.UserForm;
     test.beginRun();
+    // A test that fails to load cannot be answered: what the window shows is another test's.
+    test.setButtonsEnabled(false);
     app_.Redactor->hide();
     hide();
     showWindow(&test);

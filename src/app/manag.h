@@ -33,6 +33,9 @@ public:
     void dmassiv() { loader.dmassiv(); }
 
     QString CurrentFileName;
+    // The file last opened for editing when its load failed: the editor does
+    // not show what it holds, so a save over it asks first.
+    QString FailedEditFile;
     qv::MessageLines MessageLines;
     qv::TestLoader loader;
 

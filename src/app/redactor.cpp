@@ -19,6 +19,8 @@
 #include "fonts.h"
 #include "manag.h"
 #include "number.h"
+#include "os_file.h"
+#include "test_format.h"
 #include "platform.h"
 #include "test_writer.h"
 #include "userform.h"
@@ -421,6 +423,14 @@ QStringList TRedactor::shownMessageLines() const {
 void TRedactor::SaveAll() {
     const auto name = app_.platform.saveTestFile(this, app_.Manag->CurrentFileName);
     if (!name) return;
+    const std::string target = qv::testFileName(fileNameBytes(*name));
+    QString& failed = app_.Manag->FailedEditFile;
+    const bool overFailed = !failed.isEmpty() && qv::os::sameFile(target, fileNameBytes(failed));
+    if (overFailed && !app_.platform.askYesNo(QString("Файл «%1» не удалось открыть, и редактор показывает не его "
+                                                      "содержимое. Заменить этот файл тем, что сейчас в редакторе?")
+                                                  .arg(fileNameText(target)))) {
+        return;
+    }
     refreshdata();
     qv::TestHeader header;
     header.buttonCountText = fromQt(Edvar->currentText());
@@ -430,6 +440,7 @@ void TRedactor::SaveAll() {
     for (int k = 1; k <= 6; ++k) header.captions[static_cast<std::size_t>(k - 1)] = fromQt(edButt(k)->text());
     const std::vector<std::string> messages = fromQt(shownMessageLines());
     qv::saveTest(fileNameBytes(*name), doc, header, messages);
+    if (overFailed) failed.clear();
 
     // The field's wrapping can make more message lines than a run can hold.
     const auto written = 1 + std::count_if(messages.begin(), messages.end(), [](const auto& l) { return !l.empty(); });

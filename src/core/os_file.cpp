@@ -478,6 +478,13 @@ std::vector<InterruptedSave> interruptedSaves() {
 
 void forgetInterruptedSave(const InterruptedSave& save) { ::unlink(save.recordPath.c_str()); }
 
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 void releaseFreeMemory() {
 #if defined(__GLIBC__)
     ::malloc_trim(0);

@@ -66,6 +66,9 @@ std::vector<InterruptedSave> interruptedSaves();
 // Forgets a copy once the user has been told of it: the copy itself stays.
 void forgetInterruptedSave(const InterruptedSave& save);
 
+// Whether two names name the same existing file.
+bool sameFile(const std::string& a, const std::string& b);
+
 // Gives memory that the program no longer uses back to the system.
 void releaseFreeMemory();
 

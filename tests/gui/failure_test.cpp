@@ -66,6 +66,7 @@ private slots:
     void badInfoField_data();
     void badInfoField();
     void failedRunStartSkipsTheRest();
+    void aFailedLoadIsNeitherAnsweredNorOverwritten();
     void badPointsTextKeepsTheQuestion_data();
     void badPointsTextKeepsTheQuestion();
     void scoreThatWouldOverflowIsRefused();
@@ -178,6 +179,38 @@ void FailureTest::failedRunStartSkipsTheRest() {
     for (int k = 1; k <= 6; ++k) QVERIFY(!w.UserForm->button(k)->isEnabled());
     QCOMPARE(w.UserForm->run.Score, 0);
     QCOMPARE(w.Redactor->doc.currentQuestion, 1);
+}
+
+void FailureTest::aFailedLoadIsNeitherAnsweredNorOverwritten() {
+    Program program;
+    auto& w = *program.windows;
+    startRun(program, program.writeExample());
+    QVERIFY(w.UserForm->close());
+    // A run whose file fails leaves the last test's question unanswerable.
+    startRun(program, program.writeTest("bad.tst", twoButtonTest({"1,0,"}, {"$"}, "Info=(1\x05" "2\x05" "3 )")));
+    QCOMPARE(program.platform.errors.size(), 1);
+    for (int k = 1; k <= 6; ++k) QVERIFY(!w.UserForm->button(k)->isEnabled());
+    QVERIFY(w.UserForm->close());
+
+    // Saving over a file whose load for editing failed asks first, naming it.
+    const QString file = program.path("bad.tst");
+    const QByteArray before = Program::bytes(file);
+    program.platform.openAnswers.push_back(file);
+    QTest::mouseClick(w.Manag->Button2, Qt::LeftButton);
+    QCOMPARE(program.platform.errors.size(), 2);
+    for (const bool yes : {false, true}) {
+        program.platform.yesNoAnswers.push_back(yes);
+        program.platform.saveTestAnswers.push_back(w.Manag->CurrentFileName);
+        QTest::mouseClick(w.Redactor->Button10, Qt::LeftButton);
+        QVERIFY(program.platform.questions.last().contains("«" + file + "»"));
+        QCOMPARE(Program::bytes(file) == before, !yes);
+    }
+    QCOMPARE(program.platform.questions.size(), 2);
+    // Once replaced, it is the editor's test, and saving it again asks nothing.
+    program.platform.saveTestAnswers.push_back(file);
+    QTest::mouseClick(w.Redactor->Button10, Qt::LeftButton);
+    QCOMPARE(program.platform.questions.size(), 2);
+    QCOMPARE(program.platform.errors.size(), 2);
 }
 
 void FailureTest::badPointsTextKeepsTheQuestion_data() {

@@ -1,6 +1,8 @@
 // Which windows each command and event of the program shows and hides.
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QElapsedTimer>
 #include <QTest>
@@ -59,6 +61,7 @@ private slots:
     void quitEndsTheEventLoopInEveryState_data();
     void quitEndsTheEventLoopInEveryState();
     void openDialogOffersTheLastChosenName();
+    void copiesLeftByAnInterruptedSaveAreToldOnce();
 };
 
 void FlowTest::startShowsOnlyTheManager() {
@@ -336,6 +339,27 @@ void FlowTest::openDialogOffersTheLastChosenName() {
     QCOMPARE(program.platform.openProposals, (QStringList{"", first, first, second, second}));
     // The run kept the name opened for editing; the new test replaced it.
     QCOMPARE(w.Manag->CurrentFileName, QString("test"));
+}
+
+void FlowTest::copiesLeftByAnInterruptedSaveAreToldOnce() {
+    Program program;
+    const QByteArray before = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", program.path("cache").toUtf8());
+    QDir().mkpath(program.path("cache/quorvane"));
+    const QString copy = program.path("cache/quorvane/quiz-abc123.tst");
+    QFile(copy).open(QIODevice::WriteOnly);
+    QFile record(copy + ".source");
+    QVERIFY(record.open(QIODevice::WriteOnly));
+    record.write("/home/teacher/quiz.tst");
+    record.close();
+
+    program.windows->reportInterruptedSaves();
+    program.windows->reportInterruptedSaves();
+    qputenv("XDG_CACHE_HOME", before);
+    QCOMPARE(program.platform.informations.size(), 1);
+    QVERIFY(program.platform.informations[0].contains("«/home/teacher/quiz.tst»"));
+    QVERIFY(program.platform.informations[0].contains("«" + copy + "»"));
+    QVERIFY(QFile::exists(copy));  // the copy stays: nothing is restored by itself
 }
 
 QTEST_MAIN(FlowTest)
