@@ -20,7 +20,7 @@ void FailureHandler::report(const std::exception_ptr& failure) noexcept {
         } catch (const qv::Exception& e) {
             message = toQt(qv::withFullStop(e.message()));
         } catch (const std::bad_alloc&) {
-            message = QStringLiteral("Out of memory.");
+            message = QStringLiteral("Недостаточно памяти.");
         } catch (const std::exception& e) {
             message = QString::fromUtf8(qv::withFullStop(e.what()));
         } catch (...) {

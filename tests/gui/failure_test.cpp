@@ -376,6 +376,7 @@ void FailureTest::handlerShowsMessagesWithTheFullStopRule_data() {
     QTest::newRow("hyphen, just before the point") << "a-" << "a-";
     QTest::newRow("closing bracket") << "(a)" << "(a)";
     QTest::newRow("empty") << "" << "";
+    QTest::newRow("memory ran out") << "bad_alloc" << "Недостаточно памяти.";
 }
 
 void FailureTest::handlerShowsMessagesWithTheFullStopRule() {
@@ -387,6 +388,7 @@ void FailureTest::handlerShowsMessagesWithTheFullStopRule() {
     int reached = 0;
     handler.run([&] {
         reached = 1;
+        if (message == "bad_alloc") throw std::bad_alloc();
         throw qv::Exception(bytes);
     });
     QCOMPARE(reached, 1);
