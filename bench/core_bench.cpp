@@ -31,10 +31,10 @@
 
 #include "errors.h"
 #include "largest_test.h"
-#include "test_document.h"
-#include "test_format.h"
-#include "test_loader.h"
-#include "test_writer.h"
+#include "document.h"
+#include "format.h"
+#include "loader.h"
+#include "writer.h"
 
 namespace {
 

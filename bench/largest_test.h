@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "cp1251.h"
-#include "test_loader.h"
-#include "test_document.h"
-#include "test_writer.h"
+#include "loader.h"
+#include "document.h"
+#include "writer.h"
 
 namespace qvbench {
 

@@ -24,10 +24,10 @@
 
 #include "errors.h"
 #include "number.h"
-#include "test_document.h"
-#include "test_format.h"
-#include "test_loader.h"
-#include "test_writer.h"
+#include "document.h"
+#include "format.h"
+#include "loader.h"
+#include "writer.h"
 
 // Prints what failed and aborts, so that libFuzzer keeps the input.
 #define QV_FUZZ_CHECK(cond)                                                          \

@@ -22,7 +22,7 @@
 #include "platform.h"
 #include "redactor.h"
 #include "resform.h"
-#include "test_writer.h"
+#include "writer.h"
 #include "userform.h"
 #include "widgets.h"
 

@@ -6,8 +6,8 @@
 #include <QMainWindow>
 #include <QString>
 
-#include "test_document.h"
-#include "test_loader.h"
+#include "document.h"
+#include "loader.h"
 
 class AppWindows;
 class QAction;

@@ -7,8 +7,8 @@
 #include <array>
 #include <memory>
 
-#include "test_document.h"
-#include "test_loader.h"
+#include "document.h"
+#include "loader.h"
 
 class AppWindows;
 class AutoLabel;

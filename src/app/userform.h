@@ -6,8 +6,8 @@
 #include <array>
 #include <memory>
 
-#include "test_loader.h"
-#include "test_run.h"
+#include "loader.h"
+#include "run.h"
 
 class AppWindows;
 class AutoLabel;

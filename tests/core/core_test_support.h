@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "cp1251.h"
-#include "test_document.h"
-#include "test_loader.h"
+#include "document.h"
+#include "loader.h"
 
 namespace qvtest {
 

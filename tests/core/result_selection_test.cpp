@@ -6,7 +6,7 @@
 
 #include "core_test_support.h"
 #include "errors.h"
-#include "test_run.h"
+#include "run.h"
 
 namespace {
 

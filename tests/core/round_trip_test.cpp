@@ -4,8 +4,8 @@
 #include <random>
 
 #include "core_test_support.h"
-#include "test_loader.h"
-#include "test_writer.h"
+#include "loader.h"
+#include "writer.h"
 
 namespace {
 

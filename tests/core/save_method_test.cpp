@@ -8,7 +8,7 @@
 #include "errors.h"
 #include "os_errors.h"
 #include "os_file.h"
-#include "test_writer.h"
+#include "writer.h"
 
 namespace {
 

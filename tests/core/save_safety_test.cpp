@@ -12,8 +12,8 @@
 
 #include "core_test_support.h"
 #include "errors.h"
-#include "test_run.h"
-#include "test_writer.h"
+#include "run.h"
+#include "writer.h"
 #include "text_file.h"
 
 namespace {

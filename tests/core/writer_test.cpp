@@ -6,7 +6,7 @@
 #include "core_test_support.h"
 #include "errors.h"
 #include "number.h"
-#include "test_writer.h"
+#include "writer.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "test_document.h"
+#include "document.h"
 
 namespace qv {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "test_document.h"
+#include "document.h"
 
 namespace qv {
 

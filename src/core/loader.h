@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "test_document.h"
-#include "test_format.h"
+#include "document.h"
+#include "format.h"
 #include "text_file.h"
 
 namespace qv {

@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "test_document.h"
+#include "document.h"
 
 namespace {
 

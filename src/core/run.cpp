@@ -1,12 +1,12 @@
-#include "test_run.h"
+#include "run.h"
 
 #include <limits>
 
 #include "cp1251.h"
 #include "errors.h"
 #include "number.h"
-#include "test_format.h"
-#include "test_writer.h"
+#include "format.h"
+#include "writer.h"
 
 namespace qv {
 

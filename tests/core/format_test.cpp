@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core_test_support.h"
-#include "test_format.h"
+#include "format.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "test_writer.h"
+#include "writer.h"
 
 #include "cp1251.h"
 #include "errors.h"
 #include "number.h"
-#include "test_format.h"
+#include "format.h"
 #include "text_file.h"
 
 namespace qv {

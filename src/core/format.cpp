@@ -1,4 +1,4 @@
-#include "test_format.h"
+#include "format.h"
 
 namespace qv {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "test_document.h"
+#include "document.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "test_loader.h"
+#include "loader.h"
 
 #include "cp1251.h"
 #include "errors.h"

@@ -1,4 +1,4 @@
-#include "test_document.h"
+#include "document.h"
 
 #include <stdexcept>
 

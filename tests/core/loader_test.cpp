@@ -4,7 +4,7 @@
 
 #include "core_test_support.h"
 #include "errors.h"
-#include "test_loader.h"
+#include "loader.h"
 
 namespace {
 
