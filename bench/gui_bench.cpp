@@ -12,7 +12,7 @@
 //   showing the manager; opening the test in the editor up to question 1
 //   shown; saving it; moving through all 500 questions (every step timed);
 //   running it to its result (every press timed). Beside each, the core alone
-//   doing the same file work.
+//   doing the same work: the program's session (qv::Session) without windows.
 //
 // At the end the program prints a table of medians and spreads against the
 // aims, and the peak resident memory. With --qv_session_only it runs only the
@@ -21,6 +21,8 @@
 // --qv_write_largest=FILE only writes the largest test to FILE.
 //
 // Runs under any Qt platform; without a display it picks "offscreen".
+// The dialogs are answered by the window tests' FakePlatform, and the
+// controls found by their object names (tests/support/gui_support.h).
 // Files are made in a temporary folder ($QV_BENCH_TMPDIR or the system's)
 // and removed at the end.
 #include <benchmark/benchmark.h>
@@ -55,18 +57,16 @@
 #include "app_windows.h"
 #include "encoding.h"
 #include "fonts.h"
+#include "gui_support.h"
 #include "largest_test.h"
 #include "manag.h"
-#include "platform.h"
 #include "qt_platform.h"
 #include "redactor.h"
 #include "resform.h"
-#include "loader.h"
-#include "run.h"
-#include "writer.h"
+#include "session.h"
 #include "userform.h"
-#include "widgets.h"
 #include "window_frames.h"
+#include "writer.h"
 
 namespace {
 
@@ -180,30 +180,6 @@ std::optional<double> processAgeMs() {
 
 // --- The program's surroundings ------------------------------------------------
 
-// Answers the open and save dialogs with set names and keeps what the
-// program reports.
-class BenchPlatform : public Platform {
-public:
-    QString openAnswer;
-    QString saveAnswer;
-    QStringList errors;
-    QStringList informations;
-
-    std::optional<QString> openTestFile(QWidget*, const QString&) override { return answer(openAnswer); }
-    std::optional<QString> saveTestFile(QWidget*, const QString&) override { return answer(saveAnswer); }
-    std::optional<QString> saveResultFile(QWidget*, const QString&) override { return std::nullopt; }
-    void showError(const QString& message) override { errors << message; }
-    void showInformation(const QString& message) override { informations << message; }
-    bool askYesNo(const QString&) override { return false; }
-    void showHelp(const QString&) override {}
-
-private:
-    static std::optional<QString> answer(const QString& name) {
-        if (name.isEmpty()) return std::nullopt;
-        return name;
-    }
-};
-
 // Counts the paint events of a widget: proof that a step was drawn.
 class PaintCounter : public QObject {
 public:
@@ -213,8 +189,6 @@ public:
         return false;
     }
 };
-
-using CoreDestination = qvbench::MessagesDestination;
 
 struct Bench {
     fs::path dir;
@@ -227,15 +201,18 @@ struct Bench {
     // wrapped lines), so that the core saves the very same file.
     std::vector<std::string> savedMessageLines;
 
-    BenchPlatform platform;
+    // Answers the dialogs: each action queues the name its dialog is to be given.
+    FakePlatform platform;
     std::unique_ptr<AppWindows> windows;
     PaintCounter questionPaints;  // the editor's question field
     PaintCounter testPaints;      // the test window's question text
 
-    // The core's own document and loader, apart from the windows'.
-    std::unique_ptr<qv::TestDocument> coreDoc = std::make_unique<qv::TestDocument>();
-    CoreDestination coreDest;
-    qv::TestLoader coreLoader;
+    // The core alone: sessions of their own, apart from the windows'. One
+    // loads the largest test for runs and answers it; the other, made when
+    // first needed (after the first session's memory is measured), holds it
+    // loaded for editing, to step through and save.
+    std::unique_ptr<qv::Session> coreRun = std::make_unique<qv::Session>();
+    std::unique_ptr<qv::Session> coreEditor;
 };
 
 Bench* g = nullptr;
@@ -253,7 +230,14 @@ void waitExposed(QWidget* window) {
     settle();
 }
 
+// What the program asked the dialogs for is of no interest here; a name left
+// in a queue means that a dialog was not shown.
 void checkNoFailure(const char* during) {
+    FakePlatform& p = g->platform;
+    p.openProposals.clear();
+    p.saveTestProposals.clear();
+    p.saveResultProposals.clear();
+    check(p.openAnswers.empty() && p.saveTestAnswers.empty(), std::string(during) + " did not ask for a file");
     if (g->platform.errors.isEmpty() && g->platform.informations.isEmpty()) return;
     const QString message = (g->platform.errors + g->platform.informations).join(" | ");
     g->platform.errors.clear();
@@ -281,23 +265,25 @@ void destroyWindows(std::unique_ptr<AppWindows>& windows) {
 double openInEditor() {
     AppWindows& w = *g->windows;
     TRedactor& editor = *w.Redactor;
+    QPushButton* const open = ctl::button(w.Manag, "Button2");
+    g->platform.openAnswers.push_back(fileNameText(g->largestPath));
     const int paints = g->questionPaints.paints;
     const auto start = Clock::now();
-    w.Manag->Button2->click();
+    open->click();
     waitExposed(&editor);
     const double ms = msBetween(start, Clock::now());
     checkNoFailure("opening in the editor");
     check(editor.isVisible() && !w.Manag->isVisible(), "the editor did not replace the manager");
-    check(editor.doc.questionCount == qv::kMaxQuestions, "the editor did not load 500 questions");
-    check(editor.Vopros->text() == toQt(g->largest.doc->text(1)), "the editor does not show question 1");
-    check(editor.nv->text() == "1", "the editor does not number question 1");
+    check(w.session.document().questionCount == qv::kMaxQuestions, "the editor did not load 500 questions");
+    check(ctl::edit(&editor, "Vopros")->text() == toQt(g->largest.doc->text(1)), "the editor does not show question 1");
+    check(ctl::label(&editor, "nv")->text() == "1", "the editor does not number question 1");
     check(g->questionPaints.paints > paints, "the editor's question field was not drawn");
     return ms;
 }
 
 void closeEditor() {
     AppWindows& w = *g->windows;
-    w.Redactor->Button12->click();
+    ctl::button(w.Redactor, "Button12")->click();
     settle();
     checkNoFailure("closing the editor");
     check(w.Manag->isVisible() && !w.Redactor->isVisible(), "closing the editor did not bring the manager back");
@@ -307,8 +293,10 @@ double saveFromEditor() {
     AppWindows& w = *g->windows;
     std::error_code ec;
     fs::remove(fs::path(fileNameBytes(g->guiSavePath)), ec);
+    QPushButton* const save = ctl::button(w.Redactor, "Button10");
+    g->platform.saveTestAnswers.push_back(g->guiSavePath);
     const auto start = Clock::now();
-    w.Redactor->Button10->click();
+    save->click();
     settle();
     const double ms = msBetween(start, Clock::now());
     checkNoFailure("saving");
@@ -317,13 +305,13 @@ double saveFromEditor() {
 }
 
 double stepEditor(QPushButton* button, int expectedQuestion, const std::string& name) {
-    TRedactor& editor = *g->windows->Redactor;
+    const qv::Session& session = g->windows->session;
     const int paints = g->questionPaints.paints;
     StepTimer timer;
     button->click();
     settle();
     const double ms = timer.stop(name);
-    check(editor.doc.currentQuestion == expectedQuestion, "the editor stepped to the wrong question");
+    check(session.document().currentQuestion == expectedQuestion, "the editor stepped to the wrong question");
     check(g->questionPaints.paints > paints, "the editor's question field was not drawn in its step");
     return ms;
 }
@@ -331,39 +319,44 @@ double stepEditor(QPushButton* button, int expectedQuestion, const std::string& 
 // 499 steps from question 1 to 500; every step's time kept under `name`.
 // Returns the total.
 double pageForward(const std::string& name) {
-    TRedactor& editor = *g->windows->Redactor;
-    check(editor.doc.currentQuestion == 1, "paging must start at question 1");
+    const TRedactor* editor = g->windows->Redactor;
+    check(g->windows->session.document().currentQuestion == 1, "paging must start at question 1");
+    QPushButton* const next = ctl::button(editor, "nextvop");
     double total = 0;
     for (int q = 2; q <= qv::kMaxQuestions; ++q) {
-        total += stepEditor(editor.nextvop, q, name);
+        total += stepEditor(next, q, name);
     }
     checkNoFailure("paging forward");
-    check(editor.Vopros->text() == toQt(g->largest.doc->text(qv::kMaxQuestions)),
+    check(ctl::edit(editor, "Vopros")->text() == toQt(g->largest.doc->text(qv::kMaxQuestions)),
           "the editor does not show question 500");
     return total;
 }
 
 double pageBack(const std::string& name) {
-    TRedactor& editor = *g->windows->Redactor;
+    const TRedactor* editor = g->windows->Redactor;
+    QPushButton* const back = ctl::button(editor, "predvop");
     double total = 0;
     for (int q = qv::kMaxQuestions - 1; q >= 1; --q) {
-        total += stepEditor(editor.predvop, q, name);
+        total += stepEditor(back, q, name);
     }
     checkNoFailure("paging back");
-    check(editor.Vopros->text() == toQt(g->largest.doc->text(1)), "the editor does not show question 1");
+    check(ctl::edit(editor, "Vopros")->text() == toQt(g->largest.doc->text(1)), "the editor does not show question 1");
     return total;
 }
 
 // "Запустить", the largest test chosen, until question 1 is shown.
 double startRun() {
     AppWindows& w = *g->windows;
+    QPushButton* const run = ctl::button(w.Manag, "Button3");
+    g->platform.openAnswers.push_back(fileNameText(g->largestPath));
     const auto start = Clock::now();
-    w.Manag->Button3->click();
+    run->click();
     waitExposed(w.UserForm);
     const double ms = msBetween(start, Clock::now());
     checkNoFailure("starting the run");
     check(w.UserForm->isVisible() && !w.Manag->isVisible(), "the test window did not replace the manager");
-    check(w.UserForm->Memo1->toPlainText() == toQt(g->largest.doc->text(1)), "the test window does not ask question 1");
+    check(ctl::memo(w.UserForm, "Memo1")->toPlainText() == toQt(g->largest.doc->text(1)),
+          "the test window does not ask question 1");
     return ms;
 }
 
@@ -371,11 +364,12 @@ double startRun() {
 // press ends in the result window. Returns the total.
 double answerAll(const std::string& name) {
     AppWindows& w = *g->windows;
+    QPushButton* const first = ctl::button(w.UserForm, 1);
     double total = 0;
     for (int q = 1; q <= qv::kMaxQuestions; ++q) {
         const int paints = g->testPaints.paints;
         StepTimer timer;
-        w.UserForm->Button1->click();
+        first->click();
         if (q == qv::kMaxQuestions) {
             waitExposed(w.ResForm);
         } else {
@@ -388,13 +382,14 @@ double answerAll(const std::string& name) {
     }
     checkNoFailure("answering");
     check(w.ResForm->isVisible() && !w.UserForm->isVisible(), "the run did not end in the result window");
-    check(w.UserForm->run.RangeFound && !w.ResForm->Memo1->document()->isEmpty(), "the result window shows no result");
+    check(w.session.run().RangeFound && !ctl::memo(w.ResForm, "Memo1")->document()->isEmpty(),
+          "the result window shows no result");
     return total;
 }
 
 void closeResult() {
     AppWindows& w = *g->windows;
-    w.ResForm->Button3->click();
+    ctl::button(w.ResForm, "Button3")->click();
     settle();
     checkNoFailure("closing the result");
     check(w.Manag->isVisible() && !w.ResForm->isVisible(), "closing the result did not bring the manager back");
@@ -402,58 +397,68 @@ void closeResult() {
 
 // --- The core alone ------------------------------------------------------------------
 
+// A run's load without the windows: the session's, as "Запустить" asks for it.
 double coreLoad() {
+    qv::Session& session = *g->coreRun;
     const auto start = Clock::now();
-    g->coreLoader.load(g->largestPath, *g->coreDoc, g->coreDest);
+    session.beginRun();
+    session.Start(g->largestPath);
     return msBetween(start, Clock::now());
 }
 
-double coreSave() {
-    const qvbench::LargestTest& t = g->largest;
-    const auto start = Clock::now();
-    qv::writeLines(g->coreSavePath, qv::testFileLines(*t.doc, qv::questionsToSave(*t.doc), qv::kMaxButtons,
-                                                      t.header, g->savedMessageLines));
-    return msBetween(start, Clock::now());
-}
-
-// What a step of the editor does to the document without the windows: the
-// fields' 13 texts stored into question q, those of the next question taken.
-double corePage(qv::TestDocument& doc) {
-    struct Fields {
-        std::string text;
-        std::array<std::string, qv::kMaxButtons> variants;
-        std::array<std::string, qv::kMaxButtons> points;
-    } fields;
-    const auto take = [&doc, &fields](int q) {
-        fields.text = doc.text(q);
-        for (int b = 1; b <= qv::kMaxButtons; ++b) {
-            fields.variants[static_cast<std::size_t>(b - 1)] = doc.variant(q, b);
-            fields.points[static_cast<std::size_t>(b - 1)] = doc.points(q, b);
-        }
-    };
-    take(1);
-    const auto start = Clock::now();
-    for (int q = 1; q < qv::kMaxQuestions; ++q) {
-        doc.setText(q, fields.text);
-        for (int b = 1; b <= qv::kMaxButtons; ++b) {
-            doc.setVariant(q, b, fields.variants[static_cast<std::size_t>(b - 1)]);
-            doc.setPoints(q, b, fields.points[static_cast<std::size_t>(b - 1)]);
-        }
-        take(q + 1);
+// A session of its own with the largest test loaded for editing, as
+// "Редактор" loads it: made and loaded the first time it is asked for.
+qv::Session& coreEditor() {
+    if (!g->coreEditor) {
+        auto session = std::make_unique<qv::Session>();
+        session->beginEditing(g->largestPath);
+        session->editorOpened();
+        session->Editing(g->largestPath);
+        check(session->document().questionCount == qv::kMaxQuestions &&
+                  session->editor().question.text == g->largest.doc->text(1),
+              "the core did not load the largest test for editing");
+        g->coreEditor = std::move(session);
     }
-    benchmark::DoNotOptimize(fields.text.data());
-    return msBetween(start, Clock::now());
+    return *g->coreEditor;
 }
 
-// The run without the windows: 500 answers, the result chosen and its lines made.
-double coreAnswers() {
-    qv::TestDocument& doc = *g->coreDoc;
-    qv::RunState run;
-    doc.currentQuestion = 1;
+// The editor's save without the windows: the session stores the fields into
+// the document and writes the test with the message lines the editor's save
+// wrote, so that it saves the very same file.
+double coreSave() {
+    qv::Session& session = coreEditor();
     const auto start = Clock::now();
-    for (int q = 1; q <= qv::kMaxQuestions; ++q) qv::answerQuestion(doc, run, 1);
-    const bool found = qv::EndTest(run, g->coreDest.messages);
-    const auto lines = qv::resultMemoLines(run, g->coreDest.messages);
+    const qv::Session::Saved saved = session.SaveAll(g->coreSavePath, g->savedMessageLines);
+    const double ms = msBetween(start, Clock::now());
+    check(saved.fileName == g->coreSavePath, "the core saved under another name");
+    return ms;
+}
+
+// The editor's 499 steps forward without the windows: the session's rule for
+// "Дальше >", which stores the fields' 13 texts into question q and takes
+// those of the next question, for the editor's fields and the preview.
+double corePage() {
+    qv::Session& session = coreEditor();
+    while (session.document().currentQuestion > 1) session.predvopros();  // untimed
+    const auto start = Clock::now();
+    for (int q = 1; q < qv::kMaxQuestions; ++q) session.nextvopros();
+    const double ms = msBetween(start, Clock::now());
+    check(session.document().currentQuestion == qv::kMaxQuestions &&
+              session.editor().question.text == g->largest.doc->text(qv::kMaxQuestions),
+          "the core did not step to question 500");
+    return ms;
+}
+
+// The run without the windows: from a fresh run state, 500 answers, the
+// result chosen and its lines made, by the session that loaded the test.
+double coreAnswers() {
+    qv::Session& session = *g->coreRun;
+    session.run() = qv::RunState{};
+    session.document().currentQuestion = 1;
+    const auto start = Clock::now();
+    for (int q = 1; q <= qv::kMaxQuestions; ++q) session.NextV(1);
+    const bool found = session.EndTest();
+    const auto lines = session.resultLines();
     const double ms = msBetween(start, Clock::now());
     check(found && lines.size() > 1, "the core found no result for the run");
     return ms;
@@ -471,7 +476,7 @@ void measured(benchmark::State& state, Body body) {
 }
 
 void BM_GuiCreateWindows(benchmark::State& state) {
-    BenchPlatform platform;
+    FakePlatform platform;
     measured(state, [&platform] {
         std::unique_ptr<AppWindows> windows;
         const double ms = createWindows(windows, platform);
@@ -542,9 +547,8 @@ void BM_GuiEditorPage(benchmark::State& state) {
 }
 
 void BM_CorePage(benchmark::State& state) {
-    auto doc = std::make_unique<qv::TestDocument>(*g->largest.doc);
-    measured(state, [&doc] {
-        const double ms = corePage(*doc);
+    measured(state, [] {
+        const double ms = corePage();
         keep("core.page", ms);
         return ms;
     });
@@ -596,16 +600,14 @@ void makeFiles(Bench& b) {
     b.largestBytes = static_cast<std::size_t>(fs::file_size(b.largestPath));
     b.guiSavePath = fileNameText((b.dir / "saved-gui.tst").string());
     b.coreSavePath = (b.dir / "saved-core.tst").string();
-    b.platform.openAnswer = fileNameText(b.largestPath);
-    b.platform.saveAnswer = b.guiSavePath;
 }
 
 // One person's first use of the largest test in a fresh program: every time
 // here is a first time (nothing laid out, drawn or cached before).
 void firstSession(Bench& b) {
     AppWindows& w = *b.windows;
-    w.Redactor->Vopros->installEventFilter(&b.questionPaints);
-    w.UserForm->Memo1->viewport()->installEventFilter(&b.testPaints);
+    ctl::edit(w.Redactor, "Vopros")->installEventFilter(&b.questionPaints);
+    ctl::memo(w.UserForm, "Memo1")->viewport()->installEventFilter(&b.testPaints);
 
     keep("first.load", openInEditor());
     b.savedMessageLines = fromQt(w.Redactor->shownMessageLines());
@@ -620,9 +622,10 @@ void firstSession(Bench& b) {
 
     // The core's load is checked against what was written.
     coreLoad();
-    check(b.coreDoc->questionCount == qv::kMaxQuestions &&
-              b.coreDoc->text(qv::kMaxQuestions) == b.largest.doc->text(qv::kMaxQuestions) &&
-              b.coreDest.messages.count() == qv::kMaxMessageLines,
+    const qv::Session& core = *b.coreRun;
+    check(core.document().questionCount == qv::kMaxQuestions &&
+              core.document().text(qv::kMaxQuestions) == b.largest.doc->text(qv::kMaxQuestions) &&
+              core.messageLines().count() == qv::kMaxMessageLines,
           "the core did not read the largest test as written");
 }
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "cp1251.h"
-#include "loader.h"
 #include "document.h"
 #include "writer.h"
 
@@ -80,19 +79,5 @@ inline LargestTest makeLargestTest(const std::string& firstPoints = "-123",
 inline std::vector<std::string> fileLines(const LargestTest& t) {
     return qv::testFileLines(*t.doc, qv::kMaxQuestions, qv::kMaxButtons, t.header, t.messages);
 }
-
-// Receives a load the plain way, as the test window does: the message
-// section goes into MessageLines, the rest is dropped.
-class MessagesDestination : public qv::LoadDestination {
-public:
-    void buttonCountRead(const std::string&) override {}
-    void titleRead(const std::string&, const std::string&, const std::string&) override {}
-    void buttonsRead(const qv::LineFields&) override {}
-    void messagesBegin() override { messages.clear(); }
-    void messageRead(std::string& line) override { messages.take(line); }
-    void loadFinished() override {}
-
-    qv::MessageLines messages;
-};
 
 }  // namespace qvbench

@@ -1,14 +1,15 @@
 // libFuzzer target for the test file loader.
 //
-// Each input is written to a file and loaded as the editor or the test window
-// would load it (the parity of the byte sum picks which, so that every
-// mutation may move an input to the other use). A load may fail only with one of
-// the program's own exceptions, and whatever it stored must stay within the
-// document's limits, and what it stored must be what a plain reading of the
-// file's lines gives. A load that succeeds is saved again and the saved file
-// loaded once more: everything the file format carries must come back
-// unchanged, and for the editing use, saving the reloaded test must give the
-// same lines as the first save.
+// Each input is written to a file and loaded by the program's session, for
+// editing or for a run (the parity of the byte sum picks which, so that every
+// mutation may move an input to the other use), with the calls the windows
+// make around the load. A load may fail only with one of the program's own
+// exceptions, and whatever the session holds must stay within the document's
+// limits, and what it stored must be what a plain reading of the file's lines
+// gives. A load that succeeds is saved again and the saved file loaded once
+// more: everything the file format carries must come back unchanged, and for
+// the editing use, saving the reloaded test must give the same lines as the
+// first save.
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,11 +23,11 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
-#include "number.h"
 #include "document.h"
+#include "errors.h"
 #include "format.h"
-#include "loader.h"
+#include "number.h"
+#include "session.h"
 #include "writer.h"
 
 // Prints what failed and aborts, so that libFuzzer keeps the input.
@@ -42,57 +43,44 @@ namespace {
 
 enum class Use { Editing, Run };
 
-// Stores what a load hands to the windows, the way the two windows keep it:
-// the editor keeps the message section as the lines of its memo and empties
-// the last one at the end; the test window keeps MessageLines.
-class RecordingDestination : public qv::LoadDestination {
-public:
-    explicit RecordingDestination(Use use) : use_(use) {}
+// Loads a file into the session as the program does: for editing, after the
+// manager's command has named the file and the editor has opened; for a run,
+// after the run has begun.
+void load(qv::Session& session, const std::string& path, Use use) {
+    if (use == Use::Editing) {
+        session.beginEditing(path);
+        session.editorOpened();
+        session.Editing(path);
+    } else {
+        session.beginRun();
+        session.Start(path);
+    }
+}
 
-    void buttonCountRead(const std::string& text) override { buttonCountText = text; }
-    void variantModeRead(std::int32_t mode) override { modeSeen = mode; }
-    void titleRead(const std::string& t, const std::string& a, const std::string& c) override {
-        title = t;
-        author = a;
-        windowCaption = c;
+// The header a load handed to the windows, as the session keeps it: the
+// editor's fields when editing; for a run, the test window's, and the
+// button-count field, which the editor and the run share.
+qv::TestHeader headerOf(const qv::Session& session, Use use) {
+    qv::TestHeader header = session.editor().header;
+    if (use == Use::Run) {
+        const qv::TestWindowState& test = session.testWindow();
+        header.title = test.title;
+        header.author = test.authorLine;
+        header.windowCaption = test.caption;
+        header.captions = test.captions;
     }
-    void buttonsRead(const qv::LineFields& c) override { captions = c; }
-    void variantsRead() override { variantsDone = true; }
-    void messagesBegin() override {
-        if (use_ == Use::Run) runMessages.clear();
-    }
-    void messageRead(std::string& line) override {
-        if (use_ == Use::Run) {
-            runMessages.append(line);
-        } else {
-            memo.push_back(line);
-        }
-    }
-    void loadFinished() override {
-        if (use_ == Use::Editing && !memo.empty()) memo.back().clear();
-        finished = true;
-    }
+    return header;
+}
 
-    // The message lines a save of this test would be handed.
-    std::vector<std::string> messageLines() const {
-        if (use_ == Use::Editing) return memo;
-        std::vector<std::string> lines;
-        for (int i = 1; i <= runMessages.count(); ++i) lines.push_back(runMessages.line(i));
-        return lines;
-    }
-
-    std::string buttonCountText;
-    std::int32_t modeSeen = 0;
-    std::string title, author, windowCaption;
-    qv::LineFields captions;
-    bool variantsDone = false;
-    bool finished = false;
-    std::vector<std::string> memo;
-    qv::MessageLines runMessages;
-
-private:
-    Use use_;
-};
+// The message lines a save of the loaded test would be handed: the editor's
+// message field, whose last line the load empties; a run's MessageLines.
+std::vector<std::string> messageLinesOf(const qv::Session& session, Use use) {
+    if (use == Use::Editing) return session.editor().messages;
+    std::vector<std::string> lines;
+    const qv::MessageLines& messages = session.messageLines();
+    for (int i = 1; i <= messages.count(); ++i) lines.push_back(messages.line(i));
+    return lines;
+}
 
 std::string g_inputPath;
 std::string g_resavePath;
@@ -118,7 +106,8 @@ void writeInput(const uint8_t* data, size_t size) {
 }
 
 // What holds after any load, successful or not.
-void checkLimits(const qv::TestDocument& doc, const RecordingDestination& dest) {
+void checkLimits(const qv::Session& session) {
+    const qv::TestDocument& doc = session.document();
     QV_FUZZ_CHECK(doc.questionCount >= 0 && doc.questionCount <= qv::kMaxQuestions);
     QV_FUZZ_CHECK(doc.buttonCount >= 0 && doc.buttonCount <= qv::kMaxButtons);
     // A load stores variants for questions 1..questionCount, and for
@@ -127,19 +116,58 @@ void checkLimits(const qv::TestDocument& doc, const RecordingDestination& dest) 
     for (int q = 1; q <= questions; ++q)
         for (int b = 1; b <= qv::kMaxButtons; ++b)
             QV_FUZZ_CHECK(doc.variant(q, b).size() <= qv::kVariantCapacity);
-    QV_FUZZ_CHECK(dest.runMessages.count() <= qv::kMaxMessageLines);
-    for (const auto& field : dest.captions) {
-        QV_FUZZ_CHECK(field.find(')') == std::string::npos);
-        QV_FUZZ_CHECK(field.find(qv::kFieldSeparator) == std::string::npos);
+    QV_FUZZ_CHECK(session.messageLines().count() <= qv::kMaxMessageLines);
+    const qv::EditorState& editor = session.editor();
+    for (const auto* captions : {&editor.header.captions, &session.testWindow().captions}) {
+        for (const auto& field : *captions) {
+            QV_FUZZ_CHECK(field.find(')') == std::string::npos);
+            QV_FUZZ_CHECK(field.find(qv::kFieldSeparator) == std::string::npos);
+        }
     }
 }
 
-// What holds after a load that succeeded.
-void checkLoaded(const qv::TestDocument& doc, const RecordingDestination& dest) {
-    QV_FUZZ_CHECK(dest.finished && dest.variantsDone);
+// What holds after a load that failed: the test is not taken for loaded.
+void checkFailed(const qv::Session& session, Use use) {
+    if (use == Use::Editing) {
+        // A save must not replace the file unasked.
+        QV_FUZZ_CHECK(session.replacesFailedLoad(g_inputPath));
+    } else {
+        // What the test window shows cannot be answered.
+        QV_FUZZ_CHECK(!session.testWindow().buttonsEnabled);
+    }
+}
+
+// What holds after a load that succeeded; `checkedMode` is the variant mode
+// the editor had checked before it.
+void checkLoaded(const qv::Session& session, Use use, const std::string& path, int checkedMode) {
+    const qv::TestDocument& doc = session.document();
+    const qv::EditorState& editor = session.editor();
+    const qv::TestWindowState& test = session.testWindow();
+    // The load finished: the editor shows question 1, or the test window asks it.
+    QV_FUZZ_CHECK(doc.currentQuestion == 1);
+    if (use == Use::Editing) {
+        QV_FUZZ_CHECK(!session.replacesFailedLoad(path));
+        QV_FUZZ_CHECK(editor.questionNumber == 1 && editor.question.text == doc.text(1));
+        for (int b = 1; b <= qv::kMaxButtons; ++b) {
+            const auto k = static_cast<std::size_t>(b - 1);
+            QV_FUZZ_CHECK(editor.question.variants[k] == doc.variant(1, b));
+            QV_FUZZ_CHECK(editor.question.points[k] == doc.points(1, b));
+        }
+    } else {
+        QV_FUZZ_CHECK(test.buttonsEnabled && test.question == doc.text(1));
+        for (int b = 1; b <= qv::kMaxButtons; ++b)
+            QV_FUZZ_CHECK(test.variants[static_cast<std::size_t>(b - 1)] == doc.variant(1, b));
+    }
+    // The button count took effect.
     QV_FUZZ_CHECK(doc.buttonCount >= 1);
-    QV_FUZZ_CHECK(qv::tryStrToInt(dest.buttonCountText) == doc.buttonCount);
-    QV_FUZZ_CHECK(dest.modeSeen == doc.variantMode);
+    QV_FUZZ_CHECK(doc.activeButtonCount == doc.buttonCount && test.shownButtons == doc.buttonCount);
+    if (use == Use::Editing) QV_FUZZ_CHECK(editor.fieldsInUse == doc.buttonCount);
+    QV_FUZZ_CHECK(qv::tryStrToInt(editor.header.buttonCountText) == doc.buttonCount);
+    // The editor checks the variant mode read, when it has a radio button
+    // for it; a run leaves the editor's as it was.
+    const bool modeShown = use == Use::Editing && doc.variantMode >= qv::kNoVariants &&
+                           doc.variantMode <= qv::kOwnVariants;
+    QV_FUZZ_CHECK(editor.checkedVariantMode == (modeShown ? doc.variantMode : checkedMode));
     // Lines end at CR, and 0x1A ends the file: neither can reach a stored text.
     for (int q = 1; q <= doc.questionCount; ++q) {
         QV_FUZZ_CHECK(doc.text(q).find_first_of("\r\x1a") == std::string::npos);
@@ -192,8 +220,9 @@ private:
 // texts, the variants and the message section are whole lines at places the
 // Info line fixes. Checks a load that succeeded, and that a file whose Info
 // line is sound does load.
-void checkAgainstReference(const ReferenceFile& file, const qv::TestDocument& doc,
-                           const RecordingDestination& dest, Use use, bool loaded) {
+void checkAgainstReference(const ReferenceFile& file, const qv::Session& session, Use use,
+                           bool loaded) {
+    const qv::TestDocument& doc = session.document();
     const qv::LineFields info = qv::splitFields(file.line(0));
     const auto questions = qv::tryStrToInt(info[0]);
     const auto buttons = qv::tryStrToInt(info[1]);
@@ -233,21 +262,33 @@ void checkAgainstReference(const ReferenceFile& file, const qv::TestDocument& do
     for (std::size_t i = messageHeader + 1; i < file.count(); ++i) messages.push_back(file.line(i));
 
     if (!loaded) {
-        // The one refusal left for such a file: a run with more message
-        // lines than MessageLines holds.
+        // The refusals left for such a file are a run's: more message lines
+        // than MessageLines holds, or no question to ask.
         QV_FUZZ_CHECK(use == Use::Run &&
-                      messages.size() > static_cast<std::size_t>(qv::kMaxMessageLines));
+                      (messages.size() > static_cast<std::size_t>(qv::kMaxMessageLines) || n == 0));
         return;
     }
 
-    QV_FUZZ_CHECK(doc.questionCount == *questions);
+    if (use == Use::Editing && n == 0) {
+        // The editor edits a test without questions as one empty question;
+        // only the variants the file gave question 1 stay.
+        QV_FUZZ_CHECK(doc.questionCount == 1 && doc.text(1).empty());
+        for (int k = 1; k <= qv::kMaxButtons; ++k) {
+            QV_FUZZ_CHECK(doc.points(1, k).empty());
+            if (*mode != qv::kFirstQuestionVariants || k > *buttons)
+                QV_FUZZ_CHECK(doc.variant(1, k).empty());
+        }
+    } else {
+        QV_FUZZ_CHECK(doc.questionCount == *questions);
+    }
     QV_FUZZ_CHECK(doc.buttonCount == *buttons);
     QV_FUZZ_CHECK(doc.variantMode == *mode);
-    QV_FUZZ_CHECK(dest.buttonCountText == info[1]);
+    const qv::TestHeader header = headerOf(session, use);
+    QV_FUZZ_CHECK(header.buttonCountText == info[1]);
     const qv::LineFields title = qv::splitFields(file.line(1));
-    QV_FUZZ_CHECK(dest.title == title[0] && dest.author == title[1] &&
-                  dest.windowCaption == title[2]);
-    QV_FUZZ_CHECK(dest.captions == qv::splitFields(file.line(2)));
+    QV_FUZZ_CHECK(header.title == title[0] && header.author == title[1] &&
+                  header.windowCaption == title[2]);
+    QV_FUZZ_CHECK(header.captions == qv::splitFields(file.line(2)));
     for (std::size_t q = 1; q <= n; ++q) {
         QV_FUZZ_CHECK(doc.text(static_cast<int>(q)) == file.line(4 + q - 1));
     }
@@ -268,34 +309,24 @@ void checkAgainstReference(const ReferenceFile& file, const qv::TestDocument& do
                 QV_FUZZ_CHECK(doc.variant(static_cast<int>(q), static_cast<int>(k)) ==
                               variantLine((q - 1) * b + k - 1));
     }
-    if (use == Use::Run) {
-        QV_FUZZ_CHECK(dest.messageLines() == messages);
-    } else {
-        if (!messages.empty()) messages.back().clear();
-        QV_FUZZ_CHECK(dest.memo == messages);
-    }
+    if (use == Use::Editing && !messages.empty()) messages.back().clear();
+    QV_FUZZ_CHECK(messageLinesOf(session, use) == messages);
 }
 
-qv::TestHeader headerOf(const RecordingDestination& dest) {
-    qv::TestHeader header;
-    header.buttonCountText = dest.buttonCountText;
-    header.title = dest.title;
-    header.author = dest.author;
-    header.windowCaption = dest.windowCaption;
-    header.captions = dest.captions;
-    return header;
-}
-
-// A document as a fresh one is: every count 0, every text empty. The two
-// documents are kept across inputs and reset by assignment, which costs far
-// less than building the large document anew for every input.
-qv::TestDocument& freshDocument(std::size_t which) {
+// The session of each of an input's two loads. Each is kept across inputs,
+// as the program keeps its one session from load to load, and its document
+// is reset by assignment: a new session would build the large document anew,
+// which takes most of an input's time in this build. Every part of the
+// session that the checks compare with the file, a successful load sets
+// anew; what a failed load leaves of an earlier input is held to the same
+// limits. So no input's outcome depends on the inputs before it.
+qv::Session& sessionFor(std::size_t which) {
     static const auto blank = std::make_unique<const qv::TestDocument>();
-    static std::array<std::unique_ptr<qv::TestDocument>, 2> docs;
-    auto& doc = docs.at(which);
-    if (!doc) doc = std::make_unique<qv::TestDocument>();
-    *doc = *blank;
-    return *doc;
+    static std::array<std::unique_ptr<qv::Session>, 2> sessions;
+    auto& session = sessions.at(which);
+    if (!session) session = std::make_unique<qv::Session>();
+    session->document() = *blank;
+    return *session;
 }
 
 std::vector<std::string> nonEmpty(const std::vector<std::string>& lines) {
@@ -305,11 +336,11 @@ std::vector<std::string> nonEmpty(const std::vector<std::string>& lines) {
     return kept;
 }
 
-// Saves the loaded test, loads the saved file, and compares.
-void checkRoundTrip(qv::TestLoader& loader, const qv::TestDocument& first,
-                    const RecordingDestination& firstDest, Use use) {
-    const qv::TestHeader header = headerOf(firstDest);
-    const std::vector<std::string> messages = firstDest.messageLines();
+// Saves the loaded test, loads the saved file into a second session, and compares.
+void checkRoundTrip(const qv::Session& firstSession, Use use) {
+    const qv::TestDocument& first = firstSession.document();
+    const qv::TestHeader header = headerOf(firstSession, use);
+    const std::vector<std::string> messages = messageLinesOf(firstSession, use);
     const std::vector<std::string> saved =
         qv::testFileLines(first, first.questionCount, first.buttonCount, header, messages);
     qv::writeLines(g_resavePath, saved);
@@ -319,35 +350,37 @@ void checkRoundTrip(qv::TestLoader& loader, const qv::TestDocument& first,
     std::vector<std::string> written = nonEmpty(messages);
     written.emplace_back("$");
 
-    qv::TestDocument& second = freshDocument(1);
-    RecordingDestination secondDest(use);
+    qv::Session& secondSession = sessionFor(1);
+    const int checkedMode = secondSession.editor().checkedVariantMode;
     try {
-        loader.load(g_resavePath, second, secondDest);
+        load(secondSession, g_resavePath, use);
     } catch (const qv::Exception&) {
         // The one refusal a saved file can meet: the end marker the save adds
         // takes a run past the limit on message lines.
-        checkLimits(second, secondDest);
+        checkLimits(secondSession);
         QV_FUZZ_CHECK(use == Use::Run);
         QV_FUZZ_CHECK(written.size() > static_cast<std::size_t>(qv::kMaxMessageLines));
         return;
     }
-    checkLimits(second, secondDest);
-    checkLoaded(second, secondDest);
+    checkLimits(secondSession);
+    checkLoaded(secondSession, use, g_resavePath, checkedMode);
+    const qv::TestDocument& second = secondSession.document();
+    const qv::TestHeader secondHeader = headerOf(secondSession, use);
 
     QV_FUZZ_CHECK(second.questionCount == first.questionCount);
     QV_FUZZ_CHECK(second.buttonCount == first.buttonCount);
     QV_FUZZ_CHECK(second.variantMode == first.variantMode);
-    QV_FUZZ_CHECK(secondDest.buttonCountText == firstDest.buttonCountText);
-    QV_FUZZ_CHECK(secondDest.title == firstDest.title);
-    QV_FUZZ_CHECK(secondDest.author == firstDest.author);
-    QV_FUZZ_CHECK(secondDest.windowCaption == firstDest.windowCaption);
+    QV_FUZZ_CHECK(secondHeader.buttonCountText == header.buttonCountText);
+    QV_FUZZ_CHECK(secondHeader.title == header.title);
+    QV_FUZZ_CHECK(secondHeader.author == header.author);
+    QV_FUZZ_CHECK(secondHeader.windowCaption == header.windowCaption);
     const auto buttons = static_cast<std::size_t>(first.buttonCount);
-    for (std::size_t b = 0; b < secondDest.captions.size(); ++b) {
+    for (std::size_t b = 0; b < secondHeader.captions.size(); ++b) {
         // Only the captions of the buttons in use are saved.
         if (b < buttons) {
-            QV_FUZZ_CHECK(secondDest.captions[b] == firstDest.captions[b]);
+            QV_FUZZ_CHECK(secondHeader.captions[b] == header.captions[b]);
         } else {
-            QV_FUZZ_CHECK(secondDest.captions[b].empty());
+            QV_FUZZ_CHECK(secondHeader.captions[b].empty());
         }
     }
     for (int q = 1; q <= first.questionCount; ++q) {
@@ -368,15 +401,15 @@ void checkRoundTrip(qv::TestLoader& loader, const qv::TestDocument& first,
     }
 
     if (use == Use::Run) {
-        QV_FUZZ_CHECK(secondDest.messageLines() == written);
+        QV_FUZZ_CHECK(messageLinesOf(secondSession, use) == written);
     } else {
         std::vector<std::string> memo = written;
         memo.back().clear();
-        QV_FUZZ_CHECK(secondDest.memo == memo);
+        QV_FUZZ_CHECK(secondSession.editor().messages == memo);
         // Saving what the editor now shows gives the same file again.
         const std::vector<std::string> again =
-            qv::testFileLines(second, second.questionCount, second.buttonCount,
-                              headerOf(secondDest), secondDest.messageLines());
+            qv::testFileLines(second, second.questionCount, second.buttonCount, secondHeader,
+                              messageLinesOf(secondSession, use));
         QV_FUZZ_CHECK(again == saved);
     }
 }
@@ -405,26 +438,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Use use = (sum & 1U) != 0 ? Use::Run : Use::Editing;
     const ReferenceFile reference(data, size);
 
-    qv::TestLoader loader;
-    qv::TestDocument& doc = freshDocument(0);
-    RecordingDestination dest(use);
+    qv::Session& session = sessionFor(0);
+    const int checkedMode = session.editor().checkedVariantMode;
     bool loaded = false;
     try {
-        loader.load(g_inputPath, doc, dest);
+        load(session, g_inputPath, use);
         loaded = true;
     } catch (const qv::EInOutError& e) {
         // The input file is an ordinary readable file: no I/O failure may occur.
         std::fprintf(stderr, "unexpected I/O error %d: %s\n", e.errorCode(), e.what());
         std::abort();
     } catch (const qv::Exception& e) {
-        // A bad number, or a count the document has no room for.
+        // A bad number, a count the document has no room for, or a run
+        // without questions.
         QV_FUZZ_CHECK(!e.message().empty());
-        QV_FUZZ_CHECK(!dest.finished);
+        checkFailed(session, use);
     }
-    checkLimits(doc, dest);
-    checkAgainstReference(reference, doc, dest, use, loaded);
+    checkLimits(session);
+    checkAgainstReference(reference, session, use, loaded);
     if (!loaded) return 0;
-    checkLoaded(doc, dest);
-    checkRoundTrip(loader, doc, dest, use);
+    checkLoaded(session, use, g_inputPath, checkedMode);
+    checkRoundTrip(session, use);
     return 0;
 }

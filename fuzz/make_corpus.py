@@ -3,50 +3,43 @@
 
 Every seed is a test file as the program reads it: Windows-1251 bytes, lines
 ended by CR LF unless a seed is about line ends, 0x05 between the fields of
-the header lines. Run it again after changing a seed; the files are kept in
-the repository, so the fuzzer does not need Python.
+the header lines. The worked example of the format is copied from
+tests/data/worked_example.tst, where the tests keep it, and two seeds are
+made from it with the other variant modes. Run it again after changing a
+seed; the files are kept in the repository, so the fuzzer does not need
+Python.
 """
 from pathlib import Path
 
 SEP = "\x05"
-OUT = Path(__file__).resolve().parent / "corpus"
+HERE = Path(__file__).resolve().parent
+OUT = HERE / "corpus"
+WORKED_EXAMPLE = HERE.parent / "tests" / "data" / "worked_example.tst"
 
 
 def test_file(lines, end="\r\n"):
     return "".join(line + end for line in lines).encode("cp1251")
 
 
-def two_questions(mode):
-    """Two questions, three buttons; the variant lines follow the mode."""
-    header = {1: "Variants: none", 2: "Variants: use only one"}.get(mode, "Variants: all")
-    variants = {
-        1: [],
-        2: ["Верно", "Неверно", "Затрудняюсь ответить"],
-    }.get(mode, ["Верно", "Неверно", "Затрудняюсь ответить", "Больше", "Меньше", "Не знаю"])
-    return [
-        f"Info=(2{SEP}3{SEP}{mode})",
-        f"Title=(Проверка знаний{SEP}Неизвестен{SEP}Тест)",
-        f"Buttons=(Да{SEP}Нет{SEP}Не знаю)",
-        "Questions:",
-        "Земля круглая?",
-        "Луна больше Земли?",
-        header,
-        *variants,
-        "Numbers:",
-        "2,0,1,0,2,1,",
-        "Message:",
-        "=0-2",
-        "Стоит повторить материал.",
-        "=3-4",
-        "Хороший результат.",
-        "$",
-    ]
+def with_variant_mode(mode):
+    """The worked example (two questions, three buttons, every question with
+    its own variants) with variant mode 1 or 2: the Info line, the variants
+    header and the variant lines as that mode has them."""
+    lines = WORKED_EXAMPLE.read_bytes().decode("cp1251").split("\r\n")
+    assert lines[-1] == "", "the worked example ends with CR LF"
+    lines = lines[:-1]
+    questions, buttons, _ = lines[0][len("Info=("):-1].split(SEP)
+    lines[0] = f"Info=({questions}{SEP}{buttons}{SEP}{mode})"
+    first, numbers = lines.index("Variants: all"), lines.index("Numbers:")
+    header = {1: "Variants: none", 2: "Variants: use only one"}[mode]
+    variants = {1: [], 2: lines[first + 1 : first + 1 + int(buttons)]}[mode]
+    return lines[:first] + [header] + variants + lines[numbers:]
 
 
 def seeds():
-    yield "worked_example.tst", test_file(two_questions(3))
-    yield "one_variant_set.tst", test_file(two_questions(2))
-    yield "no_variants.tst", test_file(two_questions(1))
+    yield "worked_example.tst", WORKED_EXAMPLE.read_bytes()
+    yield "one_variant_set.tst", test_file(with_variant_mode(2))
+    yield "no_variants.tst", test_file(with_variant_mode(1))
 
     # What a save writes when it drops the only question.
     yield "no_questions.tst", test_file([

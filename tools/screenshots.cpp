@@ -7,74 +7,24 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
-#include <deque>
 
 #include "ab.h"
 #include "app_windows.h"
-#include "cp1251.h"
+#include "core_support.h"
 #include "encoding.h"
 #include "errorform.h"
 #include "fonts.h"
+#include "gui_support.h"
 #include "manag.h"
-#include "platform.h"
 #include "redactor.h"
 #include "resform.h"
-#include "writer.h"
+#include "session.h"
 #include "userform.h"
-#include "widgets.h"
+#include "window_frames.h"
 
 namespace {
-
-// Answers the open dialog from a list; everything else is printed.
-class ScriptedPlatform : public Platform {
-public:
-    std::deque<QString> names;
-    std::optional<QString> openTestFile(QWidget*, const QString&) override { return next(); }
-    std::optional<QString> saveTestFile(QWidget*, const QString&) override { return next(); }
-    std::optional<QString> saveResultFile(QWidget*, const QString&) override { return next(); }
-    void showError(const QString& m) override { std::fprintf(stderr, "error box: %s\n", qPrintable(m)); }
-    void showInformation(const QString& m) override { std::fprintf(stderr, "information: %s\n", qPrintable(m)); }
-    bool askYesNo(const QString&) override { return false; }
-    void showHelp(const QString&) override {}
-
-private:
-    std::optional<QString> next() {
-        if (names.empty()) return std::nullopt;
-        QString n = names.front();
-        names.pop_front();
-        return n;
-    }
-};
-
-void writeExample(const QString& path) {
-    const std::vector<std::string> lines = {
-        "Info=(2\x05" "3\x05" "3)",
-        qv::cp1251::fromUtf8("Title=(Проверка знаний\x05Неизвестен\x05Тест)"),
-        qv::cp1251::fromUtf8("Buttons=(Да\x05Нет\x05Не знаю)"),
-        "Questions:",
-        qv::cp1251::fromUtf8("Земля круглая?"),
-        qv::cp1251::fromUtf8("Луна больше Земли?"),
-        "Variants: all",
-        qv::cp1251::fromUtf8("Верно"),
-        qv::cp1251::fromUtf8("Неверно"),
-        qv::cp1251::fromUtf8("Затрудняюсь ответить"),
-        qv::cp1251::fromUtf8("Больше"),
-        qv::cp1251::fromUtf8("Меньше"),
-        qv::cp1251::fromUtf8("Не знаю"),
-        "Numbers:",
-        "2,0,1,0,2,1,",
-        "Message:",
-        "=0-2",
-        qv::cp1251::fromUtf8("Стоит повторить материал."),
-        "=3-4",
-        qv::cp1251::fromUtf8("Хороший результат."),
-        "$",
-    };
-    qv::writeLines(fileNameBytes(path), lines);
-}
 
 void settle() {
     for (int i = 0; i < 5; ++i) {
@@ -104,11 +54,10 @@ int main(int argc, char* argv[]) {
     }
     QDir folder(QString::fromLocal8Bit(argv[1]));
     folder.mkpath(".");
-    QTemporaryDir temp;
-    const QString example = temp.filePath("example.tst");
-    writeExample(example);
+    // The worked example of the file format, as the tests keep it; a run only reads it.
+    const QString example = fileNameText(qvtest::workedExamplePath());
 
-    ScriptedPlatform platform;
+    FakePlatform platform;
     AppWindows windows(platform, [] {});
     bool ok = true;
 
@@ -116,31 +65,42 @@ int main(int argc, char* argv[]) {
     ok &= save(windows.Manag, folder, "1-manager");
 
     windows.Manag->Creat();
-    windows.Redactor->Vopros->setText("Земля круглая?");
-    windows.Redactor->variantEdit(1)->setText("Верно");
-    windows.Redactor->variantEdit(2)->setText("Неверно");
-    windows.Redactor->Memo2->setPlainText("=0-2\nСтоит повторить материал.\n=3-4\nХороший результат.");
-    windows.Redactor->TextVoprosa();
-    windows.Redactor->printVariants();
-    windows.Redactor->Copyright();
-    ok &= save(windows.Redactor, folder, "2-editor");
+    TRedactor* editor = windows.Redactor;
+    ctl::edit(editor, "Vopros")->setText("Земля круглая?");
+    ctl::edit(editor, "v", 1)->setText("Верно");
+    ctl::edit(editor, "v", 2)->setText("Неверно");
+    ctl::memo(editor, "Memo2")->setPlainText("=0-2\nСтоит повторить материал.\n=3-4\nХороший результат.");
+    editor->TextVoprosa();
+    editor->printVariants();
+    editor->Copyright();
+    ok &= save(editor, folder, "2-editor");
     ok &= save(windows.UserForm, folder, "3-preview");
-    windows.Redactor->CloseRedactor();
+    editor->CloseRedactor();
 
-    platform.names = {example};
+    platform.openAnswers.push_back(example);
     windows.Manag->Start();
     ok &= save(windows.UserForm, folder, "4-test");
-    windows.UserForm->Button1->click();
-    windows.UserForm->Button1->click();
+    ctl::button(windows.UserForm, 1)->click();
+    ctl::button(windows.UserForm, 1)->click();
     ok &= save(windows.ResForm, folder, "5-result");
     windows.ResForm->CloseTest();
 
-    windows.ErrorForm->showScore(21);
+    // The error window as a run whose Score no range holds leaves it.
+    windows.session.run().Score = 21;
+    windows.ErrorForm->showScore();
     showWindow(windows.ErrorForm);
     ok &= save(windows.ErrorForm, folder, "6-error");
     windows.ErrorForm->StartRec();
 
     showWindow(windows.AB);
     ok &= save(windows.AB, folder, "7-about");
+
+    // A window that reported anything is not as a person sees it.
+    for (const QString& message : platform.errors) std::fprintf(stderr, "error box: %s\n", qPrintable(message));
+    for (const QString& message : platform.informations) {
+        std::fprintf(stderr, "information: %s\n", qPrintable(message));
+    }
+    if (!platform.openAnswers.empty()) std::fprintf(stderr, "the open dialog was not shown\n");
+    ok &= platform.errors.isEmpty() && platform.informations.isEmpty() && platform.openAnswers.empty();
     return ok ? 0 : 1;
 }

@@ -6,12 +6,11 @@
 #include <QPixmap>
 #include <QPushButton>
 
-#include "app_windows.h"
 #include "fonts.h"
 #include "widgets.h"
 #include "window_frames.h"
 
-TAB::TAB(AppWindows& app) : QWidget(nullptr, dialogFrame(false, true)) {
+TAB::TAB(WindowServices& services) : QWidget(nullptr, dialogFrame(false, true)) {
     setObjectName("AB");
     setWindowTitle("О программе");
     setWindowIcon(programIcon());
@@ -52,7 +51,7 @@ TAB::TAB(AppWindows& app) : QWidget(nullptr, dialogFrame(false, true)) {
     OKButton = makeButton(this, "OKButton", "OK", {127, 244, 75, 25});
     OKButton->setDefault(true);
     OKButton->setAutoDefault(true);
-    connect(OKButton, &QPushButton::clicked, this, app.guard([this] { qwe(); }));
+    connect(OKButton, &QPushButton::clicked, this, services.guard([this] { qwe(); }));
 
     placeFixed(this, 335, 278);
 }

@@ -3,7 +3,8 @@
 
 #include <QWidget>
 
-class AppWindows;
+#include "window_services.h"
+
 class AutoLabel;
 class QFrame;
 class QLabel;
@@ -12,11 +13,16 @@ class QPushButton;
 class TAB : public QWidget {
     Q_OBJECT
 public:
-    explicit TAB(AppWindows& app);
+    explicit TAB(WindowServices& services);
 
     // Handler of "OK".
     void qwe();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
     QFrame* Panel1;
     QLabel* Image1;
     AutoLabel* Label1;
@@ -26,8 +32,4 @@ public:
     AutoLabel* Label6;
     AutoLabel* Label7;
     QPushButton* OKButton;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 };

@@ -3,18 +3,18 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
-#include <QGuiApplication>
 #include <QWidget>
 
 #include "ab.h"
 #include "encoding.h"
-#include "os_file.h"
-#include "platform.h"
 #include "errorform.h"
 #include "manag.h"
+#include "os_file.h"
+#include "platform.h"
 #include "redactor.h"
 #include "resform.h"
 #include "userform.h"
+#include "window_frames.h"
 
 // The pictures and icons live in the library's resources, which a static
 // library must register itself.
@@ -32,30 +32,131 @@ QAccessibleInterface* secondaryWindowAccessible(const QString& className, QObjec
 
 }  // namespace
 
-AppWindows::AppWindows(Platform& platform_, std::function<void()> quit_)
-    : platform(platform_), failures(platform_), quit(std::move(quit_)) {
+AppWindows::AppWindows(Platform& platform_, std::function<void()> quit, Creation creation)
+    : platform(platform_), failures(platform_), services_{session, platform_, failures}, quit_(std::move(quit)) {
     registerResources();
     static const bool accessibleWindows = (QAccessible::installFactory(secondaryWindowAccessible), true);
     (void)accessibleWindows;
-    // A window's constructor may look its neighbours up only in handlers,
-    // never while they are being built.
-    Manag = new TManag(*this);
-    Redactor = new TRedactor(*this);
-    UserForm = new TUserForm(*this);
-    ResForm = new TResForm(*this);
-    ErrorForm = new TErrorForm(*this);
-    AB = new TAB(*this);
+    session.onChange = [this](unsigned changed) { show(changed); };
+    Manag = new TManag(services_);
+    connectManager();
+    if (creation == Creation::AllAtOnce) {
+        editor();
+        testWindow();
+        resultWindow();
+        errorWindow();
+        about();
+    }
 }
 
 AppWindows::~AppWindows() {
+    session.onChange = nullptr;
     // Hidden first, so that no window's handlers run while its neighbours go.
-    for (QWidget* w : std::initializer_list<QWidget*>{AB, ErrorForm, ResForm, UserForm, Redactor, Manag}) w->hide();
-    delete AB;
-    delete ErrorForm;
-    delete ResForm;
-    delete UserForm;
-    delete Redactor;
-    delete Manag;
+    const auto windows = all();
+    for (QWidget* w : windows) w->hide();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) delete *it;
+}
+
+std::vector<QWidget*> AppWindows::all() const {
+    std::vector<QWidget*> windows;
+    for (QWidget* w : std::initializer_list<QWidget*>{Manag, Redactor, UserForm, ResForm, ErrorForm, AB}) {
+        if (w) windows.push_back(w);
+    }
+    return windows;
+}
+
+void AppWindows::show(unsigned changed) {
+    if (Redactor) {
+        if (changed & qv::kEditorHeader) Redactor->showHeader();
+        if (changed & qv::kEditorButtons) Redactor->showButtonCount();
+        if (changed & qv::kEditorQuestion) Redactor->showQuestion();
+        if (changed & qv::kEditorMessages) Redactor->showMessages();
+    }
+    if (UserForm) {
+        if (changed & qv::kTestTitle) UserForm->showTitle();
+        if (changed & qv::kTestButtons) UserForm->showButtons();
+        if (changed & qv::kTestQuestion) UserForm->showQuestion();
+        if (changed & qv::kTestVariants) UserForm->showVariants();
+        if (changed & qv::kRunReady) UserForm->runReady();
+    }
+}
+
+// Which windows each command opens and closes, in the order the program's
+// window flow gives.
+void AppWindows::connectManager() {
+    QObject::connect(Manag, &TManag::newTestOpening, Manag, services_.guard([this] {
+                         // The preview opens beside the editor where the screen has room for both.
+                         moveBeside(testWindow(), editor(), frameMargins(Manag));
+                         showWindow(testWindow());
+                         editor()->open();
+                         Manag->hide();
+                     }));
+    QObject::connect(Manag, &TManag::editingOpening, Manag, services_.guard([this] {
+                         editor()->open();
+                         Manag->hide();
+                     }));
+    QObject::connect(Manag, &TManag::runOpening, Manag, services_.guard([this] {
+                         if (Redactor) Redactor->hide();
+                         Manag->hide();
+                         showWindow(testWindow());
+                     }));
+    QObject::connect(Manag, &TManag::aboutRequested, Manag, services_.guard([this] { showWindow(about()); }));
+    QObject::connect(Manag, &TManag::closed, Manag, services_.guard([this] { quit_(); }));
+}
+
+TRedactor* AppWindows::editor() {
+    if (Redactor) return Redactor;
+    Redactor = new TRedactor(services_);
+    QObject::connect(Redactor, &TRedactor::closing, Redactor, services_.guard([this] {
+                         if (UserForm) UserForm->hide();
+                         Redactor->hide();
+                         showWindow(Manag);
+                     }));
+    return Redactor;
+}
+
+TUserForm* AppWindows::testWindow() {
+    if (UserForm) return UserForm;
+    UserForm = new TUserForm(services_);
+    QObject::connect(UserForm, &TUserForm::runEnded, UserForm, [this](bool found) {
+        failures.run([this, found] {
+            UserForm->hide();
+            if (found) {
+                showWindow(resultWindow());
+                ResForm->showResult();
+            } else {
+                showWindow(errorWindow());
+                ErrorForm->showScore();
+            }
+        });
+    });
+    QObject::connect(UserForm, &TUserForm::closedByUser, UserForm, services_.guard([this] { showWindow(Manag); }));
+    return UserForm;
+}
+
+TResForm* AppWindows::resultWindow() {
+    if (ResForm) return ResForm;
+    ResForm = new TResForm(services_);
+    QObject::connect(ResForm, &TResForm::closing, ResForm, services_.guard([this] {
+                         ResForm->hide();
+                         showWindow(Manag);
+                     }));
+    return ResForm;
+}
+
+TErrorForm* AppWindows::errorWindow() {
+    if (ErrorForm) return ErrorForm;
+    ErrorForm = new TErrorForm(services_);
+    QObject::connect(ErrorForm, &TErrorForm::closing, ErrorForm, services_.guard([this] {
+                         ErrorForm->hide();
+                         showWindow(Manag);
+                     }));
+    return ErrorForm;
+}
+
+TAB* AppWindows::about() {
+    if (!AB) AB = new TAB(services_);
+    return AB;
 }
 
 void AppWindows::reportInterruptedSaves() {
@@ -72,21 +173,3 @@ void AppWindows::reportInterruptedSaves() {
 }
 
 void AppWindows::endEventLoop() { QCoreApplication::exit(0); }
-
-void showWindow(QWidget* window) {
-    window->show();
-    if (QGuiApplication::platformName() != QLatin1String("offscreen")) window->raise();
-    activateNow(window);
-}
-
-void activateNow(QWidget* window) {
-    window->activateWindow();
-    // The window system reports the activation only later, from the event
-    // loop; until then the application would count no window as active.
-    if (window->isVisible() && QApplication::activeWindow() != window) {
-        QT_WARNING_PUSH
-        QT_WARNING_DISABLE_DEPRECATED
-        QApplication::setActiveWindow(window);
-        QT_WARNING_POP
-    }
-}

@@ -1,13 +1,18 @@
-// The program's six windows, created once in a fixed order and reachable from
-// one another through this object. Tests build a fresh set of their own.
+// The program's six windows over one session, created once in a fixed order.
+// This is the one place that knows all six: it shows each window what the
+// session says has changed, and opens and closes windows as the commands
+// say. Tests build a fresh set of their own.
 #pragma once
 
 #include <functional>
-#include <memory>
+#include <vector>
 
 #include "failure_handler.h"
+#include "session.h"
+#include "window_services.h"
 
 class Platform;
+class QWidget;
 class TManag;
 class TRedactor;
 class TUserForm;
@@ -17,17 +22,24 @@ class TAB;
 
 class AppWindows {
 public:
-    // Creates the windows hidden, in the order Manag, Redactor, UserForm,
-    // ResForm, ErrorForm, AB. `quit` ends the program; by default it ends
-    // the event loop at once, whatever windows are open.
-    AppWindows(Platform& platform, std::function<void()> quit = endEventLoop);
+    // How the windows come to be: all six at once, hidden, in the order
+    // Manag, Redactor, UserForm, ResForm, ErrorForm, AB; or the manager at
+    // once and each other window when it is first needed, which puts the
+    // manager on the screen sooner. A window shows the session's state from
+    // its creation on, so either way the user sees the same.
+    enum class Creation { AllAtOnce, OnFirstUse };
+
+    // `quit` ends the program; by default it ends the event loop at once,
+    // whatever windows are open.
+    explicit AppWindows(Platform& platform, std::function<void()> quit = endEventLoop,
+                        Creation creation = Creation::AllAtOnce);
     ~AppWindows();
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
 
+    qv::Session session;
     Platform& platform;
     FailureHandler failures;
-    std::function<void()> quit;
 
     // Each is set as soon as its window exists.
     TManag* Manag = nullptr;
@@ -37,6 +49,10 @@ public:
     TErrorForm* ErrorForm = nullptr;
     TAB* AB = nullptr;
 
+    // The windows that exist, in the order Manag, Redactor, UserForm,
+    // ResForm, ErrorForm, AB.
+    std::vector<QWidget*> all() const;
+
     // Tells of every copy that a save cut short by the end of the program
     // left behind: which test it belongs to and where it is. Each is told once.
     void reportInterruptedSaves();
@@ -45,14 +61,16 @@ public:
     // error and About windows refuse to be closed, which would stop a quit.
     static void endEventLoop();
 
-    template <typename Handler>
-    auto guard(Handler handler) {
-        return failures.guard(std::move(handler));
-    }
-};
+private:
+    // The windows, each created and connected when first needed.
+    TRedactor* editor();
+    TUserForm* testWindow();
+    TResForm* resultWindow();
+    TErrorForm* errorWindow();
+    TAB* about();
+    void connectManager();
+    void show(unsigned changed);
 
-// Shows a window and makes it the active one.
-void showWindow(class QWidget* window);
-// Makes a visible window the active one at once: the rest of the handler, and
-// a failure it reports, see it active before the window system confirms it.
-void activateNow(class QWidget* window);
+    WindowServices services_;
+    std::function<void()> quit_;
+};

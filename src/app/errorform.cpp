@@ -3,13 +3,12 @@
 #include <QCloseEvent>
 #include <QPushButton>
 
-#include "app_windows.h"
 #include "fonts.h"
-#include "manag.h"
+#include "session.h"
 #include "widgets.h"
 #include "window_frames.h"
 
-TErrorForm::TErrorForm(AppWindows& app) : QWidget(nullptr, dialogFrame(false, true)), app_(app) {
+TErrorForm::TErrorForm(WindowServices& services) : QWidget(nullptr, dialogFrame(false, true)), services_(services) {
     setObjectName("ErrorForm");
     setWindowTitle("Ошибочная ситуация.");
     setWindowIcon(programIcon());
@@ -36,15 +35,15 @@ TErrorForm::TErrorForm(AppWindows& app) : QWidget(nullptr, dialogFrame(false, tr
 
     Button1 = makeButton(this, "Button1", "Хорошо", {184, 232, 153, 33});
     Button1->setFont(fonts::font(fonts::kSansSerif, 16, true));
-    connect(Button1, &QPushButton::clicked, this, app.guard([this] { StartRec(); }));
+    connect(Button1, &QPushButton::clicked, this, services.guard([this] { StartRec(); }));
 
     placeFixed(this, 524, 277);
     scoreGap_ = Label4->x() - Label3->geometry().right();
     updateSpokenMessage();
 }
 
-void TErrorForm::showScore(std::int32_t score) {
-    Label3->setCaption(QString::number(score));
+void TErrorForm::showScore() {
+    Label3->setCaption(QString::number(services_.session.run().Score));
     // The rest of the sentence follows the Score, however wide, with the gap
     // it has after the "00000" the window was drawn with.
     Label4->move(Label3->geometry().right() + scoreGap_, Label4->y());
@@ -60,10 +59,7 @@ void TErrorForm::updateSpokenMessage() {
     setAccessibleDescription(joinedCaptions({Label1}) + QChar(' ') + sentence);
 }
 
-void TErrorForm::StartRec() {
-    hide();
-    showWindow(app_.Manag);
-}
+void TErrorForm::StartRec() { emit closing(); }
 
 void TErrorForm::closeEvent(QCloseEvent* event) {
     event->ignore();  // left only through "Хорошо"

@@ -3,22 +3,35 @@
 #pragma once
 
 #include <QWidget>
-#include <cstdint>
 
-class AppWindows;
+#include "window_services.h"
+
 class AutoLabel;
 class QPushButton;
 
 class TErrorForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TErrorForm(AppWindows& app);
+    explicit TErrorForm(WindowServices& services);
 
-    void showScore(std::int32_t score);
+    // Shows the session's Score.
+    void showScore();
 
     // Handler.
     void StartRec();
 
+signals:
+    // "Хорошо": this window goes, the manager opens.
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void updateSpokenMessage();
+
+    WindowServices& services_;
+    int scoreGap_ = 0;  // between the Score and the word after it
     AutoLabel* Label1;
     AutoLabel* Label2;
     AutoLabel* Label3;
@@ -29,13 +42,4 @@ public:
     AutoLabel* Label8;
     AutoLabel* Label9;
     QPushButton* Button1;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    void updateSpokenMessage();
-
-    AppWindows& app_;
-    int scoreGap_ = 0;  // between the Score and the word after it
 };

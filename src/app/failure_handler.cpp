@@ -5,10 +5,10 @@
 #include <QWidget>
 #include <new>
 
-#include "app_windows.h"
 #include "encoding.h"
 #include "errors.h"
 #include "platform.h"
+#include "window_frames.h"
 
 void FailureHandler::report(const std::exception_ptr& failure) noexcept {
     try {

@@ -23,7 +23,8 @@ int main(int argc, char* argv[]) {
     QtPlatform::prepareToolkit();
 
     QtPlatform platform;
-    AppWindows windows(platform);
+    // The other windows are made when first needed: the manager is up sooner.
+    AppWindows windows(platform, AppWindows::endEventLoop, AppWindows::Creation::OnFirstUse);
     showWindow(windows.Manag);
     QTimer::singleShot(0, &application, [&windows] { windows.reportInterruptedSaves(); });
     return QApplication::exec();

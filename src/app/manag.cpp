@@ -6,17 +6,14 @@
 #include <QPixmap>
 #include <QPushButton>
 
-#include "ab.h"
-#include "app_windows.h"
 #include "encoding.h"
 #include "fonts.h"
 #include "platform.h"
-#include "redactor.h"
-#include "userform.h"
+#include "session.h"
 #include "widgets.h"
 #include "window_frames.h"
 
-TManag::TManag(AppWindows& app) : QMainWindow(nullptr), app_(app) {
+TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(services) {
     setObjectName("Manag");
     setWindowTitle("Менеджер тестов");
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -61,72 +58,52 @@ TManag::TManag(AppWindows& app) : QMainWindow(nullptr), app_(app) {
     setFixedSize(350, 113 + menuBar()->sizeHint().height());
     centreOnScreen(this);
 
-    connect(Button1, &QPushButton::clicked, this, app.guard([this] { Creat(); }));
-    connect(Button2, &QPushButton::clicked, this, app.guard([this] { Editing(); }));
-    connect(Button3, &QPushButton::clicked, this, app.guard([this] { Start(); }));
-    connect(N3, &QAction::triggered, this, app.guard([this] { Creat(); }));
-    connect(N4, &QAction::triggered, this, app.guard([this] { Editing(); }));
-    connect(N5, &QAction::triggered, this, app.guard([this] { Start(); }));
-    connect(N6, &QAction::triggered, this, app.guard([this] { N3Click(); }));
-    connect(N7, &QAction::triggered, this, app.guard([this] { N7Click(); }));
-    connect(N8, &QAction::triggered, this, app.guard([this] { N8Click(); }));
+    connect(Button1, &QPushButton::clicked, this, services.guard([this] { Creat(); }));
+    connect(Button2, &QPushButton::clicked, this, services.guard([this] { Editing(); }));
+    connect(Button3, &QPushButton::clicked, this, services.guard([this] { Start(); }));
+    connect(N3, &QAction::triggered, this, services.guard([this] { Creat(); }));
+    connect(N4, &QAction::triggered, this, services.guard([this] { Editing(); }));
+    connect(N5, &QAction::triggered, this, services.guard([this] { Start(); }));
+    connect(N6, &QAction::triggered, this, services.guard([this] { N3Click(); }));
+    connect(N7, &QAction::triggered, this, services.guard([this] { N7Click(); }));
+    connect(N8, &QAction::triggered, this, services.guard([this] { N8Click(); }));
 }
 
 std::optional<QString> TManag::chooseTestFile() {
-    auto name = app_.platform.openTestFile(this, lastOpenedName_);
+    auto name = services_.platform.openTestFile(this, lastOpenedName_);
     if (name) lastOpenedName_ = *name;
     return name;
 }
 
 void TManag::Creat() {
-    FailedEditFile.clear();
-    TRedactor& editor = *app_.Redactor;
-    editor.selectVariantMode(qv::kOwnVariants);
-    // The preview opens beside the editor where the screen has room for both.
-    moveBeside(app_.UserForm, &editor, frameMargins(this));
-    showWindow(app_.UserForm);
-    editor.openEditor();
-    hide();
-    editor.prepareNewTest();
-    CurrentFileName = "test";
+    emit newTestOpening();
+    services_.session.Creat();
 }
 
 void TManag::Editing() {
     const auto name = chooseTestFile();
     if (!name) return;
-    CurrentFileName = *name;
-    TRedactor& editor = *app_.Redactor;
-    editor.prepareFirstQuestion();
-    editor.openEditor();
-    hide();
-    auto destination = editor.loadDestination();
-    FailedEditFile = *name;  // until the load has succeeded
-    loader.load(fileNameBytes(*name), editor.doc, *destination);
-    FailedEditFile.clear();
+    services_.session.beginEditing(fileNameBytes(*name));
+    emit editingOpening();
+    services_.session.Editing(fileNameBytes(*name));
 }
 
 void TManag::Start() {
     const auto name = chooseTestFile();
     if (!name) return;
-    TUserForm& test = *app_.UserForm;
-    test.beginRun();
-    // A test that fails to load cannot be answered: what the window shows is another test's.
-    test.setButtonsEnabled(false);
-    app_.Redactor->hide();
-    hide();
-    showWindow(&test);
-    auto destination = test.loadDestination();
-    loader.load(fileNameBytes(*name), app_.Redactor->doc, *destination);
+    services_.session.beginRun();
+    emit runOpening();
+    services_.session.Start(fileNameBytes(*name));
 }
 
 void TManag::N3Click() { close(); }
 
-void TManag::N7Click() { app_.platform.showHelp(QString::fromLatin1(kHelpFile)); }
+void TManag::N7Click() { services_.platform.showHelp(QString::fromLatin1(kHelpFile)); }
 
-void TManag::N8Click() { showWindow(app_.AB); }
+void TManag::N8Click() { emit aboutRequested(); }
 
 void TManag::closeEvent(QCloseEvent* event) {
     // The main window closes without a question and takes the program with it.
     event->accept();
-    app_.failures.run([this] { app_.quit(); });
+    services_.failures.run([this] { emit closed(); });
 }

@@ -1,15 +1,14 @@
 // The manager window: the program's main window, from which every piece of
-// work begins. It owns the name the editor's save proposes, the message lines
-// of the test loaded for a run, and the test-file loader.
+// work begins. Its commands change the session and say which windows open;
+// the one place that knows all windows opens them.
 #pragma once
 
 #include <QMainWindow>
 #include <QString>
+#include <optional>
 
-#include "document.h"
-#include "loader.h"
+#include "window_services.h"
 
-class AppWindows;
 class QAction;
 class QLabel;
 class QMenu;
@@ -18,7 +17,7 @@ class QPushButton;
 class TManag : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TManag(AppWindows& app);
+    explicit TManag(WindowServices& services);
 
     // Handlers.
     void Creat();
@@ -28,17 +27,29 @@ public:
     void N7Click();
     void N8Click();
 
-    // The test-file reading methods.
-    void Nextln() { loader.Nextln(); }
-    void dmassiv() { loader.dmassiv(); }
+    static constexpr const char* kHelpFile = "testhelp.hlp";
 
-    QString CurrentFileName;
-    // The file last opened for editing when its load failed: the editor does
-    // not show what it holds, so a save over it asks first.
-    QString FailedEditFile;
-    qv::MessageLines MessageLines;
-    qv::TestLoader loader;
+signals:
+    // A new test: the preview and the editor open, this window goes.
+    void newTestOpening();
+    // A file chosen for editing: the editor opens, this window goes.
+    void editingOpening();
+    // A file chosen for a run: the editor and this window go, the test window opens.
+    void runOpening();
+    void aboutRequested();
+    // This window was closed: the program ends.
+    void closed();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // The one open dialog of "Редактор" and "Запустить": it offers the name
+    // chosen last, whichever command chose it.
+    std::optional<QString> chooseTestFile();
+
+    WindowServices& services_;
+    QString lastOpenedName_;
     QLabel* Image1;
     QPushButton* Button1;
     QPushButton* Button2;
@@ -51,17 +62,4 @@ public:
     QAction* N6;
     QAction* N7;
     QAction* N8;
-
-    static constexpr const char* kHelpFile = "testhelp.hlp";
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    // The one open dialog of "Редактор" and "Запустить": it offers the name
-    // chosen last, whichever command chose it.
-    std::optional<QString> chooseTestFile();
-
-    AppWindows& app_;
-    QString lastOpenedName_;
 };

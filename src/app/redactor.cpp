@@ -1,7 +1,6 @@
 #include "redactor.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <algorithm>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -13,17 +12,12 @@
 #include <QRadioButton>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <algorithm>
 
-#include "app_windows.h"
 #include "encoding.h"
 #include "fonts.h"
-#include "manag.h"
-#include "number.h"
-#include "os_file.h"
 #include "format.h"
 #include "platform.h"
-#include "writer.h"
-#include "userform.h"
 #include "widgets.h"
 #include "window_frames.h"
 
@@ -38,7 +32,8 @@ QGroupBox* makeGroup(QWidget* parent, const char* name, const char* title, const
 
 }  // namespace
 
-TRedactor::TRedactor(AppWindows& app) : QWidget(nullptr, dialogFrame(false)), app_(app) {
+TRedactor::TRedactor(WindowServices& services)
+    : QWidget(nullptr, dialogFrame(false)), services_(services), session_(services.session) {
     setObjectName("Redactor");
     setWindowTitle("Редактор тестов");
     setWindowIcon(programIcon());
@@ -51,12 +46,15 @@ TRedactor::TRedactor(AppWindows& app) : QWidget(nullptr, dialogFrame(false)), ap
     nameFieldsForScreenReaders();
     connectHandlers();
     placeFixed(this, 891, 515);
+    showHeader();
+    showButtonCount();
+    showQuestion();
+    showMessages();
 }
 
 void TRedactor::buildHeaderControls() {
     GroupBox1 = makeGroup(this, "GroupBox1", " Загологвок ", {8, 16, 241, 73});
     Edzag = new TypingLimitEdit(GroupBox1, "Edzag", {16, 32, 209, 21}, 50);
-    Edzag->setText("Это текст заголовка");
 
     GroupBox2 = makeGroup(this, "GroupBox2", " Кнопки ", {8, 104, 241, 297});
     Label1 = new AutoLabel(GroupBox2, "Label1", "Кол-во кнопок на форме", {16, 32});
@@ -66,11 +64,8 @@ void TRedactor::buildHeaderControls() {
         buttonLabels[static_cast<std::size_t>(k - 1)] = new AutoLabel(
             GroupBox2, numbered("Label", k + 1).constData(), QString("Кнопка № %1").arg(k), {16, 88 + top});
         auto* edit = new TypingLimitEdit(GroupBox2, numbered("EdButt", k).constData(), {104, 80 + top, 121, 21}, 20);
-        edit->setEnabled(k <= 2);
         EdButt[static_cast<std::size_t>(k - 1)] = edit;
     }
-    edButt(1)->setText("Да");
-    edButt(2)->setText("Нет");
 
     Edvar = new QComboBox(GroupBox2);
     Edvar->setObjectName("Edvar");
@@ -80,14 +75,12 @@ void TRedactor::buildHeaderControls() {
     Edvar->setCompleter(nullptr);
     Edvar->addItems({"2", "3", "4", "5", "6"});
     Edvar->setFont(fonts::font(fonts::kSansSerif, 13, true));
-    Edvar->setEditText("2");
 
     GroupBox5 = makeGroup(this, "GroupBox5", " Копирайт ", {8, 408, 241, 97});
     Label15 = new AutoLabel(GroupBox5, "Label15", "Автор:", {16, 32});
     Label16 = new AutoLabel(GroupBox5, "Label16", "Подпись окна: ", {16, 64});
     Edit1 = new TypingLimitEdit(GroupBox5, "Edit1", {64, 24, 161, 21}, 100);
     Edit2 = new TypingLimitEdit(GroupBox5, "Edit2", {112, 56, 113, 21}, 100);
-    Edit2->setText("Тест");
 }
 
 void TRedactor::buildQuestionControls() {
@@ -115,17 +108,12 @@ void TRedactor::buildQuestionControls() {
             new TypingLimitEdit(GroupBox3, numbered("Kball", k).constData(), {24 + 48 * (k - 1), 304, 33, 21}, 4);
     }
     predvop = makeButton(GroupBox3, "predvop", "< Назад ", {24, 344, 121, 25});
-    predvop->setEnabled(false);
     nextvop = makeButton(GroupBox3, "nextvop", "Дальше > ", {184, 344, 113, 25});
 
     // v1..v3 belong to the window itself but line up with v4..v6 in one column.
     for (int k = 1; k <= 3; ++k) {
         v[static_cast<std::size_t>(k - 1)] =
             new TypingLimitEdit(this, numbered("v", k).constData(), {328, 88 + 32 * (k - 1), 233, 21}, 80);
-    }
-    for (int k = 3; k <= 6; ++k) {
-        variantEdit(k)->setEnabled(false);
-        kball(k)->setEnabled(false);
     }
 }
 
@@ -156,7 +144,6 @@ void TRedactor::buildMessageControls() {
     RB3 = new QRadioButton("Для каждого вопроса - свои варианты ответа", this);
     RB3->setObjectName("RB3");
     RB3->setGeometry(280, 480, 265, 17);
-    RB3->setChecked(true);
 }
 
 void TRedactor::setTabOrderAsDesigned() {
@@ -192,8 +179,24 @@ void TRedactor::nameFieldsForScreenReaders() {
 
 void TRedactor::connectHandlers() {
     // Only what the author does runs the button-count rule: typing or choosing an item.
-    connect(Edvar->lineEdit(), &QLineEdit::textEdited, this, app_.guard([this] { ButtActive(); }));
-    connect(Edvar, &QComboBox::activated, this, app_.guard([this] { ButtActive(); }));
+    connect(Edvar->lineEdit(), &QLineEdit::textEdited, this, services_.guard([this] {
+                session_.setButtonCountText(fromQt(Edvar->currentText()));
+                ButtActive();
+            }));
+    connect(Edvar, &QComboBox::activated, this, services_.guard([this] {
+                session_.setButtonCountText(fromQt(Edvar->currentText()));
+                ButtActive();
+            }));
+
+    forwardTyping(Edzag, &qv::Session::setTitle);
+    forwardTyping(Edit1, &qv::Session::setAuthor);
+    forwardTyping(Edit2, &qv::Session::setWindowCaption);
+    forwardTyping(Vopros, &qv::Session::setQuestionText);
+    for (int k = 1; k <= 6; ++k) {
+        forwardTyping(edButt(k), k, &qv::Session::setCaption);
+        forwardTyping(variantEdit(k), k, &qv::Session::setVariantText);
+        forwardTyping(kball(k), k, &qv::Session::setPointsText);
+    }
 
     for (QObject* field : {static_cast<QObject*>(Edzag), static_cast<QObject*>(Edit1), static_cast<QObject*>(Edit2),
                            static_cast<QObject*>(Vopros), static_cast<QObject*>(variantEdit(1))}) {
@@ -201,13 +204,25 @@ void TRedactor::connectHandlers() {
     }
     for (auto* e : EdButt) e->installEventFilter(this);
 
-    connect(predvop, &QPushButton::clicked, this, app_.guard([this] { predvopros(); }));
-    connect(nextvop, &QPushButton::clicked, this, app_.guard([this] { nextvopros(); }));
-    connect(Button10, &QPushButton::clicked, this, app_.guard([this] { SaveAll(); }));
-    connect(Button12, &QPushButton::clicked, this, app_.guard([this] { CloseRedactor(); }));
-    connect(RB1, &QRadioButton::clicked, this, app_.guard([this] { Click_rb1(); }));
-    connect(RB2, &QRadioButton::clicked, this, app_.guard([this] { Click_rb2(); }));
-    connect(RB3, &QRadioButton::clicked, this, app_.guard([this] { Click_rb3(); }));
+    connect(predvop, &QPushButton::clicked, this, services_.guard([this] { predvopros(); }));
+    connect(nextvop, &QPushButton::clicked, this, services_.guard([this] { nextvopros(); }));
+    connect(Button10, &QPushButton::clicked, this, services_.guard([this] { SaveAll(); }));
+    connect(Button12, &QPushButton::clicked, this, services_.guard([this] { CloseRedactor(); }));
+    connect(RB1, &QRadioButton::clicked, this, services_.guard([this] { Click_rb1(); }));
+    connect(RB2, &QRadioButton::clicked, this, services_.guard([this] { Click_rb2(); }));
+    connect(RB3, &QRadioButton::clicked, this, services_.guard([this] { Click_rb3(); }));
+}
+
+void TRedactor::forwardTyping(QLineEdit* field, void (qv::Session::*set)(std::string)) {
+    connect(field, &QLineEdit::textChanged, this, services_.guard([this, field, set] {
+                if (!showing_) (session_.*set)(fromQt(field->text()));
+            }));
+}
+
+void TRedactor::forwardTyping(QLineEdit* field, int button, void (qv::Session::*set)(int, std::string)) {
+    connect(field, &QLineEdit::textChanged, this, services_.guard([this, field, button, set] {
+                if (!showing_) (session_.*set)(button, fromQt(field->text()));
+            }));
 }
 
 bool TRedactor::eventFilter(QObject* watched, QEvent* event) {
@@ -216,13 +231,13 @@ bool TRedactor::eventFilter(QObject* watched, QEvent* event) {
         // window losing activation or a popup opening.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            if (watched == Edzag) app_.failures.run([this] { Zagolovok(); });
-            else if (watched == Edit1) app_.failures.run([this] { Copyright(); });
-            else if (watched == Edit2) app_.failures.run([this] { Windows(); });
-            else if (watched == Vopros) app_.failures.run([this] { TextVoprosa(); });
-            else if (watched == variantEdit(1)) app_.failures.run([this] { printVariants(); });
+            if (watched == Edzag) services_.failures.run([this] { Zagolovok(); });
+            else if (watched == Edit1) services_.failures.run([this] { Copyright(); });
+            else if (watched == Edit2) services_.failures.run([this] { Windows(); });
+            else if (watched == Vopros) services_.failures.run([this] { TextVoprosa(); });
+            else if (watched == variantEdit(1)) services_.failures.run([this] { printVariants(); });
             else if (std::find(EdButt.begin(), EdButt.end(), watched) != EdButt.end())
-                app_.failures.run([this] { UsButtCapt(); });
+                services_.failures.run([this] { UsButtCapt(); });
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -232,174 +247,84 @@ void TRedactor::closeEvent(QCloseEvent* event) {
     event->ignore();  // left only through "Закрыть"
 }
 
-// --- Opening -----------------------------------------------------------------
 
-void TRedactor::openEditor() {
+// --- Opening and showing the session ------------------------------------------------
+
+void TRedactor::open() {
     // Every opening starts at the first field. Set while the window is hidden,
     // this runs no field's action on leaving.
     Edzag->setFocus(Qt::OtherFocusReason);
     showWindow(this);
-    doc.questionCount = 1;
-    doc.currentQuestion = 1;
+    session_.editorOpened();
 }
 
-void TRedactor::prepareFirstQuestion() {
-    nv->setCaption("1");
-    predvop->setEnabled(false);
-    nextvop->setEnabled(true);
-    doc.currentQuestion = 1;
+void TRedactor::show(QLineEdit* field, const std::string& bytes) {
+    const QString text = toQt(bytes);
+    if (field->text() == text) return;
+    showing_ = true;
+    field->setText(text);
+    showing_ = false;
 }
 
-void TRedactor::selectVariantMode(int mode) {
-    switch (mode) {
-        case qv::kNoVariants: RB1->setChecked(true); Click_rb1(); break;
-        case qv::kFirstQuestionVariants: RB2->setChecked(true); Click_rb2(); break;
-        case qv::kOwnVariants: RB3->setChecked(true); Click_rb3(); break;
-        default: break;  // another mode leaves the radio buttons as they are
-    }
+void TRedactor::showHeader() {
+    const qv::EditorState& editor = session_.editor();
+    show(Edzag, editor.header.title);
+    show(Edit1, editor.header.author);
+    show(Edit2, editor.header.windowCaption);
+    for (int k = 1; k <= 6; ++k) show(edButt(k), editor.header.captions[static_cast<std::size_t>(k - 1)]);
+    QRadioButton* checked[] = {RB1, RB2, RB3};
+    checked[editor.checkedVariantMode - 1]->setChecked(true);
 }
 
-void TRedactor::setButtonCountText(const QString& text) { Edvar->setEditText(text); }
-
-void TRedactor::prepareNewTest() {
-    Edit1->setText("Неизвестен");
-    Edit2->setText("Тест");
-    Edzag->setText("Это текст заголовка");
-    Edvar->setEditText("2");
-    edButt(1)->setText("Да");
-    edButt(2)->setText("Нет");
-    for (int k = 3; k <= 6; ++k) edButt(k)->clear();
-    Vopros->clear();
-    for (int k = 1; k <= 6; ++k) {
-        variantEdit(k)->clear();
-        kball(k)->clear();
-    }
-    Memo2->clear();
-
-    prepareFirstQuestion();
-
-    TUserForm& preview = *app_.UserForm;
-    preview.Memo1->clear();
-    preview.setTitle(Edzag->text());
-    preview.Button1->setText(edButt(1)->text());
-    preview.Button2->setText(edButt(2)->text());
-
-    doc.activeButtonCount = 2;
-    ButtActive();
-    preview.setButtonsEnabled(false);
-}
-
-// --- Button count and preview ---------------------------------------------------
-
-void TRedactor::ButtActive() {
-    if (Edvar->currentText().isEmpty()) Edvar->setEditText("2");
-    int count = qv::strToInt(fromQt(Edvar->currentText()));
-    if (count < 1 || count > qv::kMaxButtons) {
-        count = 2;
-        Edvar->setEditText("2");
-    }
-    doc.activeButtonCount = count;
-    TUserForm& preview = *app_.UserForm;
-    preview.applyButtonRule(count);
+void TRedactor::showButtonCount() {
+    const qv::EditorState& editor = session_.editor();
+    const QString count = toQt(editor.header.buttonCountText);
+    if (Edvar->currentText() != count) Edvar->setEditText(count);
     for (int k = 2; k <= 6; ++k) {
-        const bool used = k <= count;
+        const bool used = k <= editor.fieldsInUse;
         kball(k)->setEnabled(used);
         edButt(k)->setEnabled(used);
         variantEdit(k)->setEnabled(used);
     }
 }
 
-void TRedactor::UsButtCapt() {
-    for (int k = 1; k <= 6; ++k) app_.UserForm->button(k)->setText(edButt(k)->text());
-}
-
-void TRedactor::Zagolovok() { app_.UserForm->setTitle(Edzag->text()); }
-
-void TRedactor::Copyright() {
-    app_.UserForm->Label1->setCaption(QString::fromUtf8(kAuthorPrefix) + Edit1->text());
-}
-
-void TRedactor::Windows() { app_.UserForm->setWindowTitle(Edit2->text()); }
-
-void TRedactor::TextVoprosa() {
-    if (!Vopros->text().isEmpty()) app_.UserForm->setQuestionText(Vopros->text());
-}
-
-void TRedactor::printVariants() {
-    for (int k = 1; k <= 6; ++k) app_.UserForm->textVar(k)->setCaption(variantEdit(k)->text());
-}
-
-void TRedactor::textvars() { printVariants(); }
-
-void TRedactor::Click_rb1() { doc.variantMode = qv::kNoVariants; }
-void TRedactor::Click_rb2() { doc.variantMode = qv::kFirstQuestionVariants; }
-void TRedactor::Click_rb3() { doc.variantMode = qv::kOwnVariants; }
-
-// --- Questions -------------------------------------------------------------------
-
-void TRedactor::refreshdata() {
-    const int q = doc.currentQuestion;
-    doc.setText(q, fromQt(Vopros->text()));
+void TRedactor::showQuestion() {
+    const qv::EditorState& editor = session_.editor();
+    nv->setCaption(QString::number(editor.questionNumber));
+    show(Vopros, editor.question.text);
     for (int k = 1; k <= 6; ++k) {
-        doc.setVariant(q, k, fromQt(variantEdit(k)->text()));
-        doc.setPoints(q, k, fromQt(kball(k)->text()));
+        const auto b = static_cast<std::size_t>(k - 1);
+        show(variantEdit(k), editor.question.variants[b]);
+        show(kball(k), editor.question.points[b]);
     }
+    predvop->setEnabled(editor.backEnabled);
+    nextvop->setEnabled(editor.nextEnabled);
 }
 
-void TRedactor::showCurrentQuestionNumber() { nv->setCaption(QString::number(doc.currentQuestion)); }
-
-void TRedactor::outputTV() {
-    const int q = doc.currentQuestion;
-    showCurrentQuestionNumber();
-    Vopros->setText(toQt(doc.text(q)));
-    for (int k = 1; k <= 6; ++k) {
-        variantEdit(k)->setText(toQt(doc.variant(q, k)));
-        kball(k)->setText(toQt(doc.points(q, k)));
-    }
+void TRedactor::showMessages() {
+    // In one step: a field filled line by line takes seconds for a long text.
+    Memo2->setPlainText(toQt(session_.editor().messages).join(QChar('\n')));
 }
 
-void TRedactor::previewQuestion() {
-    app_.UserForm->setQuestionText(Vopros->text());
-    textvars();
-}
+// --- Handlers --------------------------------------------------------------------------
+
+void TRedactor::ButtActive() { session_.ButtActive(); }
+void TRedactor::UsButtCapt() { session_.UsButtCapt(); }
+void TRedactor::Zagolovok() { session_.Zagolovok(); }
+void TRedactor::Copyright() { session_.Copyright(); }
+void TRedactor::Windows() { session_.Windows(); }
+void TRedactor::TextVoprosa() { session_.TextVoprosa(); }
+void TRedactor::printVariants() { session_.printVariants(); }
+void TRedactor::textvars() { session_.textvars(); }
+void TRedactor::Click_rb1() { session_.clickVariantMode(qv::kNoVariants); }
+void TRedactor::Click_rb2() { session_.clickVariantMode(qv::kFirstQuestionVariants); }
+void TRedactor::Click_rb3() { session_.clickVariantMode(qv::kOwnVariants); }
 
 void TRedactor::nextvopros() {
-    if (Vopros->text().isEmpty()) {
-        app_.platform.showInformation(QString::fromUtf8(kEmptyQuestionNotice));
-        return;
-    }
-    if (doc.currentQuestion >= qv::kMaxQuestions) return;
-    refreshdata();
-    if (doc.currentQuestion >= doc.questionCount) {
-        // A new question is appended; its slot is written from the fields when it is next stored.
-        for (int k = 1; k <= 6; ++k) {
-            variantEdit(k)->clear();
-            kball(k)->clear();
-        }
-        Vopros->clear();
-        ++doc.currentQuestion;
-        doc.questionCount = doc.currentQuestion;
-        showCurrentQuestionNumber();
-    } else {
-        ++doc.currentQuestion;
-        outputTV();
-    }
-    if (doc.currentQuestion >= 2) predvop->setEnabled(true);
-    if (doc.currentQuestion >= qv::kMaxQuestions) nextvop->setEnabled(false);
-    previewQuestion();
+    if (!session_.nextvopros()) services_.platform.showInformation(QString::fromUtf8(kEmptyQuestionNotice));
 }
 
-void TRedactor::predvopros() {
-    if (doc.currentQuestion <= 1) return;
-    refreshdata();
-    --doc.currentQuestion;
-    outputTV();
-    if (doc.currentQuestion == 1) predvop->setEnabled(false);
-    if (doc.currentQuestion < qv::kMaxQuestions) nextvop->setEnabled(true);
-    previewQuestion();
-}
-
-// --- Saving and closing ------------------------------------------------------------
+void TRedactor::predvopros() { session_.predvopros(); }
 
 QStringList TRedactor::shownMessageLines() const {
     QStringList lines;
@@ -421,108 +346,27 @@ QStringList TRedactor::shownMessageLines() const {
 }
 
 void TRedactor::SaveAll() {
-    const auto name = app_.platform.saveTestFile(this, app_.Manag->CurrentFileName);
+    const auto name = services_.platform.saveTestFile(this, fileNameText(session_.currentFileName()));
     if (!name) return;
-    const std::string target = qv::testFileName(fileNameBytes(*name));
-    QString& failed = app_.Manag->FailedEditFile;
-    const bool overFailed = !failed.isEmpty() && qv::os::sameFile(target, fileNameBytes(failed));
-    if (overFailed && !app_.platform.askYesNo(QString("Файл «%1» не удалось открыть, и редактор показывает не его "
-                                                      "содержимое. Заменить этот файл тем, что сейчас в редакторе?")
-                                                  .arg(fileNameText(target)))) {
+    const std::string chosen = fileNameBytes(*name);
+    if (session_.replacesFailedLoad(chosen) &&
+        !services_.platform.askYesNo(QString("Файл «%1» не удалось открыть, и редактор показывает не его "
+                                             "содержимое. Заменить этот файл тем, что сейчас в редакторе?")
+                                         .arg(fileNameText(qv::testFileName(chosen))))) {
         return;
     }
-    refreshdata();
-    qv::TestHeader header;
-    header.buttonCountText = fromQt(Edvar->currentText());
-    header.title = fromQt(Edzag->text());
-    header.author = fromQt(Edit1->text());
-    header.windowCaption = fromQt(Edit2->text());
-    for (int k = 1; k <= 6; ++k) header.captions[static_cast<std::size_t>(k - 1)] = fromQt(edButt(k)->text());
-    const std::vector<std::string> messages = fromQt(shownMessageLines());
-    qv::saveTest(fileNameBytes(*name), doc, header, messages);
-    if (overFailed) failed.clear();
-
+    const auto saved = session_.SaveAll(chosen, fromQt(shownMessageLines()));
     // The field's wrapping can make more message lines than a run can hold.
-    const auto written = 1 + std::count_if(messages.begin(), messages.end(), [](const auto& l) { return !l.empty(); });
-    if (written > qv::kMaxMessageLines) {
-        app_.platform.showInformation(
+    if (saved.messageLines > qv::kMaxMessageLines) {
+        services_.platform.showInformation(
             QString("Тест сохранён, но сообщения о результатах заняли в файле %1 строк вместе с "
                     "завершающей «$». Пройти тест можно, только если их не больше %2: сократите сообщения.")
-                .arg(written)
+                .arg(saved.messageLines)
                 .arg(qv::kMaxMessageLines));
     }
 }
 
 void TRedactor::CloseRedactor() {
-    app_.UserForm->hide();
-    hide();
-    showWindow(app_.Manag);
-    doc.clearQuestions();
-    Memo2->clear();
+    emit closing();
+    session_.CloseRedactor();
 }
-
-// --- Loading for editing -------------------------------------------------------------
-
-// A test file loaded for editing fills the editor's controls.
-class TRedactor::EditDestination : public qv::LoadDestination {
-public:
-    explicit EditDestination(TRedactor& editor) : editor_(editor) {}
-    // A load that fails keeps the message lines it had read.
-    ~EditDestination() override { flushMessages(); }
-
-    void buttonCountRead(const std::string& text) override { editor_.setButtonCountText(toQt(text)); }
-    void variantModeRead(std::int32_t mode) override { editor_.selectVariantMode(mode); }
-
-    void titleRead(const std::string& title, const std::string& author, const std::string& caption) override {
-        editor_.Edzag->setText(toQt(title));
-        editor_.Edit1->setText(toQt(author));
-        editor_.Edit2->setText(toQt(caption));
-    }
-
-    void buttonsRead(const qv::LineFields& captions) override {
-        for (int k = 1; k <= 6; ++k) editor_.edButt(k)->setText(toQt(captions[static_cast<std::size_t>(k - 1)]));
-    }
-
-    void variantsRead() override {
-        editor_.doc.activeButtonCount = editor_.doc.buttonCount;
-        editor_.ButtActive();
-    }
-
-    void messagesBegin() override { editor_.Memo2->clear(); }
-
-    void messageRead(std::string& line) override { pending_ << toQt(line); }
-
-    void loadFinished() override {
-        // The last message line (the end marker in a saved test) is not shown.
-        if (!pending_.isEmpty()) pending_.last().clear();
-        flushMessages();
-        if (editor_.doc.questionCount < 1) startEmptyQuestion();
-        editor_.outputTV();
-    }
-
-private:
-    // A test without questions is edited as one empty question. Its slot may
-    // still hold a question of an earlier test; only the variants that the
-    // file gave it (those of the first question, in variant mode 2) are kept.
-    void startEmptyQuestion() {
-        qv::TestDocument& doc = editor_.doc;
-        doc.questionCount = 1;
-        doc.setText(1, {});
-        const bool variantsRead = doc.variantMode == qv::kFirstQuestionVariants;
-        for (int k = 1; k <= qv::kMaxButtons; ++k) {
-            doc.setPoints(1, k, {});
-            if (!variantsRead || k > doc.buttonCount) doc.setVariant(1, k, {});
-        }
-    }
-
-    void flushMessages() {
-        if (pending_.isEmpty()) return;
-        editor_.Memo2->setPlainText(pending_.join(QChar('\n')));
-        pending_.clear();
-    }
-
-    TRedactor& editor_;
-    QStringList pending_;
-};
-
-std::unique_ptr<qv::LoadDestination> TRedactor::loadDestination() { return std::make_unique<EditDestination>(*this); }

@@ -1,16 +1,15 @@
-// The editor window: where an author writes a test. It holds the one test
-// document of the program; the test's header and result messages live in its
-// controls.
+// The editor window: where an author writes a test. Its fields show the
+// session's editor state; what the author types goes to the session, and
+// its handlers are the session's rules.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
-#include <memory>
 
-#include "document.h"
-#include "loader.h"
+#include "session.h"
+#include "window_services.h"
 
-class AppWindows;
 class AutoLabel;
 class QComboBox;
 class QGroupBox;
@@ -23,22 +22,18 @@ class TypingLimitEdit;
 class TRedactor : public QWidget {
     Q_OBJECT
 public:
-    explicit TRedactor(AppWindows& app);
+    explicit TRedactor(WindowServices& services);
 
-    qv::TestDocument doc;
+    // Opening, for a new test or an existing one: the window is shown with
+    // the focus on its first field, and the test starts from question 1 of 1.
+    void open();
 
-    // Opening: shows the window; the test then starts from question 1 of 1.
-    void openEditor();
-    // "nv" shows 1, "< Назад " disabled, "Дальше > " enabled, CurrentQuestion 1.
-    void prepareFirstQuestion();
-    // The controls and the preview take the values of a new test.
-    void prepareNewTest();
-    // Checks the radio button of a variant mode (1..3) and runs its handler.
-    void selectVariantMode(int mode);
-    // Sets the button-count text without running the button-count rule.
-    void setButtonCountText(const QString& text);
-    // Where a test file loaded for editing goes.
-    std::unique_ptr<qv::LoadDestination> loadDestination();
+    // Show what the session holds.
+    void showHeader();
+    void showButtonCount();
+    void showQuestion();
+    void showMessages();
+
     // The result messages line by line as the field shows them, wrapped lines
     // broken where the field breaks them.
     QStringList shownMessageLines() const;
@@ -55,12 +50,41 @@ public:
     void Click_rb1();
     void Click_rb2();
     void Click_rb3();
-    void refreshdata();
-    void outputTV();
     void nextvopros();
     void predvopros();
     void SaveAll();
     void CloseRedactor();
+
+    static constexpr const char* kEmptyQuestionNotice = "Не определен текст вопроса.";
+
+signals:
+    // "Закрыть": the editor and the preview go, the manager opens.
+    void closing();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildHeaderControls();
+    void buildQuestionControls();
+    void buildMessageControls();
+    void setTabOrderAsDesigned();
+    void nameFieldsForScreenReaders();
+    void connectHandlers();
+    // What the author types into a field goes to the session as it is typed.
+    void forwardTyping(QLineEdit* field, void (qv::Session::*set)(std::string));
+    void forwardTyping(QLineEdit* field, int button, void (qv::Session::*set)(int, std::string));
+    // Sets a field's text from the session without taking it for typing.
+    void show(QLineEdit* field, const std::string& bytes);
+
+    TypingLimitEdit* edButt(int k) const { return EdButt.at(static_cast<std::size_t>(k - 1)); }
+    TypingLimitEdit* variantEdit(int k) const { return v.at(static_cast<std::size_t>(k - 1)); }
+    TypingLimitEdit* kball(int k) const { return Kball.at(static_cast<std::size_t>(k - 1)); }
+
+    WindowServices& services_;
+    qv::Session& session_;
+    bool showing_ = false;  // the fields are being set from the session
 
     QGroupBox* GroupBox1;
     TypingLimitEdit* Edzag;
@@ -97,30 +121,4 @@ public:
     QRadioButton* RB1;
     QRadioButton* RB2;
     QRadioButton* RB3;
-
-    // 1-based access to the numbered controls.
-    TypingLimitEdit* edButt(int k) const { return EdButt.at(static_cast<std::size_t>(k - 1)); }
-    TypingLimitEdit* variantEdit(int k) const { return v.at(static_cast<std::size_t>(k - 1)); }
-    TypingLimitEdit* kball(int k) const { return Kball.at(static_cast<std::size_t>(k - 1)); }
-
-    static constexpr const char* kAuthorPrefix = "Автор теста: ";
-    static constexpr const char* kEmptyQuestionNotice = "Не определен текст вопроса.";
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    class EditDestination;
-
-    void buildHeaderControls();
-    void buildQuestionControls();
-    void buildMessageControls();
-    void setTabOrderAsDesigned();
-    void nameFieldsForScreenReaders();
-    void connectHandlers();
-    void showCurrentQuestionNumber();
-    void previewQuestion();
-
-    AppWindows& app_;
 };

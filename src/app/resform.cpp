@@ -4,17 +4,15 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app_windows.h"
 #include "encoding.h"
 #include "fonts.h"
-#include "manag.h"
 #include "platform.h"
-#include "userform.h"
+#include "session.h"
 #include "widgets.h"
 #include "window_frames.h"
 
-TResForm::TResForm(AppWindows& app)
-    : QWidget(nullptr, dialogFrame(false)), app_(app), SDresName_(QString::fromUtf8(kFirstResultName)) {
+TResForm::TResForm(WindowServices& services)
+    : QWidget(nullptr, dialogFrame(false)), services_(services), SDresName_(QString::fromUtf8(kFirstResultName)) {
     setObjectName("ResForm");
     setWindowTitle("Результат");
     setWindowIcon(programIcon());
@@ -40,17 +38,17 @@ TResForm::TResForm(AppWindows& app)
     Button3 = makeButton(this, "Button3", "Закрыть", {280, 472, 201, 41});
     Button3->setFont(buttonFont);
 
-    connect(Button1, &QPushButton::clicked, this, app.guard([this] { saveres(); }));
-    connect(Button3, &QPushButton::clicked, this, app.guard([this] { CloseTest(); }));
+    connect(Button1, &QPushButton::clicked, this, services.guard([this] { saveres(); }));
+    connect(Button3, &QPushButton::clicked, this, services.guard([this] { CloseTest(); }));
 
     placeFixed(this, 497, 526);
 }
 
-void TResForm::showResult(const QStringList& lines) {
+void TResForm::showResult() {
     Button1->setFocus();
     // An empty memo takes the first line into its one empty line; appending
     // would swallow the leading empty line.
-    const QString text = lines.join(QChar('\n'));
+    const QString text = toQt(services_.session.resultLines()).join(QChar('\n'));
     if (Memo1->document()->isEmpty()) {
         Memo1->setPlainText(text);
     } else {
@@ -59,16 +57,15 @@ void TResForm::showResult(const QStringList& lines) {
 }
 
 void TResForm::saveres() {
-    const auto name = app_.platform.saveResultFile(this, SDresName_);
+    const auto name = services_.platform.saveResultFile(this, SDresName_);
     if (!name) return;
     SDresName_ = *name;
-    qv::saveResult(fileNameBytes(*name), app_.UserForm->run, app_.Manag->MessageLines);
+    services_.session.saveres(fileNameBytes(*name));
 }
 
 void TResForm::CloseTest() {
-    hide();
-    showWindow(app_.Manag);
-    app_.UserForm->run.Score = 0;
+    emit closing();
+    services_.session.CloseTest();
     Memo1->clear();
 }
 

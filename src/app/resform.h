@@ -4,7 +4,8 @@
 #include <QStringList>
 #include <QWidget>
 
-class AppWindows;
+#include "window_services.h"
+
 class AutoLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -12,26 +13,29 @@ class QPushButton;
 class TResForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TResForm(AppWindows& app);
+    explicit TResForm(WindowServices& services);
 
-    // Adds the result lines (an empty line, then the block) to the memo.
-    void showResult(const QStringList& lines);
+    // Adds the session's result lines (an empty line, then the block) to the memo.
+    void showResult();
 
     // Handlers.
     void saveres();
     void CloseTest();
 
-    AutoLabel* Label1;
-    QPlainTextEdit* Memo1;
-    QPushButton* Button1;
-    QPushButton* Button3;
-
     static constexpr const char* kFirstResultName = "Результат тестирования";
+
+signals:
+    // "Закрыть": this window goes, the manager opens.
+    void closing();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    AppWindows& app_;
+    WindowServices& services_;
     QString SDresName_;  // what the save dialog proposes: the name chosen last
+    AutoLabel* Label1;
+    QPlainTextEdit* Memo1;
+    QPushButton* Button1;
+    QPushButton* Button3;
 };

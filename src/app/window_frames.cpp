@@ -1,5 +1,6 @@
 #include "window_frames.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -59,4 +60,22 @@ QIcon programIcon() {
         return i;
     }();
     return *icon;
+}
+
+void showWindow(QWidget* window) {
+    window->show();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) window->raise();
+    activateNow(window);
+}
+
+void activateNow(QWidget* window) {
+    window->activateWindow();
+    // The window system reports the activation only later, from the event
+    // loop; until then the application would count no window as active.
+    if (window->isVisible() && QApplication::activeWindow() != window) {
+        QT_WARNING_PUSH
+        QT_WARNING_DISABLE_DEPRECATED
+        QApplication::setActiveWindow(window);
+        QT_WARNING_POP
+    }
 }

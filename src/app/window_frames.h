@@ -30,3 +30,9 @@ void moveBeside(QWidget* window, const QWidget* anchor, const QMargins& frame);
 QMargins frameMargins(const QWidget* window);
 
 QIcon programIcon();
+
+// Shows a window and makes it the active one.
+void showWindow(QWidget* window);
+// Makes a visible window the active one at once: the rest of the handler, and
+// a failure it reports, see it active before the window system confirms it.
+void activateNow(QWidget* window);

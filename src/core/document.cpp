@@ -47,16 +47,16 @@ void TestDocument::clearQuestions() {
 }
 
 namespace {
-void trim(std::string& text) {
+void trim(std::string& text) noexcept {
     if (text.capacity() > text.size() + kSpareTextCapacity) text.shrink_to_fit();
 }
 }  // namespace
 
-void TestDocument::releaseSpareStorage() {
+void TestDocument::releaseSpareStorage() noexcept {
     for (auto& question : questions_) trim(question.text);
 }
 
-void MessageLines::releaseSpareStorage() {
+void MessageLines::releaseSpareStorage() noexcept {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         if (i < static_cast<std::size_t>(count_)) {
             trim(lines_[i]);

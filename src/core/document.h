@@ -48,7 +48,7 @@ public:
 
     // Texts that reading has left with far more storage than they hold
     // (after a very long line) give the surplus back.
-    void releaseSpareStorage();
+    void releaseSpareStorage() noexcept;
 
 private:
     static std::size_t slot(int q);
@@ -70,7 +70,7 @@ public:
     // that an earlier load no longer needs.
     void take(std::string& line);
     // Gives back the storage kept past count() and the surplus of long lines.
-    void releaseSpareStorage();
+    void releaseSpareStorage() noexcept;
 
 private:
     // Lines past count_ are storage kept for the next load.

@@ -2,7 +2,7 @@
 // the file-name rules.
 #include <gtest/gtest.h>
 
-#include "core_test_support.h"
+#include "core_support.h"
 #include "format.h"
 
 namespace {

@@ -2,11 +2,54 @@
 // end early, the message section, refused counts and failures part-way.
 #include <gtest/gtest.h>
 
-#include "core_test_support.h"
+#include "core_support.h"
 #include "errors.h"
 #include "loader.h"
 
 namespace {
+
+// Records, in order, what the loader hands to its destination. The message
+// lines also go into MessageLines, as in a run, which refuses line 1001.
+class RecordingDestination : public qv::LoadDestination {
+  public:
+    std::vector<std::string> calls;
+    std::string buttonCountText;
+    std::int32_t variantMode = 0;
+    std::string title, author, windowCaption;
+    qv::LineFields captions;
+    std::vector<std::string> messages;
+    qv::MessageLines lines;
+
+    void buttonCountRead(const std::string& text) override {
+        calls.push_back("buttonCount");
+        buttonCountText = text;
+    }
+    void variantModeRead(std::int32_t mode) override {
+        calls.push_back("variantMode");
+        variantMode = mode;
+    }
+    void titleRead(const std::string& t, const std::string& a, const std::string& c) override {
+        calls.push_back("title");
+        title = t;
+        author = a;
+        windowCaption = c;
+    }
+    void buttonsRead(const qv::LineFields& c) override {
+        calls.push_back("buttons");
+        captions = c;
+    }
+    void variantsRead() override { calls.push_back("variants"); }
+    void messagesBegin() override {
+        calls.push_back("messagesBegin");
+        lines.clear();
+    }
+    void messageRead(std::string& line) override {
+        calls.push_back("message");
+        messages.push_back(line);
+        lines.append(line);
+    }
+    void loadFinished() override { calls.push_back("finished"); }
+};
 
 using qvtest::crlf;
 using qvtest::ru;
@@ -17,7 +60,7 @@ using Lines = std::vector<std::string>;
 class Loader : public ::testing::Test {
   protected:
     // Writes the bytes to a file and loads it into doc, handing it to dest.
-    void loadBytes(const std::string& bytes, qvtest::RecordingDestination& destination) {
+    void loadBytes(const std::string& bytes, RecordingDestination& destination) {
         qvtest::writeBytes(dir.file("t.tst"), bytes);
         loader.load(dir.file("t.tst"), doc, destination);
     }
@@ -47,7 +90,7 @@ class Loader : public ::testing::Test {
     TempFolder dir;
     qv::TestLoader loader;
     qv::TestDocument doc;
-    qvtest::RecordingDestination dest;
+    RecordingDestination dest;
 };
 
 TEST_F(Loader, ReadsTheWorkedExampleInFileOrder) {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <optional>
 
-#include "core_test_support.h"
+#include "core_support.h"
 #include "errors.h"
 #include "number.h"
 

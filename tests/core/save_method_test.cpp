@@ -4,7 +4,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 
-#include "core_test_support.h"
+#include "core_support.h"
 #include "errors.h"
 #include "os_errors.h"
 #include "os_file.h"

@@ -10,7 +10,7 @@
 
 #include <functional>
 
-#include "core_test_support.h"
+#include "core_support.h"
 #include "errors.h"
 #include "run.h"
 #include "writer.h"

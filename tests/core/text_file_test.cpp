@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "core_test_support.h"
+#include "core_support.h"
 #include "os_errors.h"
 #include "text_file.h"
 

@@ -3,9 +3,10 @@
 // what is left out.
 #include <gtest/gtest.h>
 
-#include "core_test_support.h"
+#include "core_support.h"
 #include "errors.h"
 #include "number.h"
+#include "format.h"
 #include "writer.h"
 
 namespace {

@@ -18,6 +18,7 @@
 #include "redactor.h"
 #include "resform.h"
 #include "userform.h"
+#include "widgets.h"
 
 namespace {
 
@@ -40,9 +41,10 @@ QList<QObject*> labelsOf(QObject* field) {
 }
 
 // Every field an author types into, the button count's box by the line it is typed into.
-QList<QWidget*> editorFields(const TRedactor& e) {
-    QList<QWidget*> fields{e.Edzag, e.Edvar->lineEdit(), e.Vopros, e.Memo2, e.Edit1, e.Edit2};
-    for (int k = 1; k <= 6; ++k) fields << e.edButt(k) << e.variantEdit(k) << e.kball(k);
+QList<QWidget*> editorFields(const TRedactor* e) {
+    QList<QWidget*> fields{ctl::edit(e, "Edzag"), ctl::combo(e, "Edvar")->lineEdit(), ctl::edit(e, "Vopros"),
+                           ctl::memo(e, "Memo2"), ctl::edit(e, "Edit1"), ctl::edit(e, "Edit2")};
+    for (int k = 1; k <= 6; ++k) fields << ctl::edit(e, "EdButt", k) << ctl::edit(e, "v", k) << ctl::edit(e, "Kball", k);
     return fields;
 }
 
@@ -84,7 +86,7 @@ void AccessibilityTest::windowsReadAsFrameAndDialogs() {
 
 void AccessibilityTest::editorFieldsHaveDistinctNames() {
     Program program;
-    const QList<QWidget*> fields = editorFields(*program.windows->Redactor);
+    const QList<QWidget*> fields = editorFields(program.windows->Redactor);
     QSet<QString> names;
     for (QWidget* field : fields) {
         const QString name = nameOf(field).trimmed();
@@ -123,50 +125,53 @@ void AccessibilityTest::editorFieldNames() {
 
 void AccessibilityTest::labelledFieldsPointToTheirLabels() {
     Program program;
-    const TRedactor& e = *program.windows->Redactor;
+    const TRedactor* e = program.windows->Redactor;
+    QComboBox* buttonCount = ctl::combo(e, "Edvar");
     // The button count's box reads its value as its name; the label reaches
     // a screen reader through the relation, and names the line typed into.
-    QVERIFY(labelsOf(e.Edvar).contains(e.Label1));
-    QCOMPARE(nameOf(e.Edvar->lineEdit()), QString("Кол-во кнопок на форме"));
-    for (int k = 1; k <= 6; ++k) QVERIFY(labelsOf(e.edButt(k)).contains(e.buttonLabels[static_cast<std::size_t>(k - 1)]));
-    QVERIFY(labelsOf(e.Vopros).contains(e.Label8));
-    QVERIFY(labelsOf(e.Edit2).contains(e.Label16));
+    QVERIFY(labelsOf(buttonCount).contains(ctl::label(e, "Label1")));
+    QCOMPARE(nameOf(buttonCount->lineEdit()), QString("Кол-во кнопок на форме"));
+    // "Кнопка № k" is Label2..Label7.
+    for (int k = 1; k <= 6; ++k) QVERIFY(labelsOf(ctl::edit(e, "EdButt", k)).contains(ctl::label(e, "Label", k + 1)));
+    QVERIFY(labelsOf(ctl::edit(e, "Vopros")).contains(ctl::label(e, "Label8")));
+    QVERIFY(labelsOf(ctl::edit(e, "Edit2")).contains(ctl::label(e, "Label16")));
     // The instructions above the message field are its description, in one line.
-    QCOMPARE(descriptionOf(e.Memo2), QString("Введите сообщения результатов, разделяя новое знаком равно, после "
-                                             "которого идет диапазон баллов (через дефис, типа =0-25)"));
+    QCOMPARE(descriptionOf(ctl::memo(e, "Memo2")), QString("Введите сообщения результатов, разделяя новое знаком равно, после "
+                                                           "которого идет диапазон баллов (через дефис, типа =0-25)"));
     // The header box reads without the misprint its caption keeps.
-    QCOMPARE(nameOf(e.GroupBox1), QString("Заголовок"));
-    QCOMPARE(e.GroupBox1->title(), QString(" Загологвок "));
+    auto* header = ctl::as<QGroupBox>(e, "GroupBox1");
+    QCOMPARE(nameOf(header), QString("Заголовок"));
+    QCOMPARE(header->title(), QString(" Загологвок "));
 }
 
 void AccessibilityTest::testWindowReadsTheQuestionAndTheVariants() {
     Program program;
     auto& w = *program.windows;
     program.platform.openAnswers.push_back(program.writeExample());
-    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
     QVERIFY(w.UserForm->isVisible());
 
-    QCOMPARE(nameOf(w.UserForm->Memo1), QString("Текст вопроса"));
-    QCOMPARE(accessible(w.UserForm->Memo1)->text(QAccessible::Value), QString("Земля круглая?"));
-    QCOMPARE(nameOf(w.UserForm->TextVar1), QString("Верно"));
-    QCOMPARE(nameOf(w.UserForm->TextVar3), QString("Затрудняюсь ответить"));
-    QCOMPARE(nameOf(w.UserForm->Button3), QString("Не знаю"));
+    QCOMPARE(nameOf(ctl::memo(w.UserForm, "Memo1")), QString("Текст вопроса"));
+    QCOMPARE(accessible(ctl::memo(w.UserForm, "Memo1"))->text(QAccessible::Value), QString("Земля круглая?"));
+    QCOMPARE(nameOf(ctl::label(w.UserForm, "TextVar", 1)), QString("Верно"));
+    QCOMPARE(nameOf(ctl::label(w.UserForm, "TextVar", 3)), QString("Затрудняюсь ответить"));
+    QCOMPARE(nameOf(ctl::button(w.UserForm, 3)), QString("Не знаю"));
     // The next question's variants are read, not the first one's.
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);
-    QCOMPARE(accessible(w.UserForm->Memo1)->text(QAccessible::Value), QString("Луна больше Земли?"));
-    QCOMPARE(nameOf(w.UserForm->TextVar1), QString("Больше"));
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QCOMPARE(accessible(ctl::memo(w.UserForm, "Memo1"))->text(QAccessible::Value), QString("Луна больше Земли?"));
+    QCOMPARE(nameOf(ctl::label(w.UserForm, "TextVar", 1)), QString("Больше"));
 }
 
 void AccessibilityTest::resultTextIsNamedByTheHeading() {
     Program program;
     auto& w = *program.windows;
     program.platform.openAnswers.push_back(program.writeExample());
-    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);
-    QTest::mouseClick(w.UserForm->Button2, Qt::LeftButton);
-    QTest::mouseClick(w.UserForm->Button2, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
     QVERIFY(w.ResForm->isVisible());
-    QCOMPARE(nameOf(w.ResForm->Memo1), QString("Ваш результат тестирования"));
-    QCOMPARE(accessible(w.ResForm->Memo1)->text(QAccessible::Value), QString("\nСтоит повторить материал."));
+    QCOMPARE(nameOf(ctl::memo(w.ResForm, "Memo1")), QString("Ваш результат тестирования"));
+    QCOMPARE(accessible(ctl::memo(w.ResForm, "Memo1"))->text(QAccessible::Value), QString("\nСтоит повторить материал."));
 }
 
 void AccessibilityTest::errorMessageReadsAsOneText_data() {
@@ -179,16 +184,19 @@ void AccessibilityTest::errorMessageReadsAsOneText() {
     QFETCH(int, score);
     Program program;
     TErrorForm& error = *program.windows->ErrorForm;
+    qv::RunState& run = program.session().run();
     const QString sentence = kMessageFrom.arg(score);
-    error.showScore(0);
-    QCOMPARE(nameOf(error.Label2), kMessageFrom.arg(0));
-    error.showScore(score);
+    run.Score = 0;
+    error.showScore();
+    QCOMPARE(nameOf(ctl::label(&error, "Label2")), kMessageFrom.arg(0));
+    run.Score = score;
+    error.showScore();
     QCOMPARE(descriptionOf(&error), "Данный тест имеет ошибки в блоке составления сообщения. " + sentence);
-    QCOMPARE(nameOf(error.Label2), sentence);
+    QCOMPARE(nameOf(ctl::label(&error, "Label2")), sentence);
     // What the window shows stays as it was.
-    QCOMPARE(error.Label2->text(), QString("Вы набрали "));
-    QCOMPARE(error.Label3->text(), QString::number(score));
-    QCOMPARE(error.Label4->text(), QString("баллов, но в данном тесте программа не  обна-"));
+    QCOMPARE(ctl::label(&error, "Label2")->text(), QString("Вы набрали "));
+    QCOMPARE(ctl::label(&error, "Label3")->text(), QString::number(score));
+    QCOMPARE(ctl::label(&error, "Label4")->text(), QString("баллов, но в данном тесте программа не  обна-"));
 }
 
 void AccessibilityTest::joinedCaptions_data() {

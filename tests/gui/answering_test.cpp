@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -52,11 +54,11 @@ std::vector<std::string> lines(const TestText& t) {
 
 void startRun(Program& program, const TestText& t, const QString& name = "t.tst") {
     program.platform.openAnswers.push_back(program.writeTest(name, lines(t)));
-    QTest::mouseClick(program.windows->Manag->Button3, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
 }
 
 void press(Program& program, const QList<int>& buttons) {
-    for (int b : buttons) QTest::mouseClick(program.windows->UserForm->button(b), Qt::LeftButton);
+    for (int b : buttons) QTest::mouseClick(ctl::button(program.windows->UserForm, b), Qt::LeftButton);
 }
 
 // A result block of three lines, the middle one blank, for the Score 0..5.
@@ -112,19 +114,19 @@ void AnsweringTest::buttonRule() {
 
     for (int k = 1; k <= 6; ++k) {
         const QString row = QString::number(k);
-        QCOMPARE(w.UserForm->button(k)->isVisibleTo(w.UserForm), k <= shown);
-        QCOMPARE(w.UserForm->textVar(k)->isVisibleTo(w.UserForm), k <= shown);
-        QVERIFY2(w.UserForm->button(k)->isEnabled(), qPrintable(row));
-        QCOMPARE(w.UserForm->button(k)->text(), k <= count ? QString("Кнопка %1").arg(k) : QString());
-        if (k <= count) QCOMPARE(w.UserForm->textVar(k)->text(), QString("Вариант 1.%1").arg(k));
+        QCOMPARE(ctl::button(w.UserForm, k)->isVisibleTo(w.UserForm), k <= shown);
+        QCOMPARE(ctl::label(w.UserForm, "TextVar", k)->isVisibleTo(w.UserForm), k <= shown);
+        QVERIFY2(ctl::button(w.UserForm, k)->isEnabled(), qPrintable(row));
+        QCOMPARE(ctl::button(w.UserForm, k)->text(), k <= count ? QString("Кнопка %1").arg(k) : QString());
+        if (k <= count) QCOMPARE(ctl::label(w.UserForm, "TextVar", k)->text(), QString("Вариант 1.%1").arg(k));
     }
-    QCOMPARE(w.Redactor->doc.activeButtonCount, count);
-    QCOMPARE(w.Redactor->Edvar->currentText(), QString::number(count));
+    QCOMPARE(program.session().document().activeButtonCount, count);
+    QCOMPARE(ctl::combo(w.Redactor, "Edvar")->currentText(), QString::number(count));
 
     // The last visible button answers with its own points.
     press(program, {count});
-    QCOMPARE(w.UserForm->run.Score, count);
-    QCOMPARE(w.UserForm->TextVar1->text(), QString("Вариант 2.1"));
+    QCOMPARE(program.session().run().Score, count);
+    QCOMPARE(ctl::label(w.UserForm, "TextVar1")->text(), QString("Вариант 2.1"));
 }
 
 void AnsweringTest::scoreAddsThePointsOfThePressedButtons_data() {
@@ -151,8 +153,8 @@ void AnsweringTest::scoreAddsThePointsOfThePressedButtons() {
     for (qsizetype i = 0; i < presses.size(); ++i) {
         if (i + 1 < presses.size()) {
             press(program, {presses[i]});
-            QCOMPARE(w.Redactor->doc.currentQuestion, static_cast<int>(i) + 2);
-            QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Вопрос %1").arg(i + 2));
+            QCOMPARE(program.session().document().currentQuestion, static_cast<int>(i) + 2);
+            QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос %1").arg(i + 2));
         } else {
             press(program, {presses[i]});
         }
@@ -160,8 +162,8 @@ void AnsweringTest::scoreAddsThePointsOfThePressedButtons() {
     // No range holds the total, so the error window tells it.
     QVERIFY(program.platform.errors.isEmpty());
     QCOMPARE(program.visibleWindows(), QStringList{"ErrorForm"});
-    QCOMPARE(w.UserForm->run.Score, score);
-    QCOMPARE(w.ErrorForm->Label3->text(), QString::number(score));
+    QCOMPARE(program.session().run().Score, score);
+    QCOMPARE(ctl::label(w.ErrorForm, "Label3")->text(), QString::number(score));
 }
 
 void AnsweringTest::oneQuestionEndsWithTheFirstPress() {
@@ -170,9 +172,9 @@ void AnsweringTest::oneQuestionEndsWithTheFirstPress() {
     startRun(program, {2, {"3,0,"}, {"=0-2", "Мало", "=3-3", "Ровно три", "$"}});
     press(program, {1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nРовно три"));
-    QCOMPARE(w.Redactor->doc.currentQuestion, 1);
-    QCOMPARE(w.UserForm->run.Score, 0);  // the found outcome sets it back
+    QCOMPARE(ctl::memo(w.ResForm, "Memo1")->toPlainText(), QString("\nРовно три"));
+    QCOMPARE(program.session().document().currentQuestion, 1);
+    QCOMPARE(program.session().run().Score, 0);  // the found outcome sets it back
 }
 
 void AnsweringTest::nextRunStartsAtQuestionOneWithScoreZero() {
@@ -183,24 +185,24 @@ void AnsweringTest::nextRunStartsAtQuestionOneWithScoreZero() {
     // Abandoned on question 3 with 3 points.
     startRun(program, t);
     press(program, {1, 1});
-    QCOMPARE(w.UserForm->run.Score, 3);
+    QCOMPARE(program.session().run().Score, 3);
     QVERIFY(w.UserForm->close());
     startRun(program, t);
-    QCOMPARE(w.Redactor->doc.currentQuestion, 1);
-    QCOMPARE(w.UserForm->run.Score, 0);
-    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Вопрос 1"));
-    QCOMPARE(w.UserForm->TextVar1->text(), QString("Вариант 1.1"));
+    QCOMPARE(program.session().document().currentQuestion, 1);
+    QCOMPARE(program.session().run().Score, 0);
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 1"));
+    QCOMPARE(ctl::label(w.UserForm, "TextVar1")->text(), QString("Вариант 1.1"));
 
     // Ended in the error window with 7 points; "Хорошо" keeps them until the next run.
     press(program, {1, 1, 1});
-    QCOMPARE(w.ErrorForm->Label3->text(), QString("7"));
-    QTest::mouseClick(w.ErrorForm->Button1, Qt::LeftButton);
+    QCOMPARE(ctl::label(w.ErrorForm, "Label3")->text(), QString("7"));
+    QTest::mouseClick(ctl::button(w.ErrorForm, "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
-    QCOMPARE(w.UserForm->run.Score, 7);
+    QCOMPARE(program.session().run().Score, 7);
     startRun(program, t);
-    QCOMPARE(w.UserForm->run.Score, 0);
+    QCOMPARE(program.session().run().Score, 0);
     press(program, {2, 2, 1});
-    QCOMPARE(w.ErrorForm->Label3->text(), QString("4"));
+    QCOMPARE(ctl::label(w.ErrorForm, "Label3")->text(), QString("4"));
 }
 
 void AnsweringTest::errorWindowShowsTheScore_data() {
@@ -217,19 +219,22 @@ void AnsweringTest::errorWindowShowsTheScore() {
     QFETCH(QString, score);
     Program program;
     auto& w = *program.windows;
-    const QString label4 = w.ErrorForm->Label4->text();
-    const int gap = w.ErrorForm->Label4->x() - w.ErrorForm->Label3->geometry().right();
+    QLabel* label2 = ctl::label(w.ErrorForm, "Label2");
+    QLabel* label3 = ctl::label(w.ErrorForm, "Label3");
+    QLabel* label4 = ctl::label(w.ErrorForm, "Label4");
+    const QString label4Text = label4->text();
+    const int gap = label4->x() - label3->geometry().right();
     startRun(program, {2, {points.toStdString()}, {"=0-10", "Мало.", "=11-20", "Хорошо.", "$"}});
     press(program, {1});
 
     QCOMPARE(program.visibleWindows(), QStringList{"ErrorForm"});
-    QCOMPARE(w.ErrorForm->Label2->text() + w.ErrorForm->Label3->text(), "Вы набрали " + score);
-    QCOMPARE(w.ErrorForm->Label4->text(), label4);
+    QCOMPARE(label2->text() + label3->text(), "Вы набрали " + score);
+    QCOMPARE(label4->text(), label4Text);
     // The label sizes itself to the Score.
-    QCOMPARE(w.ErrorForm->Label3->size(), w.ErrorForm->Label3->sizeHint());
+    QCOMPARE(label3->size(), label3->sizeHint());
     // "баллов" follows the Score with the gap it has after the design's "00000".
-    QCOMPARE(w.ErrorForm->Label4->x() - w.ErrorForm->Label3->geometry().right(), gap);
-    QVERIFY(w.ResForm->Memo1->toPlainText().isEmpty());
+    QCOMPARE(label4->x() - label3->geometry().right(), gap);
+    QVERIFY(ctl::memo(w.ResForm, "Memo1")->toPlainText().isEmpty());
 }
 
 void AnsweringTest::longTitleAndQuestionAreReadable() {
@@ -240,81 +245,87 @@ void AnsweringTest::longTitleAndQuestionAreReadable() {
     program.platform.openAnswers.push_back(program.writeTest(
         "long.tst", {"Info=(1\x05" "2\x05" "1)", "Title=(" + title + "\x05" "A\x05" "C)", "Buttons=(Да\x05Нет)",
                      "Questions:", question, "Variants: none", "Numbers:", "1,0,", "Message:", "$"}));
-    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowExposed(w.UserForm));
 
     QCOMPARE(w.UserForm->size(), QSize(666, 571));
-    QCOMPARE(w.UserForm->Zagolov->text(), QString::fromStdString(title));
-    QVERIFY(w.UserForm->Zagolov->geometry().right() < w.UserForm->width());
-    QCOMPARE(w.UserForm->Zagolov->font().family(), QString("Times New Roman"));
+    QLabel* zagolov = ctl::label(w.UserForm, "Zagolov");
+    QCOMPARE(zagolov->text(), QString::fromStdString(title));
+    QVERIFY(zagolov->geometry().right() < w.UserForm->width());
+    QCOMPARE(zagolov->font().family(), QString("Times New Roman"));
     // The question opens at its first line.
-    QCOMPARE(w.UserForm->Memo1->verticalScrollBar()->value(), 0);
-    QVERIFY(w.UserForm->Memo1->verticalScrollBar()->maximum() > 0);
-    QCOMPARE(w.UserForm->Memo1->cursorForPosition({5, 5}).position(), 0);
+    QPlainTextEdit* memo = ctl::memo(w.UserForm, "Memo1");
+    QCOMPARE(memo->verticalScrollBar()->value(), 0);
+    QVERIFY(memo->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(memo->cursorForPosition({5, 5}).position(), 0);
 }
 
 void AnsweringTest::authorLineWithoutThePreviewPrefix() {
     Program program;
     auto& w = *program.windows;
     // The preview shows the author line with its prefix once the author leaves the field.
-    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowActive(w.Redactor));
-    w.Redactor->Edit1->setFocus(Qt::MouseFocusReason);
-    QTest::keyClick(w.Redactor->Edit1, Qt::Key_Tab);
-    QVERIFY(!w.Redactor->Edit1->hasFocus());
-    QCOMPARE(w.UserForm->Label1->text(), QString("Автор теста: Неизвестен"));
-    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+    QLineEdit* author = ctl::edit(w.Redactor, "Edit1");
+    QLabel* authorLine = ctl::label(w.UserForm, "Label1");
+    QLabel* zagolov = ctl::label(w.UserForm, "Zagolov");
+    author->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(author, Qt::Key_Tab);
+    QVERIFY(!author->hasFocus());
+    QCOMPARE(authorLine->text(), QString("Автор теста: Неизвестен"));
+    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
 
     startRun(program, {2, {"1,0,"}});
-    QCOMPARE(w.UserForm->Label1->text(), QString("Неизвестен"));
-    QCOMPARE(w.UserForm->Zagolov->text(), QString("Заголовок"));
+    QCOMPARE(authorLine->text(), QString("Неизвестен"));
+    QCOMPARE(zagolov->text(), QString("Заголовок"));
     QCOMPARE(w.UserForm->windowTitle(), QString("Окно"));
-    QCOMPARE(w.UserForm->Zagolov->size(), w.UserForm->Zagolov->sizeHint());
-    QCOMPARE(w.UserForm->Label1->size(), w.UserForm->Label1->sizeHint());
+    QCOMPARE(zagolov->size(), zagolov->sizeHint());
+    QCOMPARE(authorLine->size(), authorLine->sizeHint());
 }
 
 void AnsweringTest::runAfterThePreviewHasItsButtonsEnabled() {
     Program program;
     auto& w = *program.windows;
-    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);
-    QVERIFY(!w.UserForm->Button1->isEnabled());
-    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
+    QVERIFY(!ctl::button(w.UserForm, "Button1")->isEnabled());
+    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
 
     startRun(program, {3, {"0,0,5,", "0,0,0,"}});
-    for (int k = 1; k <= 6; ++k) QVERIFY2(w.UserForm->button(k)->isEnabled(), qPrintable(QString::number(k)));
-    QTest::mouseClick(w.UserForm->Button3, Qt::LeftButton);
-    QCOMPARE(w.UserForm->run.Score, 5);
-    QCOMPARE(w.Redactor->doc.currentQuestion, 2);
+    for (int k = 1; k <= 6; ++k) QVERIFY2(ctl::button(w.UserForm, k)->isEnabled(), qPrintable(QString::number(k)));
+    QTest::mouseClick(ctl::button(w.UserForm, "Button3"), Qt::LeftButton);
+    QCOMPARE(program.session().run().Score, 5);
+    QCOMPARE(program.session().document().currentQuestion, 2);
 }
 
 void AnsweringTest::resultMemoAndClosing() {
     Program program;
     auto& w = *program.windows;
+    QPlainTextEdit* memo = ctl::memo(w.ResForm, "Memo1");
     startRun(program, threeLineResult());
     press(program, {1, 1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
     // An empty line, then the block with its own blank line; the lines before the range are not shown.
-    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nСтрока 1\n\nСтрока 3"));
-    QCOMPARE(w.ResForm->Memo1->document()->blockCount(), 4);
+    QCOMPARE(memo->toPlainText(), QString("\nСтрока 1\n\nСтрока 3"));
+    QCOMPARE(memo->document()->blockCount(), 4);
 
-    w.UserForm->run.Score = 9;  // whatever the Score holds, "Закрыть" zeroes it
-    QTest::mouseClick(w.ResForm->Button3, Qt::LeftButton);
+    program.session().run().Score = 9;  // whatever the Score holds, "Закрыть" zeroes it
+    QTest::mouseClick(ctl::button(w.ResForm, "Button3"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
-    QVERIFY(w.ResForm->Memo1->toPlainText().isEmpty());
-    QCOMPARE(w.UserForm->run.Score, 0);
+    QVERIFY(memo->toPlainText().isEmpty());
+    QCOMPARE(program.session().run().Score, 0);
 
     // The next found outcome shows only its own block.
     startRun(program, threeLineResult());
     press(program, {2, 2});
-    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nСтрока 1\n\nСтрока 3"));
-    QTest::mouseClick(w.ResForm->Button3, Qt::LeftButton);
+    QCOMPARE(memo->toPlainText(), QString("\nСтрока 1\n\nСтрока 3"));
+    QTest::mouseClick(ctl::button(w.ResForm, "Button3"), Qt::LeftButton);
     startRun(program, {2, {"7,0,"}, {"=0-5", "A", "=6-9", "Другое", "$"}});
     press(program, {1});
-    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nДругое"));
+    QCOMPARE(memo->toPlainText(), QString("\nДругое"));
 
     // Saved: the block only, without the memo's empty first line.
     program.platform.saveResultAnswers.push_back(program.path("итог"));
-    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.ResForm, "Button1"), Qt::LeftButton);
     QCOMPARE(Program::bytes(program.path("итог.txt")), fileBytes({"Другое"}));
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
 }
@@ -336,7 +347,7 @@ void AnsweringTest::savedResultName() {
     startRun(program, threeLineResult());
     press(program, {1, 1});
     program.platform.saveResultAnswers.push_back(program.path(chosen));
-    QTest::mouseClick(program.windows->ResForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->ResForm, "Button1"), Qt::LeftButton);
 
     QVERIFY(program.platform.errors.isEmpty());
     QCOMPARE(Program::bytes(program.path(written)), fileBytes({"Строка 1", "", "Строка 3"}));
@@ -349,11 +360,11 @@ void AnsweringTest::emptyBlockSavesAnEmptyFile() {
     startRun(program, {2, {"1,0,"}, {"=0-5", "=6-9", "B", "$"}});
     press(program, {1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(program.windows->ResForm->Memo1->toPlainText(), QString());
-    QCOMPARE(program.windows->UserForm->run.ResultLast, program.windows->UserForm->run.ResultFirst - 1);
+    QCOMPARE(ctl::memo(program.windows->ResForm, "Memo1")->toPlainText(), QString());
+    QCOMPARE(program.session().run().ResultLast, program.session().run().ResultFirst - 1);
 
     program.platform.saveResultAnswers.push_back(program.path("пусто"));
-    QTest::mouseClick(program.windows->ResForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->ResForm, "Button1"), Qt::LeftButton);
     QVERIFY(program.platform.errors.isEmpty());
     QVERIFY(QFile::exists(program.path("пусто.txt")));
     QCOMPARE(QFile(program.path("пусто.txt")).size(), 0);
@@ -373,13 +384,13 @@ void AnsweringTest::resultSavedByteForByte() {
         out.write(file);
     }
     program.platform.openAnswers.push_back(program.path("raw.tst"));
-    QTest::mouseClick(program.windows->Manag->Button3, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
     press(program, {1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(program.windows->ResForm->Memo1->document()->blockCount(), 4);  // the LF splits no line
+    QCOMPARE(ctl::memo(program.windows->ResForm, "Memo1")->document()->blockCount(), 4);  // the LF splits no line
 
     program.platform.saveResultAnswers.push_back(program.path("raw"));
-    QTest::mouseClick(program.windows->ResForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->ResForm, "Button1"), Qt::LeftButton);
     QVERIFY(program.platform.errors.isEmpty());
     QCOMPARE(Program::bytes(program.path("raw.txt")), block);
 }
@@ -388,22 +399,23 @@ void AnsweringTest::savingTwiceAndTheProposedName() {
     Program program;
     auto& w = *program.windows;
     auto& answers = program.platform.saveResultAnswers;
+    QPushButton* save = ctl::button(w.ResForm, "Button1");
     startRun(program, threeLineResult());
     press(program, {1, 1});
 
     answers.push_back(program.path("итог"));
-    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(save, Qt::LeftButton);
     answers.push_back(program.path("итог"));
-    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(save, Qt::LeftButton);
     QCOMPARE(Program::bytes(program.path("итог.txt")), fileBytes({"Строка 1", "", "Строка 3"}));
 
-    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);  // cancelled: nothing written, the name stays
-    QTest::mouseClick(w.ResForm->Button3, Qt::LeftButton);
+    QTest::mouseClick(save, Qt::LeftButton);  // cancelled: nothing written, the name stays
+    QTest::mouseClick(ctl::button(w.ResForm, "Button3"), Qt::LeftButton);
     startRun(program, threeLineResult());
     press(program, {2, 2});
     answers.push_back(program.path("второй.txt"));
-    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
-    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(save, Qt::LeftButton);
+    QTest::mouseClick(save, Qt::LeftButton);
 
     // The name as it was chosen, without the ".txt" the save added.
     QCOMPARE(program.platform.saveResultProposals,
@@ -426,19 +438,19 @@ void AnsweringTest::failedSaveKeepsTheOldFile() {
 
     startRun(program, threeLineResult());
     press(program, {1, 1});
-    const QString memo = w.ResForm->Memo1->toPlainText();
+    const QString memo = ctl::memo(w.ResForm, "Memo1")->toPlainText();
     program.platform.saveResultAnswers.push_back(program.path("итог"));
-    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.ResForm, "Button1"), Qt::LeftButton);
 
     QCOMPARE(program.platform.errors, QStringList{"File access denied."});
     QCOMPARE(Program::bytes(target), old);
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(w.ResForm->Memo1->toPlainText(), memo);
+    QCOMPARE(ctl::memo(w.ResForm, "Memo1")->toPlainText(), memo);
     QCOMPARE(program.platform.activeAtError.back(), static_cast<QWidget*>(w.ResForm));
 
     // Another name saves the same block.
     program.platform.saveResultAnswers.push_back(program.path("другой"));
-    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.ResForm, "Button1"), Qt::LeftButton);
     QCOMPARE(Program::bytes(program.path("другой.txt")), fileBytes({"Строка 1", "", "Строка 3"}));
     QCOMPARE(program.platform.errors.size(), 1);
 }

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -18,6 +19,8 @@
 using namespace editor;
 
 namespace {
+
+using Editor = editor::Controls;
 
 // What an input method hands over, one piece at a time.
 void commitPieces(QWidget* widget, const QStringList& pieces) {
@@ -93,7 +96,7 @@ void EditorEncodingTest::everyByteSurvivesLoadingEditingAndSaving() {
     for (std::size_t at = 0; at < all.size(); at += 8) lines.push_back(all.substr(at, 8));
     lines.emplace_back("$");
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     const QString file = writeRaw(program, "bytes.tst", lines);
     QVERIFY(openForEditing(program, file));
     QCOMPARE(ed.Edzag->text().front(), QChar(0x2400));  // byte 0x00, shown as its control picture
@@ -155,10 +158,10 @@ void EditorEncodingTest::typedCharactersTheCodePageCannotHold() {
     QFETCH(QString, shown);
     QFETCH(QByteArray, line);
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     QVERIFY(openNewTest(program));
     if (field != "Vopros") ed.Vopros->setText("?");  // a question, so that variants are written
-    auto* widget = ed.findChild<QWidget*>(field);
+    auto* widget = ed.window->findChild<QWidget*>(field);
     QVERIFY(widget);
     selectAll(widget);
     switch (input) {
@@ -189,9 +192,9 @@ void EditorEncodingTest::typingLimitsCountWhatTheUserSees() {
     QFETCH(QString, field);
     QFETCH(int, limit);
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     QVERIFY(openNewTest(program));
-    auto* edit = ed.findChild<QLineEdit*>(field);
+    auto* edit = ed.window->findChild<QLineEdit*>(field);
     QVERIFY(edit);
     selectAll(edit);
     QString text;
@@ -217,7 +220,7 @@ void EditorEncodingTest::loadedTextsLongerThanTheLimitsStayWhole() {
                                    "Buttons=(" + caption + "\x05Нет)", "Questions:", q, "Второй", "Variants: none",
                                    "Numbers:", "12345,0,1,1,", "Message:", "$"};
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     QVERIFY(openForEditing(program, program.writeTest("long.tst", lines)));
     QCOMPARE(ed.Vopros->text(), question);
     QCOMPARE(ed.Edzag->text().size(), 120);

@@ -1,18 +1,27 @@
 // Opening the editor for a new or an existing test, moving between questions
 // and closing it, driven with real clicks, keys and focus changes.
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
 #include "editor_support.h"
+#include "encoding.h"
 #include "gui_support.h"
 #include "manag.h"
 #include "redactor.h"
 #include "userform.h"
 
 using namespace editor;
+
+namespace {
+
+using Editor = editor::Controls;
+
+}  // namespace
 
 class EditorNavigationTest : public QObject {
     Q_OBJECT
@@ -29,7 +38,7 @@ private slots:
 void EditorNavigationTest::editingShowsTheFileAndLeavesTheTestWindowAlone() {
     Program program;
     auto& w = *program.windows;
-    TRedactor& ed = *w.Redactor;
+    Editor ed(program);
     const QString file = program.writeTest("mode1.tst", {"Info=(3\x05" "2\x05" "1)", "Title=(Мода\x05Автор\x05Окно)",
                                                          "Buttons=(Да\x05Нет)", "Questions:", "Один", "Два", "Три",
                                                          "Variants: none", "Numbers:", "1,0,0,1,1,1,", "Message:",
@@ -38,7 +47,7 @@ void EditorNavigationTest::editingShowsTheFileAndLeavesTheTestWindowAlone() {
     QVERIFY(openForEditing(program, file));
 
     QCOMPARE(program.visibleWindows(), QStringList{"Redactor"});
-    QCOMPARE(w.Manag->CurrentFileName, file);
+    QCOMPARE(fileNameText(program.session().currentFileName()), file);
     QVERIFY(ed.RB1->isChecked());
     QCOMPARE(ed.doc.variantMode, 1);
     QCOMPARE(ed.Edvar->currentText(), QString("2"));
@@ -52,7 +61,7 @@ void EditorNavigationTest::editingShowsTheFileAndLeavesTheTestWindowAlone() {
     QCOMPARE(ed.doc.questionCount, 3);
     QCOMPARE(ed.Memo2->toPlainText(), QString("=0-10\nХорошо\n"));
     // Texts set by the program run no handler: the test window shows what it showed.
-    QCOMPARE(w.UserForm->Zagolov->text(), QString("Это текст заголовка"));
+    QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Это текст заголовка"));
     QCOMPARE(w.UserForm->windowTitle(), QString("Тест"));
     QVERIFY(program.platform.errors.isEmpty());
 }
@@ -60,7 +69,7 @@ void EditorNavigationTest::editingShowsTheFileAndLeavesTheTestWindowAlone() {
 void EditorNavigationTest::newTestAfterAnEditedOneStartsFromTheDefaults() {
     Program program;
     auto& w = *program.windows;
-    TRedactor& ed = *w.Redactor;
+    Editor ed(program);
     QVERIFY(openForEditing(program, program.writeExample()));
     QTest::mouseClick(ed.RB1, Qt::LeftButton);
     QCOMPARE(ed.doc.variantMode, 1);
@@ -86,8 +95,8 @@ void EditorNavigationTest::newTestAfterAnEditedOneStartsFromTheDefaults() {
         QCOMPARE(ed.edButt(k)->isEnabled(), k <= 2);
         QVERIFY(ed.variantEdit(k)->text().isEmpty());
         QVERIFY(ed.kball(k)->text().isEmpty());
-        QVERIFY(!w.UserForm->button(k)->isEnabled());
-        QCOMPARE(w.UserForm->button(k)->isVisibleTo(w.UserForm), k <= 2);
+        QVERIFY(!ctl::button(w.UserForm, k)->isEnabled());
+        QCOMPARE(ctl::button(w.UserForm, k)->isVisibleTo(w.UserForm), k <= 2);
     }
     QVERIFY(ed.Vopros->text().isEmpty());
     QVERIFY(ed.Memo2->toPlainText().isEmpty());
@@ -97,20 +106,20 @@ void EditorNavigationTest::newTestAfterAnEditedOneStartsFromTheDefaults() {
     QCOMPARE(ed.doc.questionCount, 1);
     QCOMPARE(ed.doc.currentQuestion, 1);
     QCOMPARE(ed.doc.activeButtonCount, 2);
-    QCOMPARE(w.Manag->CurrentFileName, QString("test"));
+    QCOMPARE(fileNameText(program.session().currentFileName()), QString("test"));
     // The preview: cleared question, title and the first two captions; the
     // caption and the author line wait until their fields are left.
-    QVERIFY(w.UserForm->Memo1->toPlainText().isEmpty());
-    QCOMPARE(w.UserForm->Zagolov->text(), QString("Это текст заголовка"));
-    QCOMPARE(w.UserForm->Button1->text(), QString("Да"));
-    QCOMPARE(w.UserForm->Button2->text(), QString("Нет"));
+    QVERIFY(ctl::memo(w.UserForm, "Memo1")->toPlainText().isEmpty());
+    QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Это текст заголовка"));
+    QCOMPARE(ctl::button(w.UserForm, 1)->text(), QString("Да"));
+    QCOMPARE(ctl::button(w.UserForm, 2)->text(), QString("Нет"));
     QCOMPARE(w.UserForm->windowTitle(), QString("Окно"));
-    QCOMPARE(w.UserForm->Label1->text(), QString("Автор теста: Петров"));
+    QCOMPARE(ctl::label(w.UserForm, "Label1")->text(), QString("Автор теста: Петров"));
 }
 
 void EditorNavigationTest::emptyQuestionBlocksNext() {
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     QVERIFY(openNewTest(program));
     typeInto(ed.variantEdit(1), "вариант");
     QTest::mouseClick(ed.nextvop, Qt::LeftButton);
@@ -125,7 +134,7 @@ void EditorNavigationTest::emptyQuestionBlocksNext() {
 void EditorNavigationTest::appendingAndGoingBack() {
     Program program;
     auto& w = *program.windows;
-    TRedactor& ed = *w.Redactor;
+    Editor ed(program);
     QVERIFY(openNewTest(program));
     ed.doc.setText(2, cp("из прошлого теста"));  // a slot that appending must not read
 
@@ -144,8 +153,8 @@ void EditorNavigationTest::appendingAndGoingBack() {
     QCOMPARE(ed.doc.text(1), cp("Первый?"));
     QCOMPARE(ed.doc.variant(1, 1), cp("первый вариант"));
     QCOMPARE(ed.doc.points(1, 2), cp("-3"));
-    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString());
-    QCOMPARE(w.UserForm->TextVar1->text(), QString());
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString());
+    QCOMPARE(ctl::label(w.UserForm, "TextVar", 1)->text(), QString());
 
     typeInto(ed.Vopros, "Второй?");
     QTest::mouseClick(ed.predvop, Qt::LeftButton);
@@ -157,8 +166,8 @@ void EditorNavigationTest::appendingAndGoingBack() {
     QCOMPARE(ed.variantEdit(1)->text(), QString("первый вариант"));
     QCOMPARE(ed.kball(1)->text(), QString("1"));
     QCOMPARE(ed.doc.text(2), cp("Второй?"));
-    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Первый?"));
-    QCOMPARE(w.UserForm->TextVar1->text(), QString("первый вариант"));
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Первый?"));
+    QCOMPARE(ctl::label(w.UserForm, "TextVar", 1)->text(), QString("первый вариант"));
 
     // Forward again shows question 2 instead of appending.
     QTest::mouseClick(ed.nextvop, Qt::LeftButton);
@@ -175,7 +184,7 @@ void EditorNavigationTest::appendingAndGoingBack() {
 
 void EditorNavigationTest::stopsAtQuestionFiveHundred() {
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     QVERIFY(openNewTest(program));
     for (int q = 1; q < 500; ++q) {
         ed.Vopros->setText(QString::number(q));
@@ -200,8 +209,7 @@ void EditorNavigationTest::stopsAtQuestionFiveHundred() {
 
 void EditorNavigationTest::closeDiscardsUnsavedChanges() {
     Program program;
-    auto& w = *program.windows;
-    TRedactor& ed = *w.Redactor;
+    Editor ed(program);
     const QString file = program.writeExample();
     const QByteArray original = Program::bytes(file);
     QVERIFY(openForEditing(program, file));
@@ -228,7 +236,7 @@ void EditorNavigationTest::closeDiscardsUnsavedChanges() {
 void EditorNavigationTest::eachOpeningStartsAtTheFirstField() {
     Program program;
     auto& w = *program.windows;
-    TRedactor& ed = *w.Redactor;
+    Editor ed(program);
     const QString file = program.writeExample();
     for (const bool existing : {false, true, false}) {
         QVERIFY(existing ? openForEditing(program, file) : openNewTest(program));
@@ -236,7 +244,7 @@ void EditorNavigationTest::eachOpeningStartsAtTheFirstField() {
         // Left with the focus on "Закрыть": Enter would close it again at once.
         ed.Button12->setFocus(Qt::TabFocusReason);
         QTest::keyClick(ed.Button12, Qt::Key_Return);
-        QVERIFY(!ed.isVisible());
+        QVERIFY(!ed.window->isVisible());
         w.UserForm->close();
     }
 }

@@ -2,6 +2,7 @@
 // window, driven with real keys, clicks and focus changes.
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -17,6 +18,27 @@ using namespace editor;
 
 namespace {
 
+using Editor = editor::Controls;
+
+// The test window's controls, found by their names.
+struct Preview {
+    explicit Preview(Program& program) : window(program.windows->UserForm) {}
+
+    QPushButton* button(int k) const { return ctl::button(window, k); }
+    QLabel* textVar(int k) const { return ctl::label(window, "TextVar", k); }
+    QString windowTitle() const { return window->windowTitle(); }
+
+    TUserForm* window;
+    QLabel* Zagolov = ctl::label(window, "Zagolov");
+    QLabel* Label1 = ctl::label(window, "Label1");
+    QPushButton* Button1 = ctl::button(window, 1);
+    QPushButton* Button2 = ctl::button(window, 2);
+    QLabel* TextVar1 = ctl::label(window, "TextVar", 1);
+    QLabel* TextVar2 = ctl::label(window, "TextVar", 2);
+    QLabel* TextVar3 = ctl::label(window, "TextVar", 3);
+    QPlainTextEdit* Memo1 = ctl::memo(window, "Memo1");
+};
+
 // Chooses an item of the button-count box from its drop-down list.
 void chooseCount(QComboBox* box, const QString& item) {
     box->showPopup();
@@ -30,12 +52,12 @@ void chooseCount(QComboBox* box, const QString& item) {
 }
 
 // The shape that the button-count rule gives the editor and the test window.
-void checkShape(const TRedactor& ed, const TUserForm& preview, int count) {
+void checkShape(const Editor& ed, const Preview& preview, int count) {
     QCOMPARE(ed.doc.activeButtonCount, count);
     for (int k = 1; k <= 6; ++k) {
         const bool used = k <= count;
-        QCOMPARE(preview.button(k)->isVisibleTo(&preview), used);
-        QCOMPARE(preview.textVar(k)->isVisibleTo(&preview), used);
+        QCOMPARE(preview.button(k)->isVisibleTo(preview.window), used);
+        QCOMPARE(preview.textVar(k)->isVisibleTo(preview.window), used);
         QCOMPARE(ed.edButt(k)->isEnabled(), used);
         QCOMPARE(ed.kball(k)->isEnabled(), used);
         QCOMPARE(ed.variantEdit(k)->isEnabled(), used);
@@ -77,26 +99,24 @@ void EditorPreviewTest::typedButtonCount() {
     QFETCH(int, count);
     QFETCH(QStringList, errors);
     Program program;
-    auto& w = *program.windows;
-    TRedactor& ed = *w.Redactor;
+    Editor ed(program);
     QVERIFY(openNewTest(program));
     retype(ed.Edvar->lineEdit(), "3");
-    checkShape(ed, *w.UserForm, 3);
+    checkShape(ed, Preview(program), 3);
 
     retype(ed.Edvar->lineEdit(), typed);
     QCOMPARE(ed.Edvar->currentText(), shown);
-    checkShape(ed, *w.UserForm, count);
+    checkShape(ed, Preview(program), count);
     QCOMPARE(program.platform.errors, errors);
 }
 
 void EditorPreviewTest::choosingFewerButtonsKeepsTheirTexts() {
     Program program;
-    auto& w = *program.windows;
-    TRedactor& ed = *w.Redactor;
+    Editor ed(program);
     QVERIFY(openNewTest(program));
     chooseCount(ed.Edvar, "4");
     QCOMPARE(ed.Edvar->currentText(), QString("4"));
-    checkShape(ed, *w.UserForm, 4);
+    checkShape(ed, Preview(program), 4);
     typeInto(ed.Vopros, "Вопрос");
     typeInto(ed.edButt(4), "Четвёртая");
     typeInto(ed.variantEdit(3), "третий");
@@ -104,7 +124,7 @@ void EditorPreviewTest::choosingFewerButtonsKeepsTheirTexts() {
 
     chooseCount(ed.Edvar, "2");
     QCOMPARE(ed.Edvar->currentText(), QString("2"));
-    checkShape(ed, *w.UserForm, 2);
+    checkShape(ed, Preview(program), 2);
     QCOMPARE(ed.edButt(4)->text(), QString("Четвёртая"));
     QCOMPARE(ed.variantEdit(3)->text(), QString("третий"));
     QCOMPARE(ed.kball(4)->text(), QString("7"));
@@ -117,9 +137,8 @@ void EditorPreviewTest::choosingFewerButtonsKeepsTheirTexts() {
 
 void EditorPreviewTest::previewFollowsFieldsWhenTheyAreLeft() {
     Program program;
-    auto& w = *program.windows;
-    TRedactor& ed = *w.Redactor;
-    TUserForm& preview = *w.UserForm;
+    Editor ed(program);
+    Preview preview(program);
     QVERIFY(openNewTest(program));
 
     retype(ed.Edzag, "Физика");
@@ -154,9 +173,8 @@ void EditorPreviewTest::previewFollowsFieldsWhenTheyAreLeft() {
 
 void EditorPreviewTest::variantsReachThePreviewOnlyThroughV1OrMoving() {
     Program program;
-    auto& w = *program.windows;
-    TRedactor& ed = *w.Redactor;
-    TUserForm& preview = *w.UserForm;
+    Editor ed(program);
+    Preview preview(program);
     QVERIFY(openNewTest(program));
     retype(ed.Edvar->lineEdit(), "3");
     const QString before = preview.TextVar3->text();

@@ -3,12 +3,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 
 #include "editor_support.h"
+#include "encoding.h"
 #include "gui_support.h"
 #include "manag.h"
 #include "redactor.h"
@@ -19,8 +22,10 @@ using namespace editor;
 
 namespace {
 
+using Editor = editor::Controls;
+
 // Fills the shown question: its text, then variants and points from button 1 on.
-void fillQuestion(TRedactor& ed, const QString& text, const QStringList& variants, const QStringList& points) {
+void fillQuestion(const Editor& ed, const QString& text, const QStringList& variants, const QStringList& points) {
     typeInto(ed.Vopros, text);
     for (int k = 1; k <= variants.size(); ++k) typeInto(ed.variantEdit(k), variants[k - 1]);
     for (int k = 1; k <= points.size(); ++k) typeInto(ed.kball(k), points[k - 1]);
@@ -44,8 +49,8 @@ QStringList drawnLines(QPlainTextEdit* memo, const QTextBlock& block) {
 }
 
 // What the editor shows and holds, to see that a failed save changed nothing.
-QStringList editorState(const Program& program) {
-    const TRedactor& ed = *program.windows->Redactor;
+QStringList editorState(Program& program) {
+    const Editor ed(program);
     return {ed.nv->text(), ed.Vopros->text(), ed.variantEdit(1)->text(), ed.kball(1)->text(),
             ed.Edvar->currentText(), ed.Edzag->text(), ed.Memo2->toPlainText(),
             QString::number(ed.doc.questionCount), QString::number(ed.doc.currentQuestion),
@@ -75,7 +80,7 @@ private slots:
 void EditorSaveTest::testWrittenInTheEditorSavedReopenedAndRun() {
     Program program;
     auto& w = *program.windows;
-    TRedactor& ed = *w.Redactor;
+    Editor ed(program);
     QVERIFY(openNewTest(program));
     retype(ed.Edzag, "Знания");
     retype(ed.Edit1, "Иванов");
@@ -110,11 +115,11 @@ void EditorSaveTest::testWrittenInTheEditorSavedReopenedAndRun() {
 
     QTest::mouseClick(ed.Button12, Qt::LeftButton);
     program.platform.openAnswers.push_back(file);
-    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);  // 2 points
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);  // 1 point: 3 in all
+    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // 2 points
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // 1 point: 3 in all
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nХорошо."));
+    QCOMPARE(ctl::memo(w.ResForm, "Memo1")->toPlainText(), QString("\nХорошо."));
     QVERIFY(program.platform.errors.isEmpty());
 }
 
@@ -142,7 +147,7 @@ void EditorSaveTest::openedFileSavedAgainIsIdentical_data() {
 void EditorSaveTest::openedFileSavedAgainIsIdentical() {
     QFETCH(std::vector<std::string>, lines);
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     ed.doc.setText(1, cp("от прошлого теста"));
     ed.doc.setPoints(1, 1, "9");
     const QString file = program.writeTest("opened.tst", lines);
@@ -193,18 +198,18 @@ void EditorSaveTest::saveProposesTheCurrentFileName() {
     QVERIFY(openNewTest(program));
     save(program, program.path("first"));
     save(program, program.path("second"));
-    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
     const QString example = program.writeExample();
     QVERIFY(openForEditing(program, example));
-    QTest::mouseClick(w.Redactor->Button10, Qt::LeftButton);  // cancelled
+    QTest::mouseClick(ctl::button(w.Redactor, "Button10"), Qt::LeftButton);  // cancelled
     QCOMPARE(program.platform.saveTestProposals, (QStringList{"test", "test", example}));
     QVERIFY(QFile::exists(program.path("second.tst")));
-    QCOMPARE(w.Manag->CurrentFileName, example);
+    QCOMPARE(fileNameText(program.session().currentFileName()), example);
 }
 
 void EditorSaveTest::countsWrittenFollowTheEditor() {
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     QVERIFY(openNewTest(program));
     save(program, program.path("empty"));  // the only question has no text
     QCOMPARE(Program::bytes(program.path("empty.tst")),
@@ -239,7 +244,7 @@ void EditorSaveTest::countsWrittenFollowTheEditor() {
 
 void EditorSaveTest::wrappedMessageLineWrittenAsShown() {
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     const std::string longLine =
         "Результат\xC2\xA0хороший: материал усвоен, можно переходить к следующей теме и решать задачи "
         "повышенной сложности без повторения пройденного.";
@@ -271,7 +276,7 @@ void EditorSaveTest::tooManyMessageLinesForARunAreSavedWithANotice() {
     QFETCH(int, typedLines);
     QFETCH(bool, notice);
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     QVERIFY(openNewTest(program));
     typeInto(ed.Vopros, "Q");
     QStringList lines;
@@ -301,7 +306,7 @@ void EditorSaveTest::failedSaveKeepsTheOldFileAndTheEditor() {
     QFETCH(bool, readOnlyFileThere);
     QFETCH(QString, error);
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     const QString old = program.writeExample("old.tst");
     const QByteArray oldBytes = Program::bytes(old);
     if (readOnlyFileThere) QVERIFY(QFile::setPermissions(old, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
@@ -324,7 +329,7 @@ void EditorSaveTest::failedSaveKeepsTheOldFileAndTheEditor() {
 
 void EditorSaveTest::buttonCountThatIsNoNumberCreatesNoFile() {
     Program program;
-    TRedactor& ed = *program.windows->Redactor;
+    Editor ed(program);
     QVERIFY(openNewTest(program));
     typeInto(ed.Vopros, "Вопрос");
     retype(ed.Edvar->lineEdit(), "x");

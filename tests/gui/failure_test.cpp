@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "cp1251.h"
+#include "encoding.h"
 #include "errors.h"
 #include "errorform.h"
 #include "gui_support.h"
@@ -38,7 +39,7 @@ std::vector<std::string> twoButtonTest(const std::vector<std::string>& points,
 
 void startRun(Program& program, const QString& file) {
     program.platform.openAnswers.push_back(file);
-    QTest::mouseClick(program.windows->Manag->Button3, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
 }
 
 // A platform whose error box takes the activation while it is open and gives
@@ -103,18 +104,18 @@ void FailureTest::unreadableFile() {
     program.platform.openAnswers.push_back(program.path(name));
     const bool run = command == "run";
 
-    QTest::mouseClick(run ? w.Manag->Button3 : w.Manag->Button2, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, run ? "Button3" : "Button2"), Qt::LeftButton);
 
     QCOMPARE(program.platform.errors, QStringList{message});
     QCOMPARE(program.visibleWindows(), visible);
     // Editing takes the name before it reads; a run leaves it alone.
-    QCOMPARE(w.Manag->CurrentFileName, run ? QString() : program.path(name));
+    QCOMPARE(fileNameText(program.session().currentFileName()), run ? QString() : program.path(name));
 
     // The way back: the test window's close box, or the editor's "Закрыть".
     if (run) {
         QVERIFY(w.UserForm->close());
     } else {
-        QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+        QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
     }
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
 }
@@ -137,48 +138,48 @@ void FailureTest::badInfoField() {
         auto& w = *program.windows;
         const QString file = program.writeTest("bad.tst", twoButtonTest({"1,0,"}, {"$"}, info.toStdString()));
         program.platform.openAnswers.push_back(file);
-        QTest::mouseClick(run ? w.Manag->Button3 : w.Manag->Button2, Qt::LeftButton);
+        QTest::mouseClick(ctl::button(w.Manag, run ? "Button3" : "Button2"), Qt::LeftButton);
 
         QCOMPARE(program.platform.errors, QStringList{message});
         QCOMPARE(program.visibleWindows(), QStringList{run ? "UserForm" : "Redactor"});
         // Editing first resets the count to 1; a run starts from the empty document.
         const int expected = questionCount == 0 ? (run ? 0 : 1) : questionCount;
-        QCOMPARE(w.Redactor->doc.questionCount, expected);
+        QCOMPARE(program.session().document().questionCount, expected);
     }
 }
 
 void FailureTest::failedRunStartSkipsTheRest() {
     Program program;
     auto& w = *program.windows;
-    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);  // the preview disables the buttons
-    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
-    const QString shownBefore = w.UserForm->Memo1->toPlainText();
+    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);  // the preview disables the buttons
+    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    const QString shownBefore = ctl::memo(w.UserForm, "Memo1")->toPlainText();
 
     // A file that ends after its Title line is no failure: the missing lines
     // read as empty, and the run is set up in full...
     startRun(program, program.writeTest("short.tst", {"Info=(1\x05" "3\x05" "1)", "Title=(Новый\x05" "A\x05" "C)"}));
     QVERIFY(program.platform.errors.isEmpty());
-    QCOMPARE(w.UserForm->Zagolov->text(), QString("Новый"));
-    QVERIFY(w.UserForm->Button3->isVisibleTo(w.UserForm));
-    QCOMPARE(w.UserForm->Button1->text(), QString());
-    QVERIFY(w.UserForm->Memo1->toPlainText().isEmpty());
-    QVERIFY(w.UserForm->Button1->isEnabled());
+    QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Новый"));
+    QVERIFY(ctl::button(w.UserForm, 3)->isVisibleTo(w.UserForm));
+    QCOMPARE(ctl::button(w.UserForm, 1)->text(), QString());
+    QVERIFY(ctl::memo(w.UserForm, "Memo1")->toPlainText().isEmpty());
+    QVERIFY(ctl::button(w.UserForm, 1)->isEnabled());
     // ...though its empty points fail when pressed.
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
     QCOMPARE(program.platform.errors, QStringList{"'' is not a valid integer value."});
     QVERIFY(w.UserForm->close());
 
-    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);
-    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
     startRun(program, program.writeTest("bad2.tst", twoButtonTest({"1,0,"}, {"$"}, "Info=(1\x05" "2\x05" "z)")));
     QCOMPARE(program.platform.errors.last(), QString("'z' is not a valid integer value."));
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
     // Nothing after the Info line ran: the preview's title, question and disabled buttons remain.
-    QCOMPARE(w.UserForm->Zagolov->text(), QString("Это текст заголовка"));
-    QCOMPARE(w.UserForm->Memo1->toPlainText(), shownBefore);
-    for (int k = 1; k <= 6; ++k) QVERIFY(!w.UserForm->button(k)->isEnabled());
-    QCOMPARE(w.UserForm->run.Score, 0);
-    QCOMPARE(w.Redactor->doc.currentQuestion, 1);
+    QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Это текст заголовка"));
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), shownBefore);
+    for (int k = 1; k <= 6; ++k) QVERIFY(!ctl::button(w.UserForm, k)->isEnabled());
+    QCOMPARE(program.session().run().Score, 0);
+    QCOMPARE(program.session().document().currentQuestion, 1);
 }
 
 void FailureTest::aFailedLoadIsNeitherAnsweredNorOverwritten() {
@@ -189,26 +190,26 @@ void FailureTest::aFailedLoadIsNeitherAnsweredNorOverwritten() {
     // A run whose file fails leaves the last test's question unanswerable.
     startRun(program, program.writeTest("bad.tst", twoButtonTest({"1,0,"}, {"$"}, "Info=(1\x05" "2\x05" "3 )")));
     QCOMPARE(program.platform.errors.size(), 1);
-    for (int k = 1; k <= 6; ++k) QVERIFY(!w.UserForm->button(k)->isEnabled());
+    for (int k = 1; k <= 6; ++k) QVERIFY(!ctl::button(w.UserForm, k)->isEnabled());
     QVERIFY(w.UserForm->close());
 
     // Saving over a file whose load for editing failed asks first, naming it.
     const QString file = program.path("bad.tst");
     const QByteArray before = Program::bytes(file);
     program.platform.openAnswers.push_back(file);
-    QTest::mouseClick(w.Manag->Button2, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button2"), Qt::LeftButton);
     QCOMPARE(program.platform.errors.size(), 2);
     for (const bool yes : {false, true}) {
         program.platform.yesNoAnswers.push_back(yes);
-        program.platform.saveTestAnswers.push_back(w.Manag->CurrentFileName);
-        QTest::mouseClick(w.Redactor->Button10, Qt::LeftButton);
+        program.platform.saveTestAnswers.push_back(fileNameText(program.session().currentFileName()));
+        QTest::mouseClick(ctl::button(w.Redactor, "Button10"), Qt::LeftButton);
         QVERIFY(program.platform.questions.last().contains("«" + file + "»"));
         QCOMPARE(Program::bytes(file) == before, !yes);
     }
     QCOMPARE(program.platform.questions.size(), 2);
     // Once replaced, it is the editor's test, and saving it again asks nothing.
     program.platform.saveTestAnswers.push_back(file);
-    QTest::mouseClick(w.Redactor->Button10, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Redactor, "Button10"), Qt::LeftButton);
     QCOMPARE(program.platform.questions.size(), 2);
     QCOMPARE(program.platform.errors.size(), 2);
 }
@@ -230,21 +231,21 @@ void FailureTest::badPointsTextKeepsTheQuestion() {
     const std::string bad = points.toStdString();
     startRun(program, program.writeTest("t.tst", twoButtonTest({"2,1,", bad + ",1,", "0,5,"})));
 
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);  // question 1: 2 points
-    QCOMPARE(w.UserForm->run.Score, 2);
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);  // question 2: the bad text
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // question 1: 2 points
+    QCOMPARE(program.session().run().Score, 2);
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // question 2: the bad text
 
     QCOMPARE(program.platform.errors, QStringList{message});
-    QCOMPARE(w.UserForm->run.Score, 2);
-    QCOMPARE(w.Redactor->doc.currentQuestion, 2);
-    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Вопрос 2"));
+    QCOMPARE(program.session().run().Score, 2);
+    QCOMPARE(program.session().document().currentQuestion, 2);
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 2"));
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
 
     // Another button still answers the same question.
-    QTest::mouseClick(w.UserForm->Button2, Qt::LeftButton);
-    QCOMPARE(w.UserForm->run.Score, 3);
-    QCOMPARE(w.Redactor->doc.currentQuestion, 3);
-    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Вопрос 3"));
+    QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
+    QCOMPARE(program.session().run().Score, 3);
+    QCOMPARE(program.session().document().currentQuestion, 3);
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 3"));
     QCOMPARE(program.platform.errors.size(), 1);
 }
 
@@ -252,19 +253,19 @@ void FailureTest::scoreThatWouldOverflowIsRefused() {
     Program program;
     auto& w = *program.windows;
     startRun(program, program.writeTest("big.tst", twoButtonTest({"2147483647,0,", "1,-1,", "0,0,"})));
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);
-    QCOMPARE(w.UserForm->run.Score, 2147483647);
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QCOMPARE(program.session().run().Score, 2147483647);
 
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);  // would wrap to a negative total
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // would wrap to a negative total
     QCOMPARE(program.platform.errors.size(), 1);
     QVERIFY(program.platform.errors.first().endsWith('.'));
-    QCOMPARE(w.UserForm->run.Score, 2147483647);
-    QCOMPARE(w.Redactor->doc.currentQuestion, 2);
-    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Вопрос 2"));
+    QCOMPARE(program.session().run().Score, 2147483647);
+    QCOMPARE(program.session().document().currentQuestion, 2);
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 2"));
 
-    QTest::mouseClick(w.UserForm->Button2, Qt::LeftButton);
-    QCOMPARE(w.UserForm->run.Score, 2147483646);
-    QCOMPARE(w.Redactor->doc.currentQuestion, 3);
+    QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
+    QCOMPARE(program.session().run().Score, 2147483646);
+    QCOMPARE(program.session().document().currentQuestion, 3);
 }
 
 void FailureTest::badRangeLineKeepsTheLastQuestion() {
@@ -272,22 +273,22 @@ void FailureTest::badRangeLineKeepsTheLastQuestion() {
     auto& w = *program.windows;
     startRun(program, program.writeTest("range.tst",
                                         twoButtonTest({"1,0,", "3,0,"}, {"=0-10 баллов", "Хорошо", "$"})));
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);  // the last answer: 4 points
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // the last answer: 4 points
 
     QCOMPARE(program.platform.errors, QStringList{"'10 б' is not a valid integer value."});
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
-    QCOMPARE(w.UserForm->run.Score, 4);
-    QCOMPARE(w.Redactor->doc.currentQuestion, 2);
-    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Вопрос 2"));
-    QVERIFY(!w.UserForm->run.RangeFound);
+    QCOMPARE(program.session().run().Score, 4);
+    QCOMPARE(program.session().document().currentQuestion, 2);
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 2"));
+    QVERIFY(!program.session().run().RangeFound);
 
     // Each further press adds the points of the last question again.
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);
-    QCOMPARE(w.UserForm->run.Score, 7);
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QCOMPARE(program.session().run().Score, 7);
     QCOMPARE(program.platform.errors.size(), 2);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
-    QVERIFY(w.ResForm->Memo1->toPlainText().isEmpty());
+    QVERIFY(ctl::memo(w.ResForm, "Memo1")->toPlainText().isEmpty());
 }
 
 void FailureTest::countsBeyondTheLimitsAreRefused_data() {
@@ -317,25 +318,25 @@ void FailureTest::countsBeyondTheLimitsAreRefused() {
     const QString file = program.writeTest("big.tst", twoButtonTest({"1,0,"}, messages, info.toStdString()));
     program.platform.openAnswers.push_back(file);
 
-    QTest::mouseClick(run ? w.Manag->Button3 : w.Manag->Button2, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, run ? "Button3" : "Button2"), Qt::LeftButton);
 
     QCOMPARE(program.platform.errors.size(), 1);
     const QString shown = program.platform.errors.first();
     QVERIFY2(shown.contains(QRegularExpression("[А-Яа-я]{4}")), qPrintable(shown));
     QVERIFY2(shown.contains(QRegularExpression("500|6|1000")), qPrintable(shown));
     QVERIFY(shown.endsWith('.'));
-    QVERIFY(w.Redactor->doc.questionCount <= qv::kMaxQuestions);
-    QVERIFY(w.Manag->MessageLines.count() <= qv::kMaxMessageLines);
+    QVERIFY(program.session().document().questionCount <= qv::kMaxQuestions);
+    QVERIFY(program.session().messageLines().count() <= qv::kMaxMessageLines);
 
     // The program goes on: back to the manager and a sound test runs to its end.
     if (run) {
         QVERIFY(w.UserForm->close());
     } else {
-        QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+        QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
     }
     startRun(program, program.writeExample());
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QCOMPARE(program.platform.errors.size(), 1);
 }
@@ -354,7 +355,7 @@ void FailureTest::activeWindowAtAndAfterAFailure() {
     // A bad points text, pressed in the active test window.
     startRun(program, program.writeTest("t.tst", twoButtonTest({"x,0,"})));
     QVERIFY(QTest::qWaitForWindowActive(w.UserForm));
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
     QCOMPARE(program.platform.activeAtError.size(), std::size_t{2});
     QCOMPARE(program.platform.activeAtError[1], static_cast<QWidget*>(w.UserForm));
     QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(w.UserForm));
@@ -362,7 +363,7 @@ void FailureTest::activeWindowAtAndAfterAFailure() {
     // A file that cannot be read for editing: the editor is the active window.
     w.UserForm->close();
     program.platform.openAnswers.push_back(program.path("missing.tst"));
-    QTest::mouseClick(w.Manag->Button2, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button2"), Qt::LeftButton);
     QCOMPARE(program.platform.activeAtError.size(), std::size_t{3});
     QCOMPARE(program.platform.activeAtError[2], static_cast<QWidget*>(w.Redactor));
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "ab.h"
+#include "encoding.h"
 #include "gui_support.h"
 #include "help_viewer.h"
 #include "manag.h"
@@ -16,6 +17,7 @@
 #include "resform.h"
 #include "errorform.h"
 #include "userform.h"
+#include "window_frames.h"
 
 namespace {
 
@@ -34,7 +36,7 @@ void command(Program& program, const QString& name) {
 
 // The editor open beside the manager: a new test whose preview was closed.
 void editorBesideManager(Program& program) {
-    QTest::mouseClick(program.windows->Manag->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->Manag, "Button1"), Qt::LeftButton);
     program.windows->UserForm->close();
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "Redactor"}));
 }
@@ -99,7 +101,7 @@ void FlowTest::managerCommands() {
 
     Program program;
     if (chooseFile) program.platform.openAnswers.push_back(program.writeExample());
-    const QString titleBefore = program.windows->UserForm->Zagolov->text();
+    const QString titleBefore = ctl::label(program.windows->UserForm, "Zagolov")->text();
 
     ::command(program, command);
 
@@ -110,9 +112,9 @@ void FlowTest::managerCommands() {
     if (visible == QStringList{"Manag"}) {
         // A cancelled dialog changes nothing at all.
         QCOMPARE(program.platform.openProposals.size(), 1);
-        QVERIFY(program.windows->Manag->CurrentFileName.isEmpty());
-        QCOMPARE(program.windows->UserForm->Zagolov->text(), titleBefore);
-        QCOMPARE(program.windows->Manag->MessageLines.count(), 0);
+        QVERIFY(program.session().currentFileName().empty());
+        QCOMPARE(ctl::label(program.windows->UserForm, "Zagolov")->text(), titleBefore);
+        QCOMPARE(program.session().messageLines().count(), 0);
     }
 }
 
@@ -121,18 +123,18 @@ void FlowTest::newTestPreviewCannotBeAnswered() {
     auto& w = *program.windows;
     // A finished run leaves every button enabled; the preview must disable them all.
     program.platform.openAnswers.push_back(program.writeExample());
-    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
     w.UserForm->close();
 
-    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm"}));
-    for (int k = 1; k <= 6; ++k) QVERIFY2(!w.UserForm->button(k)->isEnabled(), qPrintable(QString::number(k)));
-    QCOMPARE(w.Manag->CurrentFileName, QString("test"));
+    for (int k = 1; k <= 6; ++k) QVERIFY2(!ctl::button(w.UserForm, k)->isEnabled(), qPrintable(QString::number(k)));
+    QCOMPARE(fileNameText(program.session().currentFileName()), QString("test"));
 
     // A click on a disabled preview button scores nothing and moves nowhere.
-    const int question = w.Redactor->doc.currentQuestion;
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);
-    QCOMPARE(w.Redactor->doc.currentQuestion, question);
+    const int question = program.session().document().currentQuestion;
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QCOMPARE(program.session().document().currentQuestion, question);
     QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm"}));
 }
 
@@ -140,9 +142,9 @@ void FlowTest::runHidesAnEditorOpenBesideTheManager() {
     Program program;
     editorBesideManager(program);
     program.platform.openAnswers.push_back(program.writeExample());
-    QTest::mouseClick(program.windows->Manag->Button3, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
-    for (int k = 1; k <= 6; ++k) QVERIFY(program.windows->UserForm->button(k)->isEnabled());
+    for (int k = 1; k <= 6; ++k) QVERIFY(ctl::button(program.windows->UserForm, k)->isEnabled());
 }
 
 void FlowTest::editorCloseReturnsToTheManager_data() {
@@ -158,7 +160,7 @@ void FlowTest::editorCloseReturnsToTheManager() {
     ::command(program, command);
     QVERIFY(program.windows->Redactor->isVisible());
 
-    QTest::mouseClick(program.windows->Redactor->Button12, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->Redactor, "Button12"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
     QVERIFY(program.platform.errors.isEmpty());
 }
@@ -194,15 +196,15 @@ void FlowTest::aboutWindow() {
     Program program;
     auto& w = *program.windows;
 
-    w.Manag->N8->trigger();
+    ctl::action(w.Manag, "N8")->trigger();
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "AB"}));
-    w.Manag->N8->trigger();  // already shown: nothing changes
+    ctl::action(w.Manag, "N8")->trigger();  // already shown: nothing changes
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "AB"}));
 
     // The About window is not modal: the manager's commands go on working beside it.
-    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm", "AB"}));
-    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "AB"}));
 
     if (byEnterKey) {
@@ -212,12 +214,12 @@ void FlowTest::aboutWindow() {
         QVERIFY(focus && focus->window() == w.AB);
         QTest::keyClick(focus, Qt::Key_Return);
     } else {
-        QTest::mouseClick(w.AB->OKButton, Qt::LeftButton);
+        QTest::mouseClick(ctl::button(w.AB, "OKButton"), Qt::LeftButton);
     }
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
 
     // Its close box is refused: only "OK" leaves it.
-    w.Manag->N8->trigger();
+    ctl::action(w.Manag, "N8")->trigger();
     QVERIFY(!w.AB->close());
     QVERIFY(w.AB->isVisible());
 }
@@ -225,15 +227,15 @@ void FlowTest::aboutWindow() {
 void FlowTest::helpAlwaysAsksForTheSameFile() {
     Program program;
     auto& w = *program.windows;
-    w.Manag->N7->trigger();
+    ctl::action(w.Manag, "N7")->trigger();
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
 
     program.platform.openAnswers.push_back(program.writeExample("other.hlp.tst"));
-    QTest::mouseClick(w.Manag->Button2, Qt::LeftButton);
-    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
-    w.Manag->N7->trigger();
+    QTest::mouseClick(ctl::button(w.Manag, "Button2"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    ctl::action(w.Manag, "N7")->trigger();
     editorBesideManager(program);
-    w.Manag->N7->trigger();
+    ctl::action(w.Manag, "N7")->trigger();
 
     QCOMPARE(program.platform.helpRequests, (QStringList{"testhelp.hlp", "testhelp.hlp", "testhelp.hlp"}));
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "Redactor"}));
@@ -257,7 +259,7 @@ void FlowTest::quitIsRequestedAtOnce() {
     if (closeBox) {
         QVERIFY(program.windows->Manag->close());
     } else {
-        program.windows->Manag->N6->trigger();
+        ctl::action(program.windows->Manag, "N6")->trigger();
     }
     QCOMPARE(program.quitRequests, 1);
     // Nothing is asked on the way out.
@@ -282,7 +284,7 @@ void FlowTest::quitEndsTheEventLoopInEveryState() {
     auto& w = *program.windows;
     HelpViewer help;
     if (state == "About") {
-        w.Manag->N8->trigger();
+        ctl::action(w.Manag, "N8")->trigger();
     } else if (state == "editor") {
         editorBesideManager(program);
     } else if (state == "help") {
@@ -295,9 +297,9 @@ void FlowTest::quitEndsTheEventLoopInEveryState() {
                               : program.writeTest("miss.tst", {"Info=(1\x05" "1\x05" "1)", "Title=(T\x05" "A\x05" "C)",
                                                                "Buttons=(Да)", "Questions:", "Q", "Variants: none",
                                                                "Numbers:", "5,", "Message:", "=0-1", "$"}));
-        w.Manag->Button3->click();
-        w.UserForm->button(1)->click();
-        if (state == "result") w.UserForm->button(1)->click();
+        ctl::button(w.Manag, "Button3")->click();
+        ctl::button(w.UserForm, 1)->click();
+        if (state == "result") ctl::button(w.UserForm, 1)->click();
         QVERIFY(state == "result" ? w.ResForm->isVisible() : w.ErrorForm->isVisible());
     }
     if (!w.Manag->isVisible()) showWindow(w.Manag);
@@ -306,7 +308,7 @@ void FlowTest::quitEndsTheEventLoopInEveryState() {
         if (closeBox) {
             w.Manag->close();
         } else {
-            w.Manag->N6->trigger();
+            ctl::action(w.Manag, "N6")->trigger();
         }
     });
     QElapsedTimer clock;
@@ -324,21 +326,21 @@ void FlowTest::openDialogOffersTheLastChosenName() {
     auto& answers = program.platform.openAnswers;
 
     answers.push_back(first);
-    w.Manag->N4->trigger();  // Редактировать
-    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
+    ctl::action(w.Manag, "N4")->trigger();  // Редактировать
+    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
     answers.push_back(std::nullopt);
-    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);  // cancelled: the name stays
+    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);  // cancelled: the name stays
     answers.push_back(second);
-    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
     w.UserForm->close();
-    QTest::mouseClick(w.Manag->Button2, Qt::LeftButton);  // nothing queued: cancelled
-    QTest::mouseClick(w.Manag->Button1, Qt::LeftButton);  // a new test does not touch the dialog
-    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);
-    w.Manag->N5->trigger();
+    QTest::mouseClick(ctl::button(w.Manag, "Button2"), Qt::LeftButton);  // nothing queued: cancelled
+    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);  // a new test does not touch the dialog
+    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    ctl::action(w.Manag, "N5")->trigger();
 
     QCOMPARE(program.platform.openProposals, (QStringList{"", first, first, second, second}));
     // The run kept the name opened for editing; the new test replaced it.
-    QCOMPARE(w.Manag->CurrentFileName, QString("test"));
+    QCOMPARE(fileNameText(program.session().currentFileName()), QString("test"));
 }
 
 void FlowTest::copiesLeftByAnInterruptedSaveAreToldOnce() {

@@ -57,7 +57,7 @@ void KeyboardTest::focusStartsOnTheFirstButtonOfEachWindow() {
     QCOMPARE(focused(), QString("Button3"));  // "Запустить"
     press(Qt::Key_Space);
     QVERIFY(program.windows->UserForm->isVisible());
-    QCOMPARE(QApplication::focusWidget(), program.windows->UserForm->Button1);
+    QCOMPARE(QApplication::focusWidget(), ctl::button(program.windows->UserForm, 1));
 }
 
 void KeyboardTest::wholeTestTakenAndSavedWithTheKeyboard() {
@@ -72,20 +72,20 @@ void KeyboardTest::wholeTestTakenAndSavedWithTheKeyboard() {
     press(Qt::Key_Tab);  // "Нет": 0 points on question 1
     QCOMPARE(focused(), QString("Button2"));
     press(Qt::Key_Space);
-    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Луна больше Земли?"));
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Луна больше Земли?"));
     press(Qt::Key_Tab);  // "Не знаю": 1 point on question 2
     QCOMPARE(focused(), QString("Button3"));
     press(Qt::Key_Return);
 
     QVERIFY(w.ResForm->isVisible());
-    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nСтоит повторить материал."));
-    QCOMPARE(QApplication::focusWidget(), w.ResForm->Button1);  // "Сохранить"
+    QCOMPARE(ctl::memo(w.ResForm, "Memo1")->toPlainText(), QString("\nСтоит повторить материал."));
+    QCOMPARE(QApplication::focusWidget(), ctl::button(w.ResForm, "Button1"));  // "Сохранить"
     program.platform.saveResultAnswers.push_back(program.path("итог"));
     press(Qt::Key_Return);
     QCOMPARE(Program::bytes(program.path("итог.txt")), fileBytes({"Стоит повторить материал."}));
 
     press(Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), w.ResForm->Button3);  // "Закрыть"
+    QCOMPARE(QApplication::focusWidget(), ctl::button(w.ResForm, "Button3"));  // "Закрыть"
     press(Qt::Key_Space);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
     QVERIFY(program.platform.errors.isEmpty());
@@ -96,18 +96,18 @@ void KeyboardTest::menusOpenByTheirAccessLetters() {
     auto& w = *program.windows;
     QMenu* file = openFileMenu(w.Manag);
     QVERIFY2(file, "Alt+Ф opens no menu");
-    QCOMPARE(file, w.Manag->N1);
+    QCOMPARE(file, ctl::as<QMenu>(w.Manag, "N1"));
     QTest::keyClick(file, Qt::Key_Down);  // "Редактировать"
     program.platform.openAnswers.push_back(program.writeExample());
     QTest::keyClick(file, Qt::Key_Return);
     QVERIFY(w.Redactor->isVisible());
-    QCOMPARE(w.Redactor->Edzag->text(), QString("Проверка знаний"));
+    QCOMPARE(ctl::edit(w.Redactor, "Edzag")->text(), QString("Проверка знаний"));
 
-    QTest::mouseClick(w.Redactor->Button12, Qt::LeftButton);  // back to the manager
+    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);  // back to the manager
     QTest::sendKeyEvent(QTest::Click, w.Manag, static_cast<Qt::Key>(0x041F), QString("п"), Qt::AltModifier);
     QMenu* help = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     QVERIFY2(help, "Alt+П opens no menu");
-    QCOMPARE(help, w.Manag->N2);
+    QCOMPARE(help, ctl::as<QMenu>(w.Manag, "N2"));
     QTest::keyClick(help, Qt::Key_Return);  // "Инструктаж"
     QCOMPARE(program.platform.helpRequests, QStringList{"testhelp.hlp"});
 }
@@ -115,9 +115,9 @@ void KeyboardTest::menusOpenByTheirAccessLetters() {
 void KeyboardTest::aboutWindowClosesOnEnter() {
     Program program;
     auto& w = *program.windows;
-    w.Manag->N8->trigger();
+    ctl::action(w.Manag, "N8")->trigger();
     QVERIFY(w.AB->isVisible());
-    QCOMPARE(QApplication::focusWidget(), w.AB->OKButton);
+    QCOMPARE(QApplication::focusWidget(), ctl::button(w.AB, "OKButton"));
     press(Qt::Key_Return);
     QVERIFY(!w.AB->isVisible());
 }

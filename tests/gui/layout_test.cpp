@@ -296,56 +296,61 @@ void LayoutTest::controls() {
 
 void LayoutTest::errorWindowLetters() {
     Program program;
-    const QString label8 = program.windows->ErrorForm->Label8->text();
+    TErrorForm* form = program.windows->ErrorForm;
+    const QString label8 = ctl::label(form, "Label8")->text();
     const auto range = label8.indexOf('=');
     QVERIFY(range > 0);
     QCOMPARE(label8.at(range + 1).unicode(), char16_t{0x0425});  // Cyrillic capital Ха
     QCOMPARE(label8.at(range + 3).unicode(), char16_t{'Y'});
     QCOMPARE(label8.at(label8.indexOf("где ") + 4).unicode(), char16_t{0x0425});
     QVERIFY(!label8.contains(QChar('X')));
-    QVERIFY(program.windows->ErrorForm->Label9->text().contains(QChar('Y')));
+    QVERIFY(ctl::label(form, "Label9")->text().contains(QChar('Y')));
 
     // "Вы набрали ", the Score and the rest read as one line.
-    auto& e = *program.windows->ErrorForm;
-    QCOMPARE(e.Label2->y(), e.Label3->y());
-    QVERIFY(e.Label2->geometry().right() < e.Label3->x());
-    QVERIFY(e.Label3->geometry().right() < e.Label4->x());
+    const QLabel* label2 = ctl::label(form, "Label2");
+    const QLabel* label3 = ctl::label(form, "Label3");
+    const QLabel* label4 = ctl::label(form, "Label4");
+    QCOMPARE(label2->y(), label3->y());
+    QVERIFY(label2->geometry().right() < label3->x());
+    QVERIFY(label3->geometry().right() < label4->x());
 }
 
 void LayoutTest::testWindowAtStartAndPictures() {
     Program program;
     TUserForm* form = program.windows->UserForm;
     for (int k = 1; k <= 6; ++k) {
-        QCOMPARE(form->button(k)->isVisibleTo(form), k <= 2);
-        QCOMPARE(form->textVar(k)->isVisibleTo(form), k <= 2);
+        QCOMPARE(ctl::button(form, k)->isVisibleTo(form), k <= 2);
+        QCOMPARE(ctl::label(form, "TextVar", k)->isVisibleTo(form), k <= 2);
     }
-    QCOMPARE(form->Panel1->frameShadow(), QFrame::Sunken);
-    QVERIFY(program.windows->AB->OKButton->isDefault());
+    QCOMPARE(ctl::as<QFrame>(form, "Panel1")->frameShadow(), QFrame::Sunken);
+    QVERIFY(ctl::button(program.windows->AB, "OKButton")->isDefault());
 
     // The pictures are drawn unscaled from their top-left corners.
-    for (QLabel* picture : {program.windows->Manag->Image1, program.windows->AB->Image1}) {
+    QLabel* managerPicture = ctl::label(program.windows->Manag, "Image1");
+    QLabel* aboutPicture = ctl::label(program.windows->AB, "Image1");
+    for (QLabel* picture : {managerPicture, aboutPicture}) {
         QVERIFY(!picture->hasScaledContents());
         QCOMPARE(picture->alignment(), Qt::AlignLeft | Qt::AlignTop);
     }
-    QCOMPARE(program.windows->Manag->Image1->pixmap().size(), QSize(360, 270));
-    QCOMPARE(program.windows->AB->Image1->pixmap().size(), QSize(76, 72));
+    QCOMPARE(managerPicture->pixmap().size(), QSize(360, 270));
+    QCOMPARE(aboutPicture->pixmap().size(), QSize(76, 72));
     QVERIFY(program.windows->Manag->windowIcon().availableSizes().contains(QSize(32, 32)));
 }
 
 void LayoutTest::memos() {
     Program program;
-    QPlainTextEdit* question = program.windows->UserForm->Memo1;
+    QPlainTextEdit* question = ctl::memo(program.windows->UserForm, "Memo1");
     QVERIFY(question->isReadOnly());
     QCOMPARE(question->frameShape(), QFrame::NoFrame);
     QCOMPARE(question->palette().color(QPalette::Base).rgb(), qRgb(192, 192, 192));
     QCOMPARE(question->lineWrapMode(), QPlainTextEdit::WidgetWidth);
 
-    QPlainTextEdit* result = program.windows->ResForm->Memo1;
+    QPlainTextEdit* result = ctl::memo(program.windows->ResForm, "Memo1");
     QVERIFY(result->isReadOnly());
     QCOMPARE(result->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(result->lineWrapMode(), QPlainTextEdit::WidgetWidth);
 
-    QPlainTextEdit* messages = program.windows->Redactor->Memo2;
+    QPlainTextEdit* messages = ctl::memo(program.windows->Redactor, "Memo2");
     QVERIFY(!messages->isReadOnly());
     QCOMPARE(messages->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 }
@@ -353,15 +358,17 @@ void LayoutTest::memos() {
 void LayoutTest::managerMenu() {
     Program program;
     TManag* m = program.windows->Manag;
+    QMenu* file = ctl::as<QMenu>(m, "N1");
+    QMenu* help = ctl::as<QMenu>(m, "N2");
     const QList<QAction*> menus = m->menuBar()->actions();
     QCOMPARE(menus.size(), 2);
-    QCOMPARE(menus[0]->menu(), m->N1);
-    QCOMPARE(menus[1]->menu(), m->N2);
-    QCOMPARE(m->N1->title(), QString("&Файл"));
-    QCOMPARE(m->N2->title(), QString("&Помощь"));
+    QCOMPARE(menus[0]->menu(), file);
+    QCOMPARE(menus[1]->menu(), help);
+    QCOMPARE(file->title(), QString("&Файл"));
+    QCOMPARE(help->title(), QString("&Помощь"));
 
     QStringList items;
-    for (QAction* a : m->N1->actions() + m->N2->actions()) items << a->objectName() + " " + a->text();
+    for (QAction* a : file->actions() + help->actions()) items << a->objectName() + " " + a->text();
     QCOMPARE(items, (QStringList{"N3 Новый", "N4 Редактировать", "N5 Запустить", "N6 Выход", "N7 Инструктаж",
                                  "N8 О программе..."}));
 }
@@ -410,11 +417,11 @@ void LayoutTest::tabKeyInTheTestWindow() {
     program.platform.openAnswers.push_back(program.writeTest(
         "t.tst", {info, "Title=(T\x05" "A\x05" "C)", "Buttons=(1\x05" "2\x05" "3\x05" "4\x05" "5\x05" "6)",
                   "Questions:", "Q", "Variants: none", "Numbers:", "0,0,0,0,0,0,", "Message:", "$"}));
-    QTest::mouseClick(program.windows->Manag->Button3, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
     TUserForm* form = program.windows->UserForm;
     QVERIFY(QTest::qWaitForWindowActive(form));
 
-    form->Button1->setFocus(Qt::TabFocusReason);
+    ctl::button(form, 1)->setFocus(Qt::TabFocusReason);
     QStringList visited;
     for (qsizetype i = 0; i < visits.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

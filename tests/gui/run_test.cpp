@@ -1,6 +1,4 @@
 // Taking a test from the open dialog to a saved result file.
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTest>
 
 #include "gui_support.h"
@@ -19,31 +17,31 @@ void RunTest::exampleTakenToSavedResult() {
     auto& w = *program.windows;
     program.platform.openAnswers.push_back(program.writeExample());
 
-    QTest::mouseClick(w.Manag->Button3, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
     QCOMPARE(w.UserForm->windowTitle(), QString("Тест"));
-    QCOMPARE(w.UserForm->Zagolov->text(), QString("Проверка знаний"));
-    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Земля круглая?"));
-    QVERIFY(w.UserForm->Button3->isVisibleTo(w.UserForm));
-    QVERIFY(!w.UserForm->Button4->isVisibleTo(w.UserForm));
+    QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Проверка знаний"));
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Земля круглая?"));
+    QVERIFY(ctl::button(w.UserForm, 3)->isVisibleTo(w.UserForm));
+    QVERIFY(!ctl::button(w.UserForm, 4)->isVisibleTo(w.UserForm));
 
-    QTest::mouseClick(w.UserForm->Button1, Qt::LeftButton);  // 2 points
-    QCOMPARE(w.UserForm->Memo1->toPlainText(), QString("Луна больше Земли?"));
-    QCOMPARE(w.UserForm->TextVar1->text(), QString("Больше"));
-    QTest::mouseClick(w.UserForm->Button2, Qt::LeftButton);  // 2 points: total 4
+    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // 2 points
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Луна больше Земли?"));
+    QCOMPARE(ctl::label(w.UserForm, "TextVar", 1)->text(), QString("Больше"));
+    QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);  // 2 points: total 4
 
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(w.ResForm->Memo1->toPlainText(), QString("\nХороший результат."));
+    QCOMPARE(ctl::memo(w.ResForm, "Memo1")->toPlainText(), QString("\nХороший результат."));
 
     program.platform.saveResultAnswers.push_back(program.path("итог"));
-    QTest::mouseClick(w.ResForm->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.ResForm, "Button1"), Qt::LeftButton);
     QCOMPARE(program.platform.saveResultProposals, QStringList{"Результат тестирования"});
     QCOMPARE(Program::bytes(program.path("итог.txt")), fileBytes({"Хороший результат."}));
     QVERIFY(program.platform.errors.isEmpty());
 
-    QTest::mouseClick(w.ResForm->Button3, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.ResForm, "Button3"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
-    QVERIFY(w.ResForm->Memo1->toPlainText().isEmpty());
+    QVERIFY(ctl::memo(w.ResForm, "Memo1")->toPlainText().isEmpty());
 }
 
 QTEST_MAIN(RunTest)

@@ -4,14 +4,9 @@
 #include <QFile>
 #include <QWidget>
 
-#include "ab.h"
+#include "core_support.h"
 #include "cp1251.h"
-#include "encoding.h"
-#include "errorform.h"
-#include "manag.h"
-#include "redactor.h"
-#include "resform.h"
-#include "userform.h"
+#include "window_frames.h"
 
 namespace {
 std::optional<QString> take(std::deque<std::optional<QString>>& answers) {
@@ -59,7 +54,7 @@ void FakePlatform::showHelp(const QString& helpFileName) { helpRequests << helpF
 Program::Program(bool realQuit) {
     windows = realQuit ? std::make_unique<AppWindows>(platform)
                        : std::make_unique<AppWindows>(platform, [this] { ++quitRequests; });
-    showWindow(windows->Manag);
+    showWindow(windows->all().front());  // the manager, as at start-up
 }
 
 Program::~Program() = default;
@@ -87,32 +82,16 @@ QString Program::writeTest(const QString& name, const std::vector<std::string>& 
 }
 
 std::vector<std::string> exampleLines() {
-    return {
-        "Info=(2\x05" "3\x05" "3)",
-        "Title=(Проверка знаний\x05Неизвестен\x05Тест)",
-        "Buttons=(Да\x05Нет\x05Не знаю)",
-        "Questions:",
-        "Земля круглая?",
-        "Луна больше Земли?",
-        "Variants: all",
-        "Верно",
-        "Неверно",
-        "Затрудняюсь ответить",
-        "Больше",
-        "Меньше",
-        "Не знаю",
-        "Numbers:",
-        "2,0,1,0,2,1,",
-        "Message:",
-        "=0-2",
-        "Стоит повторить материал.",
-        "=3-4",
-        "Хороший результат.",
-        "$",
-    };
+    std::vector<std::string> lines;
+    for (const auto& line : qvtest::workedExampleLines()) lines.push_back(qv::cp1251::toUtf8(line));
+    return lines;
 }
 
-QString Program::writeExample(const QString& name) const { return writeTest(name, exampleLines()); }
+QString Program::writeExample(const QString& name) const {
+    const QString file = path(name);
+    QFile::remove(file);
+    return QFile::copy(QString::fromStdString(qvtest::workedExamplePath()), file) ? file : QString();
+}
 
 QByteArray Program::bytes(const QString& path) {
     QFile in(path);
@@ -122,9 +101,25 @@ QByteArray Program::bytes(const QString& path) {
 
 QStringList Program::visibleWindows() const {
     QStringList names;
-    for (QWidget* w : std::initializer_list<QWidget*>{windows->Manag, windows->Redactor, windows->UserForm,
-                                                      windows->ResForm, windows->ErrorForm, windows->AB}) {
+    for (QWidget* w : windows->all()) {
         if (w->isVisible()) names << w->objectName();
     }
     return names;
 }
+
+namespace ctl {
+
+QWidget* find(const QWidget* window, const QString& name) {
+    if (!window) qFatal("no window to look for %s in", qPrintable(name));
+    auto* control = window->findChild<QWidget*>(name);
+    if (!control) qFatal("%s has no control %s", qPrintable(window->objectName()), qPrintable(name));
+    return control;
+}
+
+QAction* action(const QWidget* window, const QString& name) {
+    auto* item = window->findChild<QAction*>(name);
+    if (!item) qFatal("%s has no menu item %s", qPrintable(window->objectName()), qPrintable(name));
+    return item;
+}
+
+}  // namespace ctl

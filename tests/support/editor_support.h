@@ -11,6 +11,32 @@
 
 namespace editor {
 
+// The editor's controls, found by their names.
+struct Controls {
+    explicit Controls(Program& program) : window(program.windows->Redactor), doc(program.session().document()) {}
+
+    QLineEdit* edButt(int k) const { return ctl::edit(window, "EdButt", k); }
+    QLineEdit* variantEdit(int k) const { return ctl::edit(window, "v", k); }
+    QLineEdit* kball(int k) const { return ctl::edit(window, "Kball", k); }
+
+    TRedactor* window;
+    qv::TestDocument& doc;
+    QLineEdit* Edzag = ctl::edit(window, "Edzag");
+    QLineEdit* Edit1 = ctl::edit(window, "Edit1");
+    QLineEdit* Edit2 = ctl::edit(window, "Edit2");
+    QComboBox* Edvar = ctl::combo(window, "Edvar");
+    QLineEdit* Vopros = ctl::edit(window, "Vopros");
+    QLabel* nv = ctl::label(window, "nv");
+    QPushButton* predvop = ctl::button(window, "predvop");
+    QPushButton* nextvop = ctl::button(window, "nextvop");
+    QPlainTextEdit* Memo2 = ctl::memo(window, "Memo2");
+    QPushButton* Button10 = ctl::button(window, "Button10");
+    QPushButton* Button12 = ctl::button(window, "Button12");
+    QRadioButton* RB1 = ctl::radio(window, "RB1");
+    QRadioButton* RB2 = ctl::radio(window, "RB2");
+    QRadioButton* RB3 = ctl::radio(window, "RB3");
+};
+
 // Types `text` key by key into `widget`; "\n" is the Enter key.
 inline void typeKeys(QWidget* widget, const QString& text) {
     for (const QChar c : text) {
@@ -47,21 +73,21 @@ inline void tabAway(QWidget* field) { QTest::keyClick(field, Qt::Key_Tab); }
 
 // "Новый тест" in the manager window; the editor then has the keyboard.
 inline bool openNewTest(Program& program) {
-    QTest::mouseClick(program.windows->Manag->Button1, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->Manag, "Button1"), Qt::LeftButton);
     return QTest::qWaitForWindowActive(program.windows->Redactor);
 }
 
 // "Редактор" with `file` chosen in the open dialog.
 inline bool openForEditing(Program& program, const QString& file) {
     program.platform.openAnswers.push_back(file);
-    QTest::mouseClick(program.windows->Manag->Button2, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->Manag, "Button2"), Qt::LeftButton);
     return QTest::qWaitForWindowActive(program.windows->Redactor);
 }
 
 // "Сохранить" of the editor with `chosen` given to the save dialog.
 inline void save(Program& program, const QString& chosen) {
     program.platform.saveTestAnswers.push_back(chosen);
-    QTest::mouseClick(program.windows->Redactor->Button10, Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->Redactor, "Button10"), Qt::LeftButton);
 }
 
 }  // namespace editor

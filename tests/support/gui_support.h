@@ -1,7 +1,16 @@
-// What the window tests share: a platform whose dialogs answer from a script,
-// a fresh set of windows per test, and test files in a scratch folder.
+// What the window tests, the benchmarks and the screenshot tool share: a
+// platform whose dialogs answer from a script, a fresh program with its
+// windows, test files in a scratch folder, and the windows' controls found
+// by the names the windows give them.
 #pragma once
 
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -13,15 +22,15 @@
 
 #include "app_windows.h"
 #include "platform.h"
-#include "widgets.h"
 
 class FakePlatform : public Platform {
 public:
-    // Answers for the next dialogs, in order; nothing queued means "cancel".
+    // Answers for the next dialogs, in order; nothing queued means "cancel"
+    // (and "Нет" for a question).
     std::deque<std::optional<QString>> openAnswers;
     std::deque<std::optional<QString>> saveTestAnswers;
     std::deque<std::optional<QString>> saveResultAnswers;
-    std::deque<bool> yesNoAnswers;  // nothing queued means "Нет"
+    std::deque<bool> yesNoAnswers;
 
     // What the program asked and showed.
     QStringList openProposals;
@@ -55,6 +64,8 @@ struct Program {
     std::unique_ptr<AppWindows> windows;
     QTemporaryDir folder;
 
+    qv::Session& session() { return windows->session; }
+
     // A path in the scratch folder.
     QString path(const QString& name) const;
     // Writes lines (UTF-8 literals, converted to Windows-1251) with CR LF after each.
@@ -70,7 +81,35 @@ struct Program {
 
 // Windows-1251 bytes of a UTF-8 literal.
 std::string cp(const char* utf8);
-// The example's lines, UTF-8.
+// The worked example's lines, UTF-8.
 std::vector<std::string> exampleLines();
 // The bytes of lines each ended by CR LF, converted to Windows-1251.
 QByteArray fileBytes(const std::vector<std::string>& utf8Lines);
+
+// The controls of a window, by the object names the windows give them; a
+// name that no control has ends the test program with a message.
+namespace ctl {
+
+QWidget* find(const QWidget* window, const QString& name);
+
+template <typename T>
+T* as(const QWidget* window, const QString& name) {
+    auto* control = qobject_cast<T*>(find(window, name));
+    if (!control) qFatal("%s in %s is not of the kind asked for", qPrintable(name), qPrintable(window->objectName()));
+    return control;
+}
+
+inline QPushButton* button(const QWidget* w, const QString& name) { return as<QPushButton>(w, name); }
+// "Button1".."Button6" of the test window, and the like.
+inline QPushButton* button(const QWidget* w, int k) { return button(w, QString("Button%1").arg(k)); }
+inline QLineEdit* edit(const QWidget* w, const QString& name) { return as<QLineEdit>(w, name); }
+// "Kball3", "v2", "EdButt4": a numbered field.
+inline QLineEdit* edit(const QWidget* w, const QString& stem, int k) { return edit(w, stem + QString::number(k)); }
+inline QLabel* label(const QWidget* w, const QString& name) { return as<QLabel>(w, name); }
+inline QLabel* label(const QWidget* w, const QString& stem, int k) { return label(w, stem + QString::number(k)); }
+inline QPlainTextEdit* memo(const QWidget* w, const QString& name) { return as<QPlainTextEdit>(w, name); }
+inline QComboBox* combo(const QWidget* w, const QString& name) { return as<QComboBox>(w, name); }
+inline QRadioButton* radio(const QWidget* w, const QString& name) { return as<QRadioButton>(w, name); }
+QAction* action(const QWidget* window, const QString& name);
+
+}  // namespace ctl

@@ -1,8 +1,8 @@
-// Helpers shared by the core tests: Windows-1251 literals, a scratch folder,
-// whole-file reads and writes, and a loader destination that records calls.
+// What the tests, the benchmarks, the fuzz target and the screenshot tool
+// share without Qt: Windows-1251 literals, a scratch folder, whole-file reads
+// and writes, child processes, and the worked example of the file format.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -22,7 +22,7 @@
 
 #include "cp1251.h"
 #include "document.h"
-#include "loader.h"
+#include <stdexcept>
 
 namespace qvtest {
 
@@ -172,74 +172,12 @@ class CopiesFolderAt {
     std::string old_;
 };
 
-// Records, in order, what the loader hands to the windows. The message
-// lines also go into MessageLines, as in a run, which refuses line 1001.
-class RecordingDestination : public qv::LoadDestination {
-  public:
-    std::vector<std::string> calls;
-    std::string buttonCountText;
-    std::int32_t variantMode = 0;
-    std::string title, author, windowCaption;
-    qv::LineFields captions;
-    std::vector<std::string> messages;
-    qv::MessageLines lines;
-
-    void buttonCountRead(const std::string& text) override {
-        calls.push_back("buttonCount");
-        buttonCountText = text;
-    }
-    void variantModeRead(std::int32_t mode) override {
-        calls.push_back("variantMode");
-        variantMode = mode;
-    }
-    void titleRead(const std::string& t, const std::string& a, const std::string& c) override {
-        calls.push_back("title");
-        title = t;
-        author = a;
-        windowCaption = c;
-    }
-    void buttonsRead(const qv::LineFields& c) override {
-        calls.push_back("buttons");
-        captions = c;
-    }
-    void variantsRead() override { calls.push_back("variants"); }
-    void messagesBegin() override {
-        calls.push_back("messagesBegin");
-        lines.clear();
-    }
-    void messageRead(std::string& line) override {
-        calls.push_back("message");
-        messages.push_back(line);
-        lines.append(line);
-    }
-    void loadFinished() override { calls.push_back("finished"); }
-};
-
-// The test used as the example of the file format: two questions, three
-// buttons, every question with its own variants.
-inline std::vector<std::string> workedExampleLines() {
-    return {ruf("Info=(2^E3^E3)"),
-            ruf("Title=(Проверка знаний^EНеизвестен^EТест)"),
-            ruf("Buttons=(Да^EНет^EНе знаю)"),
-            "Questions:",
-            ru("Земля круглая?"),
-            ru("Луна больше Земли?"),
-            "Variants: all",
-            ru("Верно"),
-            ru("Неверно"),
-            ru("Затрудняюсь ответить"),
-            ru("Больше"),
-            ru("Меньше"),
-            ru("Не знаю"),
-            "Numbers:",
-            "2,0,1,0,2,1,",
-            "Message:",
-            "=0-2",
-            ru("Стоит повторить материал."),
-            "=3-4",
-            ru("Хороший результат."),
-            "$"};
-}
+// The worked example of the file format, kept once in tests/data: two
+// questions, three buttons, every question with its own variants.
+std::string workedExamplePath();
+std::string workedExampleBytes();
+// Its lines, without their line ends.
+std::vector<std::string> workedExampleLines();
 
 // The document of that example: questions, variants and points of buttons 1..3.
 inline void fillWorkedExample(qv::TestDocument& doc) {

@@ -1,0 +1,179 @@
+// The program's state and rules, apart from any window: the one test
+// document, what the editor's and the test window's fields hold, the file
+// name a save proposes, the message lines and the run state of a test being
+// taken, and every rule that acts on them. The windows show this state and
+// forward what the user does; `onChange` tells them which part to show again.
+//
+// Texts are Windows-1251 bytes as in the files; file names are the
+// operating system's bytes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "document.h"
+#include "loader.h"
+#include "run.h"
+#include "writer.h"
+
+namespace qv {
+
+// The parts of the state a window shows; `onChange` receives them or-ed together.
+enum Shown : unsigned {
+    kEditorHeader = 1u << 0,     // title, author line, window caption, captions, variant mode
+    kEditorButtons = 1u << 1,    // the button-count text and which fields take part
+    kEditorQuestion = 1u << 2,   // the question fields, its number and the back and next buttons
+    kEditorMessages = 1u << 3,   // the message field
+    kTestTitle = 1u << 4,        // the test window's title, author line and caption
+    kTestButtons = 1u << 5,      // its answer buttons: captions, which are shown, enabled
+    kTestQuestion = 1u << 6,     // its question text
+    kTestVariants = 1u << 7,     // its variant texts
+    kRunReady = 1u << 8,         // a run's first question is up
+};
+
+// What the editor's question fields hold: the newer copy of the question shown.
+struct QuestionFields {
+    std::string text;
+    std::array<std::string, kMaxButtons> variants;
+    std::array<std::string, kMaxButtons> points;
+};
+
+// The editor as the author sees it.
+struct EditorState {
+    TestHeader header;              // the header fields and the button-count text
+    int checkedVariantMode = kOwnVariants;  // the radio button checked, 1..3
+    int fieldsInUse = 2;            // the fields of buttons 2..6 up to this one take part
+    QuestionFields question;
+    int questionNumber = 1;         // what the question number shows
+    bool backEnabled = false;
+    bool nextEnabled = true;
+    // What a load or a new test gives the message field; the field itself
+    // holds what the author types.
+    std::vector<std::string> messages;
+};
+
+// The test window as the person taking the test, or the author previewing
+// it, sees it.
+struct TestWindowState {
+    std::string title;
+    std::string authorLine;
+    std::string caption;
+    std::array<std::string, kMaxButtons> captions;
+    int shownButtons = 2;  // buttons and variant texts 2..6 up to this one are shown
+    bool buttonsEnabled = true;
+    std::string question;
+    std::array<std::string, kMaxButtons> variants;
+};
+
+class Session {
+public:
+    Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Told, as each step happens, which parts of the state changed.
+    std::function<void(unsigned shown)> onChange;
+
+    const TestDocument& document() const { return doc_; }
+    TestDocument& document() { return doc_; }
+    const EditorState& editor() const { return editor_; }
+    const TestWindowState& testWindow() const { return test_; }
+    const std::string& currentFileName() const { return currentFileName_; }
+    const MessageLines& messageLines() const { return messages_; }
+    const RunState& run() const { return run_; }
+    RunState& run() { return run_; }
+    const TestLoader& loader() const { return loader_; }
+
+    // --- The manager's commands ---------------------------------------------
+    // A new test, once the preview and the editor are open.
+    void Creat();
+    // A file chosen for editing, before the editor opens.
+    void beginEditing(const std::string& fileName);
+    // The chosen file read into the document and the editor.
+    void Editing(const std::string& fileName);
+    // A run begins, before the test window opens: question 1, Score 0, and no
+    // answer until its test has loaded.
+    void beginRun();
+    // The chosen file read into the document, the test window and the message lines.
+    void Start(const std::string& fileName);
+
+    // --- The editor ----------------------------------------------------------
+    // The editor has opened: the test starts from question 1 of 1.
+    void editorOpened();
+    // What the author typed into a field.
+    void setTitle(std::string text);
+    void setAuthor(std::string text);
+    void setWindowCaption(std::string text);
+    void setCaption(int button, std::string text);
+    void setButtonCountText(std::string text);
+    void setQuestionText(std::string text);
+    void setVariantText(int button, std::string text);
+    void setPointsText(int button, std::string text);
+
+    void ButtActive();
+    void UsButtCapt();
+    void Zagolovok();
+    void Copyright();
+    void Windows();
+    void TextVoprosa();
+    void printVariants();
+    void textvars() { printVariants(); }
+    // A click on the radio button of a variant mode (1..3).
+    void clickVariantMode(int mode);
+    // Checks the radio button of a mode 1..3, as a click would; others change nothing.
+    void selectVariantMode(int mode);
+    void refreshdata();
+    void outputTV();
+    // False when the question text is empty: the author is told, and nothing moves.
+    bool nextvopros();
+    void predvopros();
+
+    // Whether saving under `chosenName` would replace the file whose load
+    // for editing failed, which the editor does not show.
+    bool replacesFailedLoad(const std::string& chosenName) const;
+    struct Saved {
+        std::string fileName;
+        int messageLines = 0;  // written, the end marker included
+    };
+    // Saves the test under the chosen name; `shownMessageLines` are the
+    // message field's lines as it shows them.
+    Saved SaveAll(const std::string& chosenName, const std::vector<std::string>& shownMessageLines);
+    void CloseRedactor();
+
+    // --- The test window -----------------------------------------------------
+    // An answer button pressed: its points scored.
+    AnswerOutcome NextV(int button);
+    // Result selection after the last answer; true when a range holds the Score.
+    bool EndTest();
+    // The test window became the active window.
+    void sgs();
+    // What the result window shows: an empty line, then the chosen block.
+    std::vector<std::string> resultLines() const;
+    // Saves the chosen block; returns the name written.
+    std::string saveres(const std::string& chosenName);
+    // The result window is left.
+    void CloseTest();
+
+private:
+    class EditDestination;
+    class RunDestination;
+
+    void changed(unsigned shown);
+    void applyButtonRule(int count);  // the test window's rule for a run
+    void showTestQuestion(int q);
+    void startEmptyQuestion();
+
+    TestDocument doc_;
+    EditorState editor_;
+    TestWindowState test_;
+    std::string currentFileName_;
+    std::string failedEditFile_;  // a file whose load for editing failed
+    MessageLines messages_;
+    RunState run_;
+    TestLoader loader_;
+};
+
+}  // namespace qv
