@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
+  qt6-base-dev qt6-base-dev-tools libgl-dev libfontconfig-dev qt6-translations-l10n
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth x11-apps x11-utils xdotool imagemagick

@@ -30,7 +30,7 @@ TAB::TAB(WindowServices& services) : QWidget(nullptr, dialogFrame(false, true)) 
     Image1->setObjectName("Image1");
     Image1->setGeometry(8, 8, 81, 81);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1->setPixmap(QPixmap(":/pictures/about.png"));
+    Image1->setPixmap(picture("pictures/about"));
     Image1->setAccessibleName("Эмблема Quorvane");
 
     Label1 = new AutoLabel(Panel1, "Label1", "Quorvane", {136, 24});

@@ -16,10 +16,6 @@
 #include "userform.h"
 #include "window_frames.h"
 
-// The pictures and icons live in the library's resources, which a static
-// library must register itself.
-static void registerResources() { Q_INIT_RESOURCE(quorvane); }
-
 namespace {
 
 // The editor, test, result, error and About windows are dialogs to a screen
@@ -34,7 +30,6 @@ QAccessibleInterface* secondaryWindowAccessible(const QString& className, QObjec
 
 AppWindows::AppWindows(Platform& platform_, std::function<void()> quit, Creation creation)
     : platform(platform_), failures(platform_), services_{session, platform_, failures}, quit_(std::move(quit)) {
-    registerResources();
     static const bool accessibleWindows = (QAccessible::installFactory(secondaryWindowAccessible), true);
     (void)accessibleWindows;
     session.onChange = [this](unsigned changed) { show(changed); };

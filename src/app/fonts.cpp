@@ -3,7 +3,23 @@
 #include <QFontDatabase>
 #include <QStringList>
 
+#if defined(QV_HAVE_FONTCONFIG)
+#include <fontconfig/fontconfig.h>
+#endif
+
 namespace fonts {
+
+ConfigurationLoader::ConfigurationLoader() {
+#if defined(QV_HAVE_FONTCONFIG)
+    thread_ = std::thread([] { FcInit(); });
+#endif
+}
+
+ConfigurationLoader::~ConfigurationLoader() { wait(); }
+
+void ConfigurationLoader::wait() {
+    if (thread_.joinable()) thread_.join();
+}
 
 void installSubstitutes() {
     struct Substitute {

@@ -9,6 +9,7 @@
 #include "window_frames.h"
 
 int main(int argc, char* argv[]) {
+    fonts::ConfigurationLoader fontConfiguration;
     QApplication application(argc, argv);
     // The application title. No display name is set: it would be appended
     // to every window caption.
@@ -19,6 +20,7 @@ int main(int argc, char* argv[]) {
     // Windows are hidden and shown, never closed, while the program runs; only
     // the manager window's close ends it.
     QApplication::setQuitOnLastWindowClosed(false);
+    fontConfiguration.wait();
     fonts::installSubstitutes();
     QtPlatform::prepareToolkit();
 

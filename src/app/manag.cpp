@@ -48,7 +48,7 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
     Image1->setObjectName("Image1");
     Image1->setGeometry(0, 0, 353, 113);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1->setPixmap(QPixmap(":/pictures/manager.png"));
+    Image1->setPixmap(picture("pictures/manager"));
     Image1->setAccessibleName("Эмблема Quorvane");
 
     Button1 = makeButton(client, "Button1", "Новый тест", {16, 72, 97, 25});

@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QImage>
+#include <QResource>
+#include <QtEndian>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
@@ -50,13 +53,26 @@ QMargins frameMargins(const QWidget* window) {
             outer.bottom() - inner.bottom()};
 }
 
+QPixmap picture(const char* name) {
+    // The pixels follow the width and height, 32 bits each, little-endian.
+    const QResource resource(QStringLiteral(":/%1.pixels").arg(QLatin1String(name)));
+    const QByteArray data = resource.uncompressedData();
+    if (data.size() < 8) return {};
+    const auto width = qFromLittleEndian<quint32>(data.constData());
+    const auto height = qFromLittleEndian<quint32>(data.constData() + 4);
+    if (width > 4096 || height > 4096 || data.size() - 8 != qsizetype{width} * height * 4) return {};
+    const QImage image(reinterpret_cast<const uchar*>(data.constData() + 8), int(width), int(height), int(width) * 4,
+                       QImage::Format_ARGB32_Premultiplied);
+    return QPixmap::fromImage(image);
+}
+
 QIcon programIcon() {
     // Made once and kept to the end: its pixmaps must not outlive the
     // application object in a static destructor.
     static const QIcon* icon = [] {
         auto* i = new QIcon;
-        i->addFile(":/icons/quorvane-32.png", QSize(32, 32));
-        i->addFile(":/icons/quorvane-64.png", QSize(64, 64));
+        i->addPixmap(picture("icons/quorvane-32"));
+        i->addPixmap(picture("icons/quorvane-64"));
         return i;
     }();
     return *icon;

@@ -3,6 +3,7 @@
 
 #include <QIcon>
 #include <QMargins>
+#include <QPixmap>
 #include <QPoint>
 #include <QRect>
 #include <Qt>
@@ -30,6 +31,8 @@ void moveBeside(QWidget* window, const QWidget* anchor, const QMargins& frame);
 QMargins frameMargins(const QWidget* window);
 
 QIcon programIcon();
+// A picture of the program's resources ("pictures/manager"), stored as pixels.
+QPixmap picture(const char* name);
 
 // Shows a window and makes it the active one.
 void showWindow(QWidget* window);
