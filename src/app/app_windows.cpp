@@ -154,6 +154,11 @@ TAB* AppWindows::about() {
     return AB;
 }
 
+void AppWindows::backToManager() {
+    if (Redactor && Redactor->isVisible()) Redactor->CloseRedactor();
+    if (UserForm && UserForm->isVisible()) UserForm->close();
+}
+
 void AppWindows::reportInterruptedSaves() {
     for (const auto& save : qv::os::interruptedSaves()) {
         failures.run([&] {

@@ -53,6 +53,10 @@ public:
     // ResForm, ErrorForm, AB.
     std::vector<QWidget*> all() const;
 
+    // Leaves the editor or the test window, as its own "Закрыть" or close
+    // box would, for the manager window.
+    void backToManager();
+
     // Tells of every copy that a save cut short by the end of the program
     // left behind: which test it belongs to and where it is. Each is told once.
     void reportInterruptedSaves();

@@ -16,12 +16,15 @@ public:
     // makes the window that was active before active again.
     void report(const std::exception_ptr& failure) noexcept;
 
+    // Runs a handler; false when it failed (and the failure was shown).
     template <typename Handler>
-    void run(Handler&& handler) noexcept {
+    bool run(Handler&& handler) noexcept {
         try {
             std::forward<Handler>(handler)();
+            return true;
         } catch (...) {
             report(std::current_exception());
+            return false;
         }
     }
 

@@ -1,20 +1,60 @@
 // Quorvane: making and taking simple scored tests.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QTimer>
+#include <cstdio>
 
 #include "app_windows.h"
+#include "command_line.h"
 #include "fonts.h"
 #include "manag.h"
 #include "qt_platform.h"
 #include "window_frames.h"
 
-int main(int argc, char* argv[]) {
-    fonts::ConfigurationLoader fontConfiguration;
-    QApplication application(argc, argv);
+namespace {
+
+QStringList argumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+void nameTheApplication() {
     // The application title. No display name is set: it would be appended
     // to every window caption.
-    QApplication::setApplicationName("Quorvane");
-    QApplication::setApplicationVersion("1.2");
+    QCoreApplication::setApplicationName("Quorvane");
+    QCoreApplication::setApplicationVersion("1.2");
+}
+
+// Help, the version, the check of test files, or what is wrong with the
+// command line: printed, with no window and no display needed.
+int runWithoutWindows(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    nameTheApplication();
+    QtPlatform::prepareToolkit();
+    const CommandLine line = readCommandLine(QCoreApplication::arguments());
+    switch (line.action) {
+        case CommandLine::Action::Help:
+        case CommandLine::Action::Version:
+            std::printf("%s\n", line.text.trimmed().toUtf8().constData());
+            return 0;
+        case CommandLine::Action::Check:
+            return checkTestFiles(line.files, stdout);
+        default:
+            std::fprintf(stderr, "quorvane: %s\nПодробнее: quorvane --help\n", line.text.toUtf8().constData());
+            return 2;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const CommandLine line = readCommandLine(argumentsOf(argc, argv));
+    if (line.windowless()) return runWithoutWindows(argc, argv);
+
+    fonts::ConfigurationLoader fontConfiguration;
+    QApplication application(argc, argv);
+    nameTheApplication();
     QApplication::setDesktopFileName("org.quorvane.Quorvane");
     QApplication::setWindowIcon(programIcon());
     // Windows are hidden and shown, never closed, while the program runs; only
@@ -28,6 +68,17 @@ int main(int argc, char* argv[]) {
     // The other windows are made when first needed: the manager is up sooner.
     AppWindows windows(platform, AppWindows::endEventLoop, AppWindows::Creation::OnFirstUse);
     showWindow(windows.Manag);
-    QTimer::singleShot(0, &application, [&windows] { windows.reportInterruptedSaves(); });
+    QTimer::singleShot(0, &application, [&windows, line] {
+        windows.reportInterruptedSaves();
+        // A file named on the command line is taken as if chosen in the open
+        // dialog; if it cannot be, its failure is shown and the manager is back.
+        if (line.action == CommandLine::Action::Run || line.action == CommandLine::Action::Edit) {
+            const QString file = line.files.first();
+            const bool edit = line.action == CommandLine::Action::Edit;
+            if (!windows.failures.run([&] { edit ? windows.Manag->editFile(file) : windows.Manag->runFile(file); })) {
+                windows.backToManager();
+            }
+        }
+    });
     return QApplication::exec();
 }

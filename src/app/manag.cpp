@@ -1,6 +1,9 @@
 #include "manag.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPixmap>
@@ -20,6 +23,7 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(programIcon());
     setFont(fonts::windowFont());
+    setAcceptDrops(true);
 
     N1 = menuBar()->addMenu("&Файл");
     N1->setObjectName("N1");
@@ -81,19 +85,47 @@ void TManag::Creat() {
 }
 
 void TManag::Editing() {
-    const auto name = chooseTestFile();
-    if (!name) return;
-    services_.session.beginEditing(fileNameBytes(*name));
-    emit editingOpening();
-    services_.session.Editing(fileNameBytes(*name));
+    if (const auto name = chooseTestFile()) editFile(*name);
 }
 
 void TManag::Start() {
-    const auto name = chooseTestFile();
-    if (!name) return;
+    if (const auto name = chooseTestFile()) runFile(*name);
+}
+
+void TManag::editFile(const QString& name) {
+    lastOpenedName_ = name;
+    services_.session.beginEditing(fileNameBytes(name));
+    emit editingOpening();
+    services_.session.Editing(fileNameBytes(name));
+}
+
+void TManag::runFile(const QString& name) {
+    lastOpenedName_ = name;
     services_.session.beginRun();
     emit runOpening();
-    services_.session.Start(fileNameBytes(*name));
+    services_.session.Start(fileNameBytes(name));
+}
+
+namespace {
+// The one local file a drag carries, if it carries exactly one.
+std::optional<QString> droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().first().isLocalFile()) {
+        return std::nullopt;
+    }
+    return data->urls().first().toLocalFile();
+}
+}  // namespace
+
+void TManag::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void TManag::dropEvent(QDropEvent* event) {
+    const auto name = droppedFile(event->mimeData());
+    if (!name) return;
+    event->acceptProposedAction();
+    // A test dropped here is taken as if chosen through "Запустить".
+    services_.failures.run([this, file = *name] { runFile(file); });
 }
 
 void TManag::N3Click() { close(); }

@@ -27,6 +27,11 @@ public:
     void N7Click();
     void N8Click();
 
+    // A run, or the editor, for a file chosen without the open dialog:
+    // dropped on this window or named on the command line.
+    void runFile(const QString& name);
+    void editFile(const QString& name);
+
     static constexpr const char* kHelpFile = "testhelp.hlp";
 
 signals:
@@ -42,6 +47,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // The one open dialog of "Редактор" and "Запустить": it offers the name

@@ -356,13 +356,12 @@ void TRedactor::SaveAll() {
         return;
     }
     const auto saved = session_.SaveAll(chosen, fromQt(shownMessageLines()));
-    // The field's wrapping can make more message lines than a run can hold.
-    if (saved.messageLines > qv::kMaxMessageLines) {
+    // What a person taking the test would meet is told now, while it can be mended.
+    if (!saved.check.clean()) {
+        QStringList problems;
+        for (const auto& problem : saved.check.problems) problems << QString("• %1.").arg(toQt(problem));
         services_.platform.showInformation(
-            QString("Тест сохранён, но сообщения о результатах заняли в файле %1 строк вместе с "
-                    "завершающей «$». Пройти тест можно, только если их не больше %2: сократите сообщения.")
-                .arg(saved.messageLines)
-                .arg(qv::kMaxMessageLines));
+            QString("Тест сохранён, но при проверке найдено:\n%1").arg(problems.join(QChar('\n'))));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -130,6 +131,20 @@ void TUserForm::showEvent(QShowEvent* e) {
     // Being shown makes the window the active one, whatever the window system does later.
     services_.failures.run([this] { sgs(); });
     QWidget::showEvent(e);
+}
+
+void TUserForm::keyPressEvent(QKeyEvent* e) {
+    // The digits 1 to 6, on the main row or the keypad, press the answer
+    // button of that number when it is shown and can be pressed.
+    const int k = e->key() - Qt::Key_0;
+    if (k >= 1 && k <= 6 && e->modifiers() == (e->modifiers() & Qt::KeypadModifier)) {
+        QPushButton* answer = button(k);
+        if (answer->isVisible() && answer->isEnabled()) {
+            answer->animateClick();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void TUserForm::closeEvent(QCloseEvent* e) {

@@ -54,7 +54,7 @@ void TestLoader::readHeader(TestDocument& doc, LoadDestination& destination) {
     destination.buttonsRead(LineFields_);
 }
 
-void TestLoader::readVariants(TestDocument& doc, std::int32_t mode) {
+void TestLoader::readVariants(TestDocument& doc, std::int32_t mode, LoadDestination& destination) {
     const int questions = doc.questionCount;
     const int buttons = doc.buttonCount;
     if (mode == kNoVariants) {
@@ -63,6 +63,7 @@ void TestLoader::readVariants(TestDocument& doc, std::int32_t mode) {
     } else if (mode == kFirstQuestionVariants) {
         for (int b = 1; b <= buttons; ++b) {
             Nextln();
+            destination.variantRead(1, b, LineBuffer);
             doc.setVariant(1, b, LineBuffer);
         }
         for (int q = 2; q <= questions; ++q)
@@ -71,6 +72,7 @@ void TestLoader::readVariants(TestDocument& doc, std::int32_t mode) {
         for (int q = 1; q <= questions; ++q) {
             for (int b = 1; b <= buttons; ++b) {
                 Nextln();
+                destination.variantRead(q, b, LineBuffer);
                 doc.setVariant(q, b, LineBuffer);
             }
         }
@@ -118,7 +120,7 @@ void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestinatio
         doc.takeText(q, LineBuffer);
     }
     Nextln();  // the variants header line; the Info line alone decides the layout
-    readVariants(doc, mode);
+    readVariants(doc, mode, destination);
     destination.variantsRead();
 
     Nextln();  // "Numbers:"

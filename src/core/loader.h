@@ -23,6 +23,8 @@ public:
                            const std::string& windowCaption) = 0;
     // All six captions; those the Buttons line lacks are empty.
     virtual void buttonsRead(const LineFields& captions) = 0;
+    // A variant line as the file has it, before it is cut to its 80 bytes.
+    virtual void variantRead(int /*question*/, int /*button*/, const std::string& /*line*/) {}
     // The variants have been read.
     virtual void variantsRead() {}
     // The message section begins.
@@ -60,7 +62,7 @@ private:
 
     bool atEnd();
     void readHeader(TestDocument& doc, LoadDestination& destination);
-    void readVariants(TestDocument& doc, std::int32_t mode);
+    void readVariants(TestDocument& doc, std::int32_t mode, LoadDestination& destination);
     // Returns false when the file ended before a "Message:" line.
     bool readPoints(TestDocument& doc);
 

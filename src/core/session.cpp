@@ -350,11 +350,13 @@ Session::Saved Session::SaveAll(const std::string& chosenName, const std::vector
     refreshdata();
     Saved saved;
     saved.fileName = saveTest(chosenName, doc_, editor_.header, shownMessageLines);
-    saved.messageLines = 1;  // the end marker
-    for (const auto& line : shownMessageLines)
-        if (!line.empty()) ++saved.messageLines;
     // Once replaced, the file holds the editor's test.
     if (!failedEditFile_.empty() && os::sameFile(saved.fileName, failedEditFile_)) failedEditFile_.clear();
+    try {
+        saved.check = checkTest(saved.fileName);
+    } catch (const EInOutError&) {
+        // Saved, but not to be read back (a device, say): there is nothing to check.
+    }
     return saved;
 }
 

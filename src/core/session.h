@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "checker.h"
 #include "document.h"
 #include "loader.h"
 #include "run.h"
@@ -136,10 +137,11 @@ public:
     bool replacesFailedLoad(const std::string& chosenName) const;
     struct Saved {
         std::string fileName;
-        int messageLines = 0;  // written, the end marker included
+        // The check of the file written, as a person taking it would meet it.
+        CheckReport check;
     };
-    // Saves the test under the chosen name; `shownMessageLines` are the
-    // message field's lines as it shows them.
+    // Saves the test under the chosen name and checks what was written;
+    // `shownMessageLines` are the message field's lines as it shows them.
     Saved SaveAll(const std::string& chosenName, const std::vector<std::string>& shownMessageLines);
     void CloseRedactor();
 

@@ -45,6 +45,7 @@ private slots:
     void wholeTestTakenAndSavedWithTheKeyboard();
     void menusOpenByTheirAccessLetters();
     void aboutWindowClosesOnEnter();
+    void digitKeysPressTheAnswerButtons();
 };
 
 void KeyboardTest::focusStartsOnTheFirstButtonOfEachWindow() {
@@ -120,6 +121,32 @@ void KeyboardTest::aboutWindowClosesOnEnter() {
     QCOMPARE(QApplication::focusWidget(), ctl::button(w.AB, "OKButton"));
     press(Qt::Key_Return);
     QVERIFY(!w.AB->isVisible());
+}
+
+void KeyboardTest::digitKeysPressTheAnswerButtons() {
+    Program program;
+    auto& w = *program.windows;
+    // The preview of a new test: its buttons are disabled, and a digit presses none.
+    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
+    QTest::keyClick(w.UserForm, Qt::Key_1);
+    QCOMPARE(program.session().run().PressedButton, 0);
+    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+
+    // The example's three buttons: the digits of the main row and of the keypad press them;
+    // 4 has no button shown; a letter is no answer.
+    program.platform.openAnswers.push_back(program.writeExample());
+    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    // The keys reach the focused button first, as a person's do.
+    QCOMPARE(focused(), QString("Button1"));
+    press(Qt::Key_4);
+    press(Qt::Key_A);
+    QCOMPARE(program.session().document().currentQuestion, 1);
+    press(Qt::Key_3, Qt::KeypadModifier);  // 1 point
+    QTRY_COMPARE(program.session().document().currentQuestion, 2);
+    QCOMPARE(program.session().run().PressedButton, 3);
+    press(Qt::Key_2);  // 2 points: 3, "Хороший результат."
+    QTRY_COMPARE(program.visibleWindows(), QStringList{"ResForm"});
+    QVERIFY(ctl::memo(w.ResForm, "Memo1")->toPlainText().contains("Хороший результат."));
 }
 
 QTEST_MAIN(KeyboardTest)

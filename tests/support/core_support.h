@@ -172,6 +172,13 @@ class CopiesFolderAt {
     std::string old_;
 };
 
+// Windows-1251 lines as one UTF-8 text, a line each, for messages.
+inline std::string joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& line : lines) out += qv::cp1251::toUtf8(line) + "\n";
+    return out;
+}
+
 // The worked example of the file format, kept once in tests/data: two
 // questions, three buttons, every question with its own variants.
 std::string workedExamplePath();

@@ -1,0 +1,90 @@
+#include "command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include "checker.h"
+#include "cp1251.h"
+#include "encoding.h"
+#include "errors.h"
+
+CommandLine readCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Quorvane: составление и прохождение тестов.\n"
+        "Без параметров открывается окно «Менеджер тестов». С файлом теста начинается его прохождение, "
+        "как по команде «Запустить».");
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption edit({"e", "edit"}, "Открыть файл теста в редакторе, как по команде «Редактор».");
+    const QCommandLineOption check(
+        {"c", "check"},
+        "Проверить файлы тестов перед тем, как их раздавать, и вывести по строке на каждую найденную проблему. "
+        "Код возврата: 0, если проблем нет, 1, если они есть, 2, если файл не удалось прочитать.");
+    parser.addOption(edit);
+    parser.addOption(check);
+    parser.addPositionalArgument("файл", "Файл теста (.tst); для --check их может быть несколько.", "[файл...]");
+
+    CommandLine line;
+    const auto wrong = [&line](const QString& text) {
+        line.action = CommandLine::Action::Wrong;
+        line.text = text;
+        return line;
+    };
+    if (!parser.parse(arguments)) return wrong(parser.errorText());
+    line.files = parser.positionalArguments();
+    if (parser.isSet(help)) {
+        line.action = CommandLine::Action::Help;
+        // The help names the program as it was started, which needs the application object.
+        if (QCoreApplication::instance()) line.text = parser.helpText();
+        return line;
+    }
+    if (parser.isSet(version)) {
+        line.action = CommandLine::Action::Version;
+        line.text = QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion();
+        return line;
+    }
+    if (parser.isSet(check)) {
+        if (parser.isSet(edit)) return wrong("Параметры --check и --edit нельзя указывать вместе.");
+        if (line.files.isEmpty()) return wrong("Укажите файлы тестов, которые нужно проверить.");
+        line.action = CommandLine::Action::Check;
+        return line;
+    }
+    if (line.files.size() > 1) {
+        return wrong(QString("Можно указать только один файл теста, а указано %1: «%2».")
+                         .arg(line.files.size())
+                         .arg(line.files.join("», «")));
+    }
+    if (parser.isSet(edit)) {
+        if (line.files.isEmpty()) return wrong("Укажите файл теста, который нужно открыть в редакторе.");
+        line.action = CommandLine::Action::Edit;
+        return line;
+    }
+    line.action = line.files.isEmpty() ? CommandLine::Action::Start : CommandLine::Action::Run;
+    return line;
+}
+
+int checkTestFiles(const QStringList& files, std::FILE* out) {
+    int status = 0;
+    for (const QString& file : files) {
+        const std::string name = file.toStdString() + ": ";
+        const auto print = [&](const std::string& bytes) {
+            std::fprintf(out, "%s%s\n", name.c_str(), qv::cp1251::toUtf8(bytes).c_str());
+        };
+        try {
+            const qv::CheckReport report = qv::checkTest(fileNameBytes(file));
+            if (report.clean()) {
+                print(qv::cp1251::fromUtf8("проблем нет; ") + report.summary());
+                continue;
+            }
+            for (const auto& problem : report.problems) print(problem);
+            print(report.summary());
+            status = std::max(status, 1);
+        } catch (const qv::EInOutError& e) {
+            print(qv::cp1251::fromUtf8("файл не удалось прочитать: ") + qv::withFullStop(e.message()));
+            status = 2;
+        }
+    }
+    std::fflush(out);
+    return status;
+}

@@ -1,0 +1,33 @@
+// What the program is asked to do on its command line:
+//
+//   quorvane                   the manager window
+//   quorvane FILE              a run of FILE, as "Запустить" would start it
+//   quorvane --edit FILE       FILE in the editor, as "Редактор" would open it
+//   quorvane --check FILE...   the check of each file, printed; no window
+//   quorvane --help, --version
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdio>
+
+struct CommandLine {
+    enum class Action { Start, Run, Edit, Check, Help, Version, Wrong };
+    Action action = Action::Start;
+    QStringList files;
+    // Help: the help text; Version: the version line; Wrong: what is wrong.
+    QString text;
+
+    // Whether the program needs no window for it (and so no display).
+    bool windowless() const { return action != Action::Start && action != Action::Run && action != Action::Edit; }
+};
+
+// Reads the arguments, the program's name first. The texts are those of the
+// installed translations.
+CommandLine readCommandLine(const QStringList& arguments);
+
+// Checks the test files, printing to `out` one line per problem (and one
+// for a clean file), each starting with the file's name. Returns the exit
+// status: 0 when every file is clean, 1 when any has a problem, 2 when any
+// cannot be read.
+int checkTestFiles(const QStringList& files, std::FILE* out);

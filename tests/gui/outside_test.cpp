@@ -1,0 +1,115 @@
+// Tests opened from outside the program: named on the command line, checked
+// there, or dropped on the manager window.
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+#include <cstdio>
+
+#include "command_line.h"
+#include "gui_support.h"
+#include "manag.h"
+#include "userform.h"
+
+using Action = CommandLine::Action;
+Q_DECLARE_METATYPE(Action)
+
+class OutsideTest : public QObject {
+    Q_OBJECT
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void checkPrintsALineAFileAndExitsWithItsStatus();
+    void aNamedOrDroppedFileIsTakenAsIfChosen();
+};
+
+void OutsideTest::commandLine_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("nothing: the manager") << QStringList{} << Action::Start << QStringList{};
+    QTest::newRow("a file: its run") << QStringList{"a.tst"} << Action::Run << QStringList{"a.tst"};
+    QTest::newRow("--edit") << QStringList{"--edit", "a.tst"} << Action::Edit << QStringList{"a.tst"};
+    QTest::newRow("-e after the file") << QStringList{"a.tst", "-e"} << Action::Edit << QStringList{"a.tst"};
+    QTest::newRow("--check, several") << QStringList{"--check", "a.tst", "b.tst"} << Action::Check
+                                      << QStringList{"a.tst", "b.tst"};
+    QTest::newRow("--help") << QStringList{"--help"} << Action::Help << QStringList{};
+    QTest::newRow("-v") << QStringList{"-v"} << Action::Version << QStringList{};
+    QTest::newRow("a second file") << QStringList{"a.tst", "b.tst"} << Action::Wrong << QStringList{"a.tst", "b.tst"};
+    QTest::newRow("an unknown option") << QStringList{"--run", "a.tst"} << Action::Wrong << QStringList{};
+    QTest::newRow("--edit without a file") << QStringList{"--edit"} << Action::Wrong << QStringList{};
+    QTest::newRow("--check without a file") << QStringList{"--check"} << Action::Wrong << QStringList{};
+    QTest::newRow("--check with --edit") << QStringList{"-c", "-e", "a.tst"} << Action::Wrong << QStringList{"a.tst"};
+}
+
+void OutsideTest::commandLine() {
+    QFETCH(QStringList, arguments);
+    QFETCH(Action, action);
+    QFETCH(QStringList, files);
+    const CommandLine line = readCommandLine(QStringList{"quorvane"} + arguments);
+    QCOMPARE(line.action, action);
+    QCOMPARE(line.files, files);
+    // What is wrong is said, and there is help for it.
+    QCOMPARE(!line.text.isEmpty(), action == Action::Wrong || action == Action::Help || action == Action::Version);
+    QCOMPARE(line.windowless(), action != Action::Start && action != Action::Run && action != Action::Edit);
+}
+
+void OutsideTest::checkPrintsALineAFileAndExitsWithItsStatus() {
+    Program program;
+    const QString clean = program.writeExample();
+    const QString flawed = program.writeTest("flawed.tst", {"Info=(1\x05" "2\x05" "1)", "Title=(T\x05" "A\x05" "C)",
+                                                            "Buttons=(Да\x05Нет)", "Questions:", "Q", "Variants: none",
+                                                            "Numbers:", "1,x,", "Message:", "=0-0", "$"});
+    const QString missing = program.path("missing.tst");
+    const auto check = [](const QStringList& files, QString& printed) {
+        std::FILE* out = std::tmpfile();
+        const int status = checkTestFiles(files, out);
+        std::rewind(out);
+        QByteArray bytes(4096, '\0');
+        bytes.resize(static_cast<qsizetype>(std::fread(bytes.data(), 1, 4096, out)));
+        std::fclose(out);
+        printed = QString::fromUtf8(bytes);
+        return status;
+    };
+    QString printed;
+    QCOMPARE(check({clean}, printed), 0);
+    QCOMPARE(printed, clean + ": проблем нет; вопросов: 2, баллы от 0 до 4\n");
+    QCOMPARE(check({clean, flawed}, printed), 1);
+    QVERIFY(printed.contains(flawed + ": вопрос 1, кнопка 2: баллы «x»"));
+    QVERIFY(printed.contains(flawed + ": баллы 1 не входят ни в один диапазон"));
+    QCOMPARE(check({flawed, missing, clean}, printed), 2);
+    QVERIFY(printed.contains(missing + ": файл не удалось прочитать: File not found.\n"));
+    QCOMPARE(printed.count('\n'), 5);  // three lines for the flawed test, one for each of the others
+}
+
+void OutsideTest::aNamedOrDroppedFileIsTakenAsIfChosen() {
+    Program program;
+    auto& w = *program.windows;
+    // Named for a run: as if chosen through "Запустить", and offered by the open dialog next.
+    w.Manag->runFile(program.writeExample());
+    QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Земля круглая?"));
+    w.UserForm->close();
+
+    // One that cannot be read: its failure is told, and the manager is back.
+    QVERIFY(!w.failures.run([&] { w.Manag->editFile(program.path("missing.tst")); }));
+    QCOMPARE(program.platform.errors, QStringList{"File not found."});
+    w.backToManager();
+    QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
+
+    // Dropped on the manager window: its run.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(program.path("example.tst"))});
+    QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.Manag, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.Manag, &drop);
+    QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
+    QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Проверка знаний"));
+
+    ctl::button(w.UserForm, 1)->click();  // the run goes on as any run
+    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Луна больше Земли?"));
+}
+
+QTEST_MAIN(OutsideTest)
+#include "outside_test.moc"
