@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks that it installs and starts on a clean
 # Debian 12 (bookworm):
-#   1. configures a release build in build-deb/, builds the program, runs
-#      cpack -G DEB and checks the package's fields, paths and permissions;
+#   1. configures a release build in build-deb/ (or QV_DEB_BUILD), builds the
+#      program, runs cpack -G DEB, checks the package's fields, paths and
+#      permissions, and runs lintian on it (errors and warnings fail);
 #   2. makes a minimal bookworm root with debootstrap (kept in FOLDER/base and
 #      reused by later runs), copies it to FOLDER/run, installs the package
 #      there with apt-get, starts the program on the offscreen platform and,
-#      under Xvfb, on the xcb platform, and checks the menu entry.
+#      under Xvfb, on the xcb platform, and checks the menu entry;
+#   3. with shared-mime-info, desktop-file-utils and xdg-utils added to that
+#      root, shows that their triggers take the package's file type and menu
+#      entry into the databases when it is installed, that xdg-mime knows a
+#      .tst file and opens it with the program, that quorvane --check gives
+#      0, 1 and 2 for a clean test, a test with problems and a missing file,
+#      and that quorvane FILE opens the test at its first question (a picture
+#      of the screen is kept as FOLDER/test-window.png).
 #
 #   sudo bash scripts/check-deb.sh [FOLDER]     (default /tmp/quorvane-deb-check)
 #
@@ -19,7 +27,7 @@ set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 folder="$(realpath -m "${1:-/tmp/quorvane-deb-check}")"
-build="$repo/build-deb"
+build="$(realpath -m "${QV_DEB_BUILD:-$repo/build-deb}")"
 base="$folder/base"
 run="$folder/run"
 suite=bookworm
@@ -35,6 +43,10 @@ esac
 
 step() { printf '\n== %s (%ds)\n' "$*" "$((SECONDS - started))"; }
 fail() { echo "FAILED: $*" >&2; exit 1; }
+# What the program's own command line does wrong is gathered, so that one run
+# shows every such check; the script fails at the end if any did.
+problems=()
+problem() { echo "PROBLEM: $*" >&2; problems+=("$*"); }
 
 # The mirror the machine's apt sources use for bookworm itself.
 find_mirror() {
@@ -83,6 +95,11 @@ done
 [ "$(field Section)" = education ] || fail "Section is '$(field Section)'"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [ "$(field Description | wc -l)" -gt 1 ] || fail "the Description has no long text"
+# The package has no maintainer scripts: the databases of menu entries and
+# file types are updated by the triggers of desktop-file-utils and
+# shared-mime-info.
+control_files="$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's|^\./||' | grep -v '^$' | sort | tr '\n' ' ')"
+[ "$control_files" = "control md5sums " ] || fail "unexpected control files: $control_files"
 
 # Every entry under /usr, owned by root, directories and the program 755,
 # everything else 644.
@@ -100,7 +117,10 @@ trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
 for f in usr/bin/quorvane usr/share/quorvane/testhelp.hlp \
          usr/share/applications/org.quorvane.Quorvane.desktop \
-         usr/share/metainfo/org.quorvane.Quorvane.metainfo.xml; do
+         usr/share/metainfo/org.quorvane.Quorvane.metainfo.xml \
+         usr/share/mime/packages/org.quorvane.Quorvane.xml \
+         usr/share/man/man1/quorvane.1.gz usr/share/man/ru/man1/quorvane.1.gz \
+         usr/share/doc/quorvane/copyright usr/share/doc/quorvane/changelog.Debian.gz; do
   [ -s "$unpacked/$f" ] || fail "the package lacks $f"
 done
 # Text in the program is both 8-bit and UTF-16 (QStringLiteral).
@@ -111,6 +131,17 @@ program_strings | grep -qx /usr/share/quorvane || fail "the program does not loo
 rm -rf "$unpacked"
 trap - EXIT
 echo "package checks passed"
+
+step "lintian"
+if ! command -v lintian >/dev/null; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends lintian
+fi
+# Informational tags are shown but pass; errors and warnings fail. The
+# package's one override (usr/share/lintian/overrides/quorvane) is not shown:
+# with --show-overrides lintian would fail on it too.
+lintian --display-info --tag-display-limit 0 --fail-on error,warning "$deb" ||
+  fail "lintian found errors or warnings"
+echo "lintian: no errors, no warnings"
 
 # ------------------------------------------------------------- a clean Debian
 if [ ! -e "$base/.quorvane-base-ready" ]; then
@@ -192,8 +223,11 @@ as_user QT_QPA_PLATFORM=offscreen timeout 3 quorvane || rc=$?
 echo "exit code $rc (124: still running after 3 s)"
 [ "$rc" -eq 124 ] || fail "the program did not start on the offscreen platform"
 
-step "installing Xvfb and the desktop-file tools for the check"
-in_root apt-get install -y -q --no-install-recommends xvfb xauth x11-utils desktop-file-utils
+step "installing Xvfb and the desktop tools for the check"
+# mimetype (libfile-mimeinfo-perl) is what xdg-mime asks outside a desktop
+# session; xdotool and xwd look at the test window.
+in_root apt-get install -y -q --no-install-recommends xvfb xauth x11-utils x11-apps xdotool \
+  desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
 
 step "starting the program on the xcb platform under Xvfb"
 rc=0
@@ -209,13 +243,120 @@ grep -i '"quorvane"' "$run/tmp/runtime-tester/windows.txt" || fail "no window of
 step "checking the menu entry"
 desktop=/usr/share/applications/org.quorvane.Quorvane.desktop
 in_root desktop-file-validate "$desktop"
-exec_program="$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$run$desktop")"
+# The entry and its actions each start a program on the PATH.
+exec_programs=()
+while read -r exec_program; do
+  in_root sh -c "command -v '$exec_program'" </dev/null || fail "Exec=$exec_program is not on the PATH"
+  exec_programs+=("$exec_program")
+done < <(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$run$desktop" | sort -u)
 icon="$(sed -n 's/^Icon=//p' "$run$desktop")"
-in_root sh -c "command -v '$exec_program'" || fail "Exec=$exec_program is not on the PATH"
 icons=("$run"/usr/share/icons/hicolor/*/apps/"$icon".png)
 [ -s "${icons[0]}" ] || fail "no icon $icon.png in the hicolor theme"
-printf 'Exec=%s and Icon=%s resolve; icon sizes:' "$exec_program" "$icon"
+printf 'Exec=%s and Icon=%s resolve; icon sizes:' "${exec_programs[*]}" "$icon"
 for f in "${icons[@]}"; do printf ' %s' "$(basename "$(dirname "$(dirname "$f")")")"; done
 echo
 
-step "done: the package installs and starts on a clean Debian 12"
+# ------------------------------------------------------ the test file type
+type=application/x-quorvane-test
+entry=org.quorvane.Quorvane.desktop
+mime_knows() { grep -qx "$type" "$run/usr/share/mime/types" 2>/dev/null; }
+menu_knows() { grep -qx "$type=$entry;" "$run/usr/share/applications/mimeinfo.cache" 2>/dev/null; }
+
+step "the triggers of shared-mime-info and desktop-file-utils"
+# Removing the package and installing it again, now that both tools are
+# there, shows their triggers taking the type and the entry out and in.
+in_root dpkg -r quorvane | tee "$folder/remove.log"
+if mime_knows; then fail "$type is still in the MIME database after the package was removed"; fi
+if menu_knows; then fail "$entry still opens $type after the package was removed"; fi
+echo "removed: $type is in neither database"
+in_root dpkg -i "/tmp/$(basename "$deb")" | tee "$folder/install.log"
+for tool in shared-mime-info desktop-file-utils; do
+  grep -q "^Processing triggers for $tool " "$folder/install.log" || fail "installing the package did not trigger $tool"
+done
+mime_knows || fail "the shared-mime-info trigger did not add $type to /usr/share/mime"
+menu_knows || fail "the desktop-file-utils trigger did not add $entry for $type to mimeinfo.cache"
+grep -x "50:$type:\*.tst" "$run/usr/share/mime/globs2"
+grep -x "$type=$entry;" "$run/usr/share/applications/mimeinfo.cache"
+rm -f "$folder/remove.log" "$folder/install.log"
+
+# The tests the program is given: the worked example, clean; a test with
+# problems (a variant text longer than 80 bytes, a point that is not a number,
+# a range that is never chosen, a range bound that is not a number); one with
+# a total that no range holds; and, to the file type alone, the worked example
+# under a name without an extension.
+home="$run/home/tester"
+install -o "$(stat -c %u "$home")" -g "$(stat -c %g "$home")" -m 644 "$repo/tests/data/worked_example.tst" "$home/some.tst"
+install -o "$(stat -c %u "$home")" -g "$(stat -c %g "$home")" -m 644 "$repo/tests/data/worked_example.tst" "$home/worked-example"
+long_variant="$(printf 'v%.0s' $(seq 1 100))"
+printf '%s\r\n' 'Info=(2'$'\005''2'$'\005''3)' 'Title=(Problems'$'\005''Author'$'\005''Problems)' \
+  'Buttons=(Yes'$'\005''No)' 'Questions:' 'First?' 'Second?' 'Variants: all' \
+  A "$long_variant" C D 'Numbers:' '1,x,2,0,' 'Message:' \
+  '=0-1' 'Low.' '=0-1' 'Never chosen.' '=3-3' 'High.' '=x-9' 'A bound that is not a number.' '$' >"$home/problems.tst"
+printf '%s\r\n' 'Info=(2'$'\005''2'$'\005''1)' 'Title=(Gaps'$'\005''Author'$'\005''Gaps)' \
+  'Buttons=(Yes'$'\005''No)' 'Questions:' 'First?' 'Second?' 'Variants: none' 'Numbers:' '1,0,2,0,' \
+  'Message:' '=0-1' 'Low.' '=3-3' 'High.' '$' >"$home/gaps.tst"
+chown "$(stat -c %u:%g "$home")" "$home/problems.tst" "$home/gaps.tst"
+
+step "the file type through xdg-mime"
+filetype="$(as_user sh -c 'cd /home/tester && xdg-mime query filetype some.tst')" || true
+echo "xdg-mime query filetype some.tst: $filetype"
+[ "$filetype" = "$type" ] || fail "some.tst is not $type"
+by_content="$(as_user sh -c 'cd /home/tester && xdg-mime query filetype worked-example')" || true
+echo "xdg-mime query filetype worked-example (no extension, by its first bytes): $by_content"
+[ "$by_content" = "$type" ] || fail "a test without the .tst name is not known by its first bytes"
+default="$(as_user xdg-mime query default "$type")" || true
+echo "xdg-mime query default $type: $default"
+[ "$default" = "$entry" ] || fail "$type does not open with $entry"
+
+step "quorvane --check"
+# No display: the check opens no window. A run that does not end in 20 s
+# (a program that starts its windows instead) counts as wrong.
+check() {
+  local want="$1" rc=0
+  shift
+  echo "\$ quorvane --check $*"
+  as_user sh -c 'cd /home/tester && exec timeout 20 quorvane --check "$@"' sh "$@" || rc=$?
+  echo "exit status $rc"
+  [ "$rc" -eq "$want" ] || problem "quorvane --check $* gave exit status $rc, not $want"
+}
+check 0 some.tst
+check 1 problems.tst
+check 1 gaps.tst
+check 2 missing.tst
+
+step "quorvane some.tst under Xvfb"
+rc=0
+as_user xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
+  cd /home/tester
+  QT_QPA_PLATFORM=xcb timeout 5 quorvane some.tst & program=$!
+  sleep 4
+  for name in "Тест" "Менеджер тестов"; do
+    printf "%s: " "$name"
+    xdotool search --onlyvisible --name "^$name\$" | tr "\n" " "
+    echo
+  done >/tmp/runtime-tester/test-windows.txt
+  xwd -root -silent >/tmp/runtime-tester/test-window.xwd
+  wait "$program"' || rc=$?
+echo "exit code $rc (124: still running after 5 s)"
+cat "$run/tmp/runtime-tester/test-windows.txt"
+[ "$rc" -eq 124 ] || problem "quorvane some.tst did not keep running"
+# The worked example's window caption is "Тест"; the manager is not shown
+# while the test runs.
+grep -q '^Тест: [0-9]' "$run/tmp/runtime-tester/test-windows.txt" ||
+  problem "quorvane some.tst showed no window captioned \"Тест\""
+if grep -q '^Менеджер тестов: [0-9]' "$run/tmp/runtime-tester/test-windows.txt"; then
+  problem "quorvane some.tst showed the manager window while the test runs"
+fi
+if command -v convert >/dev/null && convert "xwd:$run/tmp/runtime-tester/test-window.xwd" "$folder/test-window.png"; then
+  echo "picture of the screen: $folder/test-window.png"
+else
+  cp "$run/tmp/runtime-tester/test-window.xwd" "$folder/test-window.xwd"
+  echo "picture of the screen (xwd): $folder/test-window.xwd"
+fi
+
+if ((${#problems[@]})); then
+  printf '\nFAILED: the program'"'"'s command line:\n' >&2
+  printf '  %s\n' "${problems[@]}" >&2
+  exit 1
+fi
+step "done: the package installs and starts on a clean Debian 12 and the desktop knows its tests"

@@ -12,7 +12,7 @@ packages=(
   xvfb xauth x11-apps x11-utils xdotool imagemagick
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-x11
   fonts-liberation2 fonts-dejavu-core
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream shared-mime-info man-db dpkg-dev file
 )
 
 missing=()
