@@ -19,6 +19,11 @@
 // first session, so that the peak memory is that of one person's use, and
 // adds its figures one a line for first_session.sh to gather;
 // --qv_write_largest=FILE only writes the largest test to FILE.
+// --qv_large_files measures, instead, what tests far larger than the format's
+// own limits do to the editor (a message section of a million lines, loaded
+// and saved), the memory the program keeps after a 50 MB line, and whether
+// it grows with repeated runs and with the real file dialog opened and
+// cancelled again and again.
 //
 // Runs under any Qt platform; without a display it picks "offscreen".
 // The dialogs are answered by the window tests' FakePlatform, and the
@@ -30,6 +35,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLineEdit>
@@ -37,6 +43,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTimer>
 #include <QTranslator>
 #include <QWindow>
 #include <algorithm>
@@ -55,6 +62,7 @@
 #include <vector>
 
 #include "app_windows.h"
+#include "core_support.h"
 #include "encoding.h"
 #include "fonts.h"
 #include "gui_support.h"
@@ -155,6 +163,16 @@ double peakRssMb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+}
+
+// The resident memory now, in kilobytes.
+long currentRssKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return 0;
 }
 
 // How long the process had been running when this was called, from the
@@ -629,6 +647,111 @@ void firstSession(Bench& b) {
           "the core did not read the largest test as written");
 }
 
+// --- Tests beyond the format's limits ------------------------------------------------------
+
+// A test of one question whose message section has `messageLines` lines,
+// a range line before every nine lines of text, the first of them
+// `firstLineBytes` long.
+void writeBigTest(const std::string& path, int messageLines, std::size_t firstLineBytes) {
+    std::vector<std::string> lines{"Info=(1\x05" "2\x05" "1)", "Title=(T\x05" "A\x05" "C)", "Buttons=(Y\x05" "N)",
+                                   "Questions:", "Q", "Variants: none", "Numbers:", "0,1,", "Message:"};
+    for (int i = 0; i < messageLines; ++i) {
+        if (i % 10 == 0) {
+            lines.push_back("=" + std::to_string(i) + "-" + std::to_string(i + 9));
+        } else {
+            lines.push_back(qvbench::text(i == 1 ? firstLineBytes : 40));
+        }
+    }
+    lines.emplace_back("$");
+    qv::writeLines(path, lines);
+}
+
+void largeFiles(Bench& b) {
+    AppWindows& w = *b.windows;
+    auto& platform = b.platform;
+
+    // A test with a 50 MB message line run, then the largest test: what stays.
+    const QString huge = fileNameText((b.dir / "huge-line.tst").string());
+    writeBigTest(fileNameBytes(huge), 3, std::size_t{50} << 20);
+    const long beforeHuge = currentRssKb();
+    for (const QString& file : {huge, fileNameText(b.largestPath)}) {
+        platform.openAnswers.push_back(file);
+        ctl::button(w.Manag, "Button3")->click();
+        settle();
+        checkNoFailure("running a long line");
+        w.UserForm->close();
+        settle();
+    }
+    std::printf("memory kept after a test with a 50 MB line and then the largest test: %+.1f MB\n",
+                static_cast<double>(currentRssKb() - beforeHuge) / 1024.0);
+
+    const QString many = fileNameText((b.dir / "million.tst").string());
+    writeBigTest(fileNameBytes(many), 1000000, 40);
+    // A million message lines, opened in the editor and saved again. The
+    // editor is up with the first lines; the rest fill the message field
+    // between events, each step timed: a step is as long as the window waits.
+    platform.openAnswers.push_back(many);
+    auto start = Clock::now();
+    ctl::button(w.Manag, "Button2")->click();
+    waitExposed(w.Redactor);
+    const double shownMs = msBetween(start, Clock::now());
+    checkNoFailure("opening a million message lines");
+    QPlainTextEdit* messages = ctl::memo(w.Redactor, "Memo2");
+    double longestStep = 0;
+    while (messages->isReadOnly()) {
+        const auto step = Clock::now();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        longestStep = std::max(longestStep, msBetween(step, Clock::now()));
+    }
+    const double loadMs = msBetween(start, Clock::now());
+    check(messages->blockCount() == 1000001, "the message field does not hold every line");
+    std::printf("editor: 1,000,000 message lines: editor shown %.0f ms, field full %.0f ms, longest wait %.0f ms\n",
+                shownMs, loadMs, longestStep);
+    const double loadRss = peakRssMb();
+    std::printf("peak memory then: %.0f MB\n", loadRss);
+    std::fflush(stdout);
+    platform.saveTestAnswers.push_back(fileNameText((b.dir / "million-saved.tst").string()));
+    start = Clock::now();
+    ctl::button(w.Redactor, "Button10")->click();
+    settle();
+    const double saveMs = msBetween(start, Clock::now());
+    platform.informations.clear();  // the check's notice of so many message lines
+    checkNoFailure("saving a million message lines");
+    closeEditor();
+    std::printf("editor: 1,000,000 message lines saved %.0f ms\n", saveMs);
+    std::fflush(stdout);
+
+    // The same test run again and again to its result.
+    const QString example = fileNameText(qvtest::workedExamplePath());
+    const auto runOnce = [&] {
+        platform.openAnswers.push_back(example);
+        ctl::button(w.Manag, "Button3")->click();
+        ctl::button(w.UserForm, 1)->click();
+        ctl::button(w.UserForm, 2)->click();
+        ctl::button(w.ResForm, "Button3")->click();
+        settle();
+    };
+    for (int i = 0; i < 20; ++i) runOnce();
+    const long beforeRuns = currentRssKb();
+    for (int i = 0; i < 200; ++i) runOnce();
+    checkNoFailure("running the example again and again");
+    std::printf("memory per run, 200 runs: %+.2f KB\n", static_cast<double>(currentRssKb() - beforeRuns) / 200.0);
+
+    // The real open dialog, opened and cancelled.
+    QtPlatform real;
+    const auto cancelOnce = [&] {
+        QTimer::singleShot(0, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
+        });
+        real.openTestFile(w.Manag, example);
+    };
+    for (int i = 0; i < 20; ++i) cancelOnce();
+    const long beforeDialogs = currentRssKb();
+    for (int i = 0; i < 200; ++i) cancelOnce();
+    std::printf("memory per open dialog cancelled, 200 times: %+.2f KB\n",
+                static_cast<double>(currentRssKb() - beforeDialogs) / 200.0);
+}
+
 // --- The report --------------------------------------------------------------------
 
 std::string fmt(double ms) {
@@ -787,12 +910,15 @@ int main(int argc, char** argv) {
 
     // Our own flags, taken out before the benchmark library sees the rest.
     bool sessionOnly = false;
+    bool largeOnly = false;
     std::vector<char*> args;
     const std::string writeFlag = "--qv_write_largest=";
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--qv_session_only") {
             sessionOnly = true;
+        } else if (arg == "--qv_large_files") {
+            largeOnly = true;
         } else if (arg.starts_with(writeFlag)) {
             // Only writes the largest test, for measuring the real program.
             try {
@@ -850,6 +976,12 @@ int main(int argc, char** argv) {
     int status = 0;
     try {
         makeFiles(*bench);
+        if (largeOnly) {
+            largeFiles(*bench);
+            bench->windows.reset();
+            fs::remove_all(bench->dir);
+            return 0;
+        }
         firstSession(*bench);
         if (!sessionOnly) {
             benchmark::RunSpecifiedBenchmarks();

@@ -127,6 +127,7 @@ void TRedactor::buildMessageControls() {
     Memo2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo2->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     Memo2->setTabChangesFocus(true);
+    messageFill_ = new StepwiseFill(Memo2);
 
     const QFont bold = fonts::font(fonts::kSansSerif, 13, true);
     Button10 = makeButton(this, "Button10", "Сохранить", {600, 456, 137, 41});
@@ -301,10 +302,7 @@ void TRedactor::showQuestion() {
     nextvop->setEnabled(editor.nextEnabled);
 }
 
-void TRedactor::showMessages() {
-    // In one step: a field filled line by line takes seconds for a long text.
-    Memo2->setPlainText(toQt(session_.editor().messages).join(QChar('\n')));
-}
+void TRedactor::showMessages() { messageFill_->start(&session_.editor().messages); }
 
 // --- Handlers --------------------------------------------------------------------------
 
@@ -326,19 +324,30 @@ void TRedactor::nextvopros() {
 
 void TRedactor::predvopros() { session_.predvopros(); }
 
-QStringList TRedactor::shownMessageLines() const {
+QStringList TRedactor::shownMessageLines() {
+    messageFill_->finish();
+    // Each block is broken into lines as the field breaks it: the same font,
+    // wrapping and width as its own layout, without the field's bookkeeping,
+    // which for a long text costs several times as much.
+    const QTextDocument* document = Memo2->document();
+    const auto* fieldLayout = qobject_cast<QPlainTextDocumentLayout*>(document->documentLayout());
+    const qreal fieldWidth = fieldLayout ? Memo2->viewport()->width() : 0;  // as the field sets its layout's width
+    const qreal width = fieldWidth > 0 ? fieldWidth - 2 * document->documentMargin() : qreal(INT_MAX);
+    const QTextOption option = document->defaultTextOption();
     QStringList lines;
-    auto* layout = qobject_cast<QPlainTextDocumentLayout*>(Memo2->document()->documentLayout());
-    for (QTextBlock block = Memo2->document()->begin(); block.isValid(); block = block.next()) {
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         const QString text = block.text();
-        if (layout) layout->ensureBlockLayout(block);
-        const QTextLayout* lines_ = block.layout();
-        if (!lines_ || lines_->lineCount() <= 1) {
+        QTextLayout layout(text, document->defaultFont());
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) line.setLineWidth(width);
+        layout.endLayout();
+        if (layout.lineCount() <= 1) {
             lines << text;
             continue;
         }
-        for (int i = 0; i < lines_->lineCount(); ++i) {
-            const QTextLine line = lines_->lineAt(i);
+        for (int i = 0; i < layout.lineCount(); ++i) {
+            const QTextLine line = layout.lineAt(i);
             lines << text.mid(line.textStart(), line.textLength());
         }
     }

@@ -17,6 +17,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class StepwiseFill;
 class TypingLimitEdit;
 
 class TRedactor : public QWidget {
@@ -35,8 +36,8 @@ public:
     void showMessages();
 
     // The result messages line by line as the field shows them, wrapped lines
-    // broken where the field breaks them.
-    QStringList shownMessageLines() const;
+    // broken where the field breaks them (once the field holds them all).
+    QStringList shownMessageLines();
 
     // Handlers.
     void ButtActive();
@@ -110,6 +111,7 @@ private:
     AutoLabel* Label11;
     AutoLabel* Label14;
     QPlainTextEdit* Memo2;
+    StepwiseFill* messageFill_;
     QPushButton* Button10;
     QPushButton* Button12;
     QGroupBox* GroupBox5;

@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QRect>
 #include <QString>
+#include <string>
+#include <vector>
 
 class QPushButton;
 class QWidget;
@@ -52,6 +54,33 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+};
+
+// Fills a text field with many lines a batch at a time, between the
+// window's events, so that a test with a very long message section opens at
+// once and its window answers while the rest comes in. The field takes no
+// typing until it is full.
+class StepwiseFill : public QObject {
+    Q_OBJECT
+public:
+    explicit StepwiseFill(QPlainTextEdit* field);
+    // Replaces the field's text with the lines (Windows-1251): the first
+    // batch at once, the others later. The lines must stay as they are until
+    // the field is full or another fill begins.
+    void start(const std::vector<std::string>* lines);
+    // Puts in at once whatever lines are still to come.
+    void finish();
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void appendBatch(std::size_t count);
+
+    QPlainTextEdit* field_;
+    const std::vector<std::string>* lines_ = nullptr;
+    std::size_t next_ = 0;
+    int timer_ = 0;
 };
 
 // The name of the k-th of a numbered row of controls: "Button3", "Kball5".

@@ -96,6 +96,7 @@ bool TestLoader::readPoints(TestDocument& doc) {
 void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestination& destination) {
     LineBuffer.clear();
     ioCheck(file_.open(path));
+    lastFileSize_ = file_.size();
     // Whatever way the load ends, the file is closed and a buffer grown for a
     // long line is given back.
     struct Finish {

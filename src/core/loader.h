@@ -54,6 +54,8 @@ public:
     void dmassiv();
 
     const std::string& lineBuffer() const { return LineBuffer; }
+    // The size of the file the last load opened.
+    std::uint64_t lastFileSize() const { return lastFileSize_; }
     const LineFields& lineFields() const { return LineFields_; }
 
 private:
@@ -67,6 +69,7 @@ private:
     bool readPoints(TestDocument& doc);
 
     TextReader file_;
+    std::uint64_t lastFileSize_ = 0;
     std::string LineBuffer;
     LineFields LineFields_;
 };

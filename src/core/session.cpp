@@ -18,6 +18,18 @@ const std::string kNo = cp1251::fromUtf8("Нет");
 const std::string kAuthorPrefix = cp1251::fromUtf8("Автор теста: ");
 const std::string kDefaultButtonCount = "2";
 
+// After a file larger than this the memory its reading took is given back to
+// the system, however its load ends; a test of ordinary size is read again
+// and again without it.
+constexpr std::uint64_t kLargeFile = std::uint64_t{4} << 20;
+
+struct ReleaseAfterLargeFile {
+    const TestLoader& loader;
+    ~ReleaseAfterLargeFile() {
+        if (loader.lastFileSize() > kLargeFile) os::releaseFreeMemory();
+    }
+};
+
 }  // namespace
 
 // --- Loading ----------------------------------------------------------------------
@@ -182,12 +194,12 @@ void Session::beginEditing(const std::string& fileName) {
 
 void Session::Editing(const std::string& fileName) {
     failedEditFile_ = fileName;  // until the load has succeeded
+    const ReleaseAfterLargeFile release{loader_};
     {
         EditDestination destination(*this);
         loader_.load(fileName, doc_, destination);
     }
     failedEditFile_.clear();
-    os::releaseFreeMemory();
 }
 
 void Session::beginRun() {
@@ -199,11 +211,9 @@ void Session::beginRun() {
 }
 
 void Session::Start(const std::string& fileName) {
-    {
-        RunDestination destination(*this);
-        loader_.load(fileName, doc_, destination);
-    }
-    os::releaseFreeMemory();
+    const ReleaseAfterLargeFile release{loader_};
+    RunDestination destination(*this);
+    loader_.load(fileName, doc_, destination);
 }
 
 // --- The editor --------------------------------------------------------------------
