@@ -16,7 +16,9 @@ CommandLine readCommandLine(const QStringList& arguments) {
         "как по команде «Запустить».");
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption edit({"e", "edit"}, "Открыть файл теста в редакторе, как по команде «Редактор».");
+    const QCommandLineOption edit({"e", "edit"},
+                                  "Открыть файл теста в редакторе, как по команде «Редактор»; без файла "
+                                  "редактор откроет тест, выбранный в окне открытия файла.");
     const QCommandLineOption check(
         {"c", "check"},
         "Проверить файлы тестов перед тем, как их раздавать, и вывести по строке на каждую найденную проблему. "
@@ -33,7 +35,7 @@ CommandLine readCommandLine(const QStringList& arguments) {
     };
     if (!parser.parse(arguments)) return wrong(parser.errorText());
     line.files = parser.positionalArguments();
-    if (parser.isSet(help)) {
+    if (parser.isSet(help) || parser.isSet("help-all")) {
         line.action = CommandLine::Action::Help;
         // The help names the program as it was started, which needs the application object.
         if (QCoreApplication::instance()) line.text = parser.helpText();
@@ -56,7 +58,7 @@ CommandLine readCommandLine(const QStringList& arguments) {
                          .arg(line.files.join("», «")));
     }
     if (parser.isSet(edit)) {
-        if (line.files.isEmpty()) return wrong("Укажите файл теста, который нужно открыть в редакторе.");
+        // Without a file (a desktop's "Редактировать" given none) the open dialog asks for one.
         line.action = CommandLine::Action::Edit;
         return line;
     }

@@ -2,7 +2,8 @@
 //
 //   quorvane                   the manager window
 //   quorvane FILE              a run of FILE, as "Запустить" would start it
-//   quorvane --edit FILE       FILE in the editor, as "Редактор" would open it
+//   quorvane --edit [FILE]     FILE in the editor, as "Редактор" would open it;
+//                              without FILE, "Редактор" itself
 //   quorvane --check FILE...   the check of each file, printed; no window
 //   quorvane --help, --version
 #pragma once

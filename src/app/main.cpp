@@ -23,7 +23,7 @@ void nameTheApplication() {
     // The application title. No display name is set: it would be appended
     // to every window caption.
     QCoreApplication::setApplicationName("Quorvane");
-    QCoreApplication::setApplicationVersion("1.2");
+    QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
 }
 
 // Help, the version, the check of test files, or what is wrong with the
@@ -72,7 +72,9 @@ int main(int argc, char* argv[]) {
         windows.reportInterruptedSaves();
         // A file named on the command line is taken as if chosen in the open
         // dialog; if it cannot be, its failure is shown and the manager is back.
-        if (line.action == CommandLine::Action::Run || line.action == CommandLine::Action::Edit) {
+        if (line.action == CommandLine::Action::Edit && line.files.isEmpty()) {
+            windows.failures.run([&] { windows.Manag->Editing(); });
+        } else if (line.action == CommandLine::Action::Run || line.action == CommandLine::Action::Edit) {
             const QString file = line.files.first();
             const bool edit = line.action == CommandLine::Action::Edit;
             if (!windows.failures.run([&] { edit ? windows.Manag->editFile(file) : windows.Manag->runFile(file); })) {

@@ -98,8 +98,12 @@ void TUserForm::showButtons() {
 }
 
 void TUserForm::showQuestion() {
-    // The question as the only line, shown from its first line on however long it is.
-    Memo1->setPlainText(toQt(session_.testWindow().question));
+    // The question as the only line, shown from its first line on however
+    // long it is. A text past any real question's length is shown cut: the
+    // field's line breaking would keep the window from answering for minutes.
+    QString text = toQt(session_.testWindow().question);
+    if (text.size() > kLongestShownText) text = text.left(kLongestShownText) + QChar(0x2026);
+    Memo1->setPlainText(text);
     Memo1->verticalScrollBar()->setValue(0);
 }
 

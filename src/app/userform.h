@@ -59,6 +59,7 @@ private:
 
     static constexpr int kTitlePixels = 32;
     static constexpr int kSmallestTitlePixels = 12;
+    static constexpr qsizetype kLongestShownText = 20000;  // characters of a question
 
     WindowServices& services_;
     qv::Session& session_;

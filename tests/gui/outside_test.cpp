@@ -36,7 +36,7 @@ void OutsideTest::commandLine_data() {
     QTest::newRow("-v") << QStringList{"-v"} << Action::Version << QStringList{};
     QTest::newRow("a second file") << QStringList{"a.tst", "b.tst"} << Action::Wrong << QStringList{"a.tst", "b.tst"};
     QTest::newRow("an unknown option") << QStringList{"--run", "a.tst"} << Action::Wrong << QStringList{};
-    QTest::newRow("--edit without a file") << QStringList{"--edit"} << Action::Wrong << QStringList{};
+    QTest::newRow("--edit without a file: the open dialog") << QStringList{"--edit"} << Action::Edit << QStringList{};
     QTest::newRow("--check without a file") << QStringList{"--check"} << Action::Wrong << QStringList{};
     QTest::newRow("--check with --edit") << QStringList{"-c", "-e", "a.tst"} << Action::Wrong << QStringList{"a.tst"};
 }
