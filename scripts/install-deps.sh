@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libfontconfig-dev qt6-translations-l10n
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
   xvfb xauth x11-apps x11-utils xdotool imagemagick
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-x11
   fonts-liberation2 fonts-dejavu-core

@@ -2,11 +2,14 @@
 # Installs what is missing, builds everything and runs every test: the full
 # build (core and window tests) at the optimisation of a release build, then
 # the core again under AddressSanitizer and UndefinedBehaviorSanitizer, then
-# the loader's fuzz target over its kept inputs. Warnings are errors here.
+# the loader's fuzz target over its kept inputs. Warnings are errors here,
+# and so is a source not formatted as .clang-format says.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+# Sources not formatted as .clang-format says fail the run at once.
+bash scripts/format.sh --check
 
 jobs="${QV_JOBS:-2}"
 export QT_QPA_PLATFORM=offscreen
