@@ -49,7 +49,9 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kLongLine = 1000 * 1000;  // bytes
 
-[[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
+[[noreturn]] void fail(const std::string& what) {
+    throw std::runtime_error(what);
+}
 
 using qvbench::LargestTest;
 using qvbench::makeLargestTest;
@@ -79,7 +81,7 @@ struct RunLoading {
 // to the file, so that the ratio and the growth from 25 to 50 MB would no
 // longer tell how the reader does.
 class LinesOnly : public qv::LoadDestination {
-public:
+  public:
     void buttonCountRead(const std::string&) override {}
     void titleRead(const std::string&, const std::string&, const std::string&) override {}
     void buttonsRead(const qv::LineFields&) override {}
@@ -218,8 +220,8 @@ BENCHMARK(BM_LoadLargest)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_LinesOfLargest(benchmark::State& state) {
     const LargestTest& t = g_files->largest;
     for (auto _ : state) {
-        auto lines = qv::testFileLines(*t.doc, qv::kMaxQuestions, qv::kMaxButtons, t.header,
-                                       t.messages);
+        auto lines =
+            qv::testFileLines(*t.doc, qv::kMaxQuestions, qv::kMaxButtons, t.header, t.messages);
         benchmark::DoNotOptimize(lines.data());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(g_files->largestBytes));
@@ -267,16 +269,26 @@ void BM_GetlineLong(benchmark::State& state) {
 // busy spell on a shared machine falls on them alike, and the median leaves
 // out both the disturbed repetitions and the lucky ones.
 constexpr int kRepetitions = 10;
-BENCHMARK(BM_LoadLong)->Arg(25)->Arg(50)->Unit(benchmark::kMillisecond)->UseRealTime()
-    ->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
-BENCHMARK(BM_GetlineLong)->Arg(25)->Arg(50)->Unit(benchmark::kMillisecond)->UseRealTime()
-    ->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LoadLong)
+    ->Arg(25)
+    ->Arg(50)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_GetlineLong)
+    ->Arg(25)
+    ->Arg(50)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
 
 // Shows the results as the console reporter does, and keeps the time of one
 // iteration, in seconds, of every benchmark: its median repetition where
 // repeated.
 class KeepingReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     // Coloured only on a terminal.
     KeepingReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
 
@@ -298,7 +310,7 @@ public:
         return it->second;
     }
 
-private:
+  private:
     std::map<std::string, double> seconds_;
 };
 
@@ -338,9 +350,12 @@ int main(int argc, char** argv) {
     std::printf("median of %d repetitions:\n", kRepetitions);
     for (const char* kind : {"Load", "Getline"}) {
         for (int mb : {25, 50}) {
-            const auto t = reporter.seconds("BM_" + std::string(kind) + "Long/" + std::to_string(mb));
+            const auto t =
+                reporter.seconds("BM_" + std::string(kind) + "Long/" + std::to_string(mb));
             const double size = static_cast<double>(files->longFiles.at(mb).bytes) / 1e6;
-            if (t) std::printf("  %-8s %5.1f MB: %7.2f ms, %6.0f MB/s\n", kind, size, *t * 1e3, size / *t);
+            if (t)
+                std::printf("  %-8s %5.1f MB: %7.2f ms, %6.0f MB/s\n", kind, size, *t * 1e3,
+                            size / *t);
         }
     }
     const auto load25 = reporter.seconds("BM_LoadLong/25");
@@ -353,7 +368,8 @@ int main(int argc, char** argv) {
                     mb50, mb25, *load50 / *load25, mb50 / mb25);
     }
     if (!load50 || !getline50) {
-        std::fprintf(stderr, "core_bench: the 50 MB load and getline benchmarks did not both run\n");
+        std::fprintf(stderr,
+                     "core_bench: the 50 MB load and getline benchmarks did not both run\n");
         return 1;
     }
     std::printf("load/getline throughput ratio: %.2f\n", *getline50 / *load50);

@@ -95,7 +95,9 @@ double msBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-[[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
+[[noreturn]] void fail(const std::string& what) {
+    throw std::runtime_error(what);
+}
 void check(bool ok, const std::string& what) {
     if (!ok) fail(what);
 }
@@ -107,7 +109,9 @@ std::map<std::string, std::vector<double>>& samples() {
     static std::map<std::string, std::vector<double>> all;
     return all;
 }
-void keep(const std::string& name, double ms) { samples()[name].push_back(ms); }
+void keep(const std::string& name, double ms) {
+    samples()[name].push_back(ms);
+}
 
 struct Spread {
     std::size_t count = 0;
@@ -143,7 +147,7 @@ double cpuNowMs() {
 // Times one step by the wall clock and by the processor time of the whole
 // process, so that a step slowed by other work on the machine shows as such.
 class StepTimer {
-public:
+  public:
     StepTimer() : wall_(Clock::now()), cpu_(cpuNowMs()) {}
     // Keeps the wall time under `name` and the processor time under
     // `name`.cpu; returns the wall time.
@@ -154,7 +158,7 @@ public:
         return ms;
     }
 
-private:
+  private:
     Clock::time_point wall_;
     double cpu_;
 };
@@ -190,7 +194,8 @@ std::optional<double> processAgeMs() {
         clock_gettime(CLOCK_BOOTTIME, &now);
         const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
         const double startMs = std::stod(field) / ticks * 1000.0;
-        const double nowMs = static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+        const double nowMs =
+            static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
         return nowMs - startMs;
     }
     return std::nullopt;
@@ -200,7 +205,7 @@ std::optional<double> processAgeMs() {
 
 // Counts the paint events of a widget: proof that a step was drawn.
 class PaintCounter : public QObject {
-public:
+  public:
     int paints = 0;
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) ++paints;
@@ -237,12 +242,15 @@ Bench* g = nullptr;
 
 // Runs the event loop once: posted events, window-system events and the
 // repainting they ask for.
-void settle() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void settle() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void waitExposed(QWidget* window) {
     const auto start = Clock::now();
     while (!(window->windowHandle() && window->windowHandle()->isExposed())) {
-        if (msBetween(start, Clock::now()) > 10000) fail(window->objectName().toStdString() + " was never exposed");
+        if (msBetween(start, Clock::now()) > 10000)
+            fail(window->objectName().toStdString() + " was never exposed");
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     settle();
@@ -255,7 +263,8 @@ void checkNoFailure(const char* during) {
     p.openProposals.clear();
     p.saveTestProposals.clear();
     p.saveResultProposals.clear();
-    check(p.openAnswers.empty() && p.saveTestAnswers.empty(), std::string(during) + " did not ask for a file");
+    check(p.openAnswers.empty() && p.saveTestAnswers.empty(),
+          std::string(during) + " did not ask for a file");
     if (g->platform.errors.isEmpty() && g->platform.informations.isEmpty()) return;
     const QString message = (g->platform.errors + g->platform.informations).join(" | ");
     g->platform.errors.clear();
@@ -292,8 +301,10 @@ double openInEditor() {
     const double ms = msBetween(start, Clock::now());
     checkNoFailure("opening in the editor");
     check(editor.isVisible() && !w.Manag->isVisible(), "the editor did not replace the manager");
-    check(w.session.document().questionCount == qv::kMaxQuestions, "the editor did not load 500 questions");
-    check(ctl::edit(&editor, "Vopros")->text() == toQt(g->largest.doc->text(1)), "the editor does not show question 1");
+    check(w.session.document().questionCount == qv::kMaxQuestions,
+          "the editor did not load 500 questions");
+    check(ctl::edit(&editor, "Vopros")->text() == toQt(g->largest.doc->text(1)),
+          "the editor does not show question 1");
     check(ctl::label(&editor, "nv")->text() == "1", "the editor does not number question 1");
     check(g->questionPaints.paints > paints, "the editor's question field was not drawn");
     return ms;
@@ -304,7 +315,8 @@ void closeEditor() {
     ctl::button(w.Redactor, "Button12")->click();
     settle();
     checkNoFailure("closing the editor");
-    check(w.Manag->isVisible() && !w.Redactor->isVisible(), "closing the editor did not bring the manager back");
+    check(w.Manag->isVisible() && !w.Redactor->isVisible(),
+          "closing the editor did not bring the manager back");
 }
 
 double saveFromEditor() {
@@ -329,8 +341,10 @@ double stepEditor(QPushButton* button, int expectedQuestion, const std::string& 
     button->click();
     settle();
     const double ms = timer.stop(name);
-    check(session.document().currentQuestion == expectedQuestion, "the editor stepped to the wrong question");
-    check(g->questionPaints.paints > paints, "the editor's question field was not drawn in its step");
+    check(session.document().currentQuestion == expectedQuestion,
+          "the editor stepped to the wrong question");
+    check(g->questionPaints.paints > paints,
+          "the editor's question field was not drawn in its step");
     return ms;
 }
 
@@ -358,7 +372,8 @@ double pageBack(const std::string& name) {
         total += stepEditor(back, q, name);
     }
     checkNoFailure("paging back");
-    check(ctl::edit(editor, "Vopros")->text() == toQt(g->largest.doc->text(1)), "the editor does not show question 1");
+    check(ctl::edit(editor, "Vopros")->text() == toQt(g->largest.doc->text(1)),
+          "the editor does not show question 1");
     return total;
 }
 
@@ -372,7 +387,8 @@ double startRun() {
     waitExposed(w.UserForm);
     const double ms = msBetween(start, Clock::now());
     checkNoFailure("starting the run");
-    check(w.UserForm->isVisible() && !w.Manag->isVisible(), "the test window did not replace the manager");
+    check(w.UserForm->isVisible() && !w.Manag->isVisible(),
+          "the test window did not replace the manager");
     check(ctl::memo(w.UserForm, "Memo1")->toPlainText() == toQt(g->largest.doc->text(1)),
           "the test window does not ask question 1");
     return ms;
@@ -395,11 +411,13 @@ double answerAll(const std::string& name) {
         }
         total += timer.stop(name);
         if (q < qv::kMaxQuestions) {
-            check(g->testPaints.paints > paints, "the test window's question was not drawn in its step");
+            check(g->testPaints.paints > paints,
+                  "the test window's question was not drawn in its step");
         }
     }
     checkNoFailure("answering");
-    check(w.ResForm->isVisible() && !w.UserForm->isVisible(), "the run did not end in the result window");
+    check(w.ResForm->isVisible() && !w.UserForm->isVisible(),
+          "the run did not end in the result window");
     check(w.session.run().RangeFound && !ctl::memo(w.ResForm, "Memo1")->document()->isEmpty(),
           "the result window shows no result");
     return total;
@@ -410,7 +428,8 @@ void closeResult() {
     ctl::button(w.ResForm, "Button3")->click();
     settle();
     checkNoFailure("closing the result");
-    check(w.Manag->isVisible() && !w.ResForm->isVisible(), "closing the result did not bring the manager back");
+    check(w.Manag->isVisible() && !w.ResForm->isVisible(),
+          "closing the result did not bring the manager back");
 }
 
 // --- The core alone ------------------------------------------------------------------
@@ -653,8 +672,21 @@ void firstSession(Bench& b) {
 // a range line before every nine lines of text, the first of them
 // `firstLineBytes` long.
 void writeBigTest(const std::string& path, int messageLines, std::size_t firstLineBytes) {
-    std::vector<std::string> lines{"Info=(1\x05" "2\x05" "1)", "Title=(T\x05" "A\x05" "C)", "Buttons=(Y\x05" "N)",
-                                   "Questions:", "Q", "Variants: none", "Numbers:", "0,1,", "Message:"};
+    std::vector<std::string> lines{
+        "Info=(1\x05"
+        "2\x05"
+        "1)",
+        "Title=(T\x05"
+        "A\x05"
+        "C)",
+        "Buttons=(Y\x05"
+        "N)",
+        "Questions:",
+        "Q",
+        "Variants: none",
+        "Numbers:",
+        "0,1,",
+        "Message:"};
     for (int i = 0; i < messageLines; ++i) {
         if (i % 10 == 0) {
             lines.push_back("=" + std::to_string(i) + "-" + std::to_string(i + 9));
@@ -705,8 +737,10 @@ void largeFiles(Bench& b) {
     }
     const double loadMs = msBetween(start, Clock::now());
     check(messages->blockCount() == 1000001, "the message field does not hold every line");
-    std::printf("editor: 1,000,000 message lines: editor shown %.0f ms, field full %.0f ms, longest wait %.0f ms\n",
-                shownMs, loadMs, longestStep);
+    std::printf(
+        "editor: 1,000,000 message lines: editor shown %.0f ms, field full %.0f ms, longest wait "
+        "%.0f ms\n",
+        shownMs, loadMs, longestStep);
     const double loadRss = peakRssMb();
     std::printf("peak memory then: %.0f MB\n", loadRss);
     std::fflush(stdout);
@@ -735,13 +769,15 @@ void largeFiles(Bench& b) {
     const long beforeRuns = currentRssKb();
     for (int i = 0; i < 200; ++i) runOnce();
     checkNoFailure("running the example again and again");
-    std::printf("memory per run, 200 runs: %+.2f KB\n", static_cast<double>(currentRssKb() - beforeRuns) / 200.0);
+    std::printf("memory per run, 200 runs: %+.2f KB\n",
+                static_cast<double>(currentRssKb() - beforeRuns) / 200.0);
 
     // The real open dialog, opened and cancelled.
     QtPlatform real;
     const auto cancelOnce = [&] {
         QTimer::singleShot(0, [] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->reject();
         });
         real.openTestFile(w.Manag, example);
     };
@@ -798,10 +834,10 @@ std::optional<double> maxOf(const std::string& name) {
     return s->max;
 }
 
-void row(const std::string& work, const std::string& gui, const std::string& core, const std::string& windowShare,
-         const std::string& aim, const std::string& result) {
-    std::printf("%-44s %-24s %-22s %-9s %-12s %s\n", work.c_str(), gui.c_str(), core.c_str(), windowShare.c_str(),
-                aim.c_str(), result.c_str());
+void row(const std::string& work, const std::string& gui, const std::string& core,
+         const std::string& windowShare, const std::string& aim, const std::string& result) {
+    std::printf("%-44s %-24s %-22s %-9s %-12s %s\n", work.c_str(), gui.c_str(), core.c_str(),
+                windowShare.c_str(), aim.c_str(), result.c_str());
 }
 
 std::string steps(const std::string& name) {
@@ -815,7 +851,8 @@ std::string steps(const std::string& name) {
 std::size_t overFrame(const std::string& name) {
     const auto it = samples().find(name);
     if (it == samples().end()) return 0;
-    return static_cast<std::size_t>(std::count_if(it->second.begin(), it->second.end(), [](double ms) { return ms > kFrameMs; }));
+    return static_cast<std::size_t>(std::count_if(it->second.begin(), it->second.end(),
+                                                  [](double ms) { return ms > kFrameMs; }));
 }
 
 // The processor time of the steps kept under `name`: a step over the frame
@@ -827,15 +864,19 @@ void processorRow(const std::string& name) {
 }
 
 void report(const Bench& b, bool benchmarksRan) {
-    std::printf("\nplatform: %s; largest test: %zu bytes; the editor's save writes %zu message lines\n",
-                QGuiApplication::platformName().toUtf8().constData(), b.largestBytes, b.savedMessageLines.size());
-    std::printf("times in ms: median (10th-90th percentile) of the repeated runs; steps: median / 99th pct / max\n");
+    std::printf(
+        "\nplatform: %s; largest test: %zu bytes; the editor's save writes %zu message lines\n",
+        QGuiApplication::platformName().toUtf8().constData(), b.largestBytes,
+        b.savedMessageLines.size());
+    std::printf(
+        "times in ms: median (10th-90th percentile) of the repeated runs; steps: median / 99th pct "
+        "/ max\n");
     std::printf("windows %%: the share of the GUI time not spent in the core's file work\n\n");
     row("work", "GUI ms", "core ms", "windows %", "aim", "");
     row("start-up, main() to manager shown (first)", median("start.main"), "-", "-", "<= 300 ms",
         verdict(medianOf("start.main"), kStartupAimMs));
-    row("  process start to manager shown (+-10 ms)", median("start.process"), "-", "-", "<= 300 ms",
-        verdict(medianOf("start.process"), kStartupAimMs));
+    row("  process start to manager shown (+-10 ms)", median("start.process"), "-", "-",
+        "<= 300 ms", verdict(medianOf("start.process"), kStartupAimMs));
     row("  process start to main() (+-10 ms)", median("start.premain"), "-", "-", "", "");
     row("  QApplication created", median("start.application"), "-", "-", "", "");
     row("  fonts and translations", median("start.setup"), "-", "-", "", "");
@@ -847,17 +888,21 @@ void report(const Bench& b, bool benchmarksRan) {
     row("editor: largest loaded, q1 shown (first)", median("first.load"), median("core.load"),
         share("first.load", "core.load"), "<= 30 ms", verdict(medianOf("first.load"), kLoadAimMs));
     if (benchmarksRan) {
-        row("editor: largest loaded, q1 shown", median("gui.load"), median("core.load"), share("gui.load", "core.load"),
-            "<= 30 ms", verdict(medianOf("gui.load"), kLoadAimMs));
-        row("editor: saved", median("gui.save"), median("core.save"), share("gui.save", "core.save"), "", "");
+        row("editor: largest loaded, q1 shown", median("gui.load"), median("core.load"),
+            share("gui.load", "core.load"), "<= 30 ms", verdict(medianOf("gui.load"), kLoadAimMs));
+        row("editor: saved", median("gui.save"), median("core.save"),
+            share("gui.save", "core.save"), "", "");
     } else {
         row("editor: saved (first)", median("first.save"), "-", "-", "", "");
     }
     const std::string pages = benchmarksRan ? "gui.page" : "first.page";
-    row("editor: 499 steps forward, all", median(pages), median("core.page"), share(pages, "core.page"), "", "");
-    for (const char* name : {"first.step.next", "first.step.prev", "gui.step.next", "gui.step.prev"}) {
+    row("editor: 499 steps forward, all", median(pages), median("core.page"),
+        share(pages, "core.page"), "", "");
+    for (const char* name :
+         {"first.step.next", "first.step.prev", "gui.step.next", "gui.step.prev"}) {
         if (!spread(name)) continue;
-        const std::string label = std::string("  one step ") + (std::string(name).ends_with("next") ? "forward" : "back") +
+        const std::string label = std::string("  one step ") +
+                                  (std::string(name).ends_with("next") ? "forward" : "back") +
                                   (std::string(name).starts_with("first") ? " (first pass)" : "");
         row(label, steps(name), "-", "-", "<= 16 ms",
             verdict(maxOf(name), kFrameMs) + " (" + std::to_string(overFrame(name)) + " over)");
@@ -866,23 +911,28 @@ void report(const Bench& b, bool benchmarksRan) {
     const std::string runStart = benchmarksRan ? "gui.run.start" : "first.run.start";
     const std::string runAnswers = benchmarksRan ? "gui.run.answers" : "first.run.answers";
     row(std::string("run: started, q1 shown") + (benchmarksRan ? "" : " (first)"), median(runStart),
-        median("core.load"), share(runStart, "core.load"), "<= 30 ms", verdict(medianOf(runStart), kLoadAimMs));
+        median("core.load"), share(runStart, "core.load"), "<= 30 ms",
+        verdict(medianOf(runStart), kLoadAimMs));
     row("run: 500 presses to the result window", median(runAnswers), median("core.run.answers"),
         share(runAnswers, "core.run.answers"), "", "");
     for (const char* name : {"first.press", "gui.press"}) {
         if (!spread(name)) continue;
-        row(std::string("  one press") + (std::string(name).starts_with("first") ? " (first run)" : ""), steps(name), "-",
-            "-", "<= 16 ms", verdict(maxOf(name), kFrameMs) + " (" + std::to_string(overFrame(name)) + " over)");
+        row(std::string("  one press") +
+                (std::string(name).starts_with("first") ? " (first run)" : ""),
+            steps(name), "-", "-", "<= 16 ms",
+            verdict(maxOf(name), kFrameMs) + " (" + std::to_string(overFrame(name)) + " over)");
         processorRow(name);
     }
     if (benchmarksRan) {
-        row("run: whole", median("gui.run"), median("core.run"), share("gui.run", "core.run"), "", "");
+        row("run: whole", median("gui.run"), median("core.run"), share("gui.run", "core.run"), "",
+            "");
     }
     const double firstRss = spread("first.rss") ? spread("first.rss")->max : 0;
     row("peak memory after the first session, MB", fmt(firstRss), "-", "-", "<= 60 MB",
         verdict(firstRss, kMemoryAimMb));
     if (benchmarksRan) {
-        row("peak memory at the end, MB", fmt(peakRssMb()), "-", "-", "<= 60 MB", verdict(peakRssMb(), kMemoryAimMb));
+        row("peak memory at the end, MB", fmt(peakRssMb()), "-", "-", "<= 60 MB",
+            verdict(peakRssMb(), kMemoryAimMb));
     }
 }
 
@@ -896,8 +946,8 @@ void printFigures() {
         if (s->count == 1) {
             std::printf("figure %s %.3f\n", name.c_str(), s->median);
         } else {
-            std::printf("figure %s.median %.3f\nfigure %s.p99 %.3f\nfigure %s.max %.3f\n", name.c_str(), s->median,
-                        name.c_str(), s->p99, name.c_str(), s->max);
+            std::printf("figure %s.median %.3f\nfigure %s.p99 %.3f\nfigure %s.max %.3f\n",
+                        name.c_str(), s->median, name.c_str(), s->p99, name.c_str(), s->max);
         }
     }
 }
@@ -922,7 +972,8 @@ int main(int argc, char** argv) {
         } else if (arg.starts_with(writeFlag)) {
             // Only writes the largest test, for measuring the real program.
             try {
-                qv::writeLines(arg.substr(writeFlag.size()), qvbench::fileLines(qvbench::makeLargestTest(kFirstPoints)));
+                qv::writeLines(arg.substr(writeFlag.size()),
+                               qvbench::fileLines(qvbench::makeLargestTest(kFirstPoints)));
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "gui_bench: %s\n", e.what());
                 return 1;

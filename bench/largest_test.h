@@ -50,7 +50,9 @@ inline LargestTest makeLargestTest(const std::string& firstPoints = "-123",
     for (int q = 1; q <= qv::kMaxQuestions; ++q) {
         doc.setText(q, labelled(std::to_string(q) + ". ", 150));
         for (int b = 1; b <= qv::kMaxButtons; ++b) {
-            doc.setVariant(q, b, labelled(std::to_string(q) + "." + std::to_string(b) + " ", qv::kVariantCapacity));
+            doc.setVariant(
+                q, b,
+                labelled(std::to_string(q) + "." + std::to_string(b) + " ", qv::kVariantCapacity));
             doc.setPoints(q, b, b == 1 ? firstPoints : otherPoints);
         }
     }

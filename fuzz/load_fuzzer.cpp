@@ -31,12 +31,12 @@
 #include "writer.h"
 
 // Prints what failed and aborts, so that libFuzzer keeps the input.
-#define QV_FUZZ_CHECK(cond)                                                          \
-    do {                                                                             \
-        if (!(cond)) {                                                               \
+#define QV_FUZZ_CHECK(cond)                                                               \
+    do {                                                                                  \
+        if (!(cond)) {                                                                    \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                            \
-        }                                                                            \
+            std::abort();                                                                 \
+        }                                                                                 \
     } while (false)
 
 namespace {
@@ -191,7 +191,7 @@ void checkLoaded(const qv::Session& session, Use use, const std::string& path, i
 // reader: a line ends at CR, an LF right after that CR is skipped, 0x1A ends
 // the file, and lines past the end are empty.
 class ReferenceFile {
-public:
+  public:
     ReferenceFile(const uint8_t* data, size_t size) {
         std::string line;
         bool pending = false;  // a line has begun and is not yet ended
@@ -212,7 +212,7 @@ public:
     std::size_t count() const { return lines_.size(); }
     std::string line(std::size_t i) const { return i < lines_.size() ? lines_[i] : std::string(); }
 
-private:
+  private:
     std::vector<std::string> lines_;
 };
 

@@ -13,7 +13,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: qv_picture_pixels PICTURE OUTPUT\n");
         return 2;
     }
-    const QImage picture = QImage(QString::fromLocal8Bit(argv[1])).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage picture = QImage(QString::fromLocal8Bit(argv[1]))
+                               .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (picture.isNull()) {
         std::fprintf(stderr, "qv_picture_pixels: cannot read %s\n", argv[1]);
         return 1;
@@ -23,10 +24,12 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "qv_picture_pixels: cannot write %s\n", argv[2]);
         return 1;
     }
-    const quint32 size[2] = {qToLittleEndian(quint32(picture.width())), qToLittleEndian(quint32(picture.height()))};
+    const quint32 size[2] = {qToLittleEndian(quint32(picture.width())),
+                             qToLittleEndian(quint32(picture.height()))};
     out.write(reinterpret_cast<const char*>(size), sizeof size);
     for (int y = 0; y < picture.height(); ++y) {
-        out.write(reinterpret_cast<const char*>(picture.constScanLine(y)), qsizetype{picture.width()} * 4);
+        out.write(reinterpret_cast<const char*>(picture.constScanLine(y)),
+                  qsizetype{picture.width()} * 4);
     }
     return out.flush() ? 0 : 1;
 }

@@ -69,7 +69,8 @@ int main(int argc, char* argv[]) {
     ctl::edit(editor, "Vopros")->setText("Земля круглая?");
     ctl::edit(editor, "v", 1)->setText("Верно");
     ctl::edit(editor, "v", 2)->setText("Неверно");
-    ctl::memo(editor, "Memo2")->setPlainText("=0-2\nСтоит повторить материал.\n=3-4\nХороший результат.");
+    ctl::memo(editor, "Memo2")
+        ->setPlainText("=0-2\nСтоит повторить материал.\n=3-4\nХороший результат.");
     editor->TextVoprosa();
     editor->printVariants();
     editor->Copyright();
@@ -96,11 +97,13 @@ int main(int argc, char* argv[]) {
     ok &= save(windows.AB, folder, "7-about");
 
     // A window that reported anything is not as a person sees it.
-    for (const QString& message : platform.errors) std::fprintf(stderr, "error box: %s\n", qPrintable(message));
+    for (const QString& message : platform.errors)
+        std::fprintf(stderr, "error box: %s\n", qPrintable(message));
     for (const QString& message : platform.informations) {
         std::fprintf(stderr, "information: %s\n", qPrintable(message));
     }
     if (!platform.openAnswers.empty()) std::fprintf(stderr, "the open dialog was not shown\n");
-    ok &= platform.errors.isEmpty() && platform.informations.isEmpty() && platform.openAnswers.empty();
+    ok &= platform.errors.isEmpty() && platform.informations.isEmpty() &&
+          platform.openAnswers.empty();
     return ok ? 0 : 1;
 }

@@ -56,7 +56,9 @@ TAB::TAB(WindowServices& services) : QWidget(nullptr, dialogFrame(false, true)) 
     placeFixed(this, 335, 278);
 }
 
-void TAB::qwe() { hide(); }
+void TAB::qwe() {
+    hide();
+}
 
 void TAB::closeEvent(QCloseEvent* event) {
     event->ignore();  // left only through "OK"

@@ -12,17 +12,17 @@ class QPushButton;
 
 class TAB : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TAB(WindowServices& services);
 
     // Handler of "OK".
     void qwe();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     QFrame* Panel1;
     QLabel* Image1;
     AutoLabel* Label1;

@@ -29,8 +29,12 @@ QAccessibleInterface* secondaryWindowAccessible(const QString& className, QObjec
 }  // namespace
 
 AppWindows::AppWindows(Platform& platform_, std::function<void()> quit, Creation creation)
-    : platform(platform_), failures(platform_), services_{session, platform_, failures}, quit_(std::move(quit)) {
-    static const bool accessibleWindows = (QAccessible::installFactory(secondaryWindowAccessible), true);
+    : platform(platform_),
+      failures(platform_),
+      services_{session, platform_, failures},
+      quit_(std::move(quit)) {
+    static const bool accessibleWindows =
+        (QAccessible::installFactory(secondaryWindowAccessible), true);
     (void)accessibleWindows;
     session.onChange = [this](unsigned changed) { show(changed); };
     Manag = new TManag(services_);
@@ -54,7 +58,8 @@ AppWindows::~AppWindows() {
 
 std::vector<QWidget*> AppWindows::all() const {
     std::vector<QWidget*> windows;
-    for (QWidget* w : std::initializer_list<QWidget*>{Manag, Redactor, UserForm, ResForm, ErrorForm, AB}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Manag, Redactor, UserForm, ResForm, ErrorForm, AB}) {
         if (w) windows.push_back(w);
     }
     return windows;
@@ -80,22 +85,23 @@ void AppWindows::show(unsigned changed) {
 // window flow gives.
 void AppWindows::connectManager() {
     QObject::connect(Manag, &TManag::newTestOpening, Manag, services_.guard([this] {
-                         // The preview opens beside the editor where the screen has room for both.
-                         moveBeside(testWindow(), editor(), frameMargins(Manag));
-                         showWindow(testWindow());
-                         editor()->open();
-                         Manag->hide();
-                     }));
+        // The preview opens beside the editor where the screen has room for both.
+        moveBeside(testWindow(), editor(), frameMargins(Manag));
+        showWindow(testWindow());
+        editor()->open();
+        Manag->hide();
+    }));
     QObject::connect(Manag, &TManag::editingOpening, Manag, services_.guard([this] {
-                         editor()->open();
-                         Manag->hide();
-                     }));
+        editor()->open();
+        Manag->hide();
+    }));
     QObject::connect(Manag, &TManag::runOpening, Manag, services_.guard([this] {
-                         if (Redactor) Redactor->hide();
-                         Manag->hide();
-                         showWindow(testWindow());
-                     }));
-    QObject::connect(Manag, &TManag::aboutRequested, Manag, services_.guard([this] { showWindow(about()); }));
+        if (Redactor) Redactor->hide();
+        Manag->hide();
+        showWindow(testWindow());
+    }));
+    QObject::connect(Manag, &TManag::aboutRequested, Manag,
+                     services_.guard([this] { showWindow(about()); }));
     QObject::connect(Manag, &TManag::closed, Manag, services_.guard([this] { quit_(); }));
 }
 
@@ -103,10 +109,10 @@ TRedactor* AppWindows::editor() {
     if (Redactor) return Redactor;
     Redactor = new TRedactor(services_);
     QObject::connect(Redactor, &TRedactor::closing, Redactor, services_.guard([this] {
-                         if (UserForm) UserForm->hide();
-                         Redactor->hide();
-                         showWindow(Manag);
-                     }));
+        if (UserForm) UserForm->hide();
+        Redactor->hide();
+        showWindow(Manag);
+    }));
     return Redactor;
 }
 
@@ -125,7 +131,8 @@ TUserForm* AppWindows::testWindow() {
             }
         });
     });
-    QObject::connect(UserForm, &TUserForm::closedByUser, UserForm, services_.guard([this] { showWindow(Manag); }));
+    QObject::connect(UserForm, &TUserForm::closedByUser, UserForm,
+                     services_.guard([this] { showWindow(Manag); }));
     return UserForm;
 }
 
@@ -133,9 +140,9 @@ TResForm* AppWindows::resultWindow() {
     if (ResForm) return ResForm;
     ResForm = new TResForm(services_);
     QObject::connect(ResForm, &TResForm::closing, ResForm, services_.guard([this] {
-                         ResForm->hide();
-                         showWindow(Manag);
-                     }));
+        ResForm->hide();
+        showWindow(Manag);
+    }));
     return ResForm;
 }
 
@@ -143,9 +150,9 @@ TErrorForm* AppWindows::errorWindow() {
     if (ErrorForm) return ErrorForm;
     ErrorForm = new TErrorForm(services_);
     QObject::connect(ErrorForm, &TErrorForm::closing, ErrorForm, services_.guard([this] {
-                         ErrorForm->hide();
-                         showWindow(Manag);
-                     }));
+        ErrorForm->hide();
+        showWindow(Manag);
+    }));
     return ErrorForm;
 }
 
@@ -163,8 +170,10 @@ void AppWindows::reportInterruptedSaves() {
     for (const auto& save : qv::os::interruptedSaves()) {
         failures.run([&] {
             platform.showInformation(
-                QString("Сохранение теста «%1» не было завершено: программа прервалась, и тест мог повредиться. "
-                        "Его прежнее содержимое сохранено в файле «%2». Если тест повреждён, откройте эту копию "
+                QString("Сохранение теста «%1» не было завершено: программа прервалась, и тест мог "
+                        "повредиться. "
+                        "Его прежнее содержимое сохранено в файле «%2». Если тест повреждён, "
+                        "откройте эту копию "
                         "в редакторе и сохраните её под прежним именем.")
                     .arg(fileNameText(save.targetPath), fileNameText(save.copyPath)));
         });
@@ -172,4 +181,6 @@ void AppWindows::reportInterruptedSaves() {
     }
 }
 
-void AppWindows::endEventLoop() { QCoreApplication::exit(0); }
+void AppWindows::endEventLoop() {
+    QCoreApplication::exit(0);
+}

@@ -21,7 +21,7 @@ class TErrorForm;
 class TAB;
 
 class AppWindows {
-public:
+  public:
     // How the windows come to be: all six at once, hidden, in the order
     // Manag, Redactor, UserForm, ResForm, ErrorForm, AB; or the manager at
     // once and each other window when it is first needed, which puts the
@@ -65,7 +65,7 @@ public:
     // error and About windows refuse to be closed, which would stop a quit.
     static void endEventLoop();
 
-private:
+  private:
     // The windows, each created and connected when first needed.
     TRedactor* editor();
     TUserForm* testWindow();

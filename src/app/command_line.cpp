@@ -12,20 +12,24 @@ CommandLine readCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Quorvane: составление и прохождение тестов.\n"
-        "Без параметров открывается окно «Менеджер тестов». С файлом теста начинается его прохождение, "
+        "Без параметров открывается окно «Менеджер тестов». С файлом теста начинается его "
+        "прохождение, "
         "как по команде «Запустить».");
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption edit({"e", "edit"},
-                                  "Открыть файл теста в редакторе, как по команде «Редактор»; без файла "
-                                  "редактор откроет тест, выбранный в окне открытия файла.");
+    const QCommandLineOption edit(
+        {"e", "edit"},
+        "Открыть файл теста в редакторе, как по команде «Редактор»; без файла "
+        "редактор откроет тест, выбранный в окне открытия файла.");
     const QCommandLineOption check(
         {"c", "check"},
-        "Проверить файлы тестов перед тем, как их раздавать, и вывести по строке на каждую найденную проблему. "
+        "Проверить файлы тестов перед тем, как их раздавать, и вывести по строке на каждую "
+        "найденную проблему. "
         "Код возврата: 0, если проблем нет, 1, если они есть, 2, если файл не удалось прочитать.");
     parser.addOption(edit);
     parser.addOption(check);
-    parser.addPositionalArgument("файл", "Файл теста (.tst); для --check их может быть несколько.", "[файл...]");
+    parser.addPositionalArgument("файл", "Файл теста (.tst); для --check их может быть несколько.",
+                                 "[файл...]");
 
     CommandLine line;
     const auto wrong = [&line](const QString& text) {
@@ -43,7 +47,8 @@ CommandLine readCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(version)) {
         line.action = CommandLine::Action::Version;
-        line.text = QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion();
+        line.text =
+            QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion();
         return line;
     }
     if (parser.isSet(check)) {
@@ -83,7 +88,8 @@ int checkTestFiles(const QStringList& files, std::FILE* out) {
             print(report.summary());
             status = std::max(status, 1);
         } catch (const qv::EInOutError& e) {
-            print(qv::cp1251::fromUtf8("файл не удалось прочитать: ") + qv::withFullStop(e.message()));
+            print(qv::cp1251::fromUtf8("файл не удалось прочитать: ") +
+                  qv::withFullStop(e.message()));
             status = 2;
         }
     }

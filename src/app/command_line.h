@@ -20,7 +20,9 @@ struct CommandLine {
     QString text;
 
     // Whether the program needs no window for it (and so no display).
-    bool windowless() const { return action != Action::Start && action != Action::Run && action != Action::Edit; }
+    bool windowless() const {
+        return action != Action::Start && action != Action::Run && action != Action::Edit;
+    }
 };
 
 // Reads the arguments, the program's name first. The texts are those of the

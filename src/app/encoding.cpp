@@ -17,7 +17,8 @@ QString toQt(const std::string& bytes) {
     text.reserve(static_cast<qsizetype>(bytes.size()));
     for (char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        const char32_t ch = (byte < 0x20 && byte != kTab) ? kControlPictures + byte : qv::cp1251::toUnicode(byte);
+        const char32_t ch =
+            (byte < 0x20 && byte != kTab) ? kControlPictures + byte : qv::cp1251::toUnicode(byte);
         text.append(QChar(static_cast<char16_t>(ch)));
     }
     return text;
@@ -29,7 +30,8 @@ std::string fromQt(const QString& text) {
     for (const char32_t ch : text.toUcs4()) {
         if (ch >= kControlPictures && ch < kControlPictures + 0x20) {
             const auto byte = static_cast<unsigned char>(ch - kControlPictures);
-            bytes += (byte == kCarriageReturn || byte == kEndOfFile) ? '?' : static_cast<char>(byte);
+            bytes +=
+                (byte == kCarriageReturn || byte == kEndOfFile) ? '?' : static_cast<char>(byte);
         } else if (ch < 0x20) {
             bytes += ch == kTab ? '\t' : '?';
         } else {
@@ -60,7 +62,8 @@ QString typedText(const QString& text) {
     while (start < text.size()) {
         qsizetype end = clusters.toNextBoundary();
         if (end <= start) end = text.size();
-        const QString composed = text.mid(start, end - start).normalized(QString::NormalizationForm_C);
+        const QString composed =
+            text.mid(start, end - start).normalized(QString::NormalizationForm_C);
         typed += holdable(composed) ? composed : QStringLiteral("?");
         start = end;
     }
@@ -88,7 +91,9 @@ std::vector<std::string> fromQt(const QStringList& lines) {
     return bytes;
 }
 
-std::string fileNameBytes(const QString& name) { return QFile::encodeName(name).toStdString(); }
+std::string fileNameBytes(const QString& name) {
+    return QFile::encodeName(name).toStdString();
+}
 
 QString fileNameText(const std::string& bytes) {
     return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));

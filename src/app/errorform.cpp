@@ -8,7 +8,8 @@
 #include "widgets.h"
 #include "window_frames.h"
 
-TErrorForm::TErrorForm(WindowServices& services) : QWidget(nullptr, dialogFrame(false, true)), services_(services) {
+TErrorForm::TErrorForm(WindowServices& services)
+    : QWidget(nullptr, dialogFrame(false, true)), services_(services) {
     setObjectName("ErrorForm");
     setWindowTitle("Ошибочная ситуация.");
     setWindowIcon(programIcon());
@@ -27,10 +28,13 @@ TErrorForm::TErrorForm(WindowServices& services) : QWidget(nullptr, dialogFrame(
     Label3 = label("Label3", "00000", {112, 56}, text);
     Label3->setColor(QColor(0x80, 0x00, 0x80));
     Label4 = label("Label4", "баллов, но в данном тесте программа не  обна-", {160, 56}, text);
-    Label5 = label("Label5", "ружила  диапазон  для такого   числа баллов.  Просмотрите  текст ", {16, 80}, text);
+    Label5 = label("Label5", "ружила  диапазон  для такого   числа баллов.  Просмотрите  текст ",
+                   {16, 80}, text);
     Label6 = label("Label6", "теста на наличие нужной строки.", {16, 104}, text);
-    Label7 = label("Label7", "Для этого нужно проанализировать кол-во баллов за вопрос, а сос- ", {16, 144}, text);
-    Label8 = label("Label8", "тавляя сообщения вставить строку вида: =Х-Y, где Х - начало диа-", {16, 168}, text);
+    Label7 = label("Label7", "Для этого нужно проанализировать кол-во баллов за вопрос, а сос- ",
+                   {16, 144}, text);
+    Label8 = label("Label8", "тавляя сообщения вставить строку вида: =Х-Y, где Х - начало диа-",
+                   {16, 168}, text);
     Label9 = label("Label9", "пазона, а Y - его конец. ", {16, 192}, text);
 
     Button1 = makeButton(this, "Button1", "Хорошо", {184, 232, 153, 33});
@@ -54,12 +58,15 @@ void TErrorForm::showScore() {
 // it whole: as the window's description, and from "Вы набрали" on as the name
 // of the label that starts it.
 void TErrorForm::updateSpokenMessage() {
-    const QString sentence = joinedCaptions({Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9});
+    const QString sentence =
+        joinedCaptions({Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9});
     Label2->setAccessibleName(sentence);
     setAccessibleDescription(joinedCaptions({Label1}) + QChar(' ') + sentence);
 }
 
-void TErrorForm::StartRec() { emit closing(); }
+void TErrorForm::StartRec() {
+    emit closing();
+}
 
 void TErrorForm::closeEvent(QCloseEvent* event) {
     event->ignore();  // left only through "Хорошо"

@@ -11,7 +11,7 @@ class QPushButton;
 
 class TErrorForm : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TErrorForm(WindowServices& services);
 
     // Shows the session's Score.
@@ -20,14 +20,14 @@ public:
     // Handler.
     void StartRec();
 
-signals:
+  signals:
     // "Хорошо": this window goes, the manager opens.
     void closing();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void updateSpokenMessage();
 
     WindowServices& services_;

@@ -9,7 +9,7 @@
 class Platform;
 
 class FailureHandler {
-public:
+  public:
     explicit FailureHandler(Platform& platform) : platform_(platform) {}
 
     // Shows a failure in the error box (nothing for a silent one) and then
@@ -34,6 +34,6 @@ public:
         return [this, handler]() { run(handler); };
     }
 
-private:
+  private:
     Platform& platform_;
 };

@@ -15,7 +15,9 @@ ConfigurationLoader::ConfigurationLoader() {
 #endif
 }
 
-ConfigurationLoader::~ConfigurationLoader() { wait(); }
+ConfigurationLoader::~ConfigurationLoader() {
+    wait();
+}
 
 void ConfigurationLoader::wait() {
     if (thread_.joinable()) thread_.join();
@@ -53,6 +55,8 @@ QFont font(const char* family, int pixelHeight, bool bold, bool italic, bool und
     return f;
 }
 
-QFont windowFont() { return font(kSansSerif, 11); }
+QFont windowFont() {
+    return font(kSansSerif, 11);
+}
 
 }  // namespace fonts

@@ -13,7 +13,7 @@ namespace fonts {
 // first window asks, having been read while the toolkit connected to the
 // display. Where there is nothing to load ahead, this does nothing.
 class ConfigurationLoader {
-public:
+  public:
     ConfigurationLoader();
     ~ConfigurationLoader();
     ConfigurationLoader(const ConfigurationLoader&) = delete;
@@ -21,7 +21,7 @@ public:
     // Waits until the configuration is loaded.
     void wait();
 
-private:
+  private:
     std::thread thread_;
 };
 

@@ -28,7 +28,8 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window) {
 }
 
 QStringList HelpViewer::searchFolders() {
-    return {QDir::currentPath(), QCoreApplication::applicationDirPath(), QStringLiteral(QV_INSTALLED_DATA_DIR)};
+    return {QDir::currentPath(), QCoreApplication::applicationDirPath(),
+            QStringLiteral(QV_INSTALLED_DATA_DIR)};
 }
 
 QString HelpViewer::locate(const QString& helpFileName) {
@@ -42,16 +43,18 @@ QString HelpViewer::locate(const QString& helpFileName) {
 void HelpViewer::openContents(const QString& helpFileName) {
     const QString path = locate(helpFileName);
     if (path.isEmpty()) {
-        QMessageBox::warning(nullptr, windowTitle(),
-                             QStringLiteral("Не удается найти файл справки «%1».\n\nПроверьте, что он лежит в "
-                                            "рабочей папке, рядом с программой или в папке %2.")
-                                 .arg(helpFileName, QStringLiteral(QV_INSTALLED_DATA_DIR)));
+        QMessageBox::warning(
+            nullptr, windowTitle(),
+            QStringLiteral("Не удается найти файл справки «%1».\n\nПроверьте, что он лежит в "
+                           "рабочей папке, рядом с программой или в папке %2.")
+                .arg(helpFileName, QStringLiteral(QV_INSTALLED_DATA_DIR)));
         return;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         QMessageBox::warning(nullptr, windowTitle(),
-                             QStringLiteral("Не удается открыть файл справки «%1»:\n%2.").arg(path, file.errorString()));
+                             QStringLiteral("Не удается открыть файл справки «%1»:\n%2.")
+                                 .arg(path, file.errorString()));
         return;
     }
     browser_->setMarkdown(QString::fromUtf8(file.readAll()));

@@ -10,7 +10,7 @@ class QTextBrowser;
 
 class HelpViewer : public QWidget {
     Q_OBJECT
-public:
+  public:
     HelpViewer();
 
     // Where a bare help file name is looked for, in order.
@@ -23,6 +23,6 @@ public:
 
     QTextBrowser* browser() const { return browser_; }
 
-private:
+  private:
     QTextBrowser* browser_;
 };

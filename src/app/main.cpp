@@ -41,7 +41,8 @@ int runWithoutWindows(int argc, char* argv[]) {
         case CommandLine::Action::Check:
             return checkTestFiles(line.files, stdout);
         default:
-            std::fprintf(stderr, "quorvane: %s\nПодробнее: quorvane --help\n", line.text.toUtf8().constData());
+            std::fprintf(stderr, "quorvane: %s\nПодробнее: quorvane --help\n",
+                         line.text.toUtf8().constData());
             return 2;
     }
 }
@@ -74,10 +75,12 @@ int main(int argc, char* argv[]) {
         // dialog; if it cannot be, its failure is shown and the manager is back.
         if (line.action == CommandLine::Action::Edit && line.files.isEmpty()) {
             windows.failures.run([&] { windows.Manag->Editing(); });
-        } else if (line.action == CommandLine::Action::Run || line.action == CommandLine::Action::Edit) {
+        } else if (line.action == CommandLine::Action::Run ||
+                   line.action == CommandLine::Action::Edit) {
             const QString file = line.files.first();
             const bool edit = line.action == CommandLine::Action::Edit;
-            if (!windows.failures.run([&] { edit ? windows.Manag->editFile(file) : windows.Manag->runFile(file); })) {
+            if (!windows.failures.run(
+                    [&] { edit ? windows.Manag->editFile(file) : windows.Manag->runFile(file); })) {
                 windows.backToManager();
             }
         }

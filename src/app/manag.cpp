@@ -3,9 +3,9 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
 
@@ -19,8 +19,9 @@
 TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(services) {
     setObjectName("Manag");
     setWindowTitle("Менеджер тестов");
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setWindowIcon(programIcon());
     setFont(fonts::windowFont());
     setAcceptDrops(true);
@@ -109,7 +110,8 @@ void TManag::runFile(const QString& name) {
 namespace {
 // The one local file a drag carries, if it carries exactly one.
 std::optional<QString> droppedFile(const QMimeData* data) {
-    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().first().isLocalFile()) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().first().isLocalFile()) {
         return std::nullopt;
     }
     return data->urls().first().toLocalFile();
@@ -128,11 +130,17 @@ void TManag::dropEvent(QDropEvent* event) {
     services_.failures.run([this, file = *name] { runFile(file); });
 }
 
-void TManag::N3Click() { close(); }
+void TManag::N3Click() {
+    close();
+}
 
-void TManag::N7Click() { services_.platform.showHelp(QString::fromLatin1(kHelpFile)); }
+void TManag::N7Click() {
+    services_.platform.showHelp(QString::fromLatin1(kHelpFile));
+}
 
-void TManag::N8Click() { emit aboutRequested(); }
+void TManag::N8Click() {
+    emit aboutRequested();
+}
 
 void TManag::closeEvent(QCloseEvent* event) {
     // The main window closes without a question and takes the program with it.

@@ -16,7 +16,7 @@ class QPushButton;
 
 class TManag : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit TManag(WindowServices& services);
 
     // Handlers.
@@ -34,7 +34,7 @@ public:
 
     static constexpr const char* kHelpFile = "testhelp.hlp";
 
-signals:
+  signals:
     // A new test: the preview and the editor open, this window goes.
     void newTestOpening();
     // A file chosen for editing: the editor opens, this window goes.
@@ -45,12 +45,12 @@ signals:
     // This window was closed: the program ends.
     void closed();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     // The one open dialog of "Редактор" and "Запустить": it offers the name
     // chosen last, whichever command chose it.
     std::optional<QString> chooseTestFile();

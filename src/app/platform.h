@@ -8,7 +8,7 @@
 class QWidget;
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // File dialogs: the chosen name, or nothing when the user cancels.

@@ -20,20 +20,22 @@ const QLocale kRussian(QLocale::Russian, QLocale::Russia);
 // The toolkit's file list writes sizes and dates as the system's locale
 // does, English under a C or English locale; the program's are Russian.
 class RussianFileDetails : public QIdentityProxyModel {
-public:
+  public:
     using QIdentityProxyModel::QIdentityProxyModel;
 
     QVariant data(const QModelIndex& index, int role) const override {
         const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
-        if (role != Qt::DisplayRole || !files || (index.column() != kSize && index.column() != kDate)) {
+        if (role != Qt::DisplayRole || !files ||
+            (index.column() != kSize && index.column() != kDate)) {
             return QIdentityProxyModel::data(index, role);
         }
         const QModelIndex file = mapToSource(index);
-        if (index.column() == kSize) return files->isDir(file) ? QString() : kRussian.formattedDataSize(files->size(file));
+        if (index.column() == kSize)
+            return files->isDir(file) ? QString() : kRussian.formattedDataSize(files->size(file));
         return kRussian.toString(files->lastModified(file), QLocale::ShortFormat);
     }
 
-private:
+  private:
     static constexpr int kSize = 1;  // the columns of the toolkit's file model
     static constexpr int kDate = 3;
 };
@@ -41,8 +43,8 @@ private:
 const QString kTestFilter = QStringLiteral("Файлы тестов (*.tst)");
 const QString kResultFilter = QStringLiteral("Текстовый файл (*.txt)");
 
-std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& filter,
-                                     const QString& proposedName) {
+std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode,
+                                     const QString& filter, const QString& proposedName) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
     dialog.setNameFilter(filter);
@@ -65,7 +67,8 @@ void QtPlatform::prepareToolkit() {
     // whatever the system's language.
     static QTranslator toolkitTexts;
     if (toolkitTexts.isEmpty() &&
-        toolkitTexts.load(kRussian, "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        toolkitTexts.load(kRussian, "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QApplication::installTranslator(&toolkitTexts);
     }
     QLocale::setDefault(kRussian);
@@ -76,7 +79,9 @@ void QtPlatform::prepareToolkit() {
 
 QtPlatform::QtPlatform() = default;
 
-QtPlatform::~QtPlatform() { delete helpViewer_.data(); }
+QtPlatform::~QtPlatform() {
+    delete helpViewer_.data();
+}
 
 std::optional<QString> QtPlatform::openTestFile(QWidget* parent, const QString& proposedName) {
     return runFileDialog(parent, QFileDialog::AcceptOpen, kTestFilter, proposedName);
@@ -91,15 +96,16 @@ std::optional<QString> QtPlatform::saveResultFile(QWidget* parent, const QString
 }
 
 void QtPlatform::showError(const QString& message) {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), message, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), message,
+                    QMessageBox::Ok);
     box.setWindowTitle(QStringLiteral("Quorvane"));
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
 
 void QtPlatform::showInformation(const QString& message) {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), message, QMessageBox::NoButton,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), message,
+                    QMessageBox::NoButton, QApplication::activeWindow());
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
@@ -108,8 +114,8 @@ void QtPlatform::showInformation(const QString& message) {
 }
 
 bool QtPlatform::askYesNo(const QString& question) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvane"), question, QMessageBox::NoButton,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvane"), question,
+                    QMessageBox::NoButton, QApplication::activeWindow());
     QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
     box.setDefaultButton(no);

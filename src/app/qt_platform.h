@@ -9,7 +9,7 @@
 class HelpViewer;
 
 class QtPlatform : public Platform {
-public:
+  public:
     QtPlatform();
     ~QtPlatform() override;
 
@@ -25,6 +25,6 @@ public:
     bool askYesNo(const QString& question) override;
     void showHelp(const QString& helpFileName) override;
 
-private:
+  private:
     QPointer<HelpViewer> helpViewer_;
 };

@@ -61,9 +61,11 @@ void TRedactor::buildHeaderControls() {
     Label1->setLabelFont(fonts::font(fonts::kTahoma, 11));
     for (int k = 1; k <= 6; ++k) {
         const int top = 32 * (k - 1);
-        buttonLabels[static_cast<std::size_t>(k - 1)] = new AutoLabel(
-            GroupBox2, numbered("Label", k + 1).constData(), QString("Кнопка № %1").arg(k), {16, 88 + top});
-        auto* edit = new TypingLimitEdit(GroupBox2, numbered("EdButt", k).constData(), {104, 80 + top, 121, 21}, 20);
+        buttonLabels[static_cast<std::size_t>(k - 1)] =
+            new AutoLabel(GroupBox2, numbered("Label", k + 1).constData(),
+                          QString("Кнопка № %1").arg(k), {16, 88 + top});
+        auto* edit = new TypingLimitEdit(GroupBox2, numbered("EdButt", k).constData(),
+                                         {104, 80 + top, 121, 21}, 20);
         EdButt[static_cast<std::size_t>(k - 1)] = edit;
     }
 
@@ -89,39 +91,46 @@ void TRedactor::buildQuestionControls() {
     nv = new AutoLabel(GroupBox3, "nv", "1", {280, 24});
     nv->setLabelFont(fonts::font(fonts::kTimes, 16, true));
     Vopros = new TypingLimitEdit(GroupBox3, "Vopros", {64, 24, 201, 21}, 150);
-    Label9 = new AutoLabel(GroupBox3, "Label9", "Введите текст вариантов ответа на вопрос", {72, 56});
+    Label9 =
+        new AutoLabel(GroupBox3, "Label9", "Введите текст вариантов ответа на вопрос", {72, 56});
     for (int k = 1; k <= 6; ++k) {
-        auto* label = new AutoLabel(GroupBox3, numbered("Label", 16 + k).constData(), QString("№ %1").arg(k),
-                                    {16, 72 + 32 * (k - 1)});
+        auto* label = new AutoLabel(GroupBox3, numbered("Label", 16 + k).constData(),
+                                    QString("№ %1").arg(k), {16, 72 + 32 * (k - 1)});
         label->setLabelFont(fonts::font(fonts::kTimes, 15, true));
         variantLabels[static_cast<std::size_t>(k - 1)] = label;
     }
     for (int k = 4; k <= 6; ++k) {
-        v[static_cast<std::size_t>(k - 1)] =
-            new TypingLimitEdit(GroupBox3, numbered("v", k).constData(), {64, 168 + 32 * (k - 4), 233, 21}, 80);
+        v[static_cast<std::size_t>(k - 1)] = new TypingLimitEdit(
+            GroupBox3, numbered("v", k).constData(), {64, 168 + 32 * (k - 4), 233, 21}, 80);
     }
-    Label10 = new AutoLabel(GroupBox3, "Label10", "Введите кол-во баллов для каждой из кнопок", {40, 264});
+    Label10 = new AutoLabel(GroupBox3, "Label10", "Введите кол-во баллов для каждой из кнопок",
+                            {40, 264});
     Label13 = new AutoLabel(GroupBox3, "Label13",
-                            "   №1           №2          №3          №4          №5           №6  ", {24, 288});
+                            "   №1           №2          №3          №4          №5           №6  ",
+                            {24, 288});
     for (int k = 1; k <= 6; ++k) {
-        Kball[static_cast<std::size_t>(k - 1)] =
-            new TypingLimitEdit(GroupBox3, numbered("Kball", k).constData(), {24 + 48 * (k - 1), 304, 33, 21}, 4);
+        Kball[static_cast<std::size_t>(k - 1)] = new TypingLimitEdit(
+            GroupBox3, numbered("Kball", k).constData(), {24 + 48 * (k - 1), 304, 33, 21}, 4);
     }
     predvop = makeButton(GroupBox3, "predvop", "< Назад ", {24, 344, 121, 25});
     nextvop = makeButton(GroupBox3, "nextvop", "Дальше > ", {184, 344, 113, 25});
 
     // v1..v3 belong to the window itself but line up with v4..v6 in one column.
     for (int k = 1; k <= 3; ++k) {
-        v[static_cast<std::size_t>(k - 1)] =
-            new TypingLimitEdit(this, numbered("v", k).constData(), {328, 88 + 32 * (k - 1), 233, 21}, 80);
+        v[static_cast<std::size_t>(k - 1)] = new TypingLimitEdit(
+            this, numbered("v", k).constData(), {328, 88 + 32 * (k - 1), 233, 21}, 80);
     }
 }
 
 void TRedactor::buildMessageControls() {
-    GroupBox4 = makeGroup(this, "GroupBox4", " Вывод результатов тестирования ", {600, 16, 281, 385});
-    Label12 = new AutoLabel(GroupBox4, "Label12", "Введите сообщения результатов, разделяя ", {16, 24});
-    Label11 = new AutoLabel(GroupBox4, "Label11", "новое знаком равно, после которого идет ", {16, 40});
-    Label14 = new AutoLabel(GroupBox4, "Label14", "диапазон баллов (через дефис, типа  =0-25)", {16, 56});
+    GroupBox4 =
+        makeGroup(this, "GroupBox4", " Вывод результатов тестирования ", {600, 16, 281, 385});
+    Label12 =
+        new AutoLabel(GroupBox4, "Label12", "Введите сообщения результатов, разделяя ", {16, 24});
+    Label11 =
+        new AutoLabel(GroupBox4, "Label11", "новое знаком равно, после которого идет ", {16, 40});
+    Label14 =
+        new AutoLabel(GroupBox4, "Label14", "диапазон баллов (через дефис, типа  =0-25)", {16, 56});
     Memo2 = new CodePageMemo(GroupBox4, "Memo2", {16, 80, 249, 289});
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -135,7 +144,8 @@ void TRedactor::buildMessageControls() {
     Button12 = makeButton(this, "Button12", "Закрыть", {752, 456, 129, 41});
     Button12->setFont(bold);
 
-    RadioGroup1 = makeGroup(this, "RadioGroup1", " Оптимизация записи вариантов ответа ", {264, 408, 321, 97});
+    RadioGroup1 = makeGroup(this, "RadioGroup1", " Оптимизация записи вариантов ответа ",
+                            {264, 408, 321, 97});
     RB1 = new QRadioButton("Без вариантов", this);
     RB1->setObjectName("RB1");
     RB1->setGeometry(280, 432, 113, 17);
@@ -152,9 +162,9 @@ void TRedactor::setTabOrderAsDesigned() {
     for (auto* e : EdButt) order << e;
     order << Edvar;
     for (auto* e : Kball) order << e;
-    order << predvop << nextvop << Vopros << variantEdit(4) << variantEdit(5) << variantEdit(6) << Memo2
-          << Button10 << Button12 << Edit1 << Edit2 << variantEdit(3) << variantEdit(2) << variantEdit(1) << RB1
-          << RB2 << RB3;
+    order << predvop << nextvop << Vopros << variantEdit(4) << variantEdit(5) << variantEdit(6)
+          << Memo2 << Button10 << Button12 << Edit1 << Edit2 << variantEdit(3) << variantEdit(2)
+          << variantEdit(1) << RB1 << RB2 << RB3;
     for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
@@ -181,13 +191,13 @@ void TRedactor::nameFieldsForScreenReaders() {
 void TRedactor::connectHandlers() {
     // Only what the author does runs the button-count rule: typing or choosing an item.
     connect(Edvar->lineEdit(), &QLineEdit::textEdited, this, services_.guard([this] {
-                session_.setButtonCountText(fromQt(Edvar->currentText()));
-                ButtActive();
-            }));
+        session_.setButtonCountText(fromQt(Edvar->currentText()));
+        ButtActive();
+    }));
     connect(Edvar, &QComboBox::activated, this, services_.guard([this] {
-                session_.setButtonCountText(fromQt(Edvar->currentText()));
-                ButtActive();
-            }));
+        session_.setButtonCountText(fromQt(Edvar->currentText()));
+        ButtActive();
+    }));
 
     forwardTyping(Edzag, &qv::Session::setTitle);
     forwardTyping(Edit1, &qv::Session::setAuthor);
@@ -199,8 +209,9 @@ void TRedactor::connectHandlers() {
         forwardTyping(kball(k), k, &qv::Session::setPointsText);
     }
 
-    for (QObject* field : {static_cast<QObject*>(Edzag), static_cast<QObject*>(Edit1), static_cast<QObject*>(Edit2),
-                           static_cast<QObject*>(Vopros), static_cast<QObject*>(variantEdit(1))}) {
+    for (QObject* field :
+         {static_cast<QObject*>(Edzag), static_cast<QObject*>(Edit1), static_cast<QObject*>(Edit2),
+          static_cast<QObject*>(Vopros), static_cast<QObject*>(variantEdit(1))}) {
         field->installEventFilter(this);
     }
     for (auto* e : EdButt) e->installEventFilter(this);
@@ -216,14 +227,15 @@ void TRedactor::connectHandlers() {
 
 void TRedactor::forwardTyping(QLineEdit* field, void (qv::Session::*set)(std::string)) {
     connect(field, &QLineEdit::textChanged, this, services_.guard([this, field, set] {
-                if (!showing_) (session_.*set)(fromQt(field->text()));
-            }));
+        if (!showing_) (session_.*set)(fromQt(field->text()));
+    }));
 }
 
-void TRedactor::forwardTyping(QLineEdit* field, int button, void (qv::Session::*set)(int, std::string)) {
+void TRedactor::forwardTyping(QLineEdit* field, int button,
+                              void (qv::Session::*set)(int, std::string)) {
     connect(field, &QLineEdit::textChanged, this, services_.guard([this, field, button, set] {
-                if (!showing_) (session_.*set)(button, fromQt(field->text()));
-            }));
+        if (!showing_) (session_.*set)(button, fromQt(field->text()));
+    }));
 }
 
 bool TRedactor::eventFilter(QObject* watched, QEvent* event) {
@@ -232,11 +244,16 @@ bool TRedactor::eventFilter(QObject* watched, QEvent* event) {
         // window losing activation or a popup opening.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            if (watched == Edzag) services_.failures.run([this] { Zagolovok(); });
-            else if (watched == Edit1) services_.failures.run([this] { Copyright(); });
-            else if (watched == Edit2) services_.failures.run([this] { Windows(); });
-            else if (watched == Vopros) services_.failures.run([this] { TextVoprosa(); });
-            else if (watched == variantEdit(1)) services_.failures.run([this] { printVariants(); });
+            if (watched == Edzag)
+                services_.failures.run([this] { Zagolovok(); });
+            else if (watched == Edit1)
+                services_.failures.run([this] { Copyright(); });
+            else if (watched == Edit2)
+                services_.failures.run([this] { Windows(); });
+            else if (watched == Vopros)
+                services_.failures.run([this] { TextVoprosa(); });
+            else if (watched == variantEdit(1))
+                services_.failures.run([this] { printVariants(); });
             else if (std::find(EdButt.begin(), EdButt.end(), watched) != EdButt.end())
                 services_.failures.run([this] { UsButtCapt(); });
         }
@@ -247,7 +264,6 @@ bool TRedactor::eventFilter(QObject* watched, QEvent* event) {
 void TRedactor::closeEvent(QCloseEvent* event) {
     event->ignore();  // left only through "Закрыть"
 }
-
 
 // --- Opening and showing the session ------------------------------------------------
 
@@ -272,7 +288,8 @@ void TRedactor::showHeader() {
     show(Edzag, editor.header.title);
     show(Edit1, editor.header.author);
     show(Edit2, editor.header.windowCaption);
-    for (int k = 1; k <= 6; ++k) show(edButt(k), editor.header.captions[static_cast<std::size_t>(k - 1)]);
+    for (int k = 1; k <= 6; ++k)
+        show(edButt(k), editor.header.captions[static_cast<std::size_t>(k - 1)]);
     QRadioButton* checked[] = {RB1, RB2, RB3};
     checked[editor.checkedVariantMode - 1]->setChecked(true);
 }
@@ -302,27 +319,54 @@ void TRedactor::showQuestion() {
     nextvop->setEnabled(editor.nextEnabled);
 }
 
-void TRedactor::showMessages() { messageFill_->start(&session_.editor().messages); }
+void TRedactor::showMessages() {
+    messageFill_->start(&session_.editor().messages);
+}
 
 // --- Handlers --------------------------------------------------------------------------
 
-void TRedactor::ButtActive() { session_.ButtActive(); }
-void TRedactor::UsButtCapt() { session_.UsButtCapt(); }
-void TRedactor::Zagolovok() { session_.Zagolovok(); }
-void TRedactor::Copyright() { session_.Copyright(); }
-void TRedactor::Windows() { session_.Windows(); }
-void TRedactor::TextVoprosa() { session_.TextVoprosa(); }
-void TRedactor::printVariants() { session_.printVariants(); }
-void TRedactor::textvars() { session_.textvars(); }
-void TRedactor::Click_rb1() { session_.clickVariantMode(qv::kNoVariants); }
-void TRedactor::Click_rb2() { session_.clickVariantMode(qv::kFirstQuestionVariants); }
-void TRedactor::Click_rb3() { session_.clickVariantMode(qv::kOwnVariants); }
-
-void TRedactor::nextvopros() {
-    if (!session_.nextvopros()) services_.platform.showInformation(QString::fromUtf8(kEmptyQuestionNotice));
+void TRedactor::ButtActive() {
+    session_.ButtActive();
+}
+void TRedactor::UsButtCapt() {
+    session_.UsButtCapt();
+}
+void TRedactor::Zagolovok() {
+    session_.Zagolovok();
+}
+void TRedactor::Copyright() {
+    session_.Copyright();
+}
+void TRedactor::Windows() {
+    session_.Windows();
+}
+void TRedactor::TextVoprosa() {
+    session_.TextVoprosa();
+}
+void TRedactor::printVariants() {
+    session_.printVariants();
+}
+void TRedactor::textvars() {
+    session_.textvars();
+}
+void TRedactor::Click_rb1() {
+    session_.clickVariantMode(qv::kNoVariants);
+}
+void TRedactor::Click_rb2() {
+    session_.clickVariantMode(qv::kFirstQuestionVariants);
+}
+void TRedactor::Click_rb3() {
+    session_.clickVariantMode(qv::kOwnVariants);
 }
 
-void TRedactor::predvopros() { session_.predvopros(); }
+void TRedactor::nextvopros() {
+    if (!session_.nextvopros())
+        services_.platform.showInformation(QString::fromUtf8(kEmptyQuestionNotice));
+}
+
+void TRedactor::predvopros() {
+    session_.predvopros();
+}
 
 QStringList TRedactor::shownMessageLines() {
     messageFill_->finish();
@@ -331,8 +375,10 @@ QStringList TRedactor::shownMessageLines() {
     // which for a long text costs several times as much.
     const QTextDocument* document = Memo2->document();
     const auto* fieldLayout = qobject_cast<QPlainTextDocumentLayout*>(document->documentLayout());
-    const qreal fieldWidth = fieldLayout ? Memo2->viewport()->width() : 0;  // as the field sets its layout's width
-    const qreal width = fieldWidth > 0 ? fieldWidth - 2 * document->documentMargin() : qreal(INT_MAX);
+    const qreal fieldWidth =
+        fieldLayout ? Memo2->viewport()->width() : 0;  // as the field sets its layout's width
+    const qreal width =
+        fieldWidth > 0 ? fieldWidth - 2 * document->documentMargin() : qreal(INT_MAX);
     const QTextOption option = document->defaultTextOption();
     QStringList lines;
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
@@ -340,7 +386,8 @@ QStringList TRedactor::shownMessageLines() {
         QTextLayout layout(text, document->defaultFont());
         layout.setTextOption(option);
         layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) line.setLineWidth(width);
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+            line.setLineWidth(width);
         layout.endLayout();
         if (layout.lineCount() <= 1) {
             lines << text;
@@ -355,20 +402,23 @@ QStringList TRedactor::shownMessageLines() {
 }
 
 void TRedactor::SaveAll() {
-    const auto name = services_.platform.saveTestFile(this, fileNameText(session_.currentFileName()));
+    const auto name =
+        services_.platform.saveTestFile(this, fileNameText(session_.currentFileName()));
     if (!name) return;
     const std::string chosen = fileNameBytes(*name);
     if (session_.replacesFailedLoad(chosen) &&
-        !services_.platform.askYesNo(QString("Файл «%1» не удалось открыть, и редактор показывает не его "
-                                             "содержимое. Заменить этот файл тем, что сейчас в редакторе?")
-                                         .arg(fileNameText(qv::testFileName(chosen))))) {
+        !services_.platform.askYesNo(
+            QString("Файл «%1» не удалось открыть, и редактор показывает не его "
+                    "содержимое. Заменить этот файл тем, что сейчас в редакторе?")
+                .arg(fileNameText(qv::testFileName(chosen))))) {
         return;
     }
     const auto saved = session_.SaveAll(chosen, fromQt(shownMessageLines()));
     // What a person taking the test would meet is told now, while it can be mended.
     if (!saved.check.clean()) {
         QStringList problems;
-        for (const auto& problem : saved.check.problems) problems << QString("• %1.").arg(toQt(problem));
+        for (const auto& problem : saved.check.problems)
+            problems << QString("• %1.").arg(toQt(problem));
         services_.platform.showInformation(
             QString("Тест сохранён, но при проверке найдено:\n%1").arg(problems.join(QChar('\n'))));
     }

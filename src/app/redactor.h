@@ -22,7 +22,7 @@ class TypingLimitEdit;
 
 class TRedactor : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TRedactor(WindowServices& services);
 
     // Opening, for a new test or an existing one: the window is shown with
@@ -58,15 +58,15 @@ public:
 
     static constexpr const char* kEmptyQuestionNotice = "Не определен текст вопроса.";
 
-signals:
+  signals:
     // "Закрыть": the editor and the preview go, the manager opens.
     void closing();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildHeaderControls();
     void buildQuestionControls();
     void buildMessageControls();
@@ -92,7 +92,7 @@ private:
     QGroupBox* GroupBox2;
     AutoLabel* Label1;
     std::array<AutoLabel*, 6> buttonLabels{};  // Label2..Label7
-    std::array<TypingLimitEdit*, 6> EdButt{};   // EdButt1..EdButt6
+    std::array<TypingLimitEdit*, 6> EdButt{};  // EdButt1..EdButt6
     QComboBox* Edvar;
     QGroupBox* GroupBox3;
     AutoLabel* Label8;

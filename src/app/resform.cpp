@@ -12,7 +12,9 @@
 #include "window_frames.h"
 
 TResForm::TResForm(WindowServices& services)
-    : QWidget(nullptr, dialogFrame(false)), services_(services), SDresName_(QString::fromUtf8(kFirstResultName)) {
+    : QWidget(nullptr, dialogFrame(false)),
+      services_(services),
+      SDresName_(QString::fromUtf8(kFirstResultName)) {
     setObjectName("ResForm");
     setWindowTitle("Результат");
     setWindowIcon(programIcon());

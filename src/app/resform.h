@@ -12,7 +12,7 @@ class QPushButton;
 
 class TResForm : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TResForm(WindowServices& services);
 
     // Adds the session's result lines (an empty line, then the block) to the memo.
@@ -24,14 +24,14 @@ public:
 
     static constexpr const char* kFirstResultName = "Результат тестирования";
 
-signals:
+  signals:
     // "Закрыть": this window goes, the manager opens.
     void closing();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     WindowServices& services_;
     QString SDresName_;  // what the save dialog proposes: the name chosen last
     AutoLabel* Label1;

@@ -33,7 +33,8 @@ TUserForm::TUserForm(WindowServices& services)
             makeButton(this, numbered("Button", k).constData(), QString(), buttonPlaces[k - 1]);
     }
     for (int k = 1; k <= 6; ++k) {
-        auto* label = new AutoLabel(Panel1, numbered("TextVar", k).constData(), QString(), {40, 144 + 32 * (k - 1)});
+        auto* label = new AutoLabel(Panel1, numbered("TextVar", k).constData(), QString(),
+                                    {40, 144 + 32 * (k - 1)});
         label->setLabelFont(fonts::font(fonts::kTimes, 16));
         textVars_[static_cast<std::size_t>(k - 1)] = label;
     }
@@ -109,10 +110,13 @@ void TUserForm::showQuestion() {
 
 void TUserForm::showVariants() {
     const qv::TestWindowState& test = session_.testWindow();
-    for (int k = 1; k <= 6; ++k) textVar(k)->setCaption(toQt(test.variants[static_cast<std::size_t>(k - 1)]));
+    for (int k = 1; k <= 6; ++k)
+        textVar(k)->setCaption(toQt(test.variants[static_cast<std::size_t>(k - 1)]));
 }
 
-void TUserForm::runReady() { button(1)->setFocus(); }
+void TUserForm::runReady() {
+    button(1)->setFocus();
+}
 
 // --- Handlers ------------------------------------------------------------------------------
 
@@ -120,11 +124,17 @@ void TUserForm::NextV(int pressedButton) {
     if (session_.NextV(pressedButton) == qv::AnswerOutcome::LastAnswered) EndTest();
 }
 
-void TUserForm::EndTest() { emit runEnded(session_.EndTest()); }
+void TUserForm::EndTest() {
+    emit runEnded(session_.EndTest());
+}
 
-void TUserForm::sgs() { session_.sgs(); }
+void TUserForm::sgs() {
+    session_.sgs();
+}
 
-void TUserForm::view() { emit closedByUser(); }
+void TUserForm::view() {
+    emit closedByUser();
+}
 
 bool TUserForm::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) services_.failures.run([this] { sgs(); });

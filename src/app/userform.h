@@ -15,7 +15,7 @@ class QPushButton;
 
 class TUserForm : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TUserForm(WindowServices& services);
 
     // Show what the session holds.
@@ -39,19 +39,19 @@ public:
     void sgs();
     void view();
 
-signals:
+  signals:
     // The last answer was scored: a range held the Score (`found`) or none did.
     void runEnded(bool found);
     // The close box: the manager opens.
     void closedByUser();
 
-protected:
+  protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void setTitle(const QString& title);
 
     QPushButton* button(int k) const { return buttons_.at(static_cast<std::size_t>(k - 1)); }

@@ -6,9 +6,9 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QSet>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTimerEvent>
-#include <QTextBoundaryFinder>
 #include <QValidator>
 #include <algorithm>
 
@@ -45,9 +45,11 @@ namespace {
 // A validator sees each new text before the line edit takes it: the part that
 // differs from the text before is what the user typed, pasted or dropped.
 class TypingLimitValidator : public QValidator {
-public:
-    TypingLimitValidator(QLineEdit* edit, int limit) : QValidator(edit), edit_(edit), limit_(limit) {
-        connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { before_ = text; });
+  public:
+    TypingLimitValidator(QLineEdit* edit, int limit)
+        : QValidator(edit), edit_(edit), limit_(limit) {
+        connect(edit, &QLineEdit::textChanged, this,
+                [this](const QString& text) { before_ = text; });
     }
 
     State validate(QString& input, int& pos) const override {
@@ -68,7 +70,7 @@ public:
         return Acceptable;
     }
 
-private:
+  private:
     // The part of `input` that differs from the text before, widened to whole
     // characters as the user sees them, goes through typedText; `pos` (the
     // cursor) keeps its place.
@@ -77,7 +79,9 @@ private:
         qsizetype start = 0;
         while (start < common && before_[start] == input[start]) ++start;
         qsizetype kept = 0;  // characters kept at the end
-        while (kept < common - start && before_[before_.size() - 1 - kept] == input[input.size() - 1 - kept]) ++kept;
+        while (kept < common - start &&
+               before_[before_.size() - 1 - kept] == input[input.size() - 1 - kept])
+            ++kept;
         qsizetype end = input.size() - kept;
         if (start >= end) return input;  // only deleted
 
@@ -92,8 +96,10 @@ private:
 
         const QString part = typedText(input.mid(start, end - start));
         const auto shift = static_cast<int>(part.size() - (end - start));
-        if (pos >= end) pos += shift;
-        else if (pos > start) pos = static_cast<int>(start + part.size());
+        if (pos >= end)
+            pos += shift;
+        else if (pos > start)
+            pos = static_cast<int>(start + part.size());
         return input.left(start) + part + input.mid(end);
     }
 
@@ -105,14 +111,16 @@ private:
 
 }  // namespace
 
-TypingLimitEdit::TypingLimitEdit(QWidget* parent, const char* name, const QRect& geometry, int typingLimit)
+TypingLimitEdit::TypingLimitEdit(QWidget* parent, const char* name, const QRect& geometry,
+                                 int typingLimit)
     : QLineEdit(parent), limit_(typingLimit) {
     setObjectName(QString::fromLatin1(name));
     setGeometry(geometry);
     setValidator(new TypingLimitValidator(this, typingLimit));
 }
 
-CodePageMemo::CodePageMemo(QWidget* parent, const char* name, const QRect& geometry) : QPlainTextEdit(parent) {
+CodePageMemo::CodePageMemo(QWidget* parent, const char* name, const QRect& geometry)
+    : QPlainTextEdit(parent) {
     setObjectName(QString::fromLatin1(name));
     setGeometry(geometry);
 }
@@ -124,8 +132,8 @@ void CodePageMemo::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QKeyEvent converted(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
-                        event->nativeVirtualKey(), event->nativeModifiers(), typed, event->isAutoRepeat(),
-                        static_cast<quint16>(event->count()));
+                        event->nativeVirtualKey(), event->nativeModifiers(), typed,
+                        event->isAutoRepeat(), static_cast<quint16>(event->count()));
     QPlainTextEdit::keyPressEvent(&converted);
     event->setAccepted(converted.isAccepted());
 }
@@ -201,9 +209,12 @@ void StepwiseFill::appendBatch(std::size_t count) {
     field_->document()->setUndoRedoEnabled(true);
 }
 
-QByteArray numbered(const char* stem, int k) { return stem + QByteArray::number(k); }
+QByteArray numbered(const char* stem, int k) {
+    return stem + QByteArray::number(k);
+}
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& geometry) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);

@@ -20,7 +20,7 @@ class QWidget;
 // A label that sizes itself to its caption on a single line.
 class AutoLabel : public QLabel {
     Q_OBJECT
-public:
+  public:
     AutoLabel(QWidget* parent, const char* name, const QString& caption, QPoint at);
     void setCaption(const QString& caption);
     void setLabelFont(const QFont& font);
@@ -34,11 +34,11 @@ public:
 // to what the code page of the test files can hold (typedText).
 class TypingLimitEdit : public QLineEdit {
     Q_OBJECT
-public:
+  public:
     TypingLimitEdit(QWidget* parent, const char* name, const QRect& geometry, int typingLimit);
     int typingLimit() const { return limit_; }
 
-private:
+  private:
     int limit_;
 };
 
@@ -47,10 +47,10 @@ private:
 // a text set by the program is taken as it is.
 class CodePageMemo : public QPlainTextEdit {
     Q_OBJECT
-public:
+  public:
     CodePageMemo(QWidget* parent, const char* name, const QRect& geometry);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
@@ -62,7 +62,7 @@ protected:
 // typing until it is full.
 class StepwiseFill : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit StepwiseFill(QPlainTextEdit* field);
     // Replaces the field's text with the lines (Windows-1251): the first
     // batch at once, the others later. The lines must stay as they are until
@@ -71,10 +71,10 @@ public:
     // Puts in at once whatever lines are still to come.
     void finish();
 
-protected:
+  protected:
     void timerEvent(QTimerEvent* event) override;
 
-private:
+  private:
     void appendBatch(std::size_t count);
 
     QPlainTextEdit* field_;
@@ -86,7 +86,8 @@ private:
 // The name of the k-th of a numbered row of controls: "Button3", "Kball5".
 QByteArray numbered(const char* stem, int k);
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry);
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& geometry);
 
 // The captions of labels that carry one text over several lines, as a screen
 // reader should hear it: a word hyphenated at a line end is joined again and

@@ -4,9 +4,9 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QResource>
-#include <QtEndian>
 #include <QScreen>
 #include <QWidget>
+#include <QtEndian>
 #include <algorithm>
 
 Qt::WindowFlags dialogFrame(bool closeBox, bool stayOnTop) {
@@ -29,9 +29,11 @@ void centreOnScreen(QWidget* window) {
 }
 
 std::optional<QPoint> placeBeside(const QRect& anchor, const QSize& size, const QRect& available) {
-    const int top = std::clamp(anchor.top(), available.top(), std::max(available.top(), available.bottom() + 1 - size.height()));
+    const int top = std::clamp(anchor.top(), available.top(),
+                               std::max(available.top(), available.bottom() + 1 - size.height()));
     if (anchor.right() + size.width() <= available.right()) return QPoint(anchor.right() + 1, top);
-    if (anchor.left() - size.width() >= available.left()) return QPoint(anchor.left() - size.width(), top);
+    if (anchor.left() - size.width() >= available.left())
+        return QPoint(anchor.left() - size.width(), top);
     return std::nullopt;
 }
 
@@ -39,7 +41,8 @@ void moveBeside(QWidget* window, const QWidget* anchor, const QMargins& frame) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect anchorFrame(anchor->pos(), anchor->size().grownBy(frame));
-    if (const auto at = placeBeside(anchorFrame, window->size().grownBy(frame), screen->availableGeometry())) {
+    if (const auto at =
+            placeBeside(anchorFrame, window->size().grownBy(frame), screen->availableGeometry())) {
         window->move(*at);
     } else {
         centreOnScreen(window);
@@ -60,9 +63,10 @@ QPixmap picture(const char* name) {
     if (data.size() < 8) return {};
     const auto width = qFromLittleEndian<quint32>(data.constData());
     const auto height = qFromLittleEndian<quint32>(data.constData() + 4);
-    if (width > 4096 || height > 4096 || data.size() - 8 != qsizetype{width} * height * 4) return {};
-    const QImage image(reinterpret_cast<const uchar*>(data.constData() + 8), int(width), int(height), int(width) * 4,
-                       QImage::Format_ARGB32_Premultiplied);
+    if (width > 4096 || height > 4096 || data.size() - 8 != qsizetype{width} * height * 4)
+        return {};
+    const QImage image(reinterpret_cast<const uchar*>(data.constData() + 8), int(width),
+                       int(height), int(width) * 4, QImage::Format_ARGB32_Premultiplied);
     return QPixmap::fromImage(image);
 }
 

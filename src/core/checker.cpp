@@ -14,13 +14,19 @@ namespace qv {
 
 namespace {
 
-std::string ru(const std::string& utf8) { return cp1251::fromUtf8(utf8); }
-std::string num(std::int64_t n) { return std::to_string(n); }
-std::string quoted(const std::string& text) { return ru("«") + text + ru("»"); }
+std::string ru(const std::string& utf8) {
+    return cp1251::fromUtf8(utf8);
+}
+std::string num(std::int64_t n) {
+    return std::to_string(n);
+}
+std::string quoted(const std::string& text) {
+    return ru("«") + text + ru("»");
+}
 
 // Totals as a set of whole intervals [first, last], kept sorted and apart.
 class Totals {
-public:
+  public:
     using Span = std::pair<std::int64_t, std::int64_t>;
 
     void add(Span span) {
@@ -49,8 +55,9 @@ public:
         spans_ = left;
     }
     bool holds(Span span) const {
-        return std::any_of(spans_.begin(), spans_.end(),
-                           [&](const Span& s) { return s.first <= span.first && span.second <= s.second; });
+        return std::any_of(spans_.begin(), spans_.end(), [&](const Span& s) {
+            return s.first <= span.first && span.second <= s.second;
+        });
     }
     bool empty() const { return spans_.empty(); }
 
@@ -60,9 +67,12 @@ public:
         std::vector<std::string> parts;
         for (std::size_t i = 0; i < spans_.size() && i < kShown; ++i) {
             const Span& s = spans_[i];
-            parts.push_back(s.first == s.second ? num(s.first) : ru("от ") + num(s.first) + ru(" до ") + num(s.second));
+            parts.push_back(s.first == s.second
+                                ? num(s.first)
+                                : ru("от ") + num(s.first) + ru(" до ") + num(s.second));
         }
-        if (spans_.size() > kShown) parts.push_back(ru("ещё ") + num(static_cast<std::int64_t>(spans_.size() - kShown)));
+        if (spans_.size() > kShown)
+            parts.push_back(ru("ещё ") + num(static_cast<std::int64_t>(spans_.size() - kShown)));
         std::string out;
         for (std::size_t i = 0; i < parts.size(); ++i) {
             if (i > 0) out += i + 1 == parts.size() ? ru(" и ") : ", ";
@@ -71,13 +81,13 @@ public:
         return out;
     }
 
-private:
+  private:
     std::vector<Span> spans_;
 };
 
 // What a run keeps of a file, and the variant lines as the file has them.
 class CheckDestination : public LoadDestination {
-public:
+  public:
     std::vector<std::string> messages;
     std::vector<std::string> longVariants;
 
@@ -86,8 +96,10 @@ public:
     void buttonsRead(const LineFields&) override {}
     void variantRead(int question, int button, const std::string& line) override {
         if (line.size() <= kVariantCapacity) return;
-        longVariants.push_back(ru("вопрос ") + num(question) + ru(", вариант ") + num(button) + ru(": текст длиной ") +
-                               num(static_cast<std::int64_t>(line.size())) + ru(" байт длиннее 80, и конец его " "будет отброшен"));
+        longVariants.push_back(ru("вопрос ") + num(question) + ru(", вариант ") + num(button) +
+                               ru(": текст длиной ") + num(static_cast<std::int64_t>(line.size())) +
+                               ru(" байт длиннее 80, и конец его "
+                                  "будет отброшен"));
     }
     void messageRead(std::string& line) override { messages.push_back(line); }
     void loadFinished() override {}
@@ -107,8 +119,10 @@ void checkPoints(const TestDocument& doc, CheckReport& report) {
             const std::string& points = doc.points(q, b);
             const auto value = tryStrToInt(points);
             if (!value) {
-                report.problems.push_back(ru("вопрос ") + num(q) + ru(", кнопка ") + num(b) + ru(": баллы ") +
-                                          quoted(points) + ru(" — не целое число, и ответ этой кнопкой " "остановится с ошибкой"));
+                report.problems.push_back(ru("вопрос ") + num(q) + ru(", кнопка ") + num(b) +
+                                          ru(": баллы ") + quoted(points) +
+                                          ru(" — не целое число, и ответ этой кнопкой "
+                                             "остановится с ошибкой"));
                 continue;
             }
             least = std::min(least.value_or(*value), *value);
@@ -128,7 +142,9 @@ void checkPoints(const TestDocument& doc, CheckReport& report) {
     report.highest = highest;
     if (lowestOnTheWay < std::numeric_limits<std::int32_t>::min() ||
         highestOnTheWay > std::numeric_limits<std::int32_t>::max()) {
-        report.problems.push_back(ru("сумма баллов может выйти за пределы от -2147483648 до 2147483647, и такой " "ответ будет отвергнут"));
+        report.problems.push_back(
+            ru("сумма баллов может выйти за пределы от -2147483648 до 2147483647, и такой "
+               "ответ будет отвергнут"));
     }
 }
 
@@ -172,16 +188,18 @@ void checkRanges(const std::vector<std::string>& messages, CheckReport& report) 
     if (totalsKnown) unchosen.add({*report.lowest, *report.highest});
     Totals held;  // by the ranges above
     std::optional<std::pair<std::int64_t, std::int64_t>> lastBounds;
-    bool scanStops = false;     // a line above stops every scan that reaches it
-    bool dependsOnPast = false; // a line above takes bounds from an earlier evaluation
+    bool scanStops = false;      // a line above stops every scan that reaches it
+    bool dependsOnPast = false;  // a line above takes bounds from an earlier evaluation
     bool ended = false;
 
     for (std::size_t i = 0; i < messages.size(); ++i) {
         const std::string& line = messages[i];
-        const std::string where = ru("строка сообщений ") + num(static_cast<std::int64_t>(i + 1)) + " " + quoted(line);
+        const std::string where =
+            ru("строка сообщений ") + num(static_cast<std::int64_t>(i + 1)) + " " + quoted(line);
         if (ended) {
             if (!line.empty() && line[0] == '=') {
-                report.problems.push_back(where + ru(": диапазон стоит после завершающей «$» и никогда не будет выбран"));
+                report.problems.push_back(
+                    where + ru(": диапазон стоит после завершающей «$» и никогда не будет выбран"));
             }
             continue;
         }
@@ -193,9 +211,11 @@ void checkRanges(const std::vector<std::string>& messages, CheckReport& report) 
 
         const ParsedRange range = parseRange(line);
         if (range.failing) {
-            std::string problem = where + ru(": граница ") + quoted(*range.failing) + ru(" — не целое число");
+            std::string problem =
+                where + ru(": граница ") + quoted(*range.failing) + ru(" — не целое число");
             if (totalsKnown && !dependsOnPast && !unchosen.empty()) {
-                problem += ru("; при баллах ") + unchosen.text() + ru(" выбор результата остановится с ошибкой");
+                problem += ru("; при баллах ") + unchosen.text() +
+                           ru(" выбор результата остановится с ошибкой");
                 unchosen = {};
             }
             report.problems.push_back(problem);
@@ -204,26 +224,37 @@ void checkRanges(const std::vector<std::string>& messages, CheckReport& report) 
         }
         if (!range.parsed) {
             if (lastBounds) {
-                report.problems.push_back(where + ru(": в строке нет «-», она берёт границы строки диапазона выше " "и никогда не будет выбрана"));
+                report.problems.push_back(
+                    where + ru(": в строке нет «-», она берёт границы строки диапазона выше "
+                               "и никогда не будет выбрана"));
             } else {
-                report.problems.push_back(where + ru(": в строке нет «-», и её границы — те, что остались от " "предыдущего выбора результата (при первом — 0 и 0); " "что покажет тест дальше, зависит от того, как его проходили до этого"));
+                report.problems.push_back(
+                    where +
+                    ru(": в строке нет «-», и её границы — те, что остались от "
+                       "предыдущего выбора результата (при первом — 0 и 0); "
+                       "что покажет тест дальше, зависит от того, как его проходили до этого"));
                 dependsOnPast = true;
             }
             continue;
         }
         lastBounds = {range.low, range.high};
         if (range.low > range.high) {
-            report.problems.push_back(where + ru(": нижняя граница больше верхней, и диапазон никогда не будет выбран"));
+            report.problems.push_back(
+                where + ru(": нижняя граница больше верхней, и диапазон никогда не будет выбран"));
             continue;
         }
         if (held.holds({range.low, range.high})) {
-            report.problems.push_back(where + ru(": все баллы этого диапазона уже входят в диапазоны выше, и он " "никогда не будет выбран"));
+            report.problems.push_back(
+                where + ru(": все баллы этого диапазона уже входят в диапазоны выше, и он "
+                           "никогда не будет выбран"));
         }
         held.add({range.low, range.high});
         unchosen.remove({range.low, range.high});
     }
     if (totalsKnown && !dependsOnPast && !unchosen.empty()) {
-        report.problems.push_back(ru("баллы ") + unchosen.text() + ru(" не входят ни в один диапазон: с ними тест " "покажет окно ошибки"));
+        report.problems.push_back(ru("баллы ") + unchosen.text() +
+                                  ru(" не входят ни в один диапазон: с ними тест "
+                                     "покажет окно ошибки"));
     }
 }
 
@@ -250,14 +281,17 @@ CheckReport checkTest(const std::string& path) {
         return report;
     }
     report.questionCount = doc.questionCount;
-    if (doc.questionCount < 1) report.problems.push_back(ru("в тесте нет ни одного вопроса, и пройти его нельзя"));
-    report.problems.insert(report.problems.end(), destination.longVariants.begin(), destination.longVariants.end());
+    if (doc.questionCount < 1)
+        report.problems.push_back(ru("в тесте нет ни одного вопроса, и пройти его нельзя"));
+    report.problems.insert(report.problems.end(), destination.longVariants.begin(),
+                           destination.longVariants.end());
     checkPoints(doc, report);
     if (destination.messages.size() > static_cast<std::size_t>(kMaxMessageLines)) {
-        report.problems.push_back(ru("сообщения о результатах занимают в файле ") +
-                                  num(static_cast<std::int64_t>(destination.messages.size())) +
-                                  ru(" строк вместе с завершающей «$», а пройти тест можно, только если их не больше ") +
-                                  num(kMaxMessageLines) + ru(": сократите сообщения"));
+        report.problems.push_back(
+            ru("сообщения о результатах занимают в файле ") +
+            num(static_cast<std::int64_t>(destination.messages.size())) +
+            ru(" строк вместе с завершающей «$», а пройти тест можно, только если их не больше ") +
+            num(kMaxMessageLines) + ru(": сократите сообщения"));
     }
     checkRanges(destination.messages, report);
     return report;

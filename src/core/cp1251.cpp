@@ -14,7 +14,8 @@ constexpr std::array<char32_t, 128> kHigh = {
 const std::unordered_map<char32_t, unsigned char>& reverseTable() {
     static const auto table = [] {
         std::unordered_map<char32_t, unsigned char> map;
-        for (std::size_t i = 0; i < kHigh.size(); ++i) map.emplace(kHigh[i], static_cast<unsigned char>(0x80 + i));
+        for (std::size_t i = 0; i < kHigh.size(); ++i)
+            map.emplace(kHigh[i], static_cast<unsigned char>(0x80 + i));
         return map;
     }();
     return table;
@@ -40,7 +41,9 @@ void appendUtf8(std::string& out, char32_t ch) {
 
 }  // namespace
 
-char32_t toUnicode(unsigned char byte) { return byte < 0x80 ? char32_t{byte} : kHigh[byte - 0x80u]; }
+char32_t toUnicode(unsigned char byte) {
+    return byte < 0x80 ? char32_t{byte} : kHigh[byte - 0x80u];
+}
 
 int fromUnicode(char32_t ch) {
     if (ch < 0x80) return static_cast<int>(ch);
@@ -55,12 +58,20 @@ std::string fromUtf8(std::string_view utf8) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
-        int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
-        char32_t ch = extra == 0 ? lead : extra == 1 ? (lead & 0x1F) : extra == 2 ? (lead & 0x0F) : (lead & 0x07);
+        int extra = lead < 0x80           ? 0
+                    : (lead >> 5) == 0x6  ? 1
+                    : (lead >> 4) == 0xE  ? 2
+                    : (lead >> 3) == 0x1E ? 3
+                                          : -1;
+        char32_t ch = extra == 0   ? lead
+                      : extra == 1 ? (lead & 0x1F)
+                      : extra == 2 ? (lead & 0x0F)
+                                   : (lead & 0x07);
         std::size_t used = 1;
         bool ok = extra >= 0;
         for (int k = 0; ok && k < extra; ++k, ++used) {
-            if (i + used >= utf8.size() || (static_cast<unsigned char>(utf8[i + used]) & 0xC0) != 0x80) {
+            if (i + used >= utf8.size() ||
+                (static_cast<unsigned char>(utf8[i + used]) & 0xC0) != 0x80) {
                 ok = false;
                 break;
             }

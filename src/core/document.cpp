@@ -17,11 +17,17 @@ std::size_t TestDocument::button(int b) {
     return static_cast<std::size_t>(b - 1);
 }
 
-const std::string& TestDocument::text(int q) const { return questions_[slot(q)].text; }
+const std::string& TestDocument::text(int q) const {
+    return questions_[slot(q)].text;
+}
 
-void TestDocument::setText(int q, std::string text) { questions_[slot(q)].text = std::move(text); }
+void TestDocument::setText(int q, std::string text) {
+    questions_[slot(q)].text = std::move(text);
+}
 
-void TestDocument::takeText(int q, std::string& text) { questions_[slot(q)].text.swap(text); }
+void TestDocument::takeText(int q, std::string& text) {
+    questions_[slot(q)].text.swap(text);
+}
 
 const std::string& TestDocument::variant(int q, int b) const {
     return questions_[slot(q)].variants[button(b)];
@@ -31,7 +37,9 @@ void TestDocument::setVariant(int q, int b, const std::string& text) {
     questions_[slot(q)].variants[button(b)] = text.substr(0, kVariantCapacity);
 }
 
-const std::string& TestDocument::points(int q, int b) const { return points_[slot(q)][button(b)]; }
+const std::string& TestDocument::points(int q, int b) const {
+    return points_[slot(q)][button(b)];
+}
 
 void TestDocument::setPoints(int q, int b, std::string text) {
     points_[slot(q)][button(b)] = std::move(text);
@@ -73,8 +81,9 @@ const std::string& MessageLines::line(int i) const {
 
 void MessageLines::take(std::string& line) {
     if (count() >= kMaxMessageLines) {
-        throw Exception(cp1251::fromUtf8(
-            "В файле теста больше 1000 строк сообщений о результатах, а тест может содержать не более 1000 таких строк"));
+        throw Exception(
+            cp1251::fromUtf8("В файле теста больше 1000 строк сообщений о результатах, а тест "
+                             "может содержать не более 1000 таких строк"));
     }
     const auto slot = static_cast<std::size_t>(count_);
     if (slot < lines_.size()) {

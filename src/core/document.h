@@ -24,7 +24,7 @@ struct Question {
 };
 
 class TestDocument {
-public:
+  public:
     std::int32_t questionCount = 0;
     std::int32_t currentQuestion = 0;
     std::int32_t buttonCount = 0;        // the count of the Info line of the last file loaded
@@ -50,7 +50,7 @@ public:
     // (after a very long line) give the surplus back.
     void releaseSpareStorage() noexcept;
 
-private:
+  private:
     static std::size_t slot(int q);
     static std::size_t button(int b);
 
@@ -60,7 +60,7 @@ private:
 
 // The message section of the test last loaded for a run, end marker included.
 class MessageLines {
-public:
+  public:
     int count() const { return count_; }
     const std::string& line(int i) const;  // 1..count()
     void clear() { count_ = 0; }
@@ -72,7 +72,7 @@ public:
     // Gives back the storage kept past count() and the surplus of long lines.
     void releaseSpareStorage() noexcept;
 
-private:
+  private:
     // Lines past count_ are storage kept for the next load.
     std::vector<std::string> lines_;
     int count_ = 0;

@@ -9,18 +9,26 @@ EInOutError::EInOutError(int code) : Exception(ioErrorMessage(code)), code_(code
 
 std::string ioErrorMessage(int code) {
     switch (code) {
-        case 2: return "File not found";
-        case 3: return "Invalid filename";
-        case 4: return "Too many open files";
-        case 5: return "File access denied";
-        case 100: return "Read beyond end of file";
-        case 101: return "Disk full";
-        case 106: return "Invalid numeric input";
+        case 2:
+            return "File not found";
+        case 3:
+            return "Invalid filename";
+        case 4:
+            return "Too many open files";
+        case 5:
+            return "File access denied";
+        case 100:
+            return "Read beyond end of file";
+        case 101:
+            return "Disk full";
+        case 106:
+            return "Invalid numeric input";
         case io::kNoSafeCopy:
             return cp1251::fromUtf8(
                 "Файл нельзя перезаписать, не сохранив сначала копию его прежнего содержимого, "
                 "а сохранить её не удалось. Файл оставлен без изменений");
-        default: return "I/O error " + std::to_string(code);
+        default:
+            return "I/O error " + std::to_string(code);
     }
 }
 

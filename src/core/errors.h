@@ -8,34 +8,34 @@
 namespace qv {
 
 class Exception : public std::exception {
-public:
+  public:
     explicit Exception(std::string message) : message_(std::move(message)) {}
     const std::string& message() const noexcept { return message_; }
     const char* what() const noexcept override { return message_.c_str(); }
 
-private:
+  private:
     std::string message_;
 };
 
 // A text that is not a whole number.
 class EConvertError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // A failed text-file operation; carries the operation's result code.
 class EInOutError : public Exception {
-public:
+  public:
     explicit EInOutError(int code);
     int errorCode() const noexcept { return code_; }
 
-private:
+  private:
     int code_;
 };
 
 // A silent failure: abandons the command and shows nothing.
 class EAbort : public Exception {
-public:
+  public:
     EAbort() : Exception("Operation aborted") {}
 };
 

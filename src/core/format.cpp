@@ -40,23 +40,31 @@ void PointsParser::parseLine(const std::string& line) {
 
 std::string variantsHeader(std::int32_t variantMode) {
     switch (variantMode) {
-        case kNoVariants: return "Variants: none";
-        case kFirstQuestionVariants: return "Variants: use only one";
-        default: return "Variants: all";
+        case kNoVariants:
+            return "Variants: none";
+        case kFirstQuestionVariants:
+            return "Variants: use only one";
+        default:
+            return "Variants: all";
     }
 }
 
 namespace {
 std::string withExtension(const std::string& chosen, const std::string& ext) {
-    if (chosen.size() >= ext.size() && chosen.compare(chosen.size() - ext.size(), ext.size(), ext) == 0) {
+    if (chosen.size() >= ext.size() &&
+        chosen.compare(chosen.size() - ext.size(), ext.size(), ext) == 0) {
         return chosen;
     }
     return chosen + ext;
 }
 }  // namespace
 
-std::string testFileName(const std::string& chosen) { return withExtension(chosen, ".tst"); }
+std::string testFileName(const std::string& chosen) {
+    return withExtension(chosen, ".tst");
+}
 
-std::string resultFileName(const std::string& chosen) { return withExtension(chosen, ".txt"); }
+std::string resultFileName(const std::string& chosen) {
+    return withExtension(chosen, ".txt");
+}
 
 }  // namespace qv

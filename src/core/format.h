@@ -21,11 +21,11 @@ LineFields splitFields(const std::string& line);
 // what follows the last "," of a line begins the next value; state therefore
 // lives across lines. Values for questions past 500 are dropped.
 class PointsParser {
-public:
+  public:
     PointsParser(TestDocument& doc, int buttonCount) : doc_(doc), buttonCount_(buttonCount) {}
     void parseLine(const std::string& line);
 
-private:
+  private:
     TestDocument& doc_;
     int buttonCount_;
     int question_ = 1;

@@ -16,9 +16,13 @@ const std::string kMessageHeader = "Message:";
 
 }  // namespace
 
-void TestLoader::Nextln() { ioCheck(file_.readLine(LineBuffer)); }
+void TestLoader::Nextln() {
+    ioCheck(file_.readLine(LineBuffer));
+}
 
-void TestLoader::dmassiv() { LineFields_ = splitFields(LineBuffer); }
+void TestLoader::dmassiv() {
+    LineFields_ = splitFields(LineBuffer);
+}
 
 bool TestLoader::atEnd() {
     bool end = true;
@@ -104,13 +108,14 @@ void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestinatio
         TestDocument& doc;
         ~Finish() {
             if (loader.file_.isOpen()) loader.file_.close();
-            if (loader.LineBuffer.capacity() > kKeptLineCapacity) std::string().swap(loader.LineBuffer);
+            if (loader.LineBuffer.capacity() > kKeptLineCapacity)
+                std::string().swap(loader.LineBuffer);
             doc.releaseSpareStorage();
         }
     } finish{*this, doc};
     if (file_.size() > kMaxTestFileBytes) {
-        refuse("Файл слишком велик для теста: в нём больше " + std::to_string(kMaxTestFileBytes >> 20) +
-               " МБ, а тест не бывает таким большим");
+        refuse("Файл слишком велик для теста: в нём больше " +
+               std::to_string(kMaxTestFileBytes >> 20) + " МБ, а тест не бывает таким большим");
     }
     readHeader(doc, destination);
     const std::int32_t mode = doc.variantMode;

@@ -12,7 +12,7 @@
 namespace qv {
 
 class LoadDestination {
-public:
+  public:
     virtual ~LoadDestination() = default;
     // The button-count field of the Info line, unchanged (it goes into the
     // editor's button-count box in both uses).
@@ -40,7 +40,7 @@ public:
 inline constexpr std::uint64_t kMaxTestFileBytes = std::uint64_t{256} << 20;
 
 class TestLoader {
-public:
+  public:
     // Reads the file at `path` into `doc`, handing the header, the message
     // section and the milestones to `destination`. Raises EInOutError,
     // EConvertError, or an Exception for counts the document has no room for;
@@ -58,7 +58,7 @@ public:
     std::uint64_t lastFileSize() const { return lastFileSize_; }
     const LineFields& lineFields() const { return LineFields_; }
 
-private:
+  private:
     // A line buffer larger than this is given back after a load.
     static constexpr std::size_t kKeptLineCapacity = 64 * 1024;
 

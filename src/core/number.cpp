@@ -13,7 +13,9 @@ int hexDigit(char c) {
     return -1;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -68,6 +70,8 @@ std::int32_t strToInt(const std::string& text) {
     throw EConvertError("'" + text + "' is not a valid integer value");
 }
 
-std::string intToStr(std::int32_t value) { return std::to_string(value); }
+std::string intToStr(std::int32_t value) {
+    return std::to_string(value);
+}
 
 }  // namespace qv

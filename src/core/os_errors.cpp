@@ -6,26 +6,35 @@ namespace qv {
 
 int ioCodeFromErrno(int err) {
     switch (err) {
-        case 0: return io::kOk;
-        case ENOENT: return io::kFileNotFound;
-        case ENOTDIR: return io::kPathNotFound;
+        case 0:
+            return io::kOk;
+        case ENOENT:
+            return io::kFileNotFound;
+        case ENOTDIR:
+            return io::kPathNotFound;
         case EMFILE:
-        case ENFILE: return io::kTooManyOpenFiles;
+        case ENFILE:
+            return io::kTooManyOpenFiles;
         case EACCES:
         case EPERM:
         case EISDIR:
-        case EROFS: return io::kAccessDenied;
+        case EROFS:
+            return io::kAccessDenied;
         case EWOULDBLOCK:
         case EBUSY:
-        case ETXTBSY: return io::kSharingViolation;
+        case ETXTBSY:
+            return io::kSharingViolation;
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return io::kDiskFull;
+        case EFBIG:
+            return io::kDiskFull;
         case ENAMETOOLONG:
         case EILSEQ:
         case EINVAL:
-        case ELOOP: return io::kInvalidName;
-        default: return io::kGeneralFailure;
+        case ELOOP:
+            return io::kInvalidName;
+        default:
+            return io::kGeneralFailure;
     }
 }
 

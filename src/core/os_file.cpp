@@ -134,7 +134,8 @@ int resolveLinks(const std::string& path, std::string& target) {
 
 std::string uniqueSuffix() {
     static std::atomic<unsigned> counter{0};
-    const auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto ticks = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
     return std::to_string(::getpid()) + "-" + std::to_string(ticks % 1000000007ULL) + "-" +
            std::to_string(counter++);
 }
@@ -186,7 +187,9 @@ int nameTemporary(PendingWrite& pending) {
     return io::kGeneralFailure;
 }
 
-std::string recordOf(const std::string& copyPath) { return copyPath + ".source"; }
+std::string recordOf(const std::string& copyPath) {
+    return copyPath + ".source";
+}
 
 // Before a test is written in place its previous content is copied to the
 // copies folder, with a note naming the test, both made durable. The copy
@@ -196,7 +199,8 @@ int keepPreviousContent(PendingWrite& pending) {
     const std::string folder = copiesFolder();
     if (folder.empty() || makeFolders(folder) != 0) return io::kNoSafeCopy;
     std::string stem = baseName(pending.targetPath);
-    if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".tst") == 0) stem.resize(stem.size() - 4);
+    if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".tst") == 0)
+        stem.resize(stem.size() - 4);
     std::string copy = folder + "/" + stem.substr(0, 100) + "-XXXXXX.tst";
     const int fd = ::mkostemps(copy.data(), 4, O_CLOEXEC);
     if (fd < 0) return io::kNoSafeCopy;
@@ -244,7 +248,8 @@ void restorePreviousContent(PendingWrite& pending) {
     if (pending.copyPath.empty()) return;
     const int target = ::open(pending.targetPath.c_str(), O_WRONLY | O_CLOEXEC);
     bool restored = target >= 0 && copyContent(pending.copyLock, target) == 0 &&
-                    ::ftruncate(target, static_cast<off_t>(pending.copySize)) == 0 && ::fsync(target) == 0;
+                    ::ftruncate(target, static_cast<off_t>(pending.copySize)) == 0 &&
+                    ::fsync(target) == 0;
     if (target >= 0) restored = ::close(target) == 0 && restored;
     if (restored) {
         discardCopy(pending);
@@ -254,7 +259,9 @@ void restorePreviousContent(PendingWrite& pending) {
     }
 }
 
-void releaseLock(PendingWrite& pending) { closeQuietly(pending.lock); }
+void releaseLock(PendingWrite& pending) {
+    closeQuietly(pending.lock);
+}
 
 int beginInPlace(PendingWrite& pending) {
     if (const int rc = keepPreviousContent(pending); rc != io::kOk) return rc;
@@ -308,7 +315,9 @@ int readSome(Handle handle, char* buffer, std::size_t capacity, std::size_t& got
     }
 }
 
-int closeHandle(Handle handle) { return closeAndReport(handle); }
+int closeHandle(Handle handle) {
+    return closeAndReport(handle);
+}
 
 // How a save puts its bytes in place, all decided here:
 // - Replace, the usual way: the bytes go to a temporary file beside the
@@ -338,7 +347,8 @@ int beginWrite(const std::string& path, PendingWrite& pending) {
     if (S_ISDIR(st.st_mode)) return io::kAccessDenied;
     if (!S_ISREG(st.st_mode)) {
         // O_NONBLOCK: a pipe without a reader is refused rather than waited on.
-        const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        const int fd =
+            ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (fd < 0) return codeForPath(errno, target);
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         pending.method = SaveMethod::Direct;
@@ -364,7 +374,8 @@ int beginWrite(const std::string& path, PendingWrite& pending) {
     if (st.st_nlink > 1) {
         rc = beginInPlace(pending);
     } else if (const int err = createTemporary(pending)) {
-        rc = (err == EACCES || err == EPERM || err == EROFS) ? beginInPlace(pending) : codeForPath(err, target);
+        rc = (err == EACCES || err == EPERM || err == EROFS) ? beginInPlace(pending)
+                                                             : codeForPath(err, target);
     } else {
         struct stat temp {};
         const bool sameOwner = ::fstat(pending.handle, &temp) == 0 && temp.st_uid == st.st_uid &&
@@ -412,7 +423,8 @@ int commitWrite(PendingWrite& pending) {
             if (rc == io::kOk) rc = nameTemporary(pending);
             const int closeRc = closeAndReport(pending.handle);
             if (rc == io::kOk) rc = closeRc;
-            if (rc == io::kOk && ::rename(pending.tempPath.c_str(), pending.targetPath.c_str()) != 0) {
+            if (rc == io::kOk &&
+                ::rename(pending.tempPath.c_str(), pending.targetPath.c_str()) != 0) {
                 rc = codeForPath(errno, pending.targetPath);
             }
             if (rc == io::kOk) {
@@ -453,7 +465,8 @@ std::vector<InterruptedSave> interruptedSaves() {
     const std::string suffix = ".source";
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        if (name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
         InterruptedSave save;
         save.recordPath = folder + "/" + name;
@@ -476,13 +489,15 @@ std::vector<InterruptedSave> interruptedSaves() {
     return found;
 }
 
-void forgetInterruptedSave(const InterruptedSave& save) { ::unlink(save.recordPath.c_str()); }
+void forgetInterruptedSave(const InterruptedSave& save) {
+    ::unlink(save.recordPath.c_str());
+}
 
 bool sameFile(const std::string& a, const std::string& b) {
     struct stat first {};
     struct stat second {};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 void releaseFreeMemory() {

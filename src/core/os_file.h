@@ -2,10 +2,10 @@
 // Every function returns a result code of os_errors.h (0 for success).
 #pragma once
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace qv::os {

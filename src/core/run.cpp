@@ -4,16 +4,20 @@
 
 #include "cp1251.h"
 #include "errors.h"
-#include "number.h"
 #include "format.h"
+#include "number.h"
 #include "writer.h"
 
 namespace qv {
 
 namespace {
 
-bool isRangeLine(const std::string& line) { return !line.empty() && line[0] == '='; }
-bool isEndMarker(const std::string& line) { return !line.empty() && line[0] == '$'; }
+bool isRangeLine(const std::string& line) {
+    return !line.empty() && line[0] == '=';
+}
+bool isEndMarker(const std::string& line) {
+    return !line.empty() && line[0] == '$';
+}
 
 }  // namespace
 
@@ -21,7 +25,8 @@ AnswerOutcome answerQuestion(TestDocument& doc, RunState& run, int button) {
     run.PressedButton = button;
     const int q = doc.currentQuestion;
     const std::int64_t sum = std::int64_t{run.Score} + strToInt(doc.points(q, button));
-    if (sum < std::numeric_limits<std::int32_t>::min() || sum > std::numeric_limits<std::int32_t>::max()) {
+    if (sum < std::numeric_limits<std::int32_t>::min() ||
+        sum > std::numeric_limits<std::int32_t>::max()) {
         throw Exception(cp1251::fromUtf8(
             "Сумма баллов вышла за допустимые пределы (от -2147483648 до 2147483647). "
             "Проверьте баллы этого вопроса"));
@@ -60,7 +65,9 @@ void Beg(RunState& run, const MessageLines& messages) {
     run.Score = 0;
     run.ResultFirst = r + 1;
     int k = r + 1;
-    while (k <= messages.count() && !isRangeLine(messages.line(k)) && !isEndMarker(messages.line(k))) ++k;
+    while (k <= messages.count() && !isRangeLine(messages.line(k)) &&
+           !isEndMarker(messages.line(k)))
+        ++k;
     run.MessageCursor = k;
     run.ResultLast = k - 1;
 }
@@ -71,7 +78,8 @@ std::vector<std::string> resultMemoLines(const RunState& run, const MessageLines
     return lines;
 }
 
-std::string saveResult(const std::string& chosenName, const RunState& run, const MessageLines& messages) {
+std::string saveResult(const std::string& chosenName, const RunState& run,
+                       const MessageLines& messages) {
     std::vector<std::string> block;
     for (int i = run.ResultFirst; i <= run.ResultLast; ++i) block.push_back(messages.line(i));
     const std::string fileName = resultFileName(chosenName);

@@ -11,7 +11,7 @@
 namespace qv {
 
 struct RunState {
-    std::int32_t RangeLow = 0;   // bounds of the last range line parsed; never reset
+    std::int32_t RangeLow = 0;  // bounds of the last range line parsed; never reset
     std::int32_t RangeHigh = 0;
     std::string CurrentMessageLine;
     std::int32_t MessageCursor = 0;
@@ -48,6 +48,7 @@ std::vector<std::string> resultMemoLines(const RunState& run, const MessageLines
 
 // Saves the chosen block under the chosen name (".txt" appended unless it
 // ends in exactly ".txt"), one line per block line; returns the name written.
-std::string saveResult(const std::string& chosenName, const RunState& run, const MessageLines& messages);
+std::string saveResult(const std::string& chosenName, const RunState& run,
+                       const MessageLines& messages);
 
 }  // namespace qv

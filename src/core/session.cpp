@@ -36,7 +36,7 @@ struct ReleaseAfterLargeFile {
 
 // A test file loaded for editing fills the editor.
 class Session::EditDestination : public LoadDestination {
-public:
+  public:
     explicit EditDestination(Session& session) : s_(session) {}
     // A load that fails shows the message lines it had read.
     ~EditDestination() override {
@@ -53,7 +53,8 @@ public:
         s_.changed(kEditorButtons);
     }
     void variantModeRead(std::int32_t mode) override { s_.selectVariantMode(mode); }
-    void titleRead(const std::string& title, const std::string& author, const std::string& caption) override {
+    void titleRead(const std::string& title, const std::string& author,
+                   const std::string& caption) override {
         s_.editor_.header.title = title;
         s_.editor_.header.author = author;
         s_.editor_.header.windowCaption = caption;
@@ -82,7 +83,7 @@ public:
         s_.outputTV();
     }
 
-private:
+  private:
     Session& s_;
     bool messagesBegun_ = false;
     bool finished_ = false;
@@ -90,7 +91,7 @@ private:
 
 // A test file loaded for a run fills the test window and the message lines.
 class Session::RunDestination : public LoadDestination {
-public:
+  public:
     explicit RunDestination(Session& session) : s_(session) {}
     ~RunDestination() override { s_.messages_.releaseSpareStorage(); }
 
@@ -98,7 +99,8 @@ public:
         s_.editor_.header.buttonCountText = text;  // the editor and the run agree on the count
         s_.changed(kEditorButtons);
     }
-    void titleRead(const std::string& title, const std::string& author, const std::string& caption) override {
+    void titleRead(const std::string& title, const std::string& author,
+                   const std::string& caption) override {
         TestWindowState& test = s_.test_;
         test.title = title;
         test.authorLine = author;
@@ -116,13 +118,14 @@ public:
     void messagesBegin() override { s_.messages_.clear(); }
     void messageRead(std::string& line) override { s_.messages_.take(line); }
     void loadFinished() override {
-        if (s_.doc_.questionCount < 1) throw Exception(cp1251::fromUtf8("В этом тесте нет ни одного вопроса"));
+        if (s_.doc_.questionCount < 1)
+            throw Exception(cp1251::fromUtf8("В этом тесте нет ни одного вопроса"));
         s_.showTestQuestion(1);
         s_.test_.buttonsEnabled = true;
         s_.changed(kTestButtons | kRunReady);
     }
 
-private:
+  private:
     Session& s_;
 };
 
@@ -223,14 +226,24 @@ void Session::editorOpened() {
     doc_.currentQuestion = 1;
 }
 
-void Session::setTitle(std::string text) { editor_.header.title = std::move(text); }
-void Session::setAuthor(std::string text) { editor_.header.author = std::move(text); }
-void Session::setWindowCaption(std::string text) { editor_.header.windowCaption = std::move(text); }
+void Session::setTitle(std::string text) {
+    editor_.header.title = std::move(text);
+}
+void Session::setAuthor(std::string text) {
+    editor_.header.author = std::move(text);
+}
+void Session::setWindowCaption(std::string text) {
+    editor_.header.windowCaption = std::move(text);
+}
 void Session::setCaption(int button, std::string text) {
     editor_.header.captions.at(static_cast<std::size_t>(button - 1)) = std::move(text);
 }
-void Session::setButtonCountText(std::string text) { editor_.header.buttonCountText = std::move(text); }
-void Session::setQuestionText(std::string text) { editor_.question.text = std::move(text); }
+void Session::setButtonCountText(std::string text) {
+    editor_.header.buttonCountText = std::move(text);
+}
+void Session::setQuestionText(std::string text) {
+    editor_.question.text = std::move(text);
+}
 void Session::setVariantText(int button, std::string text) {
     editor_.question.variants.at(static_cast<std::size_t>(button - 1)) = std::move(text);
 }
@@ -289,7 +302,8 @@ void Session::clickVariantMode(int mode) {
 }
 
 void Session::selectVariantMode(int mode) {
-    if (mode < kNoVariants || mode > kOwnVariants) return;  // another mode leaves the radio buttons as they are
+    if (mode < kNoVariants || mode > kOwnVariants)
+        return;  // another mode leaves the radio buttons as they are
     clickVariantMode(mode);
     changed(kEditorHeader);
 }
@@ -356,12 +370,14 @@ bool Session::replacesFailedLoad(const std::string& chosenName) const {
     return !failedEditFile_.empty() && os::sameFile(testFileName(chosenName), failedEditFile_);
 }
 
-Session::Saved Session::SaveAll(const std::string& chosenName, const std::vector<std::string>& shownMessageLines) {
+Session::Saved Session::SaveAll(const std::string& chosenName,
+                                const std::vector<std::string>& shownMessageLines) {
     refreshdata();
     Saved saved;
     saved.fileName = saveTest(chosenName, doc_, editor_.header, shownMessageLines);
     // Once replaced, the file holds the editor's test.
-    if (!failedEditFile_.empty() && os::sameFile(saved.fileName, failedEditFile_)) failedEditFile_.clear();
+    if (!failedEditFile_.empty() && os::sameFile(saved.fileName, failedEditFile_))
+        failedEditFile_.clear();
     try {
         saved.check = checkTest(saved.fileName);
     } catch (const EInOutError&) {
@@ -398,7 +414,8 @@ void Session::applyButtonRule(int count) {
 
 void Session::showTestQuestion(int q) {
     test_.question = doc_.text(q);
-    for (int k = 1; k <= kMaxButtons; ++k) test_.variants[static_cast<std::size_t>(k - 1)] = doc_.variant(q, k);
+    for (int k = 1; k <= kMaxButtons; ++k)
+        test_.variants[static_cast<std::size_t>(k - 1)] = doc_.variant(q, k);
     changed(kTestQuestion | kTestVariants);
 }
 
@@ -409,14 +426,24 @@ AnswerOutcome Session::NextV(int button) {
     return outcome;
 }
 
-bool Session::EndTest() { return qv::EndTest(run_, messages_); }
+bool Session::EndTest() {
+    return qv::EndTest(run_, messages_);
+}
 
-void Session::sgs() { run_.RangeFound = false; }
+void Session::sgs() {
+    run_.RangeFound = false;
+}
 
-std::vector<std::string> Session::resultLines() const { return resultMemoLines(run_, messages_); }
+std::vector<std::string> Session::resultLines() const {
+    return resultMemoLines(run_, messages_);
+}
 
-std::string Session::saveres(const std::string& chosenName) { return saveResult(chosenName, run_, messages_); }
+std::string Session::saveres(const std::string& chosenName) {
+    return saveResult(chosenName, run_, messages_);
+}
 
-void Session::CloseTest() { run_.Score = 0; }
+void Session::CloseTest() {
+    run_.Score = 0;
+}
 
 }  // namespace qv

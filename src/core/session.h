@@ -24,15 +24,15 @@ namespace qv {
 
 // The parts of the state a window shows; `onChange` receives them or-ed together.
 enum Shown : unsigned {
-    kEditorHeader = 1u << 0,     // title, author line, window caption, captions, variant mode
-    kEditorButtons = 1u << 1,    // the button-count text and which fields take part
-    kEditorQuestion = 1u << 2,   // the question fields, its number and the back and next buttons
-    kEditorMessages = 1u << 3,   // the message field
-    kTestTitle = 1u << 4,        // the test window's title, author line and caption
-    kTestButtons = 1u << 5,      // its answer buttons: captions, which are shown, enabled
-    kTestQuestion = 1u << 6,     // its question text
-    kTestVariants = 1u << 7,     // its variant texts
-    kRunReady = 1u << 8,         // a run's first question is up
+    kEditorHeader = 1u << 0,    // title, author line, window caption, captions, variant mode
+    kEditorButtons = 1u << 1,   // the button-count text and which fields take part
+    kEditorQuestion = 1u << 2,  // the question fields, its number and the back and next buttons
+    kEditorMessages = 1u << 3,  // the message field
+    kTestTitle = 1u << 4,       // the test window's title, author line and caption
+    kTestButtons = 1u << 5,     // its answer buttons: captions, which are shown, enabled
+    kTestQuestion = 1u << 6,    // its question text
+    kTestVariants = 1u << 7,    // its variant texts
+    kRunReady = 1u << 8,        // a run's first question is up
 };
 
 // What the editor's question fields hold: the newer copy of the question shown.
@@ -44,11 +44,11 @@ struct QuestionFields {
 
 // The editor as the author sees it.
 struct EditorState {
-    TestHeader header;              // the header fields and the button-count text
+    TestHeader header;                      // the header fields and the button-count text
     int checkedVariantMode = kOwnVariants;  // the radio button checked, 1..3
-    int fieldsInUse = 2;            // the fields of buttons 2..6 up to this one take part
+    int fieldsInUse = 2;                    // the fields of buttons 2..6 up to this one take part
     QuestionFields question;
-    int questionNumber = 1;         // what the question number shows
+    int questionNumber = 1;  // what the question number shows
     bool backEnabled = false;
     bool nextEnabled = true;
     // What a load or a new test gives the message field; the field itself
@@ -70,7 +70,7 @@ struct TestWindowState {
 };
 
 class Session {
-public:
+  public:
     Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -159,7 +159,7 @@ public:
     // The result window is left.
     void CloseTest();
 
-private:
+  private:
     class EditDestination;
     class RunDestination;
 

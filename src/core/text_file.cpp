@@ -12,7 +12,9 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr char kEndOfFileByte = 0x1A;
 }  // namespace
 
-TextReader::~TextReader() { close(); }
+TextReader::~TextReader() {
+    close();
+}
 
 int TextReader::open(const std::string& path) {
     close();

@@ -15,7 +15,7 @@ namespace qv {
 // a lone LF is an ordinary character. The byte 0x1A ends the file. Reading at
 // or past the end gives an empty line and is no failure.
 class TextReader {
-public:
+  public:
     TextReader() = default;
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
@@ -29,7 +29,7 @@ public:
     // The size of the file when it was opened.
     std::uint64_t size() const { return size_; }
 
-private:
+  private:
     // Makes at least one unread byte available unless the file has ended.
     int fill();
 
@@ -48,7 +48,7 @@ private:
 // report that failure again. A writer destroyed without a successful close()
 // leaves the target as it was.
 class TextWriter {
-public:
+  public:
     static constexpr std::size_t kBufferSize = 128;
 
     TextWriter() = default;
@@ -61,7 +61,7 @@ public:
     int close();
     bool isOpen() const { return open_; }
 
-private:
+  private:
     int put(const char* data, std::size_t size);
 
     os::PendingWrite pending_;

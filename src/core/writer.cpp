@@ -2,8 +2,8 @@
 
 #include "cp1251.h"
 #include "errors.h"
-#include "number.h"
 #include "format.h"
+#include "number.h"
 #include "text_file.h"
 
 namespace qv {
@@ -25,7 +25,8 @@ std::vector<std::string> testFileLines(const TestDocument& doc, std::int32_t que
     std::vector<std::string> lines;
     lines.push_back("Info=(" + intToStr(questionCount) + sep + header.buttonCountText + sep +
                     intToStr(doc.variantMode) + ")");
-    lines.push_back("Title=(" + header.title + sep + header.author + sep + header.windowCaption + ")");
+    lines.push_back("Title=(" + header.title + sep + header.author + sep + header.windowCaption +
+                    ")");
     std::string captions = "Buttons=(";
     for (int b = 1; b <= buttons; ++b) {
         if (b > 1) captions += sep;
@@ -71,13 +72,13 @@ void writeLines(const std::string& fileName, const std::vector<std::string>& lin
     ioCheck(file.close());
 }
 
-std::string saveTest(const std::string& chosenName, const TestDocument& doc, const TestHeader& header,
-                     const std::vector<std::string>& messageLines) {
+std::string saveTest(const std::string& chosenName, const TestDocument& doc,
+                     const TestHeader& header, const std::vector<std::string>& messageLines) {
     const std::int32_t questions = questionsToSave(doc);
     const std::int32_t buttons = strToInt(header.buttonCountText);
     if (buttons < 1 || buttons > kMaxButtons) {
-        throw Exception(cp1251::fromUtf8("Число кнопок должно быть от 1 до 6, а указано " +
-                                         intToStr(buttons)));
+        throw Exception(
+            cp1251::fromUtf8("Число кнопок должно быть от 1 до 6, а указано " + intToStr(buttons)));
     }
     if (questions < 0 || questions > kMaxQuestions) {
         throw Exception(cp1251::fromUtf8("Тест может содержать от 0 до 500 вопросов"));

@@ -32,8 +32,8 @@ std::vector<std::string> testFileLines(const TestDocument& doc, std::int32_t que
 // unless the name ends in exactly ".tst") and returns the name written. The
 // button count is converted before any file is touched; a failed write
 // leaves an existing file of that name as it was.
-std::string saveTest(const std::string& chosenName, const TestDocument& doc, const TestHeader& header,
-                     const std::vector<std::string>& messageLines);
+std::string saveTest(const std::string& chosenName, const TestDocument& doc,
+                     const TestHeader& header, const std::vector<std::string>& messageLines);
 
 // Writes lines to a file, each ended by CR LF, with the I/O check after
 // every step.

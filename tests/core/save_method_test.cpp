@@ -97,7 +97,8 @@ TEST(SaveMethod, KeepsTheFileWhereARenameWouldNot) {
             EXPECT_EQ(readBytes(folder + "/other.tst"), qvtest::crlf(kNew));
         }
         EXPECT_FALSE(hasLeftovers(dir, "f"));
-        EXPECT_TRUE(!std::filesystem::exists(dir.file("copies/quorvane")) || dir.names("copies/quorvane").empty());
+        EXPECT_TRUE(!std::filesystem::exists(dir.file("copies/quorvane")) ||
+                    dir.names("copies/quorvane").empty());
     }
 }
 
@@ -130,7 +131,8 @@ TEST(SaveMethod, AFullFileSystemKeepsThePreviousContent) {
         const std::string target = fs + "/quiz.tst";
         const std::string previous(8000, 'o');
         const ChildEnd end = inChild([&] {
-            if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            if (::unshare(CLONE_NEWNS) != 0 ||
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
                 ::mount("tmpfs", fs.c_str(), "tmpfs", 0, "size=64k") != 0) {
                 return 77;
             }
@@ -139,12 +141,16 @@ TEST(SaveMethod, AFullFileSystemKeepsThePreviousContent) {
             // Fill what is left.
             std::ofstream filler(fs + "/filler", std::ios::binary);
             const std::string block(4096, 'f');
-            while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) filler.flush();
-            const int code = ioCodeOf([&] { qv::writeLines(target, std::vector<std::string>(300, std::string(98, 'n'))); });
-            const bool leftovers = std::filesystem::directory_iterator(fs) != std::filesystem::directory_iterator() &&
-                                   std::count_if(std::filesystem::directory_iterator(fs), {}, [](const auto& e) {
-                                       return e.path().filename().string().rfind(".quorvane-", 0) == 0;
-                                   }) > 0;
+            while (filler.write(block.data(), static_cast<std::streamsize>(block.size())))
+                filler.flush();
+            const int code = ioCodeOf([&] {
+                qv::writeLines(target, std::vector<std::string>(300, std::string(98, 'n')));
+            });
+            const bool leftovers =
+                std::filesystem::directory_iterator(fs) != std::filesystem::directory_iterator() &&
+                std::count_if(std::filesystem::directory_iterator(fs), {}, [](const auto& e) {
+                    return e.path().filename().string().rfind(".quorvane-", 0) == 0;
+                }) > 0;
             if (code != qv::io::kDiskFull) return 2;
             if (readBytes(target) != previous) return 3;
             if (inPlace && readBytes(fs + "/other.tst") != previous) return 4;
@@ -152,7 +158,8 @@ TEST(SaveMethod, AFullFileSystemKeepsThePreviousContent) {
         });
         if (end.code == 77) GTEST_SKIP() << "no small file system could be mounted";
         ASSERT_TRUE(end.exited);
-        EXPECT_EQ(end.code, 0) << "2: not a full disk, 3/4: previous content lost, 5: temporary left";
+        EXPECT_EQ(end.code, 0)
+            << "2: not a full disk, 3/4: previous content lost, 5: temporary left";
         EXPECT_EQ(qv::os::interruptedSaves().size(), 0u);
     }
 }
@@ -169,7 +176,8 @@ TEST(SaveMethod, AKilledSaveLosesNothing) {
             ASSERT_EQ(::link(target.c_str(), dir.file("other.tst").c_str()), 0);
         }
 
-        const ChildEnd end = inChild([&] { return ioCodeOf([&] { qv::writeLines(target, kNew); }); }, false, 1024);
+        const ChildEnd end =
+            inChild([&] { return ioCodeOf([&] { qv::writeLines(target, kNew); }); }, false, 1024);
         ASSERT_FALSE(end.exited);
         EXPECT_EQ(end.signal, SIGXFSZ);
         EXPECT_FALSE(hasLeftovers(dir, ""));

@@ -13,8 +13,8 @@
 #include "core_support.h"
 #include "errors.h"
 #include "run.h"
-#include "writer.h"
 #include "text_file.h"
+#include "writer.h"
 
 namespace {
 

@@ -13,15 +13,17 @@ using qvtest::ru;
 
 struct CountCase {
     std::string typed;
-    int active;           // ActiveButtonCount afterwards, 0 for a conversion error
-    std::string shown;    // the button-count text afterwards
+    int active;         // ActiveButtonCount afterwards, 0 for a conversion error
+    std::string shown;  // the button-count text afterwards
 };
 
 TEST(Session, ButtonCountRule) {
     const CountCase cases[] = {
-        {"1", 1, "1"}, {"6", 6, "6"}, {" 4", 4, " 4"}, {"$3", 3, "$3"},  // whole numbers as the conversion takes them
-        {"7", 2, "2"}, {"0", 2, "2"}, {"-1", 2, "2"}, {"", 2, "2"},     // outside 1..6, or empty: 2
-        {"abc", 0, "abc"}, {"4 ", 0, "4 "},                           // not a number: nothing else changes
+        {"1", 1, "1"},     {"6", 6, "6"},
+        {" 4", 4, " 4"},   {"$3", 3, "$3"},  // whole numbers as the conversion takes them
+        {"7", 2, "2"},     {"0", 2, "2"},
+        {"-1", 2, "2"},    {"", 2, "2"},     // outside 1..6, or empty: 2
+        {"abc", 0, "abc"}, {"4 ", 0, "4 "},  // not a number: nothing else changes
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("typed '" + c.typed + "'");
@@ -68,7 +70,8 @@ TEST(Session, MovingBetweenQuestionsStopsAtFiveHundred) {
     EXPECT_EQ(session.editor().question.text, "q499");
     EXPECT_EQ(session.testWindow().question, "q499");
     EXPECT_TRUE(session.editor().nextEnabled);
-    EXPECT_EQ(session.document().questionCount, qv::kMaxQuestions) << "going back keeps the appended question";
+    EXPECT_EQ(session.document().questionCount, qv::kMaxQuestions)
+        << "going back keeps the appended question";
 }
 
 TEST(Session, AFileThatFailedToLoadIsNotSavedOverUnasked) {
@@ -81,11 +84,13 @@ TEST(Session, AFileThatFailedToLoadIsNotSavedOverUnasked) {
     EXPECT_THROW(session.Editing(file), qv::EConvertError);
     EXPECT_EQ(session.currentFileName(), file);
     EXPECT_TRUE(session.replacesFailedLoad(file));
-    EXPECT_TRUE(session.replacesFailedLoad(dir.file("quiz"))) << "the name the save writes, .tst added";
+    EXPECT_TRUE(session.replacesFailedLoad(dir.file("quiz")))
+        << "the name the save writes, .tst added";
     EXPECT_FALSE(session.replacesFailedLoad(dir.file("other.tst")));
 
     session.SaveAll(file, {});
-    EXPECT_FALSE(session.replacesFailedLoad(file)) << "once replaced, the file holds the editor's test";
+    EXPECT_FALSE(session.replacesFailedLoad(file))
+        << "once replaced, the file holds the editor's test";
 }
 
 TEST(Session, ARunFromLoadToResult) {
@@ -93,13 +98,15 @@ TEST(Session, ARunFromLoadToResult) {
     std::vector<unsigned> told;
     session.onChange = [&](unsigned shown) { told.push_back(shown); };
     session.beginRun();
-    EXPECT_FALSE(session.testWindow().buttonsEnabled) << "nothing can be answered before the test has loaded";
+    EXPECT_FALSE(session.testWindow().buttonsEnabled)
+        << "nothing can be answered before the test has loaded";
     session.Start(qvtest::workedExamplePath());
 
     EXPECT_EQ(session.testWindow().title, ru("Проверка знаний"));
     EXPECT_EQ(session.testWindow().shownButtons, 3);
     EXPECT_TRUE(session.testWindow().buttonsEnabled);
-    EXPECT_EQ(session.editor().header.buttonCountText, "3") << "the editor and the run agree on the count";
+    EXPECT_EQ(session.editor().header.buttonCountText, "3")
+        << "the editor and the run agree on the count";
     EXPECT_EQ(session.messageLines().count(), 5);
     EXPECT_TRUE(told.back() & qv::kRunReady);
 

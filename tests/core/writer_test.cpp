@@ -5,8 +5,8 @@
 
 #include "core_support.h"
 #include "errors.h"
-#include "number.h"
 #include "format.h"
+#include "number.h"
 #include "writer.h"
 
 namespace {

@@ -28,8 +28,12 @@ QAccessibleInterface* accessible(QObject* object) {
     return iface;
 }
 
-QString nameOf(QObject* object) { return accessible(object)->text(QAccessible::Name); }
-QString descriptionOf(QObject* object) { return accessible(object)->text(QAccessible::Description); }
+QString nameOf(QObject* object) {
+    return accessible(object)->text(QAccessible::Name);
+}
+QString descriptionOf(QObject* object) {
+    return accessible(object)->text(QAccessible::Description);
+}
 
 // The objects that name `field` through the labelled-by relation.
 QList<QObject*> labelsOf(QObject* field) {
@@ -42,22 +46,27 @@ QList<QObject*> labelsOf(QObject* field) {
 
 // Every field an author types into, the button count's box by the line it is typed into.
 QList<QWidget*> editorFields(const TRedactor* e) {
-    QList<QWidget*> fields{ctl::edit(e, "Edzag"), ctl::combo(e, "Edvar")->lineEdit(), ctl::edit(e, "Vopros"),
-                           ctl::memo(e, "Memo2"), ctl::edit(e, "Edit1"), ctl::edit(e, "Edit2")};
-    for (int k = 1; k <= 6; ++k) fields << ctl::edit(e, "EdButt", k) << ctl::edit(e, "v", k) << ctl::edit(e, "Kball", k);
+    QList<QWidget*> fields{ctl::edit(e, "Edzag"),  ctl::combo(e, "Edvar")->lineEdit(),
+                           ctl::edit(e, "Vopros"), ctl::memo(e, "Memo2"),
+                           ctl::edit(e, "Edit1"),  ctl::edit(e, "Edit2")};
+    for (int k = 1; k <= 6; ++k)
+        fields << ctl::edit(e, "EdButt", k) << ctl::edit(e, "v", k) << ctl::edit(e, "Kball", k);
     return fields;
 }
 
 const QString kMessageFrom = QStringLiteral(
-    "Вы набрали %1 баллов, но в данном тесте программа не обнаружила диапазон для такого числа баллов. "
-    "Просмотрите текст теста на наличие нужной строки. Для этого нужно проанализировать кол-во баллов за "
-    "вопрос, а составляя сообщения вставить строку вида: =Х-Y, где Х - начало диапазона, а Y - его конец.");
+    "Вы набрали %1 баллов, но в данном тесте программа не обнаружила диапазон для такого числа "
+    "баллов. "
+    "Просмотрите текст теста на наличие нужной строки. Для этого нужно проанализировать кол-во "
+    "баллов за "
+    "вопрос, а составляя сообщения вставить строку вида: =Х-Y, где Х - начало диапазона, а Y - его "
+    "конец.");
 
 }  // namespace
 
 class AccessibilityTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void editorFieldsHaveDistinctNames();
     void editorFieldNames_data();
     void editorFieldNames();
@@ -79,7 +88,8 @@ void AccessibilityTest::windowsReadAsFrameAndDialogs() {
         return face ? face->role() : QAccessible::NoRole;
     };
     QCOMPARE(role(w.Manag), QAccessible::Window);
-    for (QWidget* window : std::initializer_list<QWidget*>{w.Redactor, w.UserForm, w.ResForm, w.ErrorForm, w.AB}) {
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{w.Redactor, w.UserForm, w.ResForm, w.ErrorForm, w.AB}) {
         QVERIFY2(role(window) == QAccessible::Dialog, qPrintable(window->objectName()));
     }
 }
@@ -101,17 +111,27 @@ void AccessibilityTest::editorFieldNames_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("name");
     // Fields inside a group box would otherwise read by the box's title.
-    QTest::newRow("title") << "Edzag" << "Заголовок теста";
-    QTest::newRow("messages") << "Memo2" << "Сообщения о результатах";
-    QTest::newRow("points 1") << "Kball1" << "Баллы за кнопку № 1";
-    QTest::newRow("points 6") << "Kball6" << "Баллы за кнопку № 6";
-    QTest::newRow("variant 2, in the window") << "v2" << "Вариант ответа № 2";
-    QTest::newRow("variant 5, in the group") << "v5" << "Вариант ответа № 5";
+    QTest::newRow("title") << "Edzag"
+                           << "Заголовок теста";
+    QTest::newRow("messages") << "Memo2"
+                              << "Сообщения о результатах";
+    QTest::newRow("points 1") << "Kball1"
+                              << "Баллы за кнопку № 1";
+    QTest::newRow("points 6") << "Kball6"
+                              << "Баллы за кнопку № 6";
+    QTest::newRow("variant 2, in the window") << "v2"
+                                              << "Вариант ответа № 2";
+    QTest::newRow("variant 5, in the group") << "v5"
+                                             << "Вариант ответа № 5";
     // The label beside the field.
-    QTest::newRow("caption 3") << "EdButt3" << "Кнопка № 3";
-    QTest::newRow("question") << "Vopros" << "Вопрос";
-    QTest::newRow("author") << "Edit1" << "Автор:";
-    QTest::newRow("window caption") << "Edit2" << "Подпись окна: ";
+    QTest::newRow("caption 3") << "EdButt3"
+                               << "Кнопка № 3";
+    QTest::newRow("question") << "Vopros"
+                              << "Вопрос";
+    QTest::newRow("author") << "Edit1"
+                            << "Автор:";
+    QTest::newRow("window caption") << "Edit2"
+                                    << "Подпись окна: ";
 }
 
 void AccessibilityTest::editorFieldNames() {
@@ -132,12 +152,14 @@ void AccessibilityTest::labelledFieldsPointToTheirLabels() {
     QVERIFY(labelsOf(buttonCount).contains(ctl::label(e, "Label1")));
     QCOMPARE(nameOf(buttonCount->lineEdit()), QString("Кол-во кнопок на форме"));
     // "Кнопка № k" is Label2..Label7.
-    for (int k = 1; k <= 6; ++k) QVERIFY(labelsOf(ctl::edit(e, "EdButt", k)).contains(ctl::label(e, "Label", k + 1)));
+    for (int k = 1; k <= 6; ++k)
+        QVERIFY(labelsOf(ctl::edit(e, "EdButt", k)).contains(ctl::label(e, "Label", k + 1)));
     QVERIFY(labelsOf(ctl::edit(e, "Vopros")).contains(ctl::label(e, "Label8")));
     QVERIFY(labelsOf(ctl::edit(e, "Edit2")).contains(ctl::label(e, "Label16")));
     // The instructions above the message field are its description, in one line.
-    QCOMPARE(descriptionOf(ctl::memo(e, "Memo2")), QString("Введите сообщения результатов, разделяя новое знаком равно, после "
-                                                           "которого идет диапазон баллов (через дефис, типа =0-25)"));
+    QCOMPARE(descriptionOf(ctl::memo(e, "Memo2")),
+             QString("Введите сообщения результатов, разделяя новое знаком равно, после "
+                     "которого идет диапазон баллов (через дефис, типа =0-25)"));
     // The header box reads without the misprint its caption keeps.
     auto* header = ctl::as<QGroupBox>(e, "GroupBox1");
     QCOMPARE(nameOf(header), QString("Заголовок"));
@@ -152,13 +174,15 @@ void AccessibilityTest::testWindowReadsTheQuestionAndTheVariants() {
     QVERIFY(w.UserForm->isVisible());
 
     QCOMPARE(nameOf(ctl::memo(w.UserForm, "Memo1")), QString("Текст вопроса"));
-    QCOMPARE(accessible(ctl::memo(w.UserForm, "Memo1"))->text(QAccessible::Value), QString("Земля круглая?"));
+    QCOMPARE(accessible(ctl::memo(w.UserForm, "Memo1"))->text(QAccessible::Value),
+             QString("Земля круглая?"));
     QCOMPARE(nameOf(ctl::label(w.UserForm, "TextVar", 1)), QString("Верно"));
     QCOMPARE(nameOf(ctl::label(w.UserForm, "TextVar", 3)), QString("Затрудняюсь ответить"));
     QCOMPARE(nameOf(ctl::button(w.UserForm, 3)), QString("Не знаю"));
     // The next question's variants are read, not the first one's.
     QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
-    QCOMPARE(accessible(ctl::memo(w.UserForm, "Memo1"))->text(QAccessible::Value), QString("Луна больше Земли?"));
+    QCOMPARE(accessible(ctl::memo(w.UserForm, "Memo1"))->text(QAccessible::Value),
+             QString("Луна больше Земли?"));
     QCOMPARE(nameOf(ctl::label(w.UserForm, "TextVar", 1)), QString("Больше"));
 }
 
@@ -171,7 +195,8 @@ void AccessibilityTest::resultTextIsNamedByTheHeading() {
     QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
     QVERIFY(w.ResForm->isVisible());
     QCOMPARE(nameOf(ctl::memo(w.ResForm, "Memo1")), QString("Ваш результат тестирования"));
-    QCOMPARE(accessible(ctl::memo(w.ResForm, "Memo1"))->text(QAccessible::Value), QString("\nСтоит повторить материал."));
+    QCOMPARE(accessible(ctl::memo(w.ResForm, "Memo1"))->text(QAccessible::Value),
+             QString("\nСтоит повторить материал."));
 }
 
 void AccessibilityTest::errorMessageReadsAsOneText_data() {
@@ -191,22 +216,28 @@ void AccessibilityTest::errorMessageReadsAsOneText() {
     QCOMPARE(nameOf(ctl::label(&error, "Label2")), kMessageFrom.arg(0));
     run.Score = score;
     error.showScore();
-    QCOMPARE(descriptionOf(&error), "Данный тест имеет ошибки в блоке составления сообщения. " + sentence);
+    QCOMPARE(descriptionOf(&error),
+             "Данный тест имеет ошибки в блоке составления сообщения. " + sentence);
     QCOMPARE(nameOf(ctl::label(&error, "Label2")), sentence);
     // What the window shows stays as it was.
     QCOMPARE(ctl::label(&error, "Label2")->text(), QString("Вы набрали "));
     QCOMPARE(ctl::label(&error, "Label3")->text(), QString::number(score));
-    QCOMPARE(ctl::label(&error, "Label4")->text(), QString("баллов, но в данном тесте программа не  обна-"));
+    QCOMPARE(ctl::label(&error, "Label4")->text(),
+             QString("баллов, но в данном тесте программа не  обна-"));
 }
 
 void AccessibilityTest::joinedCaptions_data() {
     QTest::addColumn<QStringList>("captions");
     QTest::addColumn<QString>("joined");
-    QTest::newRow("hyphenated word") << QStringList{"не  обна-", "ружила  диапазон"} << "не обнаружила диапазон";
-    QTest::newRow("hyphen before a trailing blank") << QStringList{"а сос- ", "тавляя"} << "а составляя";
-    QTest::newRow("dash between blanks stays") << QStringList{"где Х -", "начало"} << "где Х - начало";
+    QTest::newRow("hyphenated word")
+        << QStringList{"не  обна-", "ружила  диапазон"} << "не обнаружила диапазон";
+    QTest::newRow("hyphen before a trailing blank")
+        << QStringList{"а сос- ", "тавляя"} << "а составляя";
+    QTest::newRow("dash between blanks stays")
+        << QStringList{"где Х -", "начало"} << "где Х - начало";
     QTest::newRow("dash inside a line stays") << QStringList{"кол-во", "баллов"} << "кол-во баллов";
-    QTest::newRow("number after a blank") << QStringList{"Вы набрали ", "-4", "баллов"} << "Вы набрали -4 баллов";
+    QTest::newRow("number after a blank")
+        << QStringList{"Вы набрали ", "-4", "баллов"} << "Вы набрали -4 баллов";
     QTest::newRow("empty caption skipped") << QStringList{"один", "", "  ", "два"} << "один два";
     QTest::newRow("nothing") << QStringList{} << "";
 }

@@ -31,7 +31,10 @@ struct TestText {
 std::vector<std::string> lines(const TestText& t) {
     const auto n = std::to_string(t.points.size());
     const auto b = std::to_string(t.buttons);
-    std::vector<std::string> out{"Info=(" + n + "\x05" + b + "\x05" "3)", "Title=(Заголовок\x05" + t.author + "\x05Окно)"};
+    std::vector<std::string> out{"Info=(" + n + "\x05" + b +
+                                     "\x05"
+                                     "3)",
+                                 "Title=(Заголовок\x05" + t.author + "\x05Окно)"};
     std::string captions;
     for (int k = 1; k <= t.buttons; ++k) {
         if (k > 1) captions += '\x05';
@@ -42,7 +45,8 @@ std::vector<std::string> lines(const TestText& t) {
     for (std::size_t q = 1; q <= t.points.size(); ++q) out.push_back("Вопрос " + std::to_string(q));
     out.push_back("Variants: all");
     for (std::size_t q = 1; q <= t.points.size(); ++q)
-        for (int k = 1; k <= t.buttons; ++k) out.push_back("Вариант " + std::to_string(q) + "." + std::to_string(k));
+        for (int k = 1; k <= t.buttons; ++k)
+            out.push_back("Вариант " + std::to_string(q) + "." + std::to_string(k));
     out.push_back("Numbers:");
     std::string points;
     for (const auto& group : t.points) points += group;
@@ -58,19 +62,22 @@ void startRun(Program& program, const TestText& t, const QString& name = "t.tst"
 }
 
 void press(Program& program, const QList<int>& buttons) {
-    for (int b : buttons) QTest::mouseClick(ctl::button(program.windows->UserForm, b), Qt::LeftButton);
+    for (int b : buttons)
+        QTest::mouseClick(ctl::button(program.windows->UserForm, b), Qt::LeftButton);
 }
 
 // A result block of three lines, the middle one blank, for the Score 0..5.
 TestText threeLineResult() {
-    return {2, {"1,0,", "1,0,"}, {"Вступление", "=0-5", "Строка 1", "", "Строка 3", "=6-9", "Другое", "$"}};
+    return {2,
+            {"1,0,", "1,0,"},
+            {"Вступление", "=0-5", "Строка 1", "", "Строка 3", "=6-9", "Другое", "$"}};
 }
 
 }  // namespace
 
 class AnsweringTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void buttonRule_data();
     void buttonRule();
     void scoreAddsThePointsOfThePressedButtons_data();
@@ -117,8 +124,10 @@ void AnsweringTest::buttonRule() {
         QCOMPARE(ctl::button(w.UserForm, k)->isVisibleTo(w.UserForm), k <= shown);
         QCOMPARE(ctl::label(w.UserForm, "TextVar", k)->isVisibleTo(w.UserForm), k <= shown);
         QVERIFY2(ctl::button(w.UserForm, k)->isEnabled(), qPrintable(row));
-        QCOMPARE(ctl::button(w.UserForm, k)->text(), k <= count ? QString("Кнопка %1").arg(k) : QString());
-        if (k <= count) QCOMPARE(ctl::label(w.UserForm, "TextVar", k)->text(), QString("Вариант 1.%1").arg(k));
+        QCOMPARE(ctl::button(w.UserForm, k)->text(),
+                 k <= count ? QString("Кнопка %1").arg(k) : QString());
+        if (k <= count)
+            QCOMPARE(ctl::label(w.UserForm, "TextVar", k)->text(), QString("Вариант 1.%1").arg(k));
     }
     QCOMPARE(program.session().document().activeButtonCount, count);
     QCOMPARE(ctl::combo(w.Redactor, "Edvar")->currentText(), QString::number(count));
@@ -133,10 +142,12 @@ void AnsweringTest::scoreAddsThePointsOfThePressedButtons_data() {
     QTest::addColumn<QStringList>("points");
     QTest::addColumn<QList<int>>("presses");
     QTest::addColumn<int>("score");
-    QTest::newRow("1 and 0, pressed 1 2 1") << QStringList{"1,0,", "1,0,", "1,0,"} << QList<int>{1, 2, 1} << 2;
+    QTest::newRow("1 and 0, pressed 1 2 1")
+        << QStringList{"1,0,", "1,0,", "1,0,"} << QList<int>{1, 2, 1} << 2;
     QTest::newRow("negative points") << QStringList{"5,0,", "-3,0,"} << QList<int>{1, 1} << 2;
     QTest::newRow("leading blank") << QStringList{" 4,0,"} << QList<int>{1} << 4;
-    QTest::newRow("signs and hexadecimal") << QStringList{"+7,0,", "$1F,-0,", "0,x10,"} << QList<int>{1, 1, 2} << 54;
+    QTest::newRow("signs and hexadecimal")
+        << QStringList{"+7,0,", "$1F,-0,", "0,x10,"} << QList<int>{1, 1, 2} << 54;
     QTest::newRow("total below zero") << QStringList{"-3,0,", "0,-1,"} << QList<int>{1, 2} << -4;
 }
 
@@ -154,7 +165,8 @@ void AnsweringTest::scoreAddsThePointsOfThePressedButtons() {
         if (i + 1 < presses.size()) {
             press(program, {presses[i]});
             QCOMPARE(program.session().document().currentQuestion, static_cast<int>(i) + 2);
-            QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос %1").arg(i + 2));
+            QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(),
+                     QString("Вопрос %1").arg(i + 2));
         } else {
             press(program, {presses[i]});
         }
@@ -208,10 +220,14 @@ void AnsweringTest::nextRunStartsAtQuestionOneWithScoreZero() {
 void AnsweringTest::errorWindowShowsTheScore_data() {
     QTest::addColumn<QString>("points");
     QTest::addColumn<QString>("score");
-    QTest::newRow("above every range") << "21,0," << "21";
-    QTest::newRow("below every range") << "-4,0," << "-4";
-    QTest::newRow("lowest total") << "-2147483648,0," << "-2147483648";
-    QTest::newRow("six characters") << "-123456,0," << "-123456";
+    QTest::newRow("above every range") << "21,0,"
+                                       << "21";
+    QTest::newRow("below every range") << "-4,0,"
+                                       << "-4";
+    QTest::newRow("lowest total") << "-2147483648,0,"
+                                  << "-2147483648";
+    QTest::newRow("six characters") << "-123456,0,"
+                                    << "-123456";
 }
 
 void AnsweringTest::errorWindowShowsTheScore() {
@@ -242,9 +258,16 @@ void AnsweringTest::longTitleAndQuestionAreReadable() {
     auto& w = *program.windows;
     const std::string title(50, 'W');  // the most the editor takes, in wide letters
     const std::string question = "Начало вопроса. " + std::string(4000, 'x');
-    program.platform.openAnswers.push_back(program.writeTest(
-        "long.tst", {"Info=(1\x05" "2\x05" "1)", "Title=(" + title + "\x05" "A\x05" "C)", "Buttons=(Да\x05Нет)",
-                     "Questions:", question, "Variants: none", "Numbers:", "1,0,", "Message:", "$"}));
+    program.platform.openAnswers.push_back(
+        program.writeTest("long.tst", {"Info=(1\x05"
+                                       "2\x05"
+                                       "1)",
+                                       "Title=(" + title +
+                                           "\x05"
+                                           "A\x05"
+                                           "C)",
+                                       "Buttons=(Да\x05Нет)", "Questions:", question,
+                                       "Variants: none", "Numbers:", "1,0,", "Message:", "$"}));
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowExposed(w.UserForm));
 
@@ -291,7 +314,8 @@ void AnsweringTest::runAfterThePreviewHasItsButtonsEnabled() {
     QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
 
     startRun(program, {3, {"0,0,5,", "0,0,0,"}});
-    for (int k = 1; k <= 6; ++k) QVERIFY2(ctl::button(w.UserForm, k)->isEnabled(), qPrintable(QString::number(k)));
+    for (int k = 1; k <= 6; ++k)
+        QVERIFY2(ctl::button(w.UserForm, k)->isEnabled(), qPrintable(QString::number(k)));
     QTest::mouseClick(ctl::button(w.UserForm, "Button3"), Qt::LeftButton);
     QCOMPARE(program.session().run().Score, 5);
     QCOMPARE(program.session().document().currentQuestion, 2);
@@ -304,7 +328,8 @@ void AnsweringTest::resultMemoAndClosing() {
     startRun(program, threeLineResult());
     press(program, {1, 1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    // An empty line, then the block with its own blank line; the lines before the range are not shown.
+    // An empty line, then the block with its own blank line; the lines before the range are not
+    // shown.
     QCOMPARE(memo->toPlainText(), QString("\nСтрока 1\n\nСтрока 3"));
     QCOMPARE(memo->document()->blockCount(), 4);
 
@@ -333,11 +358,16 @@ void AnsweringTest::resultMemoAndClosing() {
 void AnsweringTest::savedResultName_data() {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("written");
-    QTest::newRow("no extension") << "Итог" << "Итог.txt";
-    QTest::newRow(".txt kept") << "Итог.txt" << "Итог.txt";
-    QTest::newRow("upper case .TXT") << "ИТОГ.TXT" << "ИТОГ.TXT.txt";
-    QTest::newRow("another extension") << "итог.tst" << "итог.tst.txt";
-    QTest::newRow(".txt inside the name") << "a.txt.bak" << "a.txt.bak.txt";
+    QTest::newRow("no extension") << "Итог"
+                                  << "Итог.txt";
+    QTest::newRow(".txt kept") << "Итог.txt"
+                               << "Итог.txt";
+    QTest::newRow("upper case .TXT") << "ИТОГ.TXT"
+                                     << "ИТОГ.TXT.txt";
+    QTest::newRow("another extension") << "итог.tst"
+                                       << "итог.tst.txt";
+    QTest::newRow(".txt inside the name") << "a.txt.bak"
+                                          << "a.txt.bak.txt";
 }
 
 void AnsweringTest::savedResultName() {
@@ -374,9 +404,17 @@ void AnsweringTest::resultSavedByteForByte() {
     Program program;
     // Block lines as no editor writes them: a lone LF inside a line, a byte
     // Windows-1251 leaves undefined, a tab, a trailing blank.
-    const QByteArray block = cp("Итог: ").c_str() + QByteArray("\x98 end \r\nA\nB\r\n\t") + cp("таб").c_str() + "\r\n";
-    QByteArray file = fileBytes({"Info=(1\x05" "2\x05" "1)", "Title=(T\x05" "A\x05" "C)", "Buttons=(Да\x05Нет)",
-                                 "Questions:", "Q", "Variants: none", "Numbers:", "1,0,", "Message:", "=0-5"});
+    const QByteArray block =
+        cp("Итог: ").c_str() + QByteArray("\x98 end \r\nA\nB\r\n\t") + cp("таб").c_str() + "\r\n";
+    QByteArray file =
+        fileBytes({"Info=(1\x05"
+                   "2\x05"
+                   "1)",
+                   "Title=(T\x05"
+                   "A\x05"
+                   "C)",
+                   "Buttons=(Да\x05Нет)", "Questions:", "Q", "Variants: none", "Numbers:", "1,0,",
+                   "Message:", "=0-5"});
     file += block + "$\r\n";
     {
         QFile out(program.path("raw.tst"));
@@ -387,7 +425,8 @@ void AnsweringTest::resultSavedByteForByte() {
     QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
     press(program, {1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(ctl::memo(program.windows->ResForm, "Memo1")->document()->blockCount(), 4);  // the LF splits no line
+    QCOMPARE(ctl::memo(program.windows->ResForm, "Memo1")->document()->blockCount(),
+             4);  // the LF splits no line
 
     program.platform.saveResultAnswers.push_back(program.path("raw"));
     QTest::mouseClick(ctl::button(program.windows->ResForm, "Button1"), Qt::LeftButton);
@@ -434,7 +473,8 @@ void AnsweringTest::failedSaveKeepsTheOldFile() {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(old);
     }
-    QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));  // 0444
+    QVERIFY(QFile::setPermissions(target,
+                                  QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));  // 0444
 
     startRun(program, threeLineResult());
     press(program, {1, 1});

@@ -37,9 +37,11 @@ void selectAll(QWidget* field) {
 }
 
 // Writes raw lines, each ended by CR LF.
-QString writeRaw(const Program& program, const QString& name, const std::vector<std::string>& lines) {
+QString writeRaw(const Program& program, const QString& name,
+                 const std::vector<std::string>& lines) {
     QByteArray bytes;
-    for (const auto& line : lines) bytes.append(line.data(), static_cast<qsizetype>(line.size())).append("\r\n");
+    for (const auto& line : lines)
+        bytes.append(line.data(), static_cast<qsizetype>(line.size())).append("\r\n");
     QFile file(program.path(name));
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return {};
     return file.fileName();
@@ -49,7 +51,8 @@ QString writeRaw(const Program& program, const QString& name, const std::vector<
 QList<QByteArray> fileLines(const QString& path) {
     const QByteArray bytes = Program::bytes(path);
     QList<QByteArray> lines;
-    for (qsizetype at = 0, end; (end = bytes.indexOf("\r\n", at)) >= 0; at = end + 2) lines << bytes.mid(at, end - at);
+    for (qsizetype at = 0, end; (end = bytes.indexOf("\r\n", at)) >= 0; at = end + 2)
+        lines << bytes.mid(at, end - at);
     return lines;
 }
 
@@ -70,7 +73,7 @@ std::string without(std::string text, const std::string& bytes) {
 
 class EditorEncodingTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void everyByteSurvivesLoadingEditingAndSaving();
     void typedCharactersTheCodePageCannotHold_data();
     void typedCharactersTheCodePageCannotHold();
@@ -81,18 +84,25 @@ private slots:
 
 void EditorEncodingTest::everyByteSurvivesLoadingEditingAndSaving() {
     const std::string all = byteRun(0x00, 0xFF);  // a LF here never follows a CR
-    const std::string structural{'\x05', ')'};   // they would split a header field
+    const std::string structural{'\x05', ')'};    // they would split a header field
     std::string reversed(all.rbegin(), all.rend());
-    std::vector<std::string> lines{"Info=(2\x05" "6\x05" "3)",
-                                   "Title=(" + without(byteRun(0x00, 0x3F), structural) + "\x05" +
-                                       byteRun(0x40, 0x7F) + "\x05" + byteRun(0x80, 0xBF) + ")"};
+    std::vector<std::string> lines{
+        "Info=(2\x05"
+        "6\x05"
+        "3)",
+        "Title=(" + without(byteRun(0x00, 0x3F), structural) + "\x05" + byteRun(0x40, 0x7F) +
+            "\x05" + byteRun(0x80, 0xBF) + ")"};
     std::string buttons = "Buttons=(";
-    for (int k = 0; k < 6; ++k) buttons += (k ? "\x05" : "") + byteRun(0xC0 + 11 * k, k == 5 ? 0xFF : 0xCA + 11 * k);
+    for (int k = 0; k < 6; ++k)
+        buttons += (k ? "\x05" : "") + byteRun(0xC0 + 11 * k, k == 5 ? 0xFF : 0xCA + 11 * k);
     lines.push_back(buttons + ")");
     lines.insert(lines.end(), {"Questions:", all, reversed, "Variants: all"});
     for (const std::string& question : {all, reversed})
-        for (std::size_t k = 0; k < 6; ++k) lines.push_back(question.substr(k * 50, k < 5 ? 50 : std::string::npos));
-    lines.insert(lines.end(), {"Numbers:", "1,\x01\x7F,\xA0\x98,(),12345,-0,3,\t,x y,\x05,,\xFF\xAD,", "Message:"});
+        for (std::size_t k = 0; k < 6; ++k)
+            lines.push_back(question.substr(k * 50, k < 5 ? 50 : std::string::npos));
+    lines.insert(
+        lines.end(),
+        {"Numbers:", "1,\x01\x7F,\xA0\x98,(),12345,-0,3,\t,x y,\x05,,\xFF\xAD,", "Message:"});
     for (std::size_t at = 0; at < all.size(); at += 8) lines.push_back(all.substr(at, 8));
     lines.emplace_back("$");
     Program program;
@@ -131,24 +141,29 @@ void EditorEncodingTest::typedCharactersTheCodePageCannotHold_data() {
     QTest::addColumn<QStringList>("typed");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QByteArray>("line");  // the line of the saved file that holds it
-    const QByteArray title = "Title=(\xDD\xF2\xEE \xF2\xE5\xEA\xF1\xF2 \xE7\xE0\xE3\xEE\xEB\xEE\xE2\xEA\xE0\x05";
+    const QByteArray title =
+        "Title=(\xDD\xF2\xEE \xF2\xE5\xEA\xF1\xF2 \xE7\xE0\xE3\xEE\xEB\xEE\xE2\xEA\xE0\x05";
     QTest::newRow("CJK in the author") << "Edit1" << Input::Keys << QStringList{"Ли中"} << "Ли?"
                                        << title + "\xCB\xE8?\x05\xD2\xE5\xF1\xF2)";
     QTest::newRow("control picture in the title")
         << "Edzag" << Input::Keys << QStringList{"\u2405x"} << "?x"
         << QByteArray("Title=(?x\x05\xCD\xE5\xE8\xE7\xE2\xE5\xF1\xF2\xE5\xED\x05\xD2\xE5\xF1\xF2)");
-    QTest::newRow("emoji in the question") << "Vopros" << Input::InputMethod << QStringList{"a", "😀", "b"} << "a?b"
-                                           << QByteArray("a?b");
-    QTest::newRow("decomposed letter") << "Vopros" << Input::InputMethod << QStringList{"и\u0306"} << "й"
-                                       << QByteArray("\xE9");
-    QTest::newRow("euro sign kept") << "v1" << Input::Keys << QStringList{"5€"} << "5€" << QByteArray("5\x88");
+    QTest::newRow("emoji in the question")
+        << "Vopros" << Input::InputMethod << QStringList{"a", "😀", "b"} << "a?b"
+        << QByteArray("a?b");
+    QTest::newRow("decomposed letter")
+        << "Vopros" << Input::InputMethod << QStringList{"и\u0306"} << "й" << QByteArray("\xE9");
+    QTest::newRow("euro sign kept")
+        << "v1" << Input::Keys << QStringList{"5€"} << "5€" << QByteArray("5\x88");
     QTest::newRow("accent without a composed letter")
         << "v1" << Input::InputMethod << QStringList{"x\u0301", "y"} << "?y" << QByteArray("?y");
-    QTest::newRow("CJK in the messages") << "Memo2" << Input::Keys << QStringList{"=中"} << "=?" << QByteArray("=?");
-    QTest::newRow("emoji in the messages") << "Memo2" << Input::InputMethod << QStringList{"😀"} << "?"
-                                           << QByteArray("?");
-    QTest::newRow("end-of-file picture pasted") << "Memo2" << Input::Paste << QStringList{"a\u241Ab\u00A0"}
-                                                << "a?b\u00A0" << QByteArray("a?b\xA0");
+    QTest::newRow("CJK in the messages")
+        << "Memo2" << Input::Keys << QStringList{"=中"} << "=?" << QByteArray("=?");
+    QTest::newRow("emoji in the messages")
+        << "Memo2" << Input::InputMethod << QStringList{"😀"} << "?" << QByteArray("?");
+    QTest::newRow("end-of-file picture pasted")
+        << "Memo2" << Input::Paste << QStringList{"a\u241Ab\u00A0"} << "a?b\u00A0"
+        << QByteArray("a?b\xA0");
 }
 
 void EditorEncodingTest::typedCharactersTheCodePageCannotHold() {
@@ -165,26 +180,34 @@ void EditorEncodingTest::typedCharactersTheCodePageCannotHold() {
     QVERIFY(widget);
     selectAll(widget);
     switch (input) {
-        case Input::Keys: typeKeys(widget, typed.join(QString())); break;
-        case Input::InputMethod: commitPieces(widget, typed); break;
+        case Input::Keys:
+            typeKeys(widget, typed.join(QString()));
+            break;
+        case Input::InputMethod:
+            commitPieces(widget, typed);
+            break;
         case Input::Paste:
             QApplication::clipboard()->setText(typed.join(QString()));
             QTest::keyClick(widget, Qt::Key_V, Qt::ControlModifier);
             break;
     }
     auto* memo = qobject_cast<QPlainTextEdit*>(widget);
-    QCOMPARE(memo ? memo->document()->firstBlock().text() : qobject_cast<QLineEdit*>(widget)->text(), shown);
+    QCOMPARE(
+        memo ? memo->document()->firstBlock().text() : qobject_cast<QLineEdit*>(widget)->text(),
+        shown);
     save(program, program.path("typed"));
     const QList<QByteArray> lines = fileLines(program.path("typed.tst"));
-    QVERIFY2(lines.contains(line), Program::bytes(program.path("typed.tst")).toHex(' ').constData());
+    QVERIFY2(lines.contains(line),
+             Program::bytes(program.path("typed.tst")).toHex(' ').constData());
     QVERIFY(!Program::bytes(program.path("typed.tst")).contains('\x1A'));
 }
 
 void EditorEncodingTest::typingLimitsCountWhatTheUserSees_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<int>("limit");
-    const std::pair<const char*, int> limits[] = {{"Edzag", 50},  {"EdButt1", 20}, {"Edit1", 100}, {"Edit2", 100},
-                                                  {"Vopros", 150}, {"v1", 80},      {"Kball1", 4}};
+    const std::pair<const char*, int> limits[] = {{"Edzag", 50},  {"EdButt1", 20}, {"Edit1", 100},
+                                                  {"Edit2", 100}, {"Vopros", 150}, {"v1", 80},
+                                                  {"Kball1", 4}};
     for (const auto& [name, limit] : limits) QTest::newRow(name) << QString(name) << limit;
 }
 
@@ -216,9 +239,20 @@ void EditorEncodingTest::loadedTextsLongerThanTheLimitsStayWhole() {
     const std::string title(120, 'T');
     const std::string author = std::string(130, 'A');
     const std::string caption(30, 'C');
-    std::vector<std::string> lines{"Info=(2\x05" "2\x05" "1)", "Title=(" + title + "\x05" + author + "\x05Окно)",
-                                   "Buttons=(" + caption + "\x05Нет)", "Questions:", q, "Второй", "Variants: none",
-                                   "Numbers:", "12345,0,1,1,", "Message:", "$"};
+    std::vector<std::string> lines{
+        "Info=(2\x05"
+        "2\x05"
+        "1)",
+        "Title=(" + title + "\x05" + author + "\x05Окно)",
+        "Buttons=(" + caption + "\x05Нет)",
+        "Questions:",
+        q,
+        "Второй",
+        "Variants: none",
+        "Numbers:",
+        "12345,0,1,1,",
+        "Message:",
+        "$"};
     Program program;
     Editor ed(program);
     QVERIFY(openForEditing(program, program.writeTest("long.tst", lines)));
@@ -238,7 +272,8 @@ void EditorEncodingTest::loadedTextsLongerThanTheLimitsStayWhole() {
     QTest::keyClick(ed.Vopros, Qt::Key_Backspace);
     typeKeys(ed.Vopros, "z");
     QCOMPARE(ed.Vopros->text(), question.chopped(1));
-    QTest::keyClick(ed.Vopros, Qt::Key_Z, Qt::ControlModifier);  // undo gives back the 200 characters
+    QTest::keyClick(ed.Vopros, Qt::Key_Z,
+                    Qt::ControlModifier);  // undo gives back the 200 characters
     QCOMPARE(ed.Vopros->text(), question.chopped(1) + "y");
     clickToEnd(ed.kball(1));
     typeKeys(ed.kball(1), "6");

@@ -25,7 +25,7 @@ using Editor = editor::Controls;
 
 class EditorNavigationTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void editingShowsTheFileAndLeavesTheTestWindowAlone();
     void newTestAfterAnEditedOneStartsFromTheDefaults();
     void emptyQuestionBlocksNext();
@@ -39,10 +39,13 @@ void EditorNavigationTest::editingShowsTheFileAndLeavesTheTestWindowAlone() {
     Program program;
     auto& w = *program.windows;
     Editor ed(program);
-    const QString file = program.writeTest("mode1.tst", {"Info=(3\x05" "2\x05" "1)", "Title=(Мода\x05Автор\x05Окно)",
-                                                         "Buttons=(Да\x05Нет)", "Questions:", "Один", "Два", "Три",
-                                                         "Variants: none", "Numbers:", "1,0,0,1,1,1,", "Message:",
-                                                         "=0-10", "Хорошо", "$"});
+    const QString file = program.writeTest(
+        "mode1.tst",
+        {"Info=(3\x05"
+         "2\x05"
+         "1)",
+         "Title=(Мода\x05Автор\x05Окно)", "Buttons=(Да\x05Нет)", "Questions:", "Один", "Два", "Три",
+         "Variants: none", "Numbers:", "1,0,0,1,1,1,", "Message:", "=0-10", "Хорошо", "$"});
     ed.doc.setVariant(1, 1, cp("старый вариант"));
     QVERIFY(openForEditing(program, file));
 

@@ -69,7 +69,7 @@ void checkShape(const Editor& ed, const Preview& preview, int count) {
 
 class EditorPreviewTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void typedButtonCount_data();
     void typedButtonCount();
     void choosingFewerButtonsKeepsTheirTexts();
@@ -82,15 +82,22 @@ void EditorPreviewTest::typedButtonCount_data() {
     QTest::addColumn<QString>("shown");  // the text of Edvar afterwards
     QTest::addColumn<int>("count");
     QTest::addColumn<QStringList>("errors");
-    QTest::newRow("one button") << "1" << "1" << 1 << QStringList{};
-    QTest::newRow("six buttons") << "6" << "6" << 6 << QStringList{};
-    QTest::newRow("five buttons") << "5" << "5" << 5 << QStringList{};
-    QTest::newRow("seven becomes two") << "7" << "2" << 2 << QStringList{};
-    QTest::newRow("zero becomes two") << "0" << "2" << 2 << QStringList{};
-    QTest::newRow("emptied becomes two") << "" << "2" << 2 << QStringList{};
-    QTest::newRow("letters keep three") << "ab" << "ab" << 3
-                                        << QStringList{"'a' is not a valid integer value.",
-                                                       "'ab' is not a valid integer value."};
+    QTest::newRow("one button") << "1"
+                                << "1" << 1 << QStringList{};
+    QTest::newRow("six buttons") << "6"
+                                 << "6" << 6 << QStringList{};
+    QTest::newRow("five buttons") << "5"
+                                  << "5" << 5 << QStringList{};
+    QTest::newRow("seven becomes two") << "7"
+                                       << "2" << 2 << QStringList{};
+    QTest::newRow("zero becomes two") << "0"
+                                      << "2" << 2 << QStringList{};
+    QTest::newRow("emptied becomes two") << ""
+                                         << "2" << 2 << QStringList{};
+    QTest::newRow("letters keep three")
+        << "ab"
+        << "ab" << 3
+        << QStringList{"'a' is not a valid integer value.", "'ab' is not a valid integer value."};
 }
 
 void EditorPreviewTest::typedButtonCount() {
@@ -167,7 +174,8 @@ void EditorPreviewTest::previewFollowsFieldsWhenTheyAreLeft() {
     QCOMPARE(preview.Memo1->toPlainText(), QString("Сколько?"));
     retype(ed.Vopros, "");
     tabAway(ed.Vopros);
-    QCOMPARE(preview.Memo1->toPlainText(), QString("Сколько?"));  // an empty question changes nothing
+    QCOMPARE(preview.Memo1->toPlainText(),
+             QString("Сколько?"));  // an empty question changes nothing
     QVERIFY(program.platform.errors.isEmpty());
 }
 

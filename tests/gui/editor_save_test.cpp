@@ -25,7 +25,8 @@ namespace {
 using Editor = editor::Controls;
 
 // Fills the shown question: its text, then variants and points from button 1 on.
-void fillQuestion(const Editor& ed, const QString& text, const QStringList& variants, const QStringList& points) {
+void fillQuestion(const Editor& ed, const QString& text, const QStringList& variants,
+                  const QStringList& points) {
     typeInto(ed.Vopros, text);
     for (int k = 1; k <= variants.size(); ++k) typeInto(ed.variantEdit(k), variants[k - 1]);
     for (int k = 1; k <= points.size(); ++k) typeInto(ed.kball(k), points[k - 1]);
@@ -51,17 +52,24 @@ QStringList drawnLines(QPlainTextEdit* memo, const QTextBlock& block) {
 // What the editor shows and holds, to see that a failed save changed nothing.
 QStringList editorState(Program& program) {
     const Editor ed(program);
-    return {ed.nv->text(), ed.Vopros->text(), ed.variantEdit(1)->text(), ed.kball(1)->text(),
-            ed.Edvar->currentText(), ed.Edzag->text(), ed.Memo2->toPlainText(),
-            QString::number(ed.doc.questionCount), QString::number(ed.doc.currentQuestion),
-            QString::number(ed.predvop->isEnabled()), program.visibleWindows().join(',')};
+    return {ed.nv->text(),
+            ed.Vopros->text(),
+            ed.variantEdit(1)->text(),
+            ed.kball(1)->text(),
+            ed.Edvar->currentText(),
+            ed.Edzag->text(),
+            ed.Memo2->toPlainText(),
+            QString::number(ed.doc.questionCount),
+            QString::number(ed.doc.currentQuestion),
+            QString::number(ed.predvop->isEnabled()),
+            program.visibleWindows().join(',')};
 }
 
 }  // namespace
 
 class EditorSaveTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void testWrittenInTheEditorSavedReopenedAndRun();
     void openedFileSavedAgainIsIdentical_data();
     void openedFileSavedAgainIsIdentical();
@@ -94,11 +102,30 @@ void EditorSaveTest::testWrittenInTheEditorSavedReopenedAndRun() {
     save(program, program.path("quiz"));
 
     const QString file = program.path("quiz.tst");
-    std::vector<std::string> lines{"Info=(2\x05" "3\x05" "3)", "Title=(Знания\x05Иванов\x05Опрос)",
-                                   "Buttons=(Да\x05Нет\x05Не знаю)", "Questions:", "Земля круглая?",
-                                   "Луна больше Земли?", "Variants: all", "Да, круглая", "Нет", "Не уверен",
-                                   "Больше", "Меньше", "Не знаю", "Numbers:", "2,0,1,0,2,1,", "Message:", "=0-2",
-                                   "Мало.", "=3-4", "Хорошо.", "$"};
+    std::vector<std::string> lines{
+        "Info=(2\x05"
+        "3\x05"
+        "3)",
+        "Title=(Знания\x05Иванов\x05Опрос)",
+        "Buttons=(Да\x05Нет\x05Не знаю)",
+        "Questions:",
+        "Земля круглая?",
+        "Луна больше Земли?",
+        "Variants: all",
+        "Да, круглая",
+        "Нет",
+        "Не уверен",
+        "Больше",
+        "Меньше",
+        "Не знаю",
+        "Numbers:",
+        "2,0,1,0,2,1,",
+        "Message:",
+        "=0-2",
+        "Мало.",
+        "=3-4",
+        "Хорошо.",
+        "$"};
     QCOMPARE(Program::bytes(file), fileBytes(lines));
     QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm"}));
     QCOMPARE(ed.nv->text(), QString("2"));
@@ -127,21 +154,53 @@ void EditorSaveTest::openedFileSavedAgainIsIdentical_data() {
     QTest::addColumn<std::vector<std::string>>("lines");
     QTest::newRow("own variants") << exampleLines();
     std::vector<std::string> shared = exampleLines();
-    shared[0] = "Info=(2\x05" "3\x05" "2)";
+    shared[0] =
+        "Info=(2\x05"
+        "3\x05"
+        "2)";
     shared[6] = "Variants: use only one";
     shared.erase(shared.begin() + 10, shared.begin() + 13);
     QTest::newRow("first question's variants") << shared;
     std::vector<std::string> none = exampleLines();
-    none[0] = "Info=(2\x05" "3\x05" "1)";
+    none[0] =
+        "Info=(2\x05"
+        "3\x05"
+        "1)";
     none[6] = "Variants: none";
     none.erase(none.begin() + 7, none.begin() + 13);
     QTest::newRow("no variants") << none;
     QTest::newRow("no questions") << std::vector<std::string>{
-        "Info=(0\x05" "3\x05" "2)", "Title=(Пусто\x05\x05Тест)", "Buttons=(Да\x05\x05Не знаю)", "Questions:",
-        "Variants: use only one", "Верно", "", "Затрудняюсь", "Numbers:", "Message:", "=0-0", "Ничего.", "$"};
+        "Info=(0\x05"
+        "3\x05"
+        "2)",
+        "Title=(Пусто\x05\x05Тест)",
+        "Buttons=(Да\x05\x05Не знаю)",
+        "Questions:",
+        "Variants: use only one",
+        "Верно",
+        "",
+        "Затрудняюсь",
+        "Numbers:",
+        "Message:",
+        "=0-0",
+        "Ничего.",
+        "$"};
     QTest::newRow("odd mode and points") << std::vector<std::string>{
-        "Info=(1\x05" "2\x05" "7)", "Title=(Тест (часть 1\x05Автор\x05Окно)", "Buttons=((Да\x05Нет)",
-        "Questions:", "Вопрос", "Variants: all", "а", "б", "Numbers:", "12345,x,", "Message:", "=0-9", "$"};
+        "Info=(1\x05"
+        "2\x05"
+        "7)",
+        "Title=(Тест (часть 1\x05Автор\x05Окно)",
+        "Buttons=((Да\x05Нет)",
+        "Questions:",
+        "Вопрос",
+        "Variants: all",
+        "а",
+        "б",
+        "Numbers:",
+        "12345,x,",
+        "Message:",
+        "=0-9",
+        "$"};
 }
 
 void EditorSaveTest::openedFileSavedAgainIsIdentical() {
@@ -156,7 +215,8 @@ void EditorSaveTest::openedFileSavedAgainIsIdentical() {
         QTest::mouseClick(ed.nextvop, Qt::LeftButton);
         QTest::mouseClick(ed.predvop, Qt::LeftButton);
     }
-    if (lines[0].starts_with("Info=(0")) {  // edited as one empty question, nothing left from before
+    if (lines[0].starts_with(
+            "Info=(0")) {  // edited as one empty question, nothing left from before
         QCOMPARE(ed.doc.questionCount, 1);
         QVERIFY(ed.Vopros->text().isEmpty());
         QVERIFY(ed.kball(1)->text().isEmpty());
@@ -179,12 +239,18 @@ void EditorSaveTest::openedFileSavedAgainIsIdentical() {
 void EditorSaveTest::nameOfTheFileWritten_data() {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("written");
-    QTest::newRow("no extension") << "quiz" << "quiz.tst";
-    QTest::newRow("extension") << "quiz.tst" << "quiz.tst";
-    QTest::newRow("extension in capitals") << "QUIZ.TST" << "QUIZ.TST.tst";
-    QTest::newRow("extension inside") << "quiz.tst.bak" << "quiz.tst.bak.tst";
-    QTest::newRow("short name") << "ab" << "ab.tst";
-    QTest::newRow("Cyrillic name") << "тест" << "тест.tst";
+    QTest::newRow("no extension") << "quiz"
+                                  << "quiz.tst";
+    QTest::newRow("extension") << "quiz.tst"
+                               << "quiz.tst";
+    QTest::newRow("extension in capitals") << "QUIZ.TST"
+                                           << "QUIZ.TST.tst";
+    QTest::newRow("extension inside") << "quiz.tst.bak"
+                                      << "quiz.tst.bak.tst";
+    QTest::newRow("short name") << "ab"
+                                << "ab.tst";
+    QTest::newRow("Cyrillic name") << "тест"
+                                   << "тест.tst";
 }
 
 void EditorSaveTest::nameOfTheFileWritten() {
@@ -218,8 +284,11 @@ void EditorSaveTest::countsWrittenFollowTheEditor() {
     QVERIFY(openNewTest(program));
     save(program, program.path("empty"));  // the only question has no text
     QCOMPARE(Program::bytes(program.path("empty.tst")),
-             fileBytes({"Info=(0\x05" "2\x05" "3)", "Title=(Это текст заголовка\x05Неизвестен\x05Тест)",
-                        "Buttons=(Да\x05Нет)", "Questions:", "Variants: all", "Numbers:", "Message:", "$"}));
+             fileBytes({"Info=(0\x05"
+                        "2\x05"
+                        "3)",
+                        "Title=(Это текст заголовка\x05Неизвестен\x05Тест)", "Buttons=(Да\x05Нет)",
+                        "Questions:", "Variants: all", "Numbers:", "Message:", "$"}));
     QCOMPARE(ed.doc.questionCount, 1);
 
     retype(ed.Edvar->lineEdit(), "6");
@@ -228,9 +297,24 @@ void EditorSaveTest::countsWrittenFollowTheEditor() {
     retype(ed.Edvar->lineEdit(), "5");
     QTest::mouseClick(ed.nextvop, Qt::LeftButton);
     save(program, program.path("five"));  // the new, empty last question is shown
-    std::vector<std::string> lines{"Info=(1\x05" "5\x05" "3)", "Title=(Это текст заголовка\x05Неизвестен\x05Тест)",
-                                   "Buttons=(Да\x05Нет\x05К3\x05К4\x05К5)", "Questions:", "Один", "Variants: all",
-                                   "a1", "a2", "a3", "a4", "a5", "Numbers:", "1,2,3,4,5,", "Message:", "$"};
+    std::vector<std::string> lines{
+        "Info=(1\x05"
+        "5\x05"
+        "3)",
+        "Title=(Это текст заголовка\x05Неизвестен\x05Тест)",
+        "Buttons=(Да\x05Нет\x05К3\x05К4\x05К5)",
+        "Questions:",
+        "Один",
+        "Variants: all",
+        "a1",
+        "a2",
+        "a3",
+        "a4",
+        "a5",
+        "Numbers:",
+        "1,2,3,4,5,",
+        "Message:",
+        "$"};
     QCOMPARE(Program::bytes(program.path("five.tst")), fileBytes(lines));
     // The editor stays on the empty question, which is still part of the test.
     QCOMPARE(ed.doc.questionCount, 2);
@@ -239,7 +323,10 @@ void EditorSaveTest::countsWrittenFollowTheEditor() {
 
     typeInto(ed.Vopros, "Два");
     save(program, program.path("five"));
-    lines[0] = "Info=(2\x05" "5\x05" "3)";
+    lines[0] =
+        "Info=(2\x05"
+        "5\x05"
+        "3)";
     lines.insert(lines.begin() + 5, "Два");
     lines.insert(lines.begin() + 12, 5, "");
     lines[18] = "1,2,3,4,5,,,,,,";
@@ -251,20 +338,29 @@ void EditorSaveTest::wrappedMessageLineWrittenAsShown() {
     Program program;
     Editor ed(program);
     const std::string longLine =
-        "Результат\xC2\xA0хороший: материал усвоен, можно переходить к следующей теме и решать задачи "
+        "Результат\xC2\xA0хороший: материал усвоен, можно переходить к следующей теме и решать "
+        "задачи "
         "повышенной сложности без повторения пройденного.";
-    QVERIFY(openForEditing(program, program.writeTest("long.tst", {"Info=(1\x05" "2\x05" "1)", "Title=(З\x05А\x05О)",
-                                                                   "Buttons=(Да\x05Нет)", "Questions:", "Вопрос",
-                                                                   "Variants: none", "Numbers:", "1,0,", "Message:",
-                                                                   "=0-1", longLine, "$"})));
+    QVERIFY(openForEditing(
+        program,
+        program.writeTest("long.tst", {"Info=(1\x05"
+                                       "2\x05"
+                                       "1)",
+                                       "Title=(З\x05А\x05О)", "Buttons=(Да\x05Нет)",
+                                       "Questions:", "Вопрос", "Variants: none", "Numbers:", "1,0,",
+                                       "Message:", "=0-1", longLine, "$"})));
     const QStringList shown = drawnLines(ed.Memo2, ed.Memo2->document()->findBlockByNumber(1));
     QVERIFY2(shown.size() >= 3, qPrintable(shown.join('|')));
     QCOMPARE(shown.join(QString()), QString::fromStdString(longLine));
 
     typeInto(ed.Memo2, "=2-2\nХорошо.");
     save(program, program.path("wrapped"));
-    QByteArray expected = fileBytes({"Info=(1\x05" "2\x05" "1)", "Title=(З\x05А\x05О)", "Buttons=(Да\x05Нет)",
-                                     "Questions:", "Вопрос", "Variants: none", "Numbers:", "1,0,", "Message:", "=0-1"});
+    QByteArray expected =
+        fileBytes({"Info=(1\x05"
+                   "2\x05"
+                   "1)",
+                   "Title=(З\x05А\x05О)", "Buttons=(Да\x05Нет)", "Questions:", "Вопрос",
+                   "Variants: none", "Numbers:", "1,0,", "Message:", "=0-1"});
     for (const QString& line : shown) expected += fileBytes({line.toStdString()});
     expected += fileBytes({"=2-2", "Хорошо.", "$"});
     QCOMPARE(Program::bytes(program.path("wrapped.tst")), expected);
@@ -316,7 +412,8 @@ void EditorSaveTest::failedSaveKeepsTheOldFileAndTheEditor() {
     Editor ed(program);
     const QString old = program.writeExample("old.tst");
     const QByteArray oldBytes = Program::bytes(old);
-    if (readOnlyFileThere) QVERIFY(QFile::setPermissions(old, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    if (readOnlyFileThere)
+        QVERIFY(QFile::setPermissions(old, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     QVERIFY(openNewTest(program));
     fillQuestion(ed, "Первый", {"да"}, {"1"});
     QTest::mouseClick(ed.nextvop, Qt::LeftButton);
@@ -328,7 +425,8 @@ void EditorSaveTest::failedSaveKeepsTheOldFileAndTheEditor() {
     save(program, program.path(chosen));
     QCOMPARE(program.platform.errors, QStringList{error});
     QCOMPARE(Program::bytes(old), oldBytes);
-    QCOMPARE(QDir(program.folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+    QCOMPARE(QDir(program.folder.path())
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{"old.tst"});
     QCOMPARE(editorState(program), before);
     QCOMPARE(ed.doc.text(2), cp("Второй"));  // stored before the file was touched
@@ -343,7 +441,9 @@ void EditorSaveTest::buttonCountThatIsNoNumberCreatesNoFile() {
     save(program, program.path("bad"));
     const QString error = "'x' is not a valid integer value.";
     QCOMPARE(program.platform.errors, (QStringList{error, error}));
-    QVERIFY(QDir(program.folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    QVERIFY(QDir(program.folder.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                .isEmpty());
     QCOMPARE(ed.doc.text(1), cp("Вопрос"));
 }
 

@@ -8,8 +8,8 @@
 
 #include "cp1251.h"
 #include "encoding.h"
-#include "errors.h"
 #include "errorform.h"
+#include "errors.h"
 #include "gui_support.h"
 #include "manag.h"
 #include "redactor.h"
@@ -21,11 +21,17 @@ namespace {
 // A test with two buttons, questions "Вопрос 1".., and one points line built
 // from `points` (one "a,b," group per question).
 std::vector<std::string> twoButtonTest(const std::vector<std::string>& points,
-                                       const std::vector<std::string>& messages = {"=0-100", "Итог", "$"},
+                                       const std::vector<std::string>& messages = {"=0-100", "Итог",
+                                                                                   "$"},
                                        const std::string& info = {}) {
     const auto questions = points.size();
-    std::vector<std::string> lines{info.empty() ? "Info=(" + std::to_string(questions) + "\x05" "2\x05" "1)" : info,
-                                   "Title=(Заголовок\x05Автор\x05Окно)", "Buttons=(Да\x05Нет)", "Questions:"};
+    std::vector<std::string> lines{info.empty() ? "Info=(" + std::to_string(questions) +
+                                                      "\x05"
+                                                      "2\x05"
+                                                      "1)"
+                                                : info,
+                                   "Title=(Заголовок\x05Автор\x05Окно)", "Buttons=(Да\x05Нет)",
+                                   "Questions:"};
     for (std::size_t q = 1; q <= questions; ++q) lines.push_back("Вопрос " + std::to_string(q));
     lines.push_back("Variants: none");
     lines.push_back("Numbers:");
@@ -45,7 +51,7 @@ void startRun(Program& program, const QString& file) {
 // A platform whose error box takes the activation while it is open and gives
 // it up when closed, as a real message box does.
 class BoxPlatform : public FakePlatform {
-public:
+  public:
     void showError(const QString& message) override {
         FakePlatform::showError(message);
         box.show();
@@ -61,7 +67,7 @@ public:
 
 class FailureTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void unreadableFile_data();
     void unreadableFile();
     void badInfoField_data();
@@ -86,12 +92,18 @@ void FailureTest::unreadableFile_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QStringList>("visible");
-    QTest::newRow("Запустить, missing file") << "run" << "missing.tst" << "File not found." << QStringList{"UserForm"};
-    QTest::newRow("Редактор, missing file") << "edit" << "missing.tst" << "File not found." << QStringList{"Redactor"};
-    QTest::newRow("Запустить, missing folder")
-        << "run" << "nofolder/missing.tst" << "Invalid filename." << QStringList{"UserForm"};
-    QTest::newRow("Редактор, missing folder")
-        << "edit" << "nofolder/missing.tst" << "Invalid filename." << QStringList{"Redactor"};
+    QTest::newRow("Запустить, missing file") << "run"
+                                             << "missing.tst"
+                                             << "File not found." << QStringList{"UserForm"};
+    QTest::newRow("Редактор, missing file") << "edit"
+                                            << "missing.tst"
+                                            << "File not found." << QStringList{"Redactor"};
+    QTest::newRow("Запустить, missing folder") << "run"
+                                               << "nofolder/missing.tst"
+                                               << "Invalid filename." << QStringList{"UserForm"};
+    QTest::newRow("Редактор, missing folder") << "edit"
+                                              << "nofolder/missing.tst"
+                                              << "Invalid filename." << QStringList{"Redactor"};
 }
 
 void FailureTest::unreadableFile() {
@@ -109,7 +121,8 @@ void FailureTest::unreadableFile() {
     QCOMPARE(program.platform.errors, QStringList{message});
     QCOMPARE(program.visibleWindows(), visible);
     // Editing takes the name before it reads; a run leaves it alone.
-    QCOMPARE(fileNameText(program.session().currentFileName()), run ? QString() : program.path(name));
+    QCOMPARE(fileNameText(program.session().currentFileName()),
+             run ? QString() : program.path(name));
 
     // The way back: the test window's close box, or the editor's "Закрыть".
     if (run) {
@@ -124,9 +137,17 @@ void FailureTest::badInfoField_data() {
     QTest::addColumn<QString>("info");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("questionCount");  // what the load had stored before failing
-    QTest::newRow("question count") << "Info=(x\x05" "2\x05" "1)" << "'x' is not a valid integer value." << 0;
-    QTest::newRow("button count") << "Info=(3\x05" "2 \x05" "1)" << "'2 ' is not a valid integer value." << 3;
-    QTest::newRow("variant mode empty") << "Info=(4\x05" "2\x05)" << "'' is not a valid integer value." << 4;
+    QTest::newRow("question count") << "Info=(x\x05"
+                                       "2\x05"
+                                       "1)"
+                                    << "'x' is not a valid integer value." << 0;
+    QTest::newRow("button count") << "Info=(3\x05"
+                                     "2 \x05"
+                                     "1)"
+                                  << "'2 ' is not a valid integer value." << 3;
+    QTest::newRow("variant mode empty") << "Info=(4\x05"
+                                           "2\x05)"
+                                        << "'' is not a valid integer value." << 4;
 }
 
 void FailureTest::badInfoField() {
@@ -136,7 +157,8 @@ void FailureTest::badInfoField() {
     for (const bool run : {true, false}) {
         Program program;
         auto& w = *program.windows;
-        const QString file = program.writeTest("bad.tst", twoButtonTest({"1,0,"}, {"$"}, info.toStdString()));
+        const QString file =
+            program.writeTest("bad.tst", twoButtonTest({"1,0,"}, {"$"}, info.toStdString()));
         program.platform.openAnswers.push_back(file);
         QTest::mouseClick(ctl::button(w.Manag, run ? "Button3" : "Button2"), Qt::LeftButton);
 
@@ -151,13 +173,19 @@ void FailureTest::badInfoField() {
 void FailureTest::failedRunStartSkipsTheRest() {
     Program program;
     auto& w = *program.windows;
-    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);  // the preview disables the buttons
+    QTest::mouseClick(ctl::button(w.Manag, "Button1"),
+                      Qt::LeftButton);  // the preview disables the buttons
     QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
     const QString shownBefore = ctl::memo(w.UserForm, "Memo1")->toPlainText();
 
     // A file that ends after its Title line is no failure: the missing lines
     // read as empty, and the run is set up in full...
-    startRun(program, program.writeTest("short.tst", {"Info=(1\x05" "3\x05" "1)", "Title=(Новый\x05" "A\x05" "C)"}));
+    startRun(program, program.writeTest("short.tst", {"Info=(1\x05"
+                                                      "3\x05"
+                                                      "1)",
+                                                      "Title=(Новый\x05"
+                                                      "A\x05"
+                                                      "C)"}));
     QVERIFY(program.platform.errors.isEmpty());
     QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Новый"));
     QVERIFY(ctl::button(w.UserForm, 3)->isVisibleTo(w.UserForm));
@@ -171,7 +199,10 @@ void FailureTest::failedRunStartSkipsTheRest() {
 
     QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
     QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
-    startRun(program, program.writeTest("bad2.tst", twoButtonTest({"1,0,"}, {"$"}, "Info=(1\x05" "2\x05" "z)")));
+    startRun(program, program.writeTest("bad2.tst", twoButtonTest({"1,0,"}, {"$"},
+                                                                  "Info=(1\x05"
+                                                                  "2\x05"
+                                                                  "z)")));
     QCOMPARE(program.platform.errors.last(), QString("'z' is not a valid integer value."));
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
     // Nothing after the Info line ran: the preview's title, question and disabled buttons remain.
@@ -188,7 +219,10 @@ void FailureTest::aFailedLoadIsNeitherAnsweredNorOverwritten() {
     startRun(program, program.writeExample());
     QVERIFY(w.UserForm->close());
     // A run whose file fails leaves the last test's question unanswerable.
-    startRun(program, program.writeTest("bad.tst", twoButtonTest({"1,0,"}, {"$"}, "Info=(1\x05" "2\x05" "3 )")));
+    startRun(program, program.writeTest("bad.tst", twoButtonTest({"1,0,"}, {"$"},
+                                                                 "Info=(1\x05"
+                                                                 "2\x05"
+                                                                 "3 )")));
     QCOMPARE(program.platform.errors.size(), 1);
     for (int k = 1; k <= 6; ++k) QVERIFY(!ctl::button(w.UserForm, k)->isEnabled());
     QVERIFY(w.UserForm->close());
@@ -201,7 +235,8 @@ void FailureTest::aFailedLoadIsNeitherAnsweredNorOverwritten() {
     QCOMPARE(program.platform.errors.size(), 2);
     for (const bool yes : {false, true}) {
         program.platform.yesNoAnswers.push_back(yes);
-        program.platform.saveTestAnswers.push_back(fileNameText(program.session().currentFileName()));
+        program.platform.saveTestAnswers.push_back(
+            fileNameText(program.session().currentFileName()));
         QTest::mouseClick(ctl::button(w.Redactor, "Button10"), Qt::LeftButton);
         QVERIFY(program.platform.questions.last().contains("«" + file + "»"));
         QCOMPARE(Program::bytes(file) == before, !yes);
@@ -217,10 +252,14 @@ void FailureTest::aFailedLoadIsNeitherAnsweredNorOverwritten() {
 void FailureTest::badPointsTextKeepsTheQuestion_data() {
     QTest::addColumn<QString>("points");
     QTest::addColumn<QString>("message");
-    QTest::newRow("letters") << "abc" << "'abc' is not a valid integer value.";
-    QTest::newRow("empty") << "" << "'' is not a valid integer value.";
-    QTest::newRow("trailing blank") << "4 " << "'4 ' is not a valid integer value.";
-    QTest::newRow("tab before digits") << "\t4" << "'\t4' is not a valid integer value.";
+    QTest::newRow("letters") << "abc"
+                             << "'abc' is not a valid integer value.";
+    QTest::newRow("empty") << ""
+                           << "'' is not a valid integer value.";
+    QTest::newRow("trailing blank") << "4 "
+                                    << "'4 ' is not a valid integer value.";
+    QTest::newRow("tab before digits") << "\t4"
+                                       << "'\t4' is not a valid integer value.";
 }
 
 void FailureTest::badPointsTextKeepsTheQuestion() {
@@ -252,11 +291,13 @@ void FailureTest::badPointsTextKeepsTheQuestion() {
 void FailureTest::scoreThatWouldOverflowIsRefused() {
     Program program;
     auto& w = *program.windows;
-    startRun(program, program.writeTest("big.tst", twoButtonTest({"2147483647,0,", "1,-1,", "0,0,"})));
+    startRun(program,
+             program.writeTest("big.tst", twoButtonTest({"2147483647,0,", "1,-1,", "0,0,"})));
     QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
     QCOMPARE(program.session().run().Score, 2147483647);
 
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // would wrap to a negative total
+    QTest::mouseClick(ctl::button(w.UserForm, 1),
+                      Qt::LeftButton);  // would wrap to a negative total
     QCOMPARE(program.platform.errors.size(), 1);
     QVERIFY(program.platform.errors.first().endsWith('.'));
     QCOMPARE(program.session().run().Score, 2147483647);
@@ -271,8 +312,9 @@ void FailureTest::scoreThatWouldOverflowIsRefused() {
 void FailureTest::badRangeLineKeepsTheLastQuestion() {
     Program program;
     auto& w = *program.windows;
-    startRun(program, program.writeTest("range.tst",
-                                        twoButtonTest({"1,0,", "3,0,"}, {"=0-10 баллов", "Хорошо", "$"})));
+    startRun(program,
+             program.writeTest("range.tst",
+                               twoButtonTest({"1,0,", "3,0,"}, {"=0-10 баллов", "Хорошо", "$"})));
     QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
     QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // the last answer: 4 points
 
@@ -295,9 +337,18 @@ void FailureTest::countsBeyondTheLimitsAreRefused_data() {
     QTest::addColumn<bool>("run");
     QTest::addColumn<QString>("info");
     QTest::addColumn<int>("messageLines");
-    const QString questions501 = "Info=(501\x05" "2\x05" "1)";
-    const QString buttons7 = "Info=(1\x05" "7\x05" "1)";
-    const QString buttons0 = "Info=(1\x05" "0\x05" "1)";
+    const QString questions501 =
+        "Info=(501\x05"
+        "2\x05"
+        "1)";
+    const QString buttons7 =
+        "Info=(1\x05"
+        "7\x05"
+        "1)";
+    const QString buttons0 =
+        "Info=(1\x05"
+        "0\x05"
+        "1)";
     QTest::newRow("run, 501 questions") << true << questions501 << 2;
     QTest::newRow("edit, 501 questions") << false << questions501 << 2;
     QTest::newRow("run, 7 buttons") << true << buttons7 << 2;
@@ -315,7 +366,8 @@ void FailureTest::countsBeyondTheLimitsAreRefused() {
     std::vector<std::string> messages{"=0-5"};
     for (int i = 2; i < messageLines; ++i) messages.push_back("Строка " + std::to_string(i));
     messages.push_back("$");
-    const QString file = program.writeTest("big.tst", twoButtonTest({"1,0,"}, messages, info.toStdString()));
+    const QString file =
+        program.writeTest("big.tst", twoButtonTest({"1,0,"}, messages, info.toStdString()));
     program.platform.openAnswers.push_back(file);
 
     QTest::mouseClick(ctl::button(w.Manag, run ? "Button3" : "Button2"), Qt::LeftButton);
@@ -371,13 +423,20 @@ void FailureTest::activeWindowAtAndAfterAFailure() {
 void FailureTest::handlerShowsMessagesWithTheFullStopRule_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("letter") << "File not found" << "File not found.";
-    QTest::newRow("Cyrillic я, the last code") << "Моя" << "Моя.";
-    QTest::newRow("full stop") << "Готово." << "Готово.";
-    QTest::newRow("hyphen, just before the point") << "a-" << "a-";
-    QTest::newRow("closing bracket") << "(a)" << "(a)";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("memory ran out") << "bad_alloc" << "Недостаточно памяти.";
+    QTest::newRow("letter") << "File not found"
+                            << "File not found.";
+    QTest::newRow("Cyrillic я, the last code") << "Моя"
+                                               << "Моя.";
+    QTest::newRow("full stop") << "Готово."
+                               << "Готово.";
+    QTest::newRow("hyphen, just before the point") << "a-"
+                                                   << "a-";
+    QTest::newRow("closing bracket") << "(a)"
+                                     << "(a)";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("memory ran out") << "bad_alloc"
+                                    << "Недостаточно памяти.";
 }
 
 void FailureTest::handlerShowsMessagesWithTheFullStopRule() {

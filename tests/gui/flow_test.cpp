@@ -2,20 +2,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 
 #include "ab.h"
 #include "encoding.h"
+#include "errorform.h"
 #include "gui_support.h"
 #include "help_viewer.h"
 #include "manag.h"
 #include "redactor.h"
 #include "resform.h"
-#include "errorform.h"
 #include "userform.h"
 #include "window_frames.h"
 
@@ -45,7 +45,7 @@ void editorBesideManager(Program& program) {
 
 class FlowTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void startShowsOnlyTheManager();
     void managerCommands_data();
     void managerCommands();
@@ -83,12 +83,17 @@ void FlowTest::managerCommands_data() {
     const QStringList editorAndPreview{"Redactor", "UserForm"};
     QTest::newRow("Новый тест") << "Button1" << false << editorAndPreview << "Redactor";
     QTest::newRow("menu Новый") << "N3" << false << editorAndPreview << "Redactor";
-    QTest::newRow("Редактор, file chosen") << "Button2" << true << QStringList{"Redactor"} << "Redactor";
-    QTest::newRow("menu Редактировать, file chosen") << "N4" << true << QStringList{"Redactor"} << "Redactor";
-    QTest::newRow("Запустить, file chosen") << "Button3" << true << QStringList{"UserForm"} << "UserForm";
-    QTest::newRow("menu Запустить, file chosen") << "N5" << true << QStringList{"UserForm"} << "UserForm";
+    QTest::newRow("Редактор, file chosen")
+        << "Button2" << true << QStringList{"Redactor"} << "Redactor";
+    QTest::newRow("menu Редактировать, file chosen")
+        << "N4" << true << QStringList{"Redactor"} << "Redactor";
+    QTest::newRow("Запустить, file chosen")
+        << "Button3" << true << QStringList{"UserForm"} << "UserForm";
+    QTest::newRow("menu Запустить, file chosen")
+        << "N5" << true << QStringList{"UserForm"} << "UserForm";
     QTest::newRow("Редактор, cancelled") << "Button2" << false << QStringList{"Manag"} << "Manag";
-    QTest::newRow("menu Редактировать, cancelled") << "N4" << false << QStringList{"Manag"} << "Manag";
+    QTest::newRow("menu Редактировать, cancelled")
+        << "N4" << false << QStringList{"Manag"} << "Manag";
     QTest::newRow("Запустить, cancelled") << "Button3" << false << QStringList{"Manag"} << "Manag";
     QTest::newRow("menu Запустить, cancelled") << "N5" << false << QStringList{"Manag"} << "Manag";
 }
@@ -128,7 +133,8 @@ void FlowTest::newTestPreviewCannotBeAnswered() {
 
     QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm"}));
-    for (int k = 1; k <= 6; ++k) QVERIFY2(!ctl::button(w.UserForm, k)->isEnabled(), qPrintable(QString::number(k)));
+    for (int k = 1; k <= 6; ++k)
+        QVERIFY2(!ctl::button(w.UserForm, k)->isEnabled(), qPrintable(QString::number(k)));
     QCOMPARE(fileNameText(program.session().currentFileName()), QString("test"));
 
     // A click on a disabled preview button scores nothing and moves nowhere.
@@ -169,7 +175,8 @@ void FlowTest::testWindowCloseBox_data() {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QStringList>("visibleAfterClose");
     QTest::newRow("run abandoned") << "Button3" << QStringList{"Manag"};
-    QTest::newRow("preview closed, the editor stays") << "Button1" << QStringList{"Manag", "Redactor"};
+    QTest::newRow("preview closed, the editor stays")
+        << "Button1" << QStringList{"Manag", "Redactor"};
 }
 
 void FlowTest::testWindowCloseBox() {
@@ -237,7 +244,8 @@ void FlowTest::helpAlwaysAsksForTheSameFile() {
     editorBesideManager(program);
     ctl::action(w.Manag, "N7")->trigger();
 
-    QCOMPARE(program.platform.helpRequests, (QStringList{"testhelp.hlp", "testhelp.hlp", "testhelp.hlp"}));
+    QCOMPARE(program.platform.helpRequests,
+             (QStringList{"testhelp.hlp", "testhelp.hlp", "testhelp.hlp"}));
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "Redactor"}));
 }
 
@@ -294,9 +302,15 @@ void FlowTest::quitEndsTheEventLoopInEveryState() {
         // whose only range misses its 5 points ends in the error window.
         program.platform.openAnswers.push_back(
             state == "result" ? program.writeExample()
-                              : program.writeTest("miss.tst", {"Info=(1\x05" "1\x05" "1)", "Title=(T\x05" "A\x05" "C)",
-                                                               "Buttons=(Да)", "Questions:", "Q", "Variants: none",
-                                                               "Numbers:", "5,", "Message:", "=0-1", "$"}));
+                              : program.writeTest("miss.tst", {"Info=(1\x05"
+                                                               "1\x05"
+                                                               "1)",
+                                                               "Title=(T\x05"
+                                                               "A\x05"
+                                                               "C)",
+                                                               "Buttons=(Да)", "Questions:", "Q",
+                                                               "Variants: none", "Numbers:", "5,",
+                                                               "Message:", "=0-1", "$"}));
         ctl::button(w.Manag, "Button3")->click();
         ctl::button(w.UserForm, 1)->click();
         if (state == "result") ctl::button(w.UserForm, 1)->click();
@@ -329,12 +343,15 @@ void FlowTest::openDialogOffersTheLastChosenName() {
     ctl::action(w.Manag, "N4")->trigger();  // Редактировать
     QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
     answers.push_back(std::nullopt);
-    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);  // cancelled: the name stays
+    QTest::mouseClick(ctl::button(w.Manag, "Button3"),
+                      Qt::LeftButton);  // cancelled: the name stays
     answers.push_back(second);
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
     w.UserForm->close();
-    QTest::mouseClick(ctl::button(w.Manag, "Button2"), Qt::LeftButton);  // nothing queued: cancelled
-    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);  // a new test does not touch the dialog
+    QTest::mouseClick(ctl::button(w.Manag, "Button2"),
+                      Qt::LeftButton);  // nothing queued: cancelled
+    QTest::mouseClick(ctl::button(w.Manag, "Button1"),
+                      Qt::LeftButton);  // a new test does not touch the dialog
     QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
     ctl::action(w.Manag, "N5")->trigger();
 

@@ -32,7 +32,8 @@ QString focused() {
 
 // The file menu opened with Alt and its access letter.
 QMenu* openFileMenu(TManag* manager) {
-    QTest::sendKeyEvent(QTest::Click, manager, static_cast<Qt::Key>(0x0424), QString("ф"), Qt::AltModifier);
+    QTest::sendKeyEvent(QTest::Click, manager, static_cast<Qt::Key>(0x0424), QString("ф"),
+                        Qt::AltModifier);
     return qobject_cast<QMenu*>(QApplication::activePopupWidget());
 }
 
@@ -40,7 +41,7 @@ QMenu* openFileMenu(TManag* manager) {
 
 class KeyboardTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void focusStartsOnTheFirstButtonOfEachWindow();
     void wholeTestTakenAndSavedWithTheKeyboard();
     void menusOpenByTheirAccessLetters();
@@ -105,7 +106,8 @@ void KeyboardTest::menusOpenByTheirAccessLetters() {
     QCOMPARE(ctl::edit(w.Redactor, "Edzag")->text(), QString("Проверка знаний"));
 
     QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);  // back to the manager
-    QTest::sendKeyEvent(QTest::Click, w.Manag, static_cast<Qt::Key>(0x041F), QString("п"), Qt::AltModifier);
+    QTest::sendKeyEvent(QTest::Click, w.Manag, static_cast<Qt::Key>(0x041F), QString("п"),
+                        Qt::AltModifier);
     QMenu* help = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     QVERIFY2(help, "Alt+П opens no menu");
     QCOMPARE(help, ctl::as<QMenu>(w.Manag, "N2"));

@@ -18,11 +18,11 @@
 #include "ab.h"
 #include "errorform.h"
 #include "gui_support.h"
-#include "window_frames.h"
 #include "manag.h"
 #include "redactor.h"
 #include "resform.h"
 #include "userform.h"
+#include "window_frames.h"
 
 namespace {
 
@@ -33,9 +33,9 @@ struct Control {
     QString window;
     QString name;
     QString parent;
-    QRect geometry;        // width 0: a label that sizes itself to its caption
-    QString text;          // a null text is not checked
-    QString family;        // empty: the window font
+    QRect geometry;  // width 0: a label that sizes itself to its caption
+    QString text;    // a null text is not checked
+    QString family;  // empty: the window font
     int pixels = 11;
     int style = Plain;
     QRgb color = kUnchecked;
@@ -44,60 +44,84 @@ struct Control {
 const QString kWindowFamily = "MS Sans Serif";
 const QString kTimes = "Times New Roman";
 
-Control make(const QString& window, const QString& name, const QString& parent, QRect geometry, const QString& text,
-             const QString& family = {}, int pixels = 11, int style = Plain, QRgb color = kUnchecked) {
+Control make(const QString& window, const QString& name, const QString& parent, QRect geometry,
+             const QString& text, const QString& family = {}, int pixels = 11, int style = Plain,
+             QRgb color = kUnchecked) {
     return {window, name, parent, geometry, text, family, pixels, style, color};
 }
 
-QRect at(int x, int y) { return {x, y, 0, 0}; }
-QString num(const char* stem, int k) { return QString::fromUtf8(stem) + QString::number(k); }
+QRect at(int x, int y) {
+    return {x, y, 0, 0};
+}
+QString num(const char* stem, int k) {
+    return QString::fromUtf8(stem) + QString::number(k);
+}
 
 std::vector<Control> controls() {
     std::vector<Control> t;
-    const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255), purple = qRgb(128, 0, 128), black = qRgb(0, 0, 0);
+    const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255), purple = qRgb(128, 0, 128),
+               black = qRgb(0, 0, 0);
 
     t.push_back(make("Manag", "Image1", "ManagClient", {0, 0, 353, 113}, {}));
     t.push_back(make("Manag", "Button1", "ManagClient", {16, 72, 97, 25}, "Новый тест"));
     t.push_back(make("Manag", "Button2", "ManagClient", {128, 72, 97, 25}, "Редактор"));
     t.push_back(make("Manag", "Button3", "ManagClient", {240, 72, 97, 25}, "Запустить"));
 
-    t.push_back(make("UserForm", "Zagolov", "UserForm", at(16, 16), "Это текст заголовка", kTimes, 32));
+    t.push_back(
+        make("UserForm", "Zagolov", "UserForm", at(16, 16), "Это текст заголовка", kTimes, 32));
     t.push_back(make("UserForm", "Panel1", "UserForm", {16, 72, 633, 369}, {}));
-    const QPoint buttonAt[6] = {{16, 464}, {184, 464}, {352, 464}, {520, 464}, {184, 520}, {352, 520}};
+    const QPoint buttonAt[6] = {{16, 464},  {184, 464}, {352, 464},
+                                {520, 464}, {184, 520}, {352, 520}};
     for (int k = 1; k <= 6; ++k) {
-        t.push_back(make("UserForm", num("Button", k), "UserForm", {buttonAt[k - 1], QSize(129, 33)}, ""));
-        t.push_back(make("UserForm", num("TextVar", k), "Panel1", at(40, 144 + 32 * (k - 1)), "Варианты", kTimes, 16));
+        t.push_back(
+            make("UserForm", num("Button", k), "UserForm", {buttonAt[k - 1], QSize(129, 33)}, ""));
+        t.push_back(make("UserForm", num("TextVar", k), "Panel1", at(40, 144 + 32 * (k - 1)),
+                         "Варианты", kTimes, 16));
     }
     t.push_back(make("UserForm", "Label1", "Panel1", at(48, 352), "--- Копирайт ----"));
-    t.push_back(make("UserForm", "Memo1", "UserForm", {24, 80, 617, 121}, "Здесь размещается текст вопроса", kTimes, 19));
+    t.push_back(make("UserForm", "Memo1", "UserForm", {24, 80, 617, 121},
+                     "Здесь размещается текст вопроса", kTimes, 19));
 
-    t.push_back(make("ResForm", "Label1", "ResForm", at(80, 16), "Ваш результат тестирования", kTimes, 27, Plain, blue));
+    t.push_back(make("ResForm", "Label1", "ResForm", at(80, 16), "Ваш результат тестирования",
+                     kTimes, 27, Plain, blue));
     t.push_back(make("ResForm", "Memo1", "ResForm", {16, 64, 465, 393}, "", kTimes, 23));
-    t.push_back(make("ResForm", "Button1", "ResForm", {16, 472, 201, 41}, "Сохранить", kTimes, 16, Bold));
-    t.push_back(make("ResForm", "Button3", "ResForm", {280, 472, 201, 41}, "Закрыть", kTimes, 16, Bold));
+    t.push_back(
+        make("ResForm", "Button1", "ResForm", {16, 472, 201, 41}, "Сохранить", kTimes, 16, Bold));
+    t.push_back(
+        make("ResForm", "Button3", "ResForm", {280, 472, 201, 41}, "Закрыть", kTimes, 16, Bold));
 
     // The error window's captions keep their double and trailing blanks and
     // their hyphenations; the Х of "=Х-Y" and of "где Х" is Cyrillic, Y is Latin.
-    const auto e = [&](const char* name, QPoint p, const char* text, int pixels, int style, QRgb color) {
-        t.push_back(make("ErrorForm", name, "ErrorForm", {p, QSize()}, QString::fromUtf8(text), kTimes, pixels, style, color));
+    const auto e = [&](const char* name, QPoint p, const char* text, int pixels, int style,
+                       QRgb color) {
+        t.push_back(make("ErrorForm", name, "ErrorForm", {p, QSize()}, QString::fromUtf8(text),
+                         kTimes, pixels, style, color));
     };
-    e("Label1", {16, 16}, "Данный тест имеет ошибки в блоке составления сообщения.", 19, Plain, red);
+    e("Label1", {16, 16}, "Данный тест имеет ошибки в блоке составления сообщения.", 19, Plain,
+      red);
     e("Label2", {16, 56}, "Вы набрали ", 16, Bold, kUnchecked);
     e("Label3", {112, 56}, "00000", 16, Bold, purple);
     e("Label4", {160, 56}, "баллов, но в данном тесте программа не  обна-", 16, Bold, kUnchecked);
-    e("Label5", {16, 80}, "ружила  диапазон  для такого   числа баллов.  Просмотрите  текст ", 16, Bold, kUnchecked);
+    e("Label5", {16, 80}, "ружила  диапазон  для такого   числа баллов.  Просмотрите  текст ", 16,
+      Bold, kUnchecked);
     e("Label6", {16, 104}, "теста на наличие нужной строки.", 16, Bold, kUnchecked);
-    e("Label7", {16, 144}, "Для этого нужно проанализировать кол-во баллов за вопрос, а сос- ", 16, Bold, kUnchecked);
-    e("Label8", {16, 168}, "тавляя сообщения вставить строку вида: =\u0425-Y, где \u0425 - начало диа-", 16, Bold,
+    e("Label7", {16, 144}, "Для этого нужно проанализировать кол-во баллов за вопрос, а сос- ", 16,
+      Bold, kUnchecked);
+    e("Label8", {16, 168},
+      "тавляя сообщения вставить строку вида: =\u0425-Y, где \u0425 - начало диа-", 16, Bold,
       kUnchecked);
     e("Label9", {16, 192}, "пазона, а Y - его конец. ", 16, Bold, kUnchecked);
-    t.push_back(make("ErrorForm", "Button1", "ErrorForm", {184, 232, 153, 33}, "Хорошо", kWindowFamily, 16, Bold));
+    t.push_back(make("ErrorForm", "Button1", "ErrorForm", {184, 232, 153, 33}, "Хорошо",
+                     kWindowFamily, 16, Bold));
 
     t.push_back(make("AB", "Panel1", "AB", {8, 8, 321, 225}, {}));
     t.push_back(make("AB", "Image1", "Panel1", {8, 8, 81, 81}, {}));
-    t.push_back(make("AB", "Label1", "Panel1", at(136, 24), "Quorvane", kTimes, 21, Underline, red));
-    t.push_back(make("AB", "Label2", "Panel1", at(120, 64), "version: 1.2 (15.08.2001)", kTimes, 19));
-    t.push_back(make("AB", "Label3", "Panel1", at(24, 104), "Данная  программа  предназначена  для ", "System", 11, Bold));
+    t.push_back(
+        make("AB", "Label1", "Panel1", at(136, 24), "Quorvane", kTimes, 21, Underline, red));
+    t.push_back(
+        make("AB", "Label2", "Panel1", at(120, 64), "version: 1.2 (15.08.2001)", kTimes, 19));
+    t.push_back(make("AB", "Label3", "Panel1", at(24, 104),
+                     "Данная  программа  предназначена  для ", "System", 11, Bold));
     t.push_back(make("AB", "Label5", "Panel1", at(40, 144), {}, kTimes, 24, Italic, black));
     t.push_back(make("AB", "Label6", "Panel1", at(40, 176), {}, kTimes, 21, Plain, blue));
     t.push_back(make("AB", "Label7", "Panel1", at(16, 208), {}));
@@ -109,13 +133,16 @@ std::vector<Control> controls() {
     r("GroupBox1", "Redactor", {8, 16, 241, 73}, " Загологвок ");
     r("Edzag", "GroupBox1", {16, 32, 209, 21}, "Это текст заголовка");
     r("GroupBox2", "Redactor", {8, 104, 241, 297}, " Кнопки ");
-    t.push_back(make("Redactor", "Label1", "GroupBox2", at(16, 32), "Кол-во кнопок на форме", "Tahoma", 11));
+    t.push_back(make("Redactor", "Label1", "GroupBox2", at(16, 32), "Кол-во кнопок на форме",
+                     "Tahoma", 11));
     const QString captions[6] = {"Да", "Нет", "", "", "", ""};
     for (int k = 1; k <= 6; ++k) {
-        r(num("Label", k + 1), "GroupBox2", at(16, 88 + 32 * (k - 1)), QString("Кнопка № %1").arg(k));
+        r(num("Label", k + 1), "GroupBox2", at(16, 88 + 32 * (k - 1)),
+          QString("Кнопка № %1").arg(k));
         r(num("EdButt", k), "GroupBox2", {104, 80 + 32 * (k - 1), 121, 21}, captions[k - 1]);
     }
-    t.push_back(make("Redactor", "Edvar", "GroupBox2", {184, 24, 41, 24}, "2", kWindowFamily, 13, Bold));
+    t.push_back(
+        make("Redactor", "Edvar", "GroupBox2", {184, 24, 41, 24}, "2", kWindowFamily, 13, Bold));
     r("GroupBox3", "Redactor", {264, 16, 321, 385}, " Данные теста ");
     r("Label8", "GroupBox3", at(16, 32), "Вопрос");
     t.push_back(make("Redactor", "nv", "GroupBox3", at(280, 24), "1", kTimes, 16, Bold));
@@ -123,16 +150,18 @@ std::vector<Control> controls() {
     r("Label9", "GroupBox3", at(72, 56), "Введите текст вариантов ответа на вопрос");
     for (int k = 1; k <= 6; ++k) {
         t.push_back(make("Redactor", num("Label", 16 + k), "GroupBox3", at(16, 72 + 32 * (k - 1)),
-                     QString("№ %1").arg(k), kTimes, 15, Bold));
-        if (k <= 3) r(num("v", k), "Redactor", {328, 88 + 32 * (k - 1), 233, 21}, "");
-        else r(num("v", k), "GroupBox3", {64, 168 + 32 * (k - 4), 233, 21}, "");
+                         QString("№ %1").arg(k), kTimes, 15, Bold));
+        if (k <= 3)
+            r(num("v", k), "Redactor", {328, 88 + 32 * (k - 1), 233, 21}, "");
+        else
+            r(num("v", k), "GroupBox3", {64, 168 + 32 * (k - 4), 233, 21}, "");
         r(num("Kball", k), "GroupBox3", {24 + 48 * (k - 1), 304, 33, 21}, "");
     }
     r("Label10", "GroupBox3", at(40, 264), "Введите кол-во баллов для каждой из кнопок");
     const auto blanks = [](int n) { return QString(n, ' '); };
     r("Label13", "GroupBox3", at(24, 288),
-      blanks(3) + "№1" + blanks(11) + "№2" + blanks(10) + "№3" + blanks(10) + "№4" + blanks(10) + "№5" + blanks(11) +
-          "№6" + blanks(2));
+      blanks(3) + "№1" + blanks(11) + "№2" + blanks(10) + "№3" + blanks(10) + "№4" + blanks(10) +
+          "№5" + blanks(11) + "№6" + blanks(2));
     r("predvop", "GroupBox3", {24, 344, 121, 25}, "< Назад ");
     r("nextvop", "GroupBox3", {184, 344, 113, 25}, "Дальше > ");
     r("GroupBox4", "Redactor", {600, 16, 281, 385}, " Вывод результатов тестирования ");
@@ -140,8 +169,10 @@ std::vector<Control> controls() {
     r("Label11", "GroupBox4", at(16, 40), "новое знаком равно, после которого идет ");
     r("Label14", "GroupBox4", at(16, 56), "диапазон баллов (через дефис, типа  =0-25)");
     r("Memo2", "GroupBox4", {16, 80, 249, 289}, "");
-    t.push_back(make("Redactor", "Button10", "Redactor", {600, 456, 137, 41}, "Сохранить", kWindowFamily, 13, Bold));
-    t.push_back(make("Redactor", "Button12", "Redactor", {752, 456, 129, 41}, "Закрыть", kWindowFamily, 13, Bold));
+    t.push_back(make("Redactor", "Button10", "Redactor", {600, 456, 137, 41}, "Сохранить",
+                     kWindowFamily, 13, Bold));
+    t.push_back(make("Redactor", "Button12", "Redactor", {752, 456, 129, 41}, "Закрыть",
+                     kWindowFamily, 13, Bold));
     r("GroupBox5", "Redactor", {8, 408, 241, 97}, " Копирайт ");
     r("Label15", "GroupBox5", at(16, 32), "Автор:");
     r("Label16", "GroupBox5", at(16, 64), "Подпись окна: ");
@@ -156,7 +187,8 @@ std::vector<Control> controls() {
 
 QWidget* window(Program& program, const QString& name) {
     auto& w = *program.windows;
-    for (QWidget* win : std::initializer_list<QWidget*>{w.Manag, w.Redactor, w.UserForm, w.ResForm, w.ErrorForm, w.AB})
+    for (QWidget* win : std::initializer_list<QWidget*>{w.Manag, w.Redactor, w.UserForm, w.ResForm,
+                                                        w.ErrorForm, w.AB})
         if (win->objectName() == name) return win;
     return nullptr;
 }
@@ -178,7 +210,8 @@ QStringList tabChain(QWidget* win) {
     for (QWidget* w = win->nextInFocusChain(); w != win; w = w->nextInFocusChain()) {
         if (!(w->focusPolicy() & Qt::TabFocus) || w->focusProxy() || w->window() != win) continue;
         QWidget* named = w;
-        while (named->objectName().isEmpty() && named->parentWidget()) named = named->parentWidget();
+        while (named->objectName().isEmpty() && named->parentWidget())
+            named = named->parentWidget();
         if (names.isEmpty() || names.last() != named->objectName()) names << named->objectName();
     }
     return names;
@@ -188,7 +221,7 @@ QStringList tabChain(QWidget* win) {
 
 class LayoutTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void windows_data();
     void windows();
     void controls_data();
@@ -212,12 +245,19 @@ void LayoutTest::windows_data() {
     QTest::addColumn<bool>("closeBox");
     QTest::addColumn<bool>("minimiseBox");
     QTest::addColumn<bool>("onTop");
-    QTest::newRow("Manag") << "Manag" << "Менеджер тестов" << QSize(350, 113) << true << true << false;
-    QTest::newRow("Redactor") << "Redactor" << "Редактор тестов" << QSize(891, 515) << false << false << false;
-    QTest::newRow("UserForm") << "UserForm" << "Тест" << QSize(666, 571) << true << false << false;
-    QTest::newRow("ResForm") << "ResForm" << "Результат" << QSize(497, 526) << false << false << false;
-    QTest::newRow("ErrorForm") << "ErrorForm" << "Ошибочная ситуация." << QSize(524, 277) << false << false << true;
-    QTest::newRow("AB") << "AB" << "О программе" << QSize(335, 278) << false << false << true;
+    QTest::newRow("Manag") << "Manag"
+                           << "Менеджер тестов" << QSize(350, 113) << true << true << false;
+    QTest::newRow("Redactor") << "Redactor"
+                              << "Редактор тестов" << QSize(891, 515) << false << false << false;
+    QTest::newRow("UserForm") << "UserForm"
+                              << "Тест" << QSize(666, 571) << true << false << false;
+    QTest::newRow("ResForm") << "ResForm"
+                             << "Результат" << QSize(497, 526) << false << false << false;
+    QTest::newRow("ErrorForm") << "ErrorForm"
+                               << "Ошибочная ситуация." << QSize(524, 277) << false << false
+                               << true;
+    QTest::newRow("AB") << "AB"
+                        << "О программе" << QSize(335, 278) << false << false << true;
 }
 
 void LayoutTest::windows() {
@@ -264,7 +304,8 @@ void LayoutTest::controls_data() {
     QTest::addColumn<int>("row");
     const auto table = ::controls();
     for (std::size_t i = 0; i < table.size(); ++i)
-        QTest::addRow("%s %s", qPrintable(table[i].window), qPrintable(table[i].name)) << static_cast<int>(i);
+        QTest::addRow("%s %s", qPrintable(table[i].window), qPrintable(table[i].name))
+            << static_cast<int>(i);
 }
 
 void LayoutTest::controls() {
@@ -369,8 +410,8 @@ void LayoutTest::managerMenu() {
 
     QStringList items;
     for (QAction* a : file->actions() + help->actions()) items << a->objectName() + " " + a->text();
-    QCOMPARE(items, (QStringList{"N3 Новый", "N4 Редактировать", "N5 Запустить", "N6 Выход", "N7 Инструктаж",
-                                 "N8 О программе..."}));
+    QCOMPARE(items, (QStringList{"N3 Новый", "N4 Редактировать", "N5 Запустить", "N6 Выход",
+                                 "N7 Инструктаж", "N8 О программе..."}));
 }
 
 void LayoutTest::tabChains_data() {
@@ -378,13 +419,29 @@ void LayoutTest::tabChains_data() {
     QTest::addColumn<QStringList>("chain");
     QTest::newRow("Manag") << "Manag" << QStringList{"Button1", "Button2", "Button3"};
     QTest::newRow("UserForm") << "UserForm"
-                              << QStringList{"Button1", "Button2", "Button3", "Button4", "Button5", "Button6", "Memo1"};
+                              << QStringList{"Button1", "Button2", "Button3", "Button4",
+                                             "Button5", "Button6", "Memo1"};
     QStringList editor{"Edzag"};
     for (int k = 1; k <= 6; ++k) editor << num("EdButt", k);
     editor << "Edvar";
     for (int k = 1; k <= 6; ++k) editor << num("Kball", k);
-    editor << "predvop" << "nextvop" << "Vopros" << "v4" << "v5" << "v6" << "Memo2" << "Button10" << "Button12"
-           << "Edit1" << "Edit2" << "v3" << "v2" << "v1" << "RB1" << "RB2" << "RB3";
+    editor << "predvop"
+           << "nextvop"
+           << "Vopros"
+           << "v4"
+           << "v5"
+           << "v6"
+           << "Memo2"
+           << "Button10"
+           << "Button12"
+           << "Edit1"
+           << "Edit2"
+           << "v3"
+           << "v2"
+           << "v1"
+           << "RB1"
+           << "RB2"
+           << "RB3";
     QTest::newRow("Redactor") << "Redactor" << editor;
     QTest::newRow("AB") << "AB" << QStringList{"OKButton"};
 }
@@ -404,19 +461,32 @@ void LayoutTest::tabChains() {
 void LayoutTest::tabKeyInTheTestWindow_data() {
     QTest::addColumn<int>("buttons");
     QTest::addColumn<QStringList>("visits");
-    QTest::newRow("six buttons") << 6
-                                 << QStringList{"Button2", "Button3", "Button4", "Button5", "Button6", "Memo1", "Button1"};
-    QTest::newRow("two buttons: hidden ones are skipped") << 2 << QStringList{"Button2", "Memo1", "Button1"};
+    QTest::newRow("six buttons") << 6 << QStringList{"Button2", "Button3", "Button4", "Button5",
+                                                     "Button6", "Memo1",   "Button1"};
+    QTest::newRow("two buttons: hidden ones are skipped")
+        << 2 << QStringList{"Button2", "Memo1", "Button1"};
 }
 
 void LayoutTest::tabKeyInTheTestWindow() {
     QFETCH(int, buttons);
     QFETCH(QStringList, visits);
     Program program;
-    std::string info = "Info=(1\x05" + std::to_string(buttons) + "\x05" "1)";
+    std::string info = "Info=(1\x05" + std::to_string(buttons) +
+                       "\x05"
+                       "1)";
     program.platform.openAnswers.push_back(program.writeTest(
-        "t.tst", {info, "Title=(T\x05" "A\x05" "C)", "Buttons=(1\x05" "2\x05" "3\x05" "4\x05" "5\x05" "6)",
-                  "Questions:", "Q", "Variants: none", "Numbers:", "0,0,0,0,0,0,", "Message:", "$"}));
+        "t.tst",
+        {info,
+         "Title=(T\x05"
+         "A\x05"
+         "C)",
+         "Buttons=(1\x05"
+         "2\x05"
+         "3\x05"
+         "4\x05"
+         "5\x05"
+         "6)",
+         "Questions:", "Q", "Variants: none", "Numbers:", "0,0,0,0,0,0,", "Message:", "$"}));
     QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
     TUserForm* form = program.windows->UserForm;
     QVERIFY(QTest::qWaitForWindowActive(form));
@@ -433,13 +503,14 @@ void LayoutTest::tabKeyInTheTestWindow() {
 void LayoutTest::previewBesideTheEditor_data() {
     QTest::addColumn<QRect>("screen");
     QTest::addColumn<QRect>("editor");
-    QTest::addColumn<QPoint>("preview");  // where a 680 x 600 frame goes; (-1, -1) for centred
+    QTest::addColumn<QPoint>("preview");     // where a 680 x 600 frame goes; (-1, -1) for centred
     const QRect editor(834, 200, 891, 540);  // centred on 2560 x 1440
     QTest::newRow("room on the right") << QRect(0, 0, 2560, 1440) << editor << QPoint(1725, 200);
     QTest::newRow("room only on the left") << QRect(0, 0, 2400, 1440) << editor << QPoint(154, 200);
-    QTest::newRow("room on neither side") << QRect(0, 0, 1920, 1080) << QRect(514, 270, 891, 540) << QPoint(-1, -1);
-    QTest::newRow("lifted to stay on the screen") << QRect(0, 0, 2560, 1000) << QRect(834, 500, 891, 540)
-                                                  << QPoint(1725, 400);
+    QTest::newRow("room on neither side")
+        << QRect(0, 0, 1920, 1080) << QRect(514, 270, 891, 540) << QPoint(-1, -1);
+    QTest::newRow("lifted to stay on the screen")
+        << QRect(0, 0, 2560, 1000) << QRect(834, 500, 891, 540) << QPoint(1725, 400);
 }
 
 void LayoutTest::previewBesideTheEditor() {

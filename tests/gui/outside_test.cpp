@@ -15,7 +15,7 @@ Q_DECLARE_METATYPE(Action)
 
 class OutsideTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void commandLine_data();
     void commandLine();
     void checkPrintsALineAFileAndExitsWithItsStatus();
@@ -28,17 +28,24 @@ void OutsideTest::commandLine_data() {
     QTest::addColumn<QStringList>("files");
     QTest::newRow("nothing: the manager") << QStringList{} << Action::Start << QStringList{};
     QTest::newRow("a file: its run") << QStringList{"a.tst"} << Action::Run << QStringList{"a.tst"};
-    QTest::newRow("--edit") << QStringList{"--edit", "a.tst"} << Action::Edit << QStringList{"a.tst"};
-    QTest::newRow("-e after the file") << QStringList{"a.tst", "-e"} << Action::Edit << QStringList{"a.tst"};
+    QTest::newRow("--edit") << QStringList{"--edit", "a.tst"} << Action::Edit
+                            << QStringList{"a.tst"};
+    QTest::newRow("-e after the file")
+        << QStringList{"a.tst", "-e"} << Action::Edit << QStringList{"a.tst"};
     QTest::newRow("--check, several") << QStringList{"--check", "a.tst", "b.tst"} << Action::Check
                                       << QStringList{"a.tst", "b.tst"};
     QTest::newRow("--help") << QStringList{"--help"} << Action::Help << QStringList{};
     QTest::newRow("-v") << QStringList{"-v"} << Action::Version << QStringList{};
-    QTest::newRow("a second file") << QStringList{"a.tst", "b.tst"} << Action::Wrong << QStringList{"a.tst", "b.tst"};
-    QTest::newRow("an unknown option") << QStringList{"--run", "a.tst"} << Action::Wrong << QStringList{};
-    QTest::newRow("--edit without a file: the open dialog") << QStringList{"--edit"} << Action::Edit << QStringList{};
-    QTest::newRow("--check without a file") << QStringList{"--check"} << Action::Wrong << QStringList{};
-    QTest::newRow("--check with --edit") << QStringList{"-c", "-e", "a.tst"} << Action::Wrong << QStringList{"a.tst"};
+    QTest::newRow("a second file")
+        << QStringList{"a.tst", "b.tst"} << Action::Wrong << QStringList{"a.tst", "b.tst"};
+    QTest::newRow("an unknown option")
+        << QStringList{"--run", "a.tst"} << Action::Wrong << QStringList{};
+    QTest::newRow("--edit without a file: the open dialog")
+        << QStringList{"--edit"} << Action::Edit << QStringList{};
+    QTest::newRow("--check without a file")
+        << QStringList{"--check"} << Action::Wrong << QStringList{};
+    QTest::newRow("--check with --edit")
+        << QStringList{"-c", "-e", "a.tst"} << Action::Wrong << QStringList{"a.tst"};
 }
 
 void OutsideTest::commandLine() {
@@ -49,16 +56,24 @@ void OutsideTest::commandLine() {
     QCOMPARE(line.action, action);
     QCOMPARE(line.files, files);
     // What is wrong is said, and there is help for it.
-    QCOMPARE(!line.text.isEmpty(), action == Action::Wrong || action == Action::Help || action == Action::Version);
-    QCOMPARE(line.windowless(), action != Action::Start && action != Action::Run && action != Action::Edit);
+    QCOMPARE(!line.text.isEmpty(),
+             action == Action::Wrong || action == Action::Help || action == Action::Version);
+    QCOMPARE(line.windowless(),
+             action != Action::Start && action != Action::Run && action != Action::Edit);
 }
 
 void OutsideTest::checkPrintsALineAFileAndExitsWithItsStatus() {
     Program program;
     const QString clean = program.writeExample();
-    const QString flawed = program.writeTest("flawed.tst", {"Info=(1\x05" "2\x05" "1)", "Title=(T\x05" "A\x05" "C)",
-                                                            "Buttons=(Да\x05Нет)", "Questions:", "Q", "Variants: none",
-                                                            "Numbers:", "1,x,", "Message:", "=0-0", "$"});
+    const QString flawed =
+        program.writeTest("flawed.tst", {"Info=(1\x05"
+                                         "2\x05"
+                                         "1)",
+                                         "Title=(T\x05"
+                                         "A\x05"
+                                         "C)",
+                                         "Buttons=(Да\x05Нет)", "Questions:", "Q", "Variants: none",
+                                         "Numbers:", "1,x,", "Message:", "=0-0", "$"});
     const QString missing = program.path("missing.tst");
     const auto check = [](const QStringList& files, QString& printed) {
         std::FILE* out = std::tmpfile();
@@ -78,7 +93,8 @@ void OutsideTest::checkPrintsALineAFileAndExitsWithItsStatus() {
     QVERIFY(printed.contains(flawed + ": баллы 1 не входят ни в один диапазон"));
     QCOMPARE(check({flawed, missing, clean}, printed), 2);
     QVERIFY(printed.contains(missing + ": файл не удалось прочитать: File not found.\n"));
-    QCOMPARE(printed.count('\n'), 5);  // three lines for the flawed test, one for each of the others
+    QCOMPARE(printed.count('\n'),
+             5);  // three lines for the flawed test, one for each of the others
 }
 
 void OutsideTest::aNamedOrDroppedFileIsTakenAsIfChosen() {

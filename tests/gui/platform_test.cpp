@@ -52,7 +52,7 @@ BoxSeen readBox(QWidget* modal) {
 
 class PlatformTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void errorBoxHasTheProgramCaptionAndStopIcon();
     void informationBoxClosesOnEnterEscAndOk_data();
     void informationBoxClosesOnEnterEscAndOk();
@@ -155,7 +155,10 @@ void PlatformTest::fileDialogShowsSizesAndDatesInRussian() {
         auto* list = modal->findChild<QAbstractItemView*>("treeView");
         QVERIFY(list);
         QModelIndex row;
-        const auto find = [&] { return list->model()->match(list->model()->index(0, 0, list->rootIndex()), Qt::DisplayRole, "quiz.tst"); };
+        const auto find = [&] {
+            return list->model()->match(list->model()->index(0, 0, list->rootIndex()),
+                                        Qt::DisplayRole, "quiz.tst");
+        };
         QTRY_VERIFY((row = find().value(0)).isValid());
         size = row.siblingAtColumn(1).data().toString();
         date = row.siblingAtColumn(3).data().toString();

@@ -8,7 +8,7 @@
 
 class RunTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void exampleTakenToSavedResult();
 };
 

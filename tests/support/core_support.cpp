@@ -2,11 +2,14 @@
 
 namespace qvtest {
 
-std::string workedExamplePath() { return std::string(QV_TEST_DATA_DIR) + "/worked_example.tst"; }
+std::string workedExamplePath() {
+    return std::string(QV_TEST_DATA_DIR) + "/worked_example.tst";
+}
 
 std::string workedExampleBytes() {
     const std::string bytes = readBytes(workedExamplePath());
-    if (bytes.empty()) throw std::runtime_error("the worked example is missing: " + workedExamplePath());
+    if (bytes.empty())
+        throw std::runtime_error("the worked example is missing: " + workedExamplePath());
     return bytes;
 }
 

@@ -20,9 +20,9 @@
 #include <string_view>
 #include <vector>
 
+#include <stdexcept>
 #include "cp1251.h"
 #include "document.h"
-#include <stdexcept>
 
 namespace qvtest {
 

@@ -13,7 +13,8 @@ namespace editor {
 
 // The editor's controls, found by their names.
 struct Controls {
-    explicit Controls(Program& program) : window(program.windows->Redactor), doc(program.session().document()) {}
+    explicit Controls(Program& program)
+        : window(program.windows->Redactor), doc(program.session().document()) {}
 
     QLineEdit* edButt(int k) const { return ctl::edit(window, "EdButt", k); }
     QLineEdit* variantEdit(int k) const { return ctl::edit(window, "v", k); }
@@ -40,9 +41,12 @@ struct Controls {
 // Types `text` key by key into `widget`; "\n" is the Enter key.
 inline void typeKeys(QWidget* widget, const QString& text) {
     for (const QChar c : text) {
-        if (c == QLatin1Char('\n')) QTest::keyClick(widget, Qt::Key_Return);
-        else if (c.unicode() >= 0x20 && c.unicode() < 0x7F) QTest::keyClick(widget, static_cast<char>(c.unicode()));
-        else QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        if (c == QLatin1Char('\n'))
+            QTest::keyClick(widget, Qt::Key_Return);
+        else if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+            QTest::keyClick(widget, static_cast<char>(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
 
@@ -69,7 +73,9 @@ inline void retype(QWidget* field, const QString& text) {
 }
 
 // The Tab key moves the focus on, so the field that had it is left.
-inline void tabAway(QWidget* field) { QTest::keyClick(field, Qt::Key_Tab); }
+inline void tabAway(QWidget* field) {
+    QTest::keyClick(field, Qt::Key_Tab);
+}
 
 // "Новый тест" in the manager window; the editor then has the keyboard.
 inline bool openNewTest(Program& program) {

@@ -39,7 +39,9 @@ void FakePlatform::showError(const QString& message) {
     activeAtError.push_back(QApplication::activeWindow());
 }
 
-void FakePlatform::showInformation(const QString& message) { informations << message; }
+void FakePlatform::showInformation(const QString& message) {
+    informations << message;
+}
 
 bool FakePlatform::askYesNo(const QString& question) {
     questions << question;
@@ -49,7 +51,9 @@ bool FakePlatform::askYesNo(const QString& question) {
     return answer;
 }
 
-void FakePlatform::showHelp(const QString& helpFileName) { helpRequests << helpFileName; }
+void FakePlatform::showHelp(const QString& helpFileName) {
+    helpRequests << helpFileName;
+}
 
 Program::Program(bool realQuit) {
     windows = realQuit ? std::make_unique<AppWindows>(platform)
@@ -59,9 +63,13 @@ Program::Program(bool realQuit) {
 
 Program::~Program() = default;
 
-QString Program::path(const QString& name) const { return folder.filePath(name); }
+QString Program::path(const QString& name) const {
+    return folder.filePath(name);
+}
 
-std::string cp(const char* utf8) { return qv::cp1251::fromUtf8(utf8); }
+std::string cp(const char* utf8) {
+    return qv::cp1251::fromUtf8(utf8);
+}
 
 QByteArray fileBytes(const std::vector<std::string>& utf8Lines) {
     QByteArray bytes;
@@ -90,7 +98,8 @@ std::vector<std::string> exampleLines() {
 QString Program::writeExample(const QString& name) const {
     const QString file = path(name);
     QFile::remove(file);
-    return QFile::copy(QString::fromStdString(qvtest::workedExamplePath()), file) ? file : QString();
+    return QFile::copy(QString::fromStdString(qvtest::workedExamplePath()), file) ? file
+                                                                                  : QString();
 }
 
 QByteArray Program::bytes(const QString& path) {
@@ -112,7 +121,8 @@ namespace ctl {
 QWidget* find(const QWidget* window, const QString& name) {
     if (!window) qFatal("no window to look for %s in", qPrintable(name));
     auto* control = window->findChild<QWidget*>(name);
-    if (!control) qFatal("%s has no control %s", qPrintable(window->objectName()), qPrintable(name));
+    if (!control)
+        qFatal("%s has no control %s", qPrintable(window->objectName()), qPrintable(name));
     return control;
 }
 

@@ -24,7 +24,7 @@
 #include "platform.h"
 
 class FakePlatform : public Platform {
-public:
+  public:
     // Answers for the next dialogs, in order; nothing queued means "cancel"
     // (and "Нет" for a question).
     std::deque<std::optional<QString>> openAnswers;
@@ -95,21 +95,41 @@ QWidget* find(const QWidget* window, const QString& name);
 template <typename T>
 T* as(const QWidget* window, const QString& name) {
     auto* control = qobject_cast<T*>(find(window, name));
-    if (!control) qFatal("%s in %s is not of the kind asked for", qPrintable(name), qPrintable(window->objectName()));
+    if (!control)
+        qFatal("%s in %s is not of the kind asked for", qPrintable(name),
+               qPrintable(window->objectName()));
     return control;
 }
 
-inline QPushButton* button(const QWidget* w, const QString& name) { return as<QPushButton>(w, name); }
+inline QPushButton* button(const QWidget* w, const QString& name) {
+    return as<QPushButton>(w, name);
+}
 // "Button1".."Button6" of the test window, and the like.
-inline QPushButton* button(const QWidget* w, int k) { return button(w, QString("Button%1").arg(k)); }
-inline QLineEdit* edit(const QWidget* w, const QString& name) { return as<QLineEdit>(w, name); }
+inline QPushButton* button(const QWidget* w, int k) {
+    return button(w, QString("Button%1").arg(k));
+}
+inline QLineEdit* edit(const QWidget* w, const QString& name) {
+    return as<QLineEdit>(w, name);
+}
 // "Kball3", "v2", "EdButt4": a numbered field.
-inline QLineEdit* edit(const QWidget* w, const QString& stem, int k) { return edit(w, stem + QString::number(k)); }
-inline QLabel* label(const QWidget* w, const QString& name) { return as<QLabel>(w, name); }
-inline QLabel* label(const QWidget* w, const QString& stem, int k) { return label(w, stem + QString::number(k)); }
-inline QPlainTextEdit* memo(const QWidget* w, const QString& name) { return as<QPlainTextEdit>(w, name); }
-inline QComboBox* combo(const QWidget* w, const QString& name) { return as<QComboBox>(w, name); }
-inline QRadioButton* radio(const QWidget* w, const QString& name) { return as<QRadioButton>(w, name); }
+inline QLineEdit* edit(const QWidget* w, const QString& stem, int k) {
+    return edit(w, stem + QString::number(k));
+}
+inline QLabel* label(const QWidget* w, const QString& name) {
+    return as<QLabel>(w, name);
+}
+inline QLabel* label(const QWidget* w, const QString& stem, int k) {
+    return label(w, stem + QString::number(k));
+}
+inline QPlainTextEdit* memo(const QWidget* w, const QString& name) {
+    return as<QPlainTextEdit>(w, name);
+}
+inline QComboBox* combo(const QWidget* w, const QString& name) {
+    return as<QComboBox>(w, name);
+}
+inline QRadioButton* radio(const QWidget* w, const QString& name) {
+    return as<QRadioButton>(w, name);
+}
 QAction* action(const QWidget* window, const QString& name);
 
 }  // namespace ctl
