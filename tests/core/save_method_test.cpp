@@ -15,6 +15,7 @@ namespace {
 using qvtest::ChildEnd;
 using qvtest::CopiesFolderAt;
 using qvtest::inChild;
+using qvtest::ioCodeOf;
 using qvtest::kNobody;
 using qvtest::readBytes;
 using qvtest::TempFolder;
@@ -22,15 +23,6 @@ using qvtest::writeBytes;
 
 const std::string kOld = "previous test, kept byte for byte\r\n";
 const std::vector<std::string> kNew(60, std::string(70, 'n'));  // about 4 KB
-
-int ioCodeOf(const std::function<void()>& save) {
-    try {
-        save();
-        return 0;
-    } catch (const qv::EInOutError& e) {
-        return e.errorCode();
-    }
-}
 
 struct stat statOf(const std::string& path) {
     struct stat st {};

@@ -18,6 +18,7 @@
 
 namespace {
 
+using qvtest::ioCodeOf;
 using qvtest::readBytes;
 using qvtest::ru;
 using qvtest::TempFolder;
@@ -31,16 +32,6 @@ std::vector<std::string> leftovers(const TempFolder& dir, const std::string& sub
     for (const auto& name : dir.names(sub))
         if (name.rfind(".quorvane-", 0) == 0) found.push_back(name);
     return found;
-}
-
-// Runs `save` and returns the I/O code it failed with, 0 when it succeeded.
-int ioCodeOf(const std::function<void()>& save) {
-    try {
-        save();
-        return 0;
-    } catch (const qv::EInOutError& e) {
-        return e.errorCode();
-    }
 }
 
 // While alive, regular files of this process cannot grow past `bytes`: a

@@ -23,6 +23,7 @@
 #include <stdexcept>
 #include "cp1251.h"
 #include "document.h"
+#include "errors.h"
 
 namespace qvtest {
 
@@ -101,6 +102,16 @@ class TempFolder {
   private:
     std::string path_;
 };
+
+// Runs `save` and returns the I/O code it failed with, 0 when it succeeded.
+inline int ioCodeOf(const std::function<void()>& save) {
+    try {
+        save();
+        return 0;
+    } catch (const qv::EInOutError& e) {
+        return e.errorCode();
+    }
+}
 
 // The unprivileged user that tests run as where they need one.
 inline constexpr uid_t kNobody = 65534;
