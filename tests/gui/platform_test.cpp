@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -170,6 +171,13 @@ void PlatformTest::fileDialogShowsSizesAndDatesInRussian() {
     QCOMPARE(size, russian.formattedDataSize(305));
     QVERIFY2(size.contains("байт"), qPrintable(size));
     QCOMPARE(date, russian.toString(QFileInfo(file).lastModified(), QLocale::ShortFormat));
+
+    // The dialog keeps its history in the toolkit's settings, which the program does not keep.
+    QSettings toolkit(QSettings::UserScope, "QtProject");
+    toolkit.setValue("FileDialog/probe", 1);
+    toolkit.sync();
+    QCOMPARE(toolkit.status(), QSettings::AccessError);
+    QVERIFY(!QFile::exists(toolkit.fileName()));
 }
 
 void PlatformTest::helpViewerLooksInTheWorkingFolderFirst() {
