@@ -57,17 +57,21 @@ QMargins frameMargins(const QWidget* window) {
 }
 
 QPixmap picture(const char* name) {
-    // The pixels follow the width and height, 32 bits each, little-endian.
+    // The width, height and kind, 32 bits each, little-endian, then the pixels.
     const QResource resource(QStringLiteral(":/%1.pixels").arg(QLatin1String(name)));
     const QByteArray data = resource.uncompressedData();
-    if (data.size() < 8) return {};
+    constexpr qsizetype kHeader = 12;
+    if (data.size() < kHeader) return {};
     const auto width = qFromLittleEndian<quint32>(data.constData());
     const auto height = qFromLittleEndian<quint32>(data.constData() + 4);
-    if (width > 4096 || height > 4096 || data.size() - 8 != qsizetype{width} * height * 4)
+    const bool opaque = qFromLittleEndian<quint32>(data.constData() + 8) == 0;
+    if (width > 4096 || height > 4096 || data.size() - kHeader != qsizetype{width} * height * 4)
         return {};
-    const QImage image(reinterpret_cast<const uchar*>(data.constData() + 8), int(width),
-                       int(height), int(width) * 4, QImage::Format_ARGB32_Premultiplied);
-    return QPixmap::fromImage(image);
+    // An opaque picture is drawn from the program's own bytes, with no copy.
+    const QImage image(reinterpret_cast<const uchar*>(data.constData() + kHeader), int(width),
+                       int(height), int(width) * 4,
+                       opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    return QPixmap::fromImage(image, Qt::NoFormatConversion);
 }
 
 QIcon programIcon() {
