@@ -9,6 +9,7 @@
 #include "format.h"
 #include "loader.h"
 #include "number.h"
+#include "run.h"
 
 namespace qv {
 
@@ -29,18 +30,12 @@ class Totals {
   public:
     using Span = std::pair<std::int64_t, std::int64_t>;
 
+    Totals() = default;
+    explicit Totals(std::vector<Span> spans) : spans_(std::move(spans)) { normalize(); }
+
     void add(Span span) {
-        std::vector<Span> merged;
-        for (const Span& s : spans_) {
-            if (s.second + 1 < span.first || span.second + 1 < s.first) {
-                merged.push_back(s);
-            } else {
-                span = {std::min(s.first, span.first), std::max(s.second, span.second)};
-            }
-        }
-        merged.push_back(span);
-        std::sort(merged.begin(), merged.end());
-        spans_ = merged;
+        spans_.push_back(span);
+        normalize();
     }
     void remove(Span span) {
         std::vector<Span> left;
@@ -54,12 +49,23 @@ class Totals {
         }
         spans_ = left;
     }
+    // Every total here plus each of the values.
+    Totals plusEach(const std::vector<std::int32_t>& values) const {
+        std::vector<Span> sums;
+        sums.reserve(spans_.size() * values.size());
+        for (const std::int32_t v : values)
+            for (const Span& s : spans_) sums.emplace_back(s.first + v, s.second + v);
+        return Totals(std::move(sums));
+    }
     bool holds(Span span) const {
         return std::any_of(spans_.begin(), spans_.end(), [&](const Span& s) {
             return s.first <= span.first && span.second <= s.second;
         });
     }
     bool empty() const { return spans_.empty(); }
+    std::size_t spanCount() const { return spans_.size(); }
+    std::int64_t first() const { return spans_.front().first; }
+    std::int64_t last() const { return spans_.back().second; }
 
     // "от 5 до 7, 9 и 12", the first few of them.
     std::string text() const {
@@ -82,7 +88,31 @@ class Totals {
     }
 
   private:
+    // Sorted, with touching and overlapping spans joined.
+    void normalize() {
+        std::sort(spans_.begin(), spans_.end());
+        std::vector<Span> joined;
+        for (const Span& s : spans_) {
+            if (!joined.empty() && s.first <= joined.back().second + 1) {
+                joined.back().second = std::max(joined.back().second, s.second);
+            } else {
+                joined.push_back(s);
+            }
+        }
+        spans_ = std::move(joined);
+    }
+
     std::vector<Span> spans_;
+};
+
+// The totals a person taking the test can reach. Past this many separate
+// spans of them only the lowest and highest are followed exactly, and the
+// totals between are taken as reachable (points that leave ever new gaps).
+constexpr std::size_t kFollowedSpans = 1000;
+
+struct Reachable {
+    Totals totals;
+    bool exact = true;
 };
 
 // What a run keeps of a file, and the variant lines as the file has them.
@@ -105,89 +135,63 @@ class CheckDestination : public LoadDestination {
     void loadFinished() override {}
 };
 
-// The points: those that are not numbers, and the lowest and highest totals.
-void checkPoints(const TestDocument& doc, CheckReport& report) {
-    std::int64_t lowest = 0;
-    std::int64_t highest = 0;
+// The points: those that are not numbers, and the totals they allow.
+std::optional<Reachable> checkPoints(const TestDocument& doc, CheckReport& report) {
+    Reachable reachable{Totals({{0, 0}})};
     std::int64_t lowestOnTheWay = 0;
     std::int64_t highestOnTheWay = 0;
-    bool reachable = true;
+    bool answerable = true;
     for (int q = 1; q <= doc.questionCount; ++q) {
-        std::optional<std::int32_t> least;
-        std::optional<std::int32_t> most;
+        std::vector<std::int32_t> values;
         for (int b = 1; b <= doc.buttonCount; ++b) {
             const std::string& points = doc.points(q, b);
-            const auto value = tryStrToInt(points);
-            if (!value) {
-                report.problems.push_back(ru("вопрос ") + num(q) + ru(", кнопка ") + num(b) +
-                                          ru(": баллы ") + quoted(points) +
-                                          ru(" — не целое число, и ответ этой кнопкой "
-                                             "остановится с ошибкой"));
+            if (const auto value = tryStrToInt(points)) {
+                values.push_back(*value);
                 continue;
             }
-            least = std::min(least.value_or(*value), *value);
-            most = std::max(most.value_or(*value), *value);
+            report.problems.push_back(ru("вопрос ") + num(q) + ru(", кнопка ") + num(b) +
+                                      ru(": баллы ") + quoted(points) +
+                                      ru(" — не целое число, и ответ этой кнопкой "
+                                         "остановится с ошибкой"));
         }
-        if (!least) {
-            reachable = false;
+        if (values.empty()) {
+            answerable = false;
             continue;
         }
-        lowest += *least;
-        highest += *most;
-        lowestOnTheWay = std::min(lowestOnTheWay, lowest);
-        highestOnTheWay = std::max(highestOnTheWay, highest);
+        if (!answerable) continue;
+        std::sort(values.begin(), values.end());
+        values.erase(std::unique(values.begin(), values.end()), values.end());
+        Totals& totals = reachable.totals;
+        totals = totals.plusEach(values);
+        if (totals.spanCount() > kFollowedSpans) {
+            totals = Totals({{totals.first(), totals.last()}});
+            reachable.exact = false;
+        }
+        lowestOnTheWay = std::min(lowestOnTheWay, totals.first());
+        highestOnTheWay = std::max(highestOnTheWay, totals.last());
     }
-    if (!reachable || doc.questionCount < 1) return;
-    report.lowest = lowest;
-    report.highest = highest;
+    if (!answerable || doc.questionCount < 1) return std::nullopt;
+    report.lowest = reachable.totals.first();
+    report.highest = reachable.totals.last();
     if (lowestOnTheWay < std::numeric_limits<std::int32_t>::min() ||
         highestOnTheWay > std::numeric_limits<std::int32_t>::max()) {
         report.problems.push_back(
             ru("сумма баллов может выйти за пределы от -2147483648 до 2147483647, и такой "
                "ответ будет отвергнут"));
     }
-}
-
-// A range line as the scan parses it: its bounds, the text that fails to
-// convert, or nothing at all when it holds no "-".
-struct ParsedRange {
-    std::optional<std::string> failing;
-    bool parsed = false;
-    std::int64_t low = 0;
-    std::int64_t high = 0;
-};
-
-ParsedRange parseRange(const std::string& line) {
-    ParsedRange range;
-    for (std::size_t p = 1; p < line.size(); ++p) {
-        if (line[p] != '-') continue;
-        const std::string lowText = line.substr(1, p - 1);
-        const std::string highText = line.substr(p + 1, 4);
-        const auto low = tryStrToInt(lowText);
-        if (!low) {
-            range.failing = lowText;
-            return range;
-        }
-        const auto high = tryStrToInt(highText);
-        if (!high) {
-            range.failing = highText;
-            return range;
-        }
-        range.parsed = true;
-        range.low = *low;
-        range.high = *high;
-    }
-    return range;
+    return reachable;
 }
 
 // The range lines, scanned as result selection scans them for every total
 // the points allow.
-void checkRanges(const std::vector<std::string>& messages, CheckReport& report) {
-    Totals unchosen;
-    const bool totalsKnown = report.lowest.has_value();
-    if (totalsKnown) unchosen.add({*report.lowest, *report.highest});
-    Totals held;  // by the ranges above
-    std::optional<std::pair<std::int64_t, std::int64_t>> lastBounds;
+void checkRanges(const std::vector<std::string>& messages,
+                 const std::optional<Reachable>& reachable, CheckReport& report) {
+    Totals unchosen = reachable ? reachable->totals : Totals();
+    // Where the totals between the lowest and highest are only taken as reachable.
+    const std::string ifReachable =
+        reachable && !reachable->exact ? ru(" (если такие баллы можно набрать)") : "";
+    Totals held;                 // by the ranges above
+    bool boundsSet = false;      // a range line above gave bounds
     bool scanStops = false;      // a line above stops every scan that reaches it
     bool dependsOnPast = false;  // a line above takes bounds from an earlier evaluation
     bool ended = false;
@@ -197,24 +201,24 @@ void checkRanges(const std::vector<std::string>& messages, CheckReport& report) 
         const std::string where =
             ru("строка сообщений ") + num(static_cast<std::int64_t>(i + 1)) + " " + quoted(line);
         if (ended) {
-            if (!line.empty() && line[0] == '=') {
+            if (isRangeLine(line)) {
                 report.problems.push_back(
                     where + ru(": диапазон стоит после завершающей «$» и никогда не будет выбран"));
             }
             continue;
         }
-        if (!line.empty() && line[0] == '$') {
+        if (isEndMarker(line)) {
             ended = true;
             continue;
         }
-        if (line.empty() || line[0] != '=' || scanStops) continue;
+        if (!isRangeLine(line) || scanStops) continue;
 
-        const ParsedRange range = parseRange(line);
-        if (range.failing) {
+        const RangeBounds bounds = readRangeBounds(line);
+        if (bounds.failing) {
             std::string problem =
-                where + ru(": граница ") + quoted(*range.failing) + ru(" — не целое число");
-            if (totalsKnown && !dependsOnPast && !unchosen.empty()) {
-                problem += ru("; при баллах ") + unchosen.text() +
+                where + ru(": граница ") + quoted(*bounds.failing) + ru(" — не целое число");
+            if (reachable && !dependsOnPast && !unchosen.empty()) {
+                problem += ru("; при баллах ") + unchosen.text() + ifReachable +
                            ru(" выбор результата остановится с ошибкой");
                 unchosen = {};
             }
@@ -222,8 +226,8 @@ void checkRanges(const std::vector<std::string>& messages, CheckReport& report) 
             scanStops = true;
             continue;
         }
-        if (!range.parsed) {
-            if (lastBounds) {
+        if (!bounds.low) {
+            if (boundsSet) {
                 report.problems.push_back(
                     where + ru(": в строке нет «-», она берёт границы строки диапазона выше "
                                "и никогда не будет выбрана"));
@@ -237,22 +241,23 @@ void checkRanges(const std::vector<std::string>& messages, CheckReport& report) 
             }
             continue;
         }
-        lastBounds = {range.low, range.high};
-        if (range.low > range.high) {
+        boundsSet = true;
+        const Totals::Span range{*bounds.low, *bounds.high};
+        if (range.first > range.second) {
             report.problems.push_back(
                 where + ru(": нижняя граница больше верхней, и диапазон никогда не будет выбран"));
             continue;
         }
-        if (held.holds({range.low, range.high})) {
+        if (held.holds(range)) {
             report.problems.push_back(
                 where + ru(": все баллы этого диапазона уже входят в диапазоны выше, и он "
                            "никогда не будет выбран"));
         }
-        held.add({range.low, range.high});
-        unchosen.remove({range.low, range.high});
+        held.add(range);
+        unchosen.remove(range);
     }
-    if (totalsKnown && !dependsOnPast && !unchosen.empty()) {
-        report.problems.push_back(ru("баллы ") + unchosen.text() +
+    if (reachable && !dependsOnPast && !unchosen.empty()) {
+        report.problems.push_back(ru("баллы ") + unchosen.text() + ifReachable +
                                   ru(" не входят ни в один диапазон: с ними тест "
                                      "покажет окно ошибки"));
     }
@@ -285,7 +290,7 @@ CheckReport checkTest(const std::string& path) {
         report.problems.push_back(ru("в тесте нет ни одного вопроса, и пройти его нельзя"));
     report.problems.insert(report.problems.end(), destination.longVariants.begin(),
                            destination.longVariants.end());
-    checkPoints(doc, report);
+    const std::optional<Reachable> reachable = checkPoints(doc, report);
     if (destination.messages.size() > static_cast<std::size_t>(kMaxMessageLines)) {
         report.problems.push_back(
             ru("сообщения о результатах занимают в файле ") +
@@ -293,7 +298,7 @@ CheckReport checkTest(const std::string& path) {
             ru(" строк вместе с завершающей «$», а пройти тест можно, только если их не больше ") +
             num(kMaxMessageLines) + ru(": сократите сообщения"));
     }
-    checkRanges(destination.messages, report);
+    checkRanges(destination.messages, reachable, report);
     return report;
 }
 

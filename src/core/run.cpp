@@ -10,8 +10,6 @@
 
 namespace qv {
 
-namespace {
-
 bool isRangeLine(const std::string& line) {
     return !line.empty() && line[0] == '=';
 }
@@ -19,7 +17,25 @@ bool isEndMarker(const std::string& line) {
     return !line.empty() && line[0] == '$';
 }
 
-}  // namespace
+RangeBounds readRangeBounds(const std::string& line) {
+    RangeBounds bounds;
+    const auto convert = [&bounds](std::string text, std::optional<std::int32_t>& bound) {
+        const auto value = tryStrToInt(text);
+        if (value) {
+            bound = value;
+        } else {
+            bounds.failing = std::move(text);
+        }
+        return value.has_value();
+    };
+    for (std::size_t p = 1; p < line.size(); ++p) {  // p is 0-based here; position 1 is the "="
+        if (line[p] != '-') continue;
+        if (!convert(line.substr(1, p - 1), bounds.low) ||
+            !convert(line.substr(p + 1, 4), bounds.high))
+            break;
+    }
+    return bounds;
+}
 
 AnswerOutcome answerQuestion(TestDocument& doc, RunState& run, int button) {
     run.PressedButton = button;
@@ -49,12 +65,10 @@ bool EndTest(RunState& run, const MessageLines& messages) {
 }
 
 void Cont(RunState& run, const MessageLines& messages) {
-    const std::string& line = run.CurrentMessageLine;
-    for (std::size_t p = 1; p < line.size(); ++p) {  // p is 0-based here; position 1 is the "="
-        if (line[p] != '-') continue;
-        run.RangeLow = strToInt(line.substr(1, p - 1));
-        run.RangeHigh = strToInt(line.substr(p + 1, 4));
-    }
+    const RangeBounds bounds = readRangeBounds(run.CurrentMessageLine);
+    if (bounds.low) run.RangeLow = *bounds.low;
+    if (bounds.high) run.RangeHigh = *bounds.high;
+    if (bounds.failing) strToInt(*bounds.failing);  // raises the conversion's own failure
     if (run.RangeLow <= run.Score && run.Score <= run.RangeHigh) Beg(run, messages);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,22 @@ struct RunState {
     std::int32_t ResultFirst = 0;  // the chosen block, as MessageLines indexes
     std::int32_t ResultLast = 0;   // ResultFirst - 1 for an empty block
 };
+
+// A line of the message section that starts with "=", and one that starts
+// with "$", which ends the scan for a range.
+bool isRangeLine(const std::string& line);
+bool isEndMarker(const std::string& line);
+
+// A range line as result selection reads it: at each "-" after the "=", the
+// text before it is the low bound and at most four characters after it the
+// high bound; the last "-" wins, and the first text that is not a whole
+// number ends the reading. A line without "-" gives no bounds at all.
+struct RangeBounds {
+    std::optional<std::int32_t> low;  // the last bounds converted
+    std::optional<std::int32_t> high;
+    std::optional<std::string> failing;  // the text that ended the reading
+};
+RangeBounds readRangeBounds(const std::string& line);
 
 enum class AnswerOutcome { NextQuestion, LastAnswered };
 

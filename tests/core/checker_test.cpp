@@ -40,6 +40,12 @@ struct CheckCase {
 TEST(Checker, FindsWhatATakerWouldMeet) {
     Lines many = test("0,1,0,1,", {"=0-2"});
     many.insert(many.end(), 1000, "x");
+    // Eleven questions of 0 or 4^q points: their totals leave ever new gaps.
+    Lines gaps{ruf("Info=(11^E2^E1)"), ruf("Title=(T^EA^EC)"), ruf("Buttons=(Y^EN)"), "Questions:"};
+    gaps.insert(gaps.end(), 11, "Q");
+    std::string points;
+    for (int q = 1; q <= 11; ++q) points += "0," + std::to_string(1 << (2 * q)) + ",";
+    gaps.insert(gaps.end(), {"Variants: none", "Numbers:", points, "Message:", "=0-0", "$"});
     Lines longVariant = test("0,1,0,1,", {"=0-2", "$"}, "2^E2^E3");
     longVariant[6] = "Variants: all";
     longVariant.insert(longVariant.begin() + 7, {std::string(81, 'v'), "b", "c", "d"});
@@ -56,8 +62,17 @@ TEST(Checker, FindsWhatATakerWouldMeet) {
          "вопросов: 2"},
         {"totals no range holds",
          test("0,3,0,3,", {"=0-2", "A", "=5-6", "B", "$"}),
-         {"баллы от 3 до 4 не входят ни в один диапазон"},
+         {"баллы 3 не входят ни в один диапазон"},
          "вопросов: 2, баллы от 0 до 6"},
+        {"totals no one reaches need no range",
+         test("0,10,0,10,", {"=0-0", "A", "=10-10", "B", "=20-20", "C", "$"}),
+         {},
+         "вопросов: 2, баллы от 0 до 20"},
+        {"too many gaps to follow: the totals between are taken as reachable",
+         gaps,
+         {"баллы от 1 до 1398100 и от 4194304 до 5592404 (если такие баллы можно набрать) не "
+          "входят"},
+         "вопросов: 11, баллы от 0 до 5592404"},
         {"a range the ranges above hold",
          test("0,1,0,1,", {"=0-1", "A", "=2-2", "B", "=1-2", "C", "$"}),
          {"строка сообщений 5 «=1-2»: все баллы этого диапазона уже входят"},
@@ -68,8 +83,8 @@ TEST(Checker, FindsWhatATakerWouldMeet) {
          "вопросов: 2, баллы от 0 до 2"},
         {"a bound that is not a number, with the totals that reach it",
          test("0,5,0,5,", {"=0-0", "A", "=1-10 баллов", "B", "$"}),
-         {"строка сообщений 3 «=1-10 баллов»: граница «10 б» — не целое число; при баллах от 1 до "
-          "10 выбор"},
+         {"строка сообщений 3 «=1-10 баллов»: граница «10 б» — не целое число; при баллах 5 и 10 "
+          "выбор"},
          "вопросов: 2, баллы от 0 до 10"},
         {"a range after the end marker",
          test("0,1,0,1,", {"=0-2", "$", "=3-4"}),
@@ -94,7 +109,7 @@ TEST(Checker, FindsWhatATakerWouldMeet) {
          "вопросов: 2, баллы от 0 до 2"},
         {"totals past the 32-bit range",
          test("2147483647,0,1,0,", {"=0-0", "$"}),
-         {"сумма баллов может выйти за пределы", "баллы от 1 до 2147483648 не входят"},
+         {"сумма баллов может выйти за пределы", "баллы 1 и от 2147483647 до 2147483648 не входят"},
          "вопросов: 2, баллы от 0 до 2147483648"},
         {"no questions",
          {ruf("Info=(0^E2^E1)"), ruf("Title=(T^EA^EC)"), ruf("Buttons=(Y^EN)"),
