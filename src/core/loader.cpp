@@ -18,6 +18,9 @@ const std::string kMessageHeader = "Message:";
 
 void TestLoader::Nextln() {
     ioCheck(file_.readLine(LineBuffer));
+    // The line is handed on by swapping: a buffer grown for a long line is
+    // not handed on with a short one.
+    if (LineBuffer.capacity() > LineBuffer.size() + kSpareTextCapacity) LineBuffer.shrink_to_fit();
 }
 
 void TestLoader::dmassiv() {
@@ -100,7 +103,6 @@ bool TestLoader::readPoints(TestDocument& doc) {
 void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestination& destination) {
     LineBuffer.clear();
     ioCheck(file_.open(path));
-    lastFileSize_ = file_.size();
     // Whatever way the load ends, the file is closed and a buffer grown for a
     // long line is given back.
     struct Finish {
@@ -108,7 +110,7 @@ void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestinatio
         TestDocument& doc;
         ~Finish() {
             if (loader.file_.isOpen()) loader.file_.close();
-            if (loader.LineBuffer.capacity() > kKeptLineCapacity)
+            if (loader.LineBuffer.capacity() > kSpareTextCapacity)
                 std::string().swap(loader.LineBuffer);
             doc.releaseSpareStorage();
         }

@@ -55,13 +55,10 @@ class TestLoader {
 
     const std::string& lineBuffer() const { return LineBuffer; }
     // The size of the file the last load opened.
-    std::uint64_t lastFileSize() const { return lastFileSize_; }
+    std::uint64_t lastFileSize() const { return file_.size(); }
     const LineFields& lineFields() const { return LineFields_; }
 
   private:
-    // A line buffer larger than this is given back after a load.
-    static constexpr std::size_t kKeptLineCapacity = 64 * 1024;
-
     bool atEnd();
     void readHeader(TestDocument& doc, LoadDestination& destination);
     void readVariants(TestDocument& doc, std::int32_t mode, LoadDestination& destination);
@@ -69,7 +66,6 @@ class TestLoader {
     bool readPoints(TestDocument& doc);
 
     TextReader file_;
-    std::uint64_t lastFileSize_ = 0;
     std::string LineBuffer;
     LineFields LineFields_;
 };

@@ -162,12 +162,7 @@ void Session::Creat() {
     editor_.question = {};
     editor_.messages.clear();
     changed(kEditorHeader | kEditorButtons | kEditorMessages);
-
-    editor_.questionNumber = 1;
-    editor_.backEnabled = false;
-    editor_.nextEnabled = true;
-    doc_.currentQuestion = 1;
-    changed(kEditorQuestion);
+    toFirstQuestion();
 
     // The preview is brought in line.
     test_.question.clear();
@@ -188,6 +183,10 @@ void Session::Creat() {
 
 void Session::beginEditing(const std::string& fileName) {
     currentFileName_ = fileName;
+    toFirstQuestion();
+}
+
+void Session::toFirstQuestion() {
     editor_.questionNumber = 1;
     editor_.backEnabled = false;
     editor_.nextEnabled = true;
@@ -346,10 +345,7 @@ bool Session::nextvopros() {
     }
     if (doc_.currentQuestion >= 2) editor_.backEnabled = true;
     if (doc_.currentQuestion >= kMaxQuestions) editor_.nextEnabled = false;
-    changed(kEditorQuestion);
-    test_.question = editor_.question.text;  // the preview follows
-    changed(kTestQuestion);
-    printVariants();
+    questionMoved();
     return true;
 }
 
@@ -360,10 +356,15 @@ void Session::predvopros() {
     outputTV();
     if (doc_.currentQuestion == 1) editor_.backEnabled = false;
     if (doc_.currentQuestion < kMaxQuestions) editor_.nextEnabled = true;
+    questionMoved();
+}
+
+// The editor shows another question, and the preview follows.
+void Session::questionMoved() {
     changed(kEditorQuestion);
     test_.question = editor_.question.text;
     changed(kTestQuestion);
-    printVariants();
+    textvars();
 }
 
 bool Session::replacesFailedLoad(const std::string& chosenName) const {
@@ -376,8 +377,7 @@ Session::Saved Session::SaveAll(const std::string& chosenName,
     Saved saved;
     saved.fileName = saveTest(chosenName, doc_, editor_.header, shownMessageLines);
     // Once replaced, the file holds the editor's test.
-    if (!failedEditFile_.empty() && os::sameFile(saved.fileName, failedEditFile_))
-        failedEditFile_.clear();
+    if (replacesFailedLoad(chosenName)) failedEditFile_.clear();
     try {
         saved.check = checkTest(saved.fileName);
     } catch (const EInOutError&) {
@@ -420,8 +420,7 @@ void Session::showTestQuestion(int q) {
 }
 
 AnswerOutcome Session::NextV(int button) {
-    run_.PressedButton = button;
-    const AnswerOutcome outcome = answerQuestion(doc_, run_, run_.PressedButton);
+    const AnswerOutcome outcome = answerQuestion(doc_, run_, button);
     if (outcome == AnswerOutcome::NextQuestion) showTestQuestion(doc_.currentQuestion);
     return outcome;
 }

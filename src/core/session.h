@@ -86,7 +86,6 @@ class Session {
     const MessageLines& messageLines() const { return messages_; }
     const RunState& run() const { return run_; }
     RunState& run() { return run_; }
-    const TestLoader& loader() const { return loader_; }
 
     // --- The manager's commands ---------------------------------------------
     // A new test, once the preview and the editor are open.
@@ -167,6 +166,8 @@ class Session {
     void applyButtonRule(int count);  // the test window's rule for a run
     void showTestQuestion(int q);
     void startEmptyQuestion();
+    void toFirstQuestion();
+    void questionMoved();
 
     TestDocument doc_;
     EditorState editor_;

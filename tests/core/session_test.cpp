@@ -10,6 +10,7 @@
 namespace {
 
 using qvtest::ru;
+using Lines = std::vector<std::string>;
 
 struct CountCase {
     std::string typed;
@@ -91,6 +92,20 @@ TEST(Session, AFileThatFailedToLoadIsNotSavedOverUnasked) {
     session.SaveAll(file, {});
     EXPECT_FALSE(session.replacesFailedLoad(file))
         << "once replaced, the file holds the editor's test";
+}
+
+TEST(Session, AShortMessageLineKeepsNoBufferOfALongLineBeforeIt) {
+    qvtest::TempFolder dir;
+    const std::string file = dir.file("long.tst");
+    Lines lines = qvtest::workedExampleLines();
+    lines[12] = std::string(1 << 20, 'v');  // the last variant, a few lines before the messages
+    qvtest::writeBytes(file, qvtest::crlf(lines));
+    qv::Session session;
+    session.beginEditing(file);
+    session.editorOpened();
+    session.Editing(file);
+    ASSERT_FALSE(session.editor().messages.empty());
+    EXPECT_LT(session.editor().messages.front().capacity(), qv::kSpareTextCapacity);
 }
 
 TEST(Session, ARunFromLoadToResult) {
