@@ -177,8 +177,6 @@ void StepwiseFill::start(const std::vector<std::string>* lines) {
     if (next_ < lines_->size()) {
         field_->setReadOnly(true);
         timer_ = startTimer(0);
-    } else {
-        field_->document()->setUndoRedoEnabled(true);
     }
 }
 
@@ -202,8 +200,9 @@ void StepwiseFill::appendBatch(std::size_t count) {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
     next_ = end;
-    if (next_ < lines_->size() || !timer_) return;
-    killTimer(timer_);
+    if (next_ < lines_->size()) return;
+    // The field is full: it takes typing again, whichever fill made it read-only.
+    if (timer_) killTimer(timer_);
     timer_ = 0;
     field_->setReadOnly(false);
     field_->document()->setUndoRedoEnabled(true);

@@ -83,6 +83,7 @@ class EditorSaveTest : public QObject {
     void failedSaveKeepsTheOldFileAndTheEditor_data();
     void failedSaveKeepsTheOldFileAndTheEditor();
     void buttonCountThatIsNoNumberCreatesNoFile();
+    void longMessageSectionFilledInStepsIsSavedWholeAndLeftEditable();
 };
 
 void EditorSaveTest::testWrittenInTheEditorSavedReopenedAndRun() {
@@ -445,6 +446,45 @@ void EditorSaveTest::buttonCountThatIsNoNumberCreatesNoFile() {
                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                 .isEmpty());
     QCOMPARE(ed.doc.text(1), cp("Вопрос"));
+}
+
+void EditorSaveTest::longMessageSectionFilledInStepsIsSavedWholeAndLeftEditable() {
+    Program program;
+    std::vector<std::string> lines{
+        "Info=(1\x05"
+        "2\x05"
+        "1)",
+        "Title=(T\x05"
+        "A\x05"
+        "C)",
+        "Buttons=(Y\x05"
+        "N)",
+        "Questions:",
+        "Q",
+        "Variants: none",
+        "Numbers:",
+        "0,1,",
+        "Message:"};
+    lines.insert(lines.end(), 50000, "=0-1");
+    lines.push_back("$");
+    const QString file = program.writeTest("long.tst", lines);
+    Editor ed(program);
+
+    // Saved while the field still fills: every line is written.
+    QVERIFY(openForEditing(program, file));
+    QVERIFY(ed.Memo2->isReadOnly());
+    save(program, file);
+    QCOMPARE(Program::bytes(file).count("=0-1\r\n"), 50000);
+    QVERIFY(!ed.Memo2->isReadOnly());
+
+    // Closed while the field still fills: the next test's field takes typing.
+    QVERIFY(openForEditing(program, file));
+    QVERIFY(ed.Memo2->isReadOnly());
+    QTest::mouseClick(ed.Button12, Qt::LeftButton);
+    QVERIFY(openNewTest(program));
+    QVERIFY(!ed.Memo2->isReadOnly());
+    typeInto(ed.Memo2, "=0-9");
+    QCOMPARE(ed.Memo2->toPlainText(), QString("=0-9"));
 }
 
 QTEST_MAIN(EditorSaveTest)
