@@ -92,6 +92,7 @@ void AppWindows::connectManager() {
         Manag->hide();
     }));
     QObject::connect(Manag, &TManag::editingOpening, Manag, services_.guard([this] {
+        centreOnScreen(editor());  // a new test may have moved it aside for its preview
         editor()->open();
         Manag->hide();
     }));

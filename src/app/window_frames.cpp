@@ -28,22 +28,28 @@ void centreOnScreen(QWidget* window) {
     }
 }
 
-std::optional<QPoint> placeBeside(const QRect& anchor, const QSize& size, const QRect& available) {
+std::optional<Beside> placeBeside(const QRect& anchor, const QSize& size, const QRect& available) {
     const int top = std::clamp(anchor.top(), available.top(),
                                std::max(available.top(), available.bottom() + 1 - size.height()));
-    if (anchor.right() + size.width() <= available.right()) return QPoint(anchor.right() + 1, top);
+    if (anchor.right() + size.width() <= available.right())
+        return Beside{anchor.topLeft(), QPoint(anchor.right() + 1, top)};
     if (anchor.left() - size.width() >= available.left())
-        return QPoint(anchor.left() - size.width(), top);
-    return std::nullopt;
+        return Beside{anchor.topLeft(), QPoint(anchor.left() - size.width(), top)};
+    const int spare = available.width() - anchor.width() - size.width();
+    if (spare < 0) return std::nullopt;
+    const int left = available.left() + spare / 2;
+    return Beside{QPoint(left, anchor.top()), QPoint(left + anchor.width(), top)};
 }
 
-void moveBeside(QWidget* window, const QWidget* anchor, const QMargins& frame) {
+void moveBeside(QWidget* window, QWidget* anchor, const QMargins& frame) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
+    centreOnScreen(anchor);
     const QRect anchorFrame(anchor->pos(), anchor->size().grownBy(frame));
     if (const auto at =
             placeBeside(anchorFrame, window->size().grownBy(frame), screen->availableGeometry())) {
-        window->move(*at);
+        anchor->move(at->anchor);
+        window->move(at->window);
     } else {
         centreOnScreen(window);
     }

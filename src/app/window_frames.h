@@ -21,12 +21,18 @@ void centreOnScreen(QWidget* window);
 
 // Where a window of frame size `size` goes beside the frame `anchor` within
 // `available`: right of it, else left of it, top edges level (moved down or
-// up only as far as the screen needs); nothing when neither side has room.
-std::optional<QPoint> placeBeside(const QRect& anchor, const QSize& size, const QRect& available);
-// Puts a window beside another on the screen where there is room, and
-// centres it otherwise; both are taken with the frame `frame`, which a
+// up only as far as the screen needs). Where neither side has room but the
+// screen is wide enough for both, the anchor moves too, and the two stand
+// side by side, centred together. Nothing when the screen is too narrow.
+struct Beside {
+    QPoint anchor;
+    QPoint window;
+};
+std::optional<Beside> placeBeside(const QRect& anchor, const QSize& size, const QRect& available);
+// Puts a window beside another, centred, on the screen where there is room,
+// and centres both otherwise; both are taken with the frame `frame`, which a
 // window not yet shown does not know.
-void moveBeside(QWidget* window, const QWidget* anchor, const QMargins& frame);
+void moveBeside(QWidget* window, QWidget* anchor, const QMargins& frame);
 // The frame the window system gave a shown window.
 QMargins frameMargins(const QWidget* window);
 

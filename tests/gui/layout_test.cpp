@@ -504,21 +504,30 @@ void LayoutTest::previewBesideTheEditor_data() {
     QTest::addColumn<QRect>("screen");
     QTest::addColumn<QRect>("editor");
     QTest::addColumn<QPoint>("preview");     // where a 680 x 600 frame goes; (-1, -1) for centred
+    QTest::addColumn<QPoint>("editorAt");    // where the editor goes
     const QRect editor(834, 200, 891, 540);  // centred on 2560 x 1440
-    QTest::newRow("room on the right") << QRect(0, 0, 2560, 1440) << editor << QPoint(1725, 200);
-    QTest::newRow("room only on the left") << QRect(0, 0, 2400, 1440) << editor << QPoint(154, 200);
+    QTest::newRow("room on the right")
+        << QRect(0, 0, 2560, 1440) << editor << QPoint(1725, 200) << editor.topLeft();
+    QTest::newRow("room only on the left")
+        << QRect(0, 0, 2400, 1440) << editor << QPoint(154, 200) << editor.topLeft();
+    QTest::newRow("room for both: side by side, centred together")
+        << QRect(0, 0, 1920, 1080) << QRect(514, 270, 891, 540) << QPoint(1065, 270)
+        << QPoint(174, 270);
     QTest::newRow("room on neither side")
-        << QRect(0, 0, 1920, 1080) << QRect(514, 270, 891, 540) << QPoint(-1, -1);
+        << QRect(0, 0, 1280, 1024) << QRect(194, 242, 891, 540) << QPoint(-1, -1) << QPoint(-1, -1);
     QTest::newRow("lifted to stay on the screen")
-        << QRect(0, 0, 2560, 1000) << QRect(834, 500, 891, 540) << QPoint(1725, 400);
+        << QRect(0, 0, 2560, 1000) << QRect(834, 500, 891, 540) << QPoint(1725, 400)
+        << QPoint(834, 500);
 }
 
 void LayoutTest::previewBesideTheEditor() {
     QFETCH(QRect, screen);
     QFETCH(QRect, editor);
     QFETCH(QPoint, preview);
+    QFETCH(QPoint, editorAt);
     const auto at = placeBeside(editor, {680, 600}, screen);
-    QCOMPARE(at.value_or(QPoint(-1, -1)), preview);
+    QCOMPARE(at ? at->window : QPoint(-1, -1), preview);
+    QCOMPARE(at ? at->anchor : QPoint(-1, -1), editorAt);
 }
 
 QTEST_MAIN(LayoutTest)
