@@ -1,18 +1,17 @@
 #include "redactor.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <algorithm>
+#include <climits>
 
 #include "encoding.h"
 #include "fonts.h"
@@ -190,14 +189,12 @@ void TRedactor::nameFieldsForScreenReaders() {
 
 void TRedactor::connectHandlers() {
     // Only what the author does runs the button-count rule: typing or choosing an item.
-    connect(Edvar->lineEdit(), &QLineEdit::textEdited, this, services_.guard([this] {
+    const auto buttonCountChosen = services_.guard([this] {
         session_.setButtonCountText(fromQt(Edvar->currentText()));
         ButtActive();
-    }));
-    connect(Edvar, &QComboBox::activated, this, services_.guard([this] {
-        session_.setButtonCountText(fromQt(Edvar->currentText()));
-        ButtActive();
-    }));
+    });
+    connect(Edvar->lineEdit(), &QLineEdit::textEdited, this, buttonCountChosen);
+    connect(Edvar, &QComboBox::activated, this, buttonCountChosen);
 
     forwardTyping(Edzag, &qv::Session::setTitle);
     forwardTyping(Edit1, &qv::Session::setAuthor);
@@ -346,9 +343,6 @@ void TRedactor::TextVoprosa() {
 void TRedactor::printVariants() {
     session_.printVariants();
 }
-void TRedactor::textvars() {
-    session_.textvars();
-}
 void TRedactor::Click_rb1() {
     session_.clickVariantMode(qv::kNoVariants);
 }
@@ -374,9 +368,7 @@ QStringList TRedactor::shownMessageLines() {
     // wrapping and width as its own layout, without the field's bookkeeping,
     // which for a long text costs several times as much.
     const QTextDocument* document = Memo2->document();
-    const auto* fieldLayout = qobject_cast<QPlainTextDocumentLayout*>(document->documentLayout());
-    const qreal fieldWidth =
-        fieldLayout ? Memo2->viewport()->width() : 0;  // as the field sets its layout's width
+    const qreal fieldWidth = Memo2->viewport()->width();  // as the field sets its layout's width
     const qreal width =
         fieldWidth > 0 ? fieldWidth - 2 * document->documentMargin() : qreal(INT_MAX);
     const QTextOption option = document->defaultTextOption();

@@ -47,7 +47,6 @@ class TRedactor : public QWidget {
     void Windows();
     void TextVoprosa();
     void printVariants();
-    void textvars();
     void Click_rb1();
     void Click_rb2();
     void Click_rb3();

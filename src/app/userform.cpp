@@ -56,8 +56,13 @@ TUserForm::TUserForm(WindowServices& services)
     for (int k = 1; k < 6; ++k) setTabOrder(button(k), button(k + 1));
     setTabOrder(button(6), Memo1);
 
+    using Handler = void (TUserForm::*)();
+    const Handler handlers[] = {&TUserForm::b1, &TUserForm::b2, &TUserForm::b3,
+                                &TUserForm::b4, &TUserForm::b5, &TUserForm::b6};
     for (int k = 1; k <= 6; ++k) {
-        connect(button(k), &QPushButton::clicked, this, services.guard([this, k] { NextV(k); }));
+        const Handler handler = handlers[k - 1];
+        connect(button(k), &QPushButton::clicked, this,
+                services.guard([this, handler] { (this->*handler)(); }));
     }
 
     placeFixed(this, 666, 571);
