@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "ab.h"
+#include "command_line.h"
 #include "encoding.h"
 #include "errorform.h"
 #include "manag.h"
@@ -165,6 +166,19 @@ TAB* AppWindows::about() {
 void AppWindows::backToManager() {
     if (Redactor && Redactor->isVisible()) Redactor->CloseRedactor();
     if (UserForm && UserForm->isVisible()) UserForm->close();
+}
+
+void AppWindows::openFromCommandLine(const CommandLine& line) {
+    using Action = CommandLine::Action;
+    if (line.action == Action::Edit && line.files.isEmpty()) {
+        failures.run([this] { Manag->Editing(); });
+        return;
+    }
+    if (line.action != Action::Run && line.action != Action::Edit) return;
+    const QString& file = line.files.first();
+    const bool taken = failures.run(
+        [&] { line.action == Action::Edit ? Manag->editFile(file) : Manag->runFile(file); });
+    if (!taken) backToManager();
 }
 
 void AppWindows::reportInterruptedSaves() {

@@ -12,6 +12,7 @@
 #include "window_services.h"
 
 class Platform;
+struct CommandLine;
 class QWidget;
 class TManag;
 class TRedactor;
@@ -53,9 +54,11 @@ class AppWindows {
     // ResForm, ErrorForm, AB.
     std::vector<QWidget*> all() const;
 
-    // Leaves the editor or the test window, as its own "Закрыть" or close
-    // box would, for the manager window.
-    void backToManager();
+    // Takes a file named on the command line as if chosen in the open dialog
+    // ("Запустить", or "Редактор" for --edit, which without a file shows the
+    // dialog itself); a file that cannot be taken is told of, and the manager
+    // window is back.
+    void openFromCommandLine(const CommandLine& line);
 
     // Tells of every copy that a save cut short by the end of the program
     // left behind: which test it belongs to and where it is. Each is told once.
@@ -66,6 +69,9 @@ class AppWindows {
     static void endEventLoop();
 
   private:
+    // Leaves the editor or the test window, as its own "Закрыть" or close
+    // box would, for the manager window.
+    void backToManager();
     // The windows, each created and connected when first needed.
     TRedactor* editor();
     TUserForm* testWindow();

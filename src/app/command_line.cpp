@@ -28,6 +28,22 @@ CommandLine readCommandLine(const QStringList& arguments) {
         "Код возврата: 0, если проблем нет, 1, если они есть, 2, если файл не удалось прочитать.");
     parser.addOption(edit);
     parser.addOption(check);
+    // The toolkit's own options ("-style fusion", "-platform offscreen"), which
+    // the application object takes from the command line later: accepted and
+    // not shown. They are words after a single dash.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto acceptToolkitOption = [&parser](const char* name, bool takesValue) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        if (takesValue) option.setValueName(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    };
+    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin",
+                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "display",
+                             "geometry", "name", "title", "style", "stylesheet", "qmljsdebugger"})
+        acceptToolkitOption(name, true);
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+        acceptToolkitOption(name, false);
     parser.addPositionalArgument("файл", "Файл теста (.tst); для --check их может быть несколько.",
                                  "[файл...]");
 
@@ -85,7 +101,7 @@ int checkTestFiles(const QStringList& files, std::FILE* out) {
                 continue;
             }
             for (const auto& problem : report.problems) print(problem);
-            print(report.summary());
+            if (report.opens) print(report.summary());
             status = std::max(status, 1);
         } catch (const qv::EInOutError& e) {
             print(qv::cp1251::fromUtf8("файл не удалось прочитать: ") +

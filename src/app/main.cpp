@@ -71,19 +71,7 @@ int main(int argc, char* argv[]) {
     showWindow(windows.Manag);
     QTimer::singleShot(0, &application, [&windows, line] {
         windows.reportInterruptedSaves();
-        // A file named on the command line is taken as if chosen in the open
-        // dialog; if it cannot be, its failure is shown and the manager is back.
-        if (line.action == CommandLine::Action::Edit && line.files.isEmpty()) {
-            windows.failures.run([&] { windows.Manag->Editing(); });
-        } else if (line.action == CommandLine::Action::Run ||
-                   line.action == CommandLine::Action::Edit) {
-            const QString file = line.files.first();
-            const bool edit = line.action == CommandLine::Action::Edit;
-            if (!windows.failures.run(
-                    [&] { edit ? windows.Manag->editFile(file) : windows.Manag->runFile(file); })) {
-                windows.backToManager();
-            }
-        }
+        windows.openFromCommandLine(line);
     });
     return QApplication::exec();
 }

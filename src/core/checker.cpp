@@ -266,6 +266,7 @@ void checkRanges(const std::vector<std::string>& messages,
 }  // namespace
 
 std::string CheckReport::summary() const {
+    if (!opens) return {};
     std::string out = ru("вопросов: ") + num(questionCount);
     if (lowest && highest) out += ru(", баллы от ") + num(*lowest) + ru(" до ") + num(*highest);
     return out;
@@ -282,7 +283,8 @@ CheckReport checkTest(const std::string& path) {
         throw;  // the file cannot be read
     } catch (const Exception& e) {
         // What the run would say when it opens the file.
-        report.problems.push_back(ru("тест не откроется: ") + e.message());
+        report.problems.push_back(ru("тест не откроется: ") + withFullStop(e.message()));
+        report.opens = false;
         return report;
     }
     report.questionCount = doc.questionCount;

@@ -19,8 +19,12 @@ struct CheckReport {
     std::optional<std::int64_t> lowest;
     std::optional<std::int64_t> highest;
 
+    // False when a run would refuse the file as it opens it.
+    bool opens = true;
+
     bool clean() const { return problems.empty(); }
-    // "вопросов: 2, баллы от 0 до 4", or what of that is known.
+    // "вопросов: 2, баллы от 0 до 4", or what of that is known; nothing for
+    // a file that does not open.
     std::string summary() const;
 };
 

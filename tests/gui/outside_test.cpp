@@ -26,40 +26,44 @@ void OutsideTest::commandLine_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<Action>("action");
     QTest::addColumn<QStringList>("files");
-    QTest::newRow("nothing: the manager") << QStringList{} << Action::Start << QStringList{};
-    QTest::newRow("a file: its run") << QStringList{"a.tst"} << Action::Run << QStringList{"a.tst"};
-    QTest::newRow("--edit") << QStringList{"--edit", "a.tst"} << Action::Edit
-                            << QStringList{"a.tst"};
-    QTest::newRow("-e after the file")
-        << QStringList{"a.tst", "-e"} << Action::Edit << QStringList{"a.tst"};
+    QTest::addColumn<bool>("windowless");
+    const QStringList none;
+    const QStringList a{"a.tst"};
+    QTest::newRow("nothing: the manager") << none << Action::Start << none << false;
+    QTest::newRow("a file: its run") << a << Action::Run << a << false;
+    QTest::newRow("--edit") << QStringList{"--edit", "a.tst"} << Action::Edit << a << false;
+    QTest::newRow("-e after the file") << QStringList{"a.tst", "-e"} << Action::Edit << a << false;
+    QTest::newRow("the toolkit's own options")
+        << QStringList{"-platform", "offscreen", "-style", "fusion", "-reverse", "a.tst"}
+        << Action::Run << a << false;
     QTest::newRow("--check, several") << QStringList{"--check", "a.tst", "b.tst"} << Action::Check
-                                      << QStringList{"a.tst", "b.tst"};
-    QTest::newRow("--help") << QStringList{"--help"} << Action::Help << QStringList{};
-    QTest::newRow("-v") << QStringList{"-v"} << Action::Version << QStringList{};
+                                      << QStringList{"a.tst", "b.tst"} << true;
+    QTest::newRow("--help") << QStringList{"--help"} << Action::Help << none << true;
+    QTest::newRow("-v") << QStringList{"-v"} << Action::Version << none << true;
     QTest::newRow("a second file")
-        << QStringList{"a.tst", "b.tst"} << Action::Wrong << QStringList{"a.tst", "b.tst"};
+        << QStringList{"a.tst", "b.tst"} << Action::Wrong << QStringList{"a.tst", "b.tst"} << true;
     QTest::newRow("an unknown option")
-        << QStringList{"--run", "a.tst"} << Action::Wrong << QStringList{};
+        << QStringList{"--run", "a.tst"} << Action::Wrong << none << true;
     QTest::newRow("--edit without a file: the open dialog")
-        << QStringList{"--edit"} << Action::Edit << QStringList{};
+        << QStringList{"--edit"} << Action::Edit << none << false;
     QTest::newRow("--check without a file")
-        << QStringList{"--check"} << Action::Wrong << QStringList{};
+        << QStringList{"--check"} << Action::Wrong << none << true;
     QTest::newRow("--check with --edit")
-        << QStringList{"-c", "-e", "a.tst"} << Action::Wrong << QStringList{"a.tst"};
+        << QStringList{"-c", "-e", "a.tst"} << Action::Wrong << a << true;
 }
 
 void OutsideTest::commandLine() {
     QFETCH(QStringList, arguments);
     QFETCH(Action, action);
     QFETCH(QStringList, files);
+    QFETCH(bool, windowless);
     const CommandLine line = readCommandLine(QStringList{"quorvane"} + arguments);
     QCOMPARE(line.action, action);
     QCOMPARE(line.files, files);
     // What is wrong is said, and there is help for it.
     QCOMPARE(!line.text.isEmpty(),
              action == Action::Wrong || action == Action::Help || action == Action::Version);
-    QCOMPARE(line.windowless(),
-             action != Action::Start && action != Action::Run && action != Action::Edit);
+    QCOMPARE(line.windowless(), windowless);
 }
 
 void OutsideTest::checkPrintsALineAFileAndExitsWithItsStatus() {
@@ -98,18 +102,22 @@ void OutsideTest::checkPrintsALineAFileAndExitsWithItsStatus() {
 }
 
 void OutsideTest::aNamedOrDroppedFileIsTakenAsIfChosen() {
-    Program program;
+    // The windows as the program makes them: each when first needed.
+    Program program(false, AppWindows::Creation::OnFirstUse);
     auto& w = *program.windows;
+    QCOMPARE(w.all().size(), std::size_t{1});
+    const auto open = [&w](const QStringList& arguments) {
+        w.openFromCommandLine(readCommandLine(QStringList{"quorvane"} + arguments));
+    };
     // Named for a run: as if chosen through "Запустить", and offered by the open dialog next.
-    w.Manag->runFile(program.writeExample());
+    open({program.writeExample()});
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
     QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Земля круглая?"));
     w.UserForm->close();
 
     // One that cannot be read: its failure is told, and the manager is back.
-    QVERIFY(!w.failures.run([&] { w.Manag->editFile(program.path("missing.tst")); }));
+    open({"--edit", program.path("missing.tst")});
     QCOMPARE(program.platform.errors, QStringList{"File not found."});
-    w.backToManager();
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
 
     // Dropped on the manager window: its run.

@@ -55,9 +55,10 @@ void FakePlatform::showHelp(const QString& helpFileName) {
     helpRequests << helpFileName;
 }
 
-Program::Program(bool realQuit) {
-    windows = realQuit ? std::make_unique<AppWindows>(platform)
-                       : std::make_unique<AppWindows>(platform, [this] { ++quitRequests; });
+Program::Program(bool realQuit, AppWindows::Creation creation) {
+    windows = realQuit ? std::make_unique<AppWindows>(platform, AppWindows::endEventLoop, creation)
+                       : std::make_unique<AppWindows>(
+                             platform, [this] { ++quitRequests; }, creation);
     showWindow(windows->all().front());  // the manager, as at start-up
 }
 
