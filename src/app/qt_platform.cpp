@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTranslator>
+#include <QTreeView>
 
 #include "help_viewer.h"
 
@@ -55,6 +57,17 @@ std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mo
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setDefaultSuffix(QString());
     dialog.setProxyModel(new RussianFileDetails(&dialog));
+    // The Russian sizes, kinds and dates are wider than the English ones the
+    // toolkit's columns are made for: those columns take their contents' width,
+    // the name the rest of a dialog made wider for them.
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* columns = details->header();
+        columns->setStretchLastSection(false);
+        columns->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column <= 3; ++column)
+            columns->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+        dialog.resize(dialog.size().expandedTo({800, 450}));
+    }
     if (!proposedName.isEmpty()) dialog.selectFile(proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QTreeView>
 #include <functional>
 
 #include "help_viewer.h"
@@ -163,6 +164,11 @@ void PlatformTest::fileDialogShowsSizesAndDatesInRussian() {
         QTRY_VERIFY((row = find().value(0)).isValid());
         size = row.siblingAtColumn(1).data().toString();
         date = row.siblingAtColumn(3).data().toString();
+        // Wide enough to be read whole.
+        auto* columns = qobject_cast<QTreeView*>(list);
+        QVERIFY(columns);
+        QTRY_VERIFY(columns->columnWidth(1) > columns->fontMetrics().horizontalAdvance(size));
+        QTRY_VERIFY(columns->columnWidth(3) > columns->fontMetrics().horizontalAdvance(date));
         qobject_cast<QDialog*>(modal)->reject();
     });
     QtPlatform platform;
