@@ -269,20 +269,16 @@ void BM_GetlineLong(benchmark::State& state) {
 // busy spell on a shared machine falls on them alike, and the median leaves
 // out both the disturbed repetitions and the lucky ones.
 constexpr int kRepetitions = 10;
-BENCHMARK(BM_LoadLong)
-    ->Arg(25)
-    ->Arg(50)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(kRepetitions)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_GetlineLong)
-    ->Arg(25)
-    ->Arg(50)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(kRepetitions)
-    ->ReportAggregatesOnly(true);
+void longFileRuns(benchmark::internal::Benchmark* b) {
+    b->Arg(25)
+        ->Arg(50)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Repetitions(kRepetitions)
+        ->ReportAggregatesOnly(true);
+}
+BENCHMARK(BM_LoadLong)->Apply(longFileRuns);
+BENCHMARK(BM_GetlineLong)->Apply(longFileRuns);
 
 // Shows the results as the console reporter does, and keeps the time of one
 // iteration, in seconds, of every benchmark: its median repetition where

@@ -37,14 +37,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
-#include <QLibraryInfo>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QTimer>
-#include <QTranslator>
 #include <QWindow>
 #include <algorithm>
 #include <chrono>

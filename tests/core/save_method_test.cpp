@@ -30,12 +30,6 @@ struct stat statOf(const std::string& path) {
     return st;
 }
 
-bool hasLeftovers(const TempFolder& dir, const std::string& sub) {
-    for (const auto& name : dir.names(sub))
-        if (name.rfind(".quorvane-", 0) == 0) return true;
-    return false;
-}
-
 struct KeepCase {
     const char* name;
     bool needsRoot;
@@ -88,7 +82,7 @@ TEST(SaveMethod, KeepsTheFileWhereARenameWouldNot) {
         if (c.secondLink) {
             EXPECT_EQ(readBytes(folder + "/other.tst"), qvtest::crlf(kNew));
         }
-        EXPECT_FALSE(hasLeftovers(dir, "f"));
+        EXPECT_TRUE(qvtest::leftovers(dir, "f").empty());
         EXPECT_TRUE(!std::filesystem::exists(dir.file("copies/quorvane")) ||
                     dir.names("copies/quorvane").empty());
     }
@@ -138,11 +132,7 @@ TEST(SaveMethod, AFullFileSystemKeepsThePreviousContent) {
             const int code = ioCodeOf([&] {
                 qv::writeLines(target, std::vector<std::string>(300, std::string(98, 'n')));
             });
-            const bool leftovers =
-                std::filesystem::directory_iterator(fs) != std::filesystem::directory_iterator() &&
-                std::count_if(std::filesystem::directory_iterator(fs), {}, [](const auto& e) {
-                    return e.path().filename().string().rfind(".quorvane-", 0) == 0;
-                }) > 0;
+            const bool leftovers = !qvtest::leftovers(dir, "fs").empty();
             if (code != qv::io::kDiskFull) return 2;
             if (readBytes(target) != previous) return 3;
             if (inPlace && readBytes(fs + "/other.tst") != previous) return 4;
@@ -172,7 +162,7 @@ TEST(SaveMethod, AKilledSaveLosesNothing) {
             inChild([&] { return ioCodeOf([&] { qv::writeLines(target, kNew); }); }, false, 1024);
         ASSERT_FALSE(end.exited);
         EXPECT_EQ(end.signal, SIGXFSZ);
-        EXPECT_FALSE(hasLeftovers(dir, ""));
+        EXPECT_TRUE(qvtest::leftovers(dir).empty());
 
         const auto saves = qv::os::interruptedSaves();
         if (!inPlace) {

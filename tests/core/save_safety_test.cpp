@@ -19,6 +19,7 @@
 namespace {
 
 using qvtest::ioCodeOf;
+using qvtest::leftovers;
 using qvtest::readBytes;
 using qvtest::ru;
 using qvtest::TempFolder;
@@ -26,13 +27,6 @@ using qvtest::writeBytes;
 
 const std::string kPrevious =
     qvtest::ruf("Info=(1^E2^E3)\r\nprevious file, kept byte for byte\r\n");
-
-std::vector<std::string> leftovers(const TempFolder& dir, const std::string& sub = {}) {
-    std::vector<std::string> found;
-    for (const auto& name : dir.names(sub))
-        if (name.rfind(".quorvane-", 0) == 0) found.push_back(name);
-    return found;
-}
 
 // While alive, regular files of this process cannot grow past `bytes`: a
 // write beyond that fails with EFBIG, as on a full disk.

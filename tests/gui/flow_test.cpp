@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "ab.h"
+#include "core_support.h"
 #include "encoding.h"
 #include "errorform.h"
 #include "gui_support.h"
@@ -362,8 +363,7 @@ void FlowTest::openDialogOffersTheLastChosenName() {
 
 void FlowTest::copiesLeftByAnInterruptedSaveAreToldOnce() {
     Program program;
-    const QByteArray before = qgetenv("XDG_CACHE_HOME");
-    qputenv("XDG_CACHE_HOME", program.path("cache").toUtf8());
+    const qvtest::CopiesFolderAt copies(program.path("cache").toStdString());
     QDir().mkpath(program.path("cache/quorvane"));
     const QString copy = program.path("cache/quorvane/quiz-abc123.tst");
     QFile(copy).open(QIODevice::WriteOnly);
@@ -374,7 +374,6 @@ void FlowTest::copiesLeftByAnInterruptedSaveAreToldOnce() {
 
     program.windows->reportInterruptedSaves();
     program.windows->reportInterruptedSaves();
-    qputenv("XDG_CACHE_HOME", before);
     QCOMPARE(program.platform.informations.size(), 1);
     QVERIFY(program.platform.informations[0].contains("«/home/teacher/quiz.tst»"));
     QVERIFY(program.platform.informations[0].contains("«" + copy + "»"));

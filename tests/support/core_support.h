@@ -1,4 +1,4 @@
-// What the tests, the benchmarks, the fuzz target and the screenshot tool
+// What the tests, the window benchmark and the screenshot tool
 // share without Qt: Windows-1251 literals, a scratch folder, whole-file reads
 // and writes, child processes, and the worked example of the file format.
 #pragma once
@@ -154,6 +154,14 @@ inline ChildEnd inChild(const std::function<int()>& body, bool asNobody = false,
     end.code = end.exited ? WEXITSTATUS(status) : -1;
     end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return end;
+}
+
+// The temporary files a save left in the folder (or in a sub-folder).
+inline std::vector<std::string> leftovers(const TempFolder& dir, const std::string& sub = {}) {
+    std::vector<std::string> found;
+    for (const auto& name : dir.names(sub))
+        if (name.rfind(".quorvane-", 0) == 0) found.push_back(name);
+    return found;
 }
 
 // While alive, copies of tests written in place go to `folder` (made
