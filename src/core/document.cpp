@@ -54,23 +54,9 @@ void TestDocument::clearQuestions() {
     }
 }
 
-namespace {
-void trim(std::string& text) noexcept {
-    if (text.capacity() > text.size() + kSpareTextCapacity) text.shrink_to_fit();
-}
-}  // namespace
-
-void TestDocument::releaseSpareStorage() noexcept {
-    for (auto& question : questions_) trim(question.text);
-}
-
 void MessageLines::releaseSpareStorage() noexcept {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (i < static_cast<std::size_t>(count_)) {
-            trim(lines_[i]);
-        } else if (lines_[i].capacity() > kSpareTextCapacity) {
-            std::string().swap(lines_[i]);  // kept only as storage for the next load
-        }
+    for (std::size_t i = static_cast<std::size_t>(count_); i < lines_.size(); ++i) {
+        if (lines_[i].capacity() > kSpareTextCapacity) std::string().swap(lines_[i]);
     }
 }
 

@@ -46,10 +46,6 @@ class TestDocument {
     // variants and points; nothing else changes.
     void clearQuestions();
 
-    // Texts that reading has left with far more storage than they hold
-    // (after a very long line) give the surplus back.
-    void releaseSpareStorage() noexcept;
-
   private:
     static std::size_t slot(int q);
     static std::size_t button(int b);
@@ -69,7 +65,8 @@ class MessageLines {
     // Appends the contents of `line` and hands back the storage of a line
     // that an earlier load no longer needs.
     void take(std::string& line);
-    // Gives back the storage kept past count() and the surplus of long lines.
+    // Gives back the large storage kept past count() for the next load (the
+    // lines themselves come from the loader with no surplus).
     void releaseSpareStorage() noexcept;
 
   private:

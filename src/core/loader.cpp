@@ -107,14 +107,12 @@ void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestinatio
     // long line is given back.
     struct Finish {
         TestLoader& loader;
-        TestDocument& doc;
         ~Finish() {
             if (loader.file_.isOpen()) loader.file_.close();
             if (loader.LineBuffer.capacity() > kSpareTextCapacity)
                 std::string().swap(loader.LineBuffer);
-            doc.releaseSpareStorage();
         }
-    } finish{*this, doc};
+    } finish{*this};
     if (file_.size() > kMaxTestFileBytes) {
         refuse("Файл слишком велик для теста: в нём больше " +
                std::to_string(kMaxTestFileBytes >> 20) + " МБ, а тест не бывает таким большим");
