@@ -75,9 +75,7 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
 }
 
 std::optional<QString> TManag::chooseTestFile() {
-    auto name = services_.platform.openTestFile(this, lastOpenedName_);
-    if (name) lastOpenedName_ = *name;
-    return name;
+    return services_.platform.openTestFile(this, lastOpenedName_);
 }
 
 void TManag::Creat() {
@@ -95,9 +93,10 @@ void TManag::Start() {
 
 void TManag::editFile(const QString& name) {
     lastOpenedName_ = name;
-    services_.session.beginEditing(fileNameBytes(name));
+    const std::string file = fileNameBytes(name);
+    services_.session.beginEditing(file);
     emit editingOpening();
-    services_.session.Editing(fileNameBytes(name));
+    services_.session.Editing(file);
 }
 
 void TManag::runFile(const QString& name) {
