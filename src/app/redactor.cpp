@@ -14,6 +14,7 @@
 #include <climits>
 
 #include "encoding.h"
+#include "errors.h"
 #include "fonts.h"
 #include "format.h"
 #include "platform.h"
@@ -410,7 +411,7 @@ void TRedactor::SaveAll() {
     if (!saved.check.clean()) {
         QStringList problems;
         for (const auto& problem : saved.check.problems)
-            problems << QString("• %1.").arg(toQt(problem));
+            problems << QString("• %1").arg(toQt(qv::withFullStop(problem)));
         services_.platform.showInformation(
             QString("Тест сохранён, но при проверке найдено:\n%1").arg(problems.join(QChar('\n'))));
     }
