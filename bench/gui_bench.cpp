@@ -669,21 +669,7 @@ void firstSession(Bench& b) {
 // a range line before every nine lines of text, the first of them
 // `firstLineBytes` long.
 void writeBigTest(const std::string& path, int messageLines, std::size_t firstLineBytes) {
-    std::vector<std::string> lines{
-        "Info=(1\x05"
-        "2\x05"
-        "1)",
-        "Title=(T\x05"
-        "A\x05"
-        "C)",
-        "Buttons=(Y\x05"
-        "N)",
-        "Questions:",
-        "Q",
-        "Variants: none",
-        "Numbers:",
-        "0,1,",
-        "Message:"};
+    std::vector<std::string> lines = qvtest::oneQuestionTestHead();
     for (int i = 0; i < messageLines; ++i) {
         if (i % 10 == 0) {
             lines.push_back("=" + std::to_string(i) + "-" + std::to_string(i + 9));

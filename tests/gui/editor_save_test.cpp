@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTextBlock>
 
+#include "core_support.h"
 #include "editor_support.h"
 #include "encoding.h"
 #include "gui_support.h"
@@ -450,21 +451,7 @@ void EditorSaveTest::buttonCountThatIsNoNumberCreatesNoFile() {
 
 void EditorSaveTest::longMessageSectionFilledInStepsIsSavedWholeAndLeftEditable() {
     Program program;
-    std::vector<std::string> lines{
-        "Info=(1\x05"
-        "2\x05"
-        "1)",
-        "Title=(T\x05"
-        "A\x05"
-        "C)",
-        "Buttons=(Y\x05"
-        "N)",
-        "Questions:",
-        "Q",
-        "Variants: none",
-        "Numbers:",
-        "0,1,",
-        "Message:"};
+    std::vector<std::string> lines = qvtest::oneQuestionTestHead();
     lines.insert(lines.end(), 50000, "=0-1");
     lines.push_back("$");
     const QString file = program.writeTest("long.tst", lines);

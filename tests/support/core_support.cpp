@@ -24,4 +24,16 @@ std::vector<std::string> workedExampleLines() {
     return lines;
 }
 
+std::vector<std::string> oneQuestionTestHead() {
+    return {ruf("Info=(1^E2^E1)"),
+            ruf("Title=(T^EA^EC)"),
+            ruf("Buttons=(Y^EN)"),
+            "Questions:",
+            "Q",
+            "Variants: none",
+            "Numbers:",
+            "0,1,",
+            "Message:"};
+}
+
 }  // namespace qvtest

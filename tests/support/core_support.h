@@ -205,6 +205,10 @@ std::string workedExampleBytes();
 // Its lines, without their line ends.
 std::vector<std::string> workedExampleLines();
 
+// The lines of a test of one two-button question (points 0 and 1) up to and
+// including "Message:"; the message section is the caller's.
+std::vector<std::string> oneQuestionTestHead();
+
 // The document of that example: questions, variants and points of buttons 1..3.
 inline void fillWorkedExample(qv::TestDocument& doc) {
     doc.questionCount = 2;
