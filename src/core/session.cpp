@@ -24,484 +24,450 @@ const std::string kDefaultButtonCount = "2";
 constexpr std::uint64_t kLargeFile = std::uint64_t{4} << 20;
 
 struct ReleaseAfterLargeFile {
-  const TestLoader &loader;
-  ~ReleaseAfterLargeFile() {
-    if (loader.lastFileSize() > kLargeFile)
-      os::releaseFreeMemory();
-  }
+    const TestLoader& loader;
+    ~ReleaseAfterLargeFile() {
+        if (loader.lastFileSize() > kLargeFile) os::releaseFreeMemory();
+    }
 };
 
-} // namespace
+}  // namespace
 
-// --- Loading
-// ----------------------------------------------------------------------
+// --- Loading ----------------------------------------------------------------------
 
 // A test file loaded for editing fills the editor.
 class Session::EditDestination : public LoadDestination {
-public:
-  explicit EditDestination(Session &session) : s_(session) {}
-  // A load that fails shows the message lines it had read.
-  ~EditDestination() override {
-    if (!messagesBegun_ || finished_)
-      return;
-    try {
-      s_.changed(kEditorMessages);
-    } catch (...) {
-      // Showing them failed as well; the load's own failure is reported.
+  public:
+    explicit EditDestination(Session& session) : s_(session) {}
+    // A load that fails shows the message lines it had read.
+    ~EditDestination() override {
+        if (!messagesBegun_ || finished_) return;
+        try {
+            s_.changed(kEditorMessages);
+        } catch (...) {
+            // Showing them failed as well; the load's own failure is reported.
+        }
     }
-  }
 
-  void buttonCountRead(const std::string &text) override {
-    s_.editor_.header.buttonCountText = text;
-    s_.changed(kEditorButtons);
-  }
-  void variantModeRead(std::int32_t mode) override {
-    s_.selectVariantMode(mode);
-  }
-  void titleRead(const std::string &title, const std::string &author,
-                 const std::string &caption) override {
-    s_.editor_.header.title = title;
-    s_.editor_.header.author = author;
-    s_.editor_.header.windowCaption = caption;
-    s_.changed(kEditorHeader);
-  }
-  void buttonsRead(const LineFields &captions) override {
-    s_.editor_.header.captions = captions;
-    s_.changed(kEditorHeader);
-  }
-  void variantsRead() override {
-    s_.doc_.activeButtonCount = s_.doc_.buttonCount;
-    s_.ButtActive();
-  }
-  void messagesBegin() override {
-    s_.editor_.messages.clear();
-    messagesBegun_ = true;
-    s_.changed(kEditorMessages);
-  }
-  void messageRead(std::string &line) override {
-    s_.editor_.messages.emplace_back().swap(line);
-  }
-  void loadFinished() override {
-    // The last message line (the end marker in a saved test) is not shown.
-    if (!s_.editor_.messages.empty())
-      s_.editor_.messages.back().clear();
-    finished_ = true;
-    s_.changed(kEditorMessages);
-    if (s_.doc_.questionCount < 1)
-      s_.startEmptyQuestion();
-    s_.outputTV();
-  }
+    void buttonCountRead(const std::string& text) override {
+        s_.editor_.header.buttonCountText = text;
+        s_.changed(kEditorButtons);
+    }
+    void variantModeRead(std::int32_t mode) override { s_.selectVariantMode(mode); }
+    void titleRead(const std::string& title, const std::string& author,
+                   const std::string& caption) override {
+        s_.editor_.header.title = title;
+        s_.editor_.header.author = author;
+        s_.editor_.header.windowCaption = caption;
+        s_.changed(kEditorHeader);
+    }
+    void buttonsRead(const LineFields& captions) override {
+        s_.editor_.header.captions = captions;
+        s_.changed(kEditorHeader);
+    }
+    void variantsRead() override {
+        s_.doc_.activeButtonCount = s_.doc_.buttonCount;
+        s_.ButtActive();
+    }
+    void messagesBegin() override {
+        s_.editor_.messages.clear();
+        messagesBegun_ = true;
+        s_.changed(kEditorMessages);
+    }
+    void messageRead(std::string& line) override { s_.editor_.messages.emplace_back().swap(line); }
+    void loadFinished() override {
+        // The last message line (the end marker in a saved test) is not shown.
+        if (!s_.editor_.messages.empty()) s_.editor_.messages.back().clear();
+        finished_ = true;
+        s_.changed(kEditorMessages);
+        if (s_.doc_.questionCount < 1) s_.startEmptyQuestion();
+        s_.outputTV();
+    }
 
-private:
-  Session &s_;
-  bool messagesBegun_ = false;
-  bool finished_ = false;
+  private:
+    Session& s_;
+    bool messagesBegun_ = false;
+    bool finished_ = false;
 };
 
 // A test file loaded for a run fills the test window and the message lines.
 class Session::RunDestination : public LoadDestination {
-public:
-  explicit RunDestination(Session &session) : s_(session) {}
-  ~RunDestination() override { s_.messages_.releaseSpareStorage(); }
+  public:
+    explicit RunDestination(Session& session) : s_(session) {}
+    ~RunDestination() override { s_.messages_.releaseSpareStorage(); }
 
-  void buttonCountRead(const std::string &text) override {
-    s_.editor_.header.buttonCountText =
-        text; // the editor and the run agree on the count
-    s_.changed(kEditorButtons);
-  }
-  void titleRead(const std::string &title, const std::string &author,
-                 const std::string &caption) override {
-    TestWindowState &test = s_.test_;
-    test.title = title;
-    test.authorLine = author;
-    test.caption = caption;
-    s_.changed(kTestTitle);
-    const int buttons = s_.doc_.buttonCount;
-    const int count = buttons >= 1 && buttons <= kMaxButtons ? buttons : 2;
-    s_.applyButtonRule(count);
-    s_.doc_.activeButtonCount = count;
-  }
-  void buttonsRead(const LineFields &captions) override {
-    s_.test_.captions = captions;
-    s_.changed(kTestButtons);
-  }
-  void messagesBegin() override { s_.messages_.clear(); }
-  void messageRead(std::string &line) override { s_.messages_.take(line); }
-  void loadFinished() override {
-    if (s_.doc_.questionCount < 1)
-      throw Exception(cp1251::fromUtf8("В этом тесте нет ни одного вопроса"));
-    s_.showTestQuestion(1);
-    s_.test_.buttonsEnabled = true;
-    s_.changed(kTestButtons | kRunReady);
-  }
+    void buttonCountRead(const std::string& text) override {
+        s_.editor_.header.buttonCountText = text;  // the editor and the run agree on the count
+        s_.changed(kEditorButtons);
+    }
+    void titleRead(const std::string& title, const std::string& author,
+                   const std::string& caption) override {
+        TestWindowState& test = s_.test_;
+        test.title = title;
+        test.authorLine = author;
+        test.caption = caption;
+        s_.changed(kTestTitle);
+        const int buttons = s_.doc_.buttonCount;
+        const int count = buttons >= 1 && buttons <= kMaxButtons ? buttons : 2;
+        s_.applyButtonRule(count);
+        s_.doc_.activeButtonCount = count;
+    }
+    void buttonsRead(const LineFields& captions) override {
+        s_.test_.captions = captions;
+        s_.changed(kTestButtons);
+    }
+    void messagesBegin() override { s_.messages_.clear(); }
+    void messageRead(std::string& line) override { s_.messages_.take(line); }
+    void loadFinished() override {
+        if (s_.doc_.questionCount < 1)
+            throw Exception(cp1251::fromUtf8("В этом тесте нет ни одного вопроса"));
+        s_.showTestQuestion(1);
+        s_.test_.buttonsEnabled = true;
+        s_.changed(kTestButtons | kRunReady);
+    }
 
-private:
-  Session &s_;
+  private:
+    Session& s_;
 };
 
 Session::Session() {
-  TestHeader &header = editor_.header;
-  header.title = kNewTitle;
-  header.windowCaption = kNewWindowCaption;
-  header.captions[0] = kYes;
-  header.captions[1] = kNo;
-  header.buttonCountText = kDefaultButtonCount;
+    TestHeader& header = editor_.header;
+    header.title = kNewTitle;
+    header.windowCaption = kNewWindowCaption;
+    header.captions[0] = kYes;
+    header.captions[1] = kNo;
+    header.buttonCountText = kDefaultButtonCount;
 
-  test_.title = kNewTitle;
-  test_.authorLine = "--- " + cp1251::fromUtf8("Копирайт") + " ----";
-  test_.caption = kNewWindowCaption;
-  test_.question = cp1251::fromUtf8("Здесь размещается текст вопроса");
-  test_.variants.fill(cp1251::fromUtf8("Варианты"));
+    test_.title = kNewTitle;
+    test_.authorLine = "--- " + cp1251::fromUtf8("Копирайт") + " ----";
+    test_.caption = kNewWindowCaption;
+    test_.question = cp1251::fromUtf8("Здесь размещается текст вопроса");
+    test_.variants.fill(cp1251::fromUtf8("Варианты"));
 }
 
 void Session::changed(unsigned shown) {
-  if (onChange)
-    onChange(shown);
+    if (onChange) onChange(shown);
 }
 
-// --- The manager's commands
-// ---------------------------------------------------------
+// --- The manager's commands ---------------------------------------------------------
 
 void Session::Creat() {
-  selectVariantMode(kOwnVariants);
+    selectVariantMode(kOwnVariants);
 
-  TestHeader &header = editor_.header;
-  header.author = kNewAuthor;
-  header.windowCaption = kNewWindowCaption;
-  header.title = kNewTitle;
-  header.buttonCountText = kDefaultButtonCount;
-  header.captions = {kYes, kNo};
-  editor_.question = {};
-  editor_.messages.clear();
-  changed(kEditorHeader | kEditorButtons | kEditorMessages);
-  toFirstQuestion();
+    TestHeader& header = editor_.header;
+    header.author = kNewAuthor;
+    header.windowCaption = kNewWindowCaption;
+    header.title = kNewTitle;
+    header.buttonCountText = kDefaultButtonCount;
+    header.captions = {kYes, kNo};
+    editor_.question = {};
+    editor_.messages.clear();
+    changed(kEditorHeader | kEditorButtons | kEditorMessages);
+    toFirstQuestion();
 
-  // The preview is brought in line.
-  test_.question.clear();
-  test_.title = header.title;
-  test_.captions[0] = header.captions[0];
-  test_.captions[1] = header.captions[1];
-  changed(kTestQuestion | kTestTitle | kTestButtons);
+    // The preview is brought in line.
+    test_.question.clear();
+    test_.title = header.title;
+    test_.captions[0] = header.captions[0];
+    test_.captions[1] = header.captions[1];
+    changed(kTestQuestion | kTestTitle | kTestButtons);
 
-  doc_.activeButtonCount = 2;
-  ButtActive();
-  // The preview cannot be answered.
-  test_.buttonsEnabled = false;
-  changed(kTestButtons);
+    doc_.activeButtonCount = 2;
+    ButtActive();
+    // The preview cannot be answered.
+    test_.buttonsEnabled = false;
+    changed(kTestButtons);
 
-  currentFileName_ = "test";
-  failedEditFile_.clear();
+    currentFileName_ = "test";
+    failedEditFile_.clear();
 }
 
-void Session::beginEditing(const std::string &fileName) {
-  currentFileName_ = fileName;
-  toFirstQuestion();
+void Session::beginEditing(const std::string& fileName) {
+    currentFileName_ = fileName;
+    toFirstQuestion();
 }
 
 void Session::toFirstQuestion() {
-  editor_.questionNumber = 1;
-  editor_.backEnabled = false;
-  editor_.nextEnabled = true;
-  doc_.currentQuestion = 1;
-  changed(kEditorQuestion);
+    editor_.questionNumber = 1;
+    editor_.backEnabled = false;
+    editor_.nextEnabled = true;
+    doc_.currentQuestion = 1;
+    changed(kEditorQuestion);
 }
 
-void Session::Editing(const std::string &fileName) {
-  failedEditFile_ = fileName; // until the load has succeeded
-  const ReleaseAfterLargeFile release{loader_};
-  {
-    EditDestination destination(*this);
-    loader_.load(fileName, doc_, destination);
-  }
-  failedEditFile_.clear();
+void Session::Editing(const std::string& fileName) {
+    failedEditFile_ = fileName;  // until the load has succeeded
+    const ReleaseAfterLargeFile release{loader_};
+    {
+        EditDestination destination(*this);
+        loader_.load(fileName, doc_, destination);
+    }
+    failedEditFile_.clear();
 }
 
 void Session::beginRun() {
-  doc_.currentQuestion = 1;
-  run_.Score = 0;
-  pressedButtons_.clear();
-  runFinished_ = false;
-  // A test that fails to load cannot be answered: what the window shows is
-  // another test's.
-  test_.buttonsEnabled = false;
-  changed(kTestButtons);
+    doc_.currentQuestion = 1;
+    run_.Score = 0;
+    pressedButtons_.clear();
+    runFinished_ = false;
+    // A test that fails to load cannot be answered: what the window shows is another test's.
+    test_.buttonsEnabled = false;
+    changed(kTestButtons);
 }
 
-void Session::Start(const std::string &fileName) {
-  runFileName_ = fileName;
-  const ReleaseAfterLargeFile release{loader_};
-  RunDestination destination(*this);
-  loader_.load(fileName, doc_, destination);
+void Session::Start(const std::string& fileName) {
+    runFileName_ = fileName;
+    const ReleaseAfterLargeFile release{loader_};
+    RunDestination destination(*this);
+    loader_.load(fileName, doc_, destination);
 }
 
-// --- The editor
-// --------------------------------------------------------------------
+// --- The editor --------------------------------------------------------------------
 
 void Session::editorOpened() {
-  doc_.questionCount = 1;
-  doc_.currentQuestion = 1;
+    doc_.questionCount = 1;
+    doc_.currentQuestion = 1;
 }
 
 void Session::setTitle(std::string text) {
-  editor_.header.title = std::move(text);
+    editor_.header.title = std::move(text);
 }
 void Session::setAuthor(std::string text) {
-  editor_.header.author = std::move(text);
+    editor_.header.author = std::move(text);
 }
 void Session::setWindowCaption(std::string text) {
-  editor_.header.windowCaption = std::move(text);
+    editor_.header.windowCaption = std::move(text);
 }
 void Session::setCaption(int button, std::string text) {
-  editor_.header.captions.at(static_cast<std::size_t>(button - 1)) =
-      std::move(text);
+    editor_.header.captions.at(static_cast<std::size_t>(button - 1)) = std::move(text);
 }
 void Session::setButtonCountText(std::string text) {
-  editor_.header.buttonCountText = std::move(text);
+    editor_.header.buttonCountText = std::move(text);
 }
 void Session::setQuestionText(std::string text) {
-  editor_.question.text = std::move(text);
+    editor_.question.text = std::move(text);
 }
 void Session::setVariantText(int button, std::string text) {
-  editor_.question.variants.at(static_cast<std::size_t>(button - 1)) =
-      std::move(text);
+    editor_.question.variants.at(static_cast<std::size_t>(button - 1)) = std::move(text);
 }
 void Session::setPointsText(int button, std::string text) {
-  editor_.question.points.at(static_cast<std::size_t>(button - 1)) =
-      std::move(text);
+    editor_.question.points.at(static_cast<std::size_t>(button - 1)) = std::move(text);
 }
 
 void Session::ButtActive() {
-  std::string &text = editor_.header.buttonCountText;
-  if (text.empty())
-    text = kDefaultButtonCount;
-  int count = strToInt(text); // a failure leaves everything else as it was
-  if (count < 1 || count > kMaxButtons) {
-    count = 2;
-    text = kDefaultButtonCount;
-  }
-  doc_.activeButtonCount = count;
-  editor_.fieldsInUse = count;
-  test_.shownButtons = count;
-  changed(kEditorButtons | kTestButtons);
+    std::string& text = editor_.header.buttonCountText;
+    if (text.empty()) text = kDefaultButtonCount;
+    int count = strToInt(text);  // a failure leaves everything else as it was
+    if (count < 1 || count > kMaxButtons) {
+        count = 2;
+        text = kDefaultButtonCount;
+    }
+    doc_.activeButtonCount = count;
+    editor_.fieldsInUse = count;
+    test_.shownButtons = count;
+    changed(kEditorButtons | kTestButtons);
 }
 
 void Session::UsButtCapt() {
-  test_.captions = editor_.header.captions;
-  changed(kTestButtons);
+    test_.captions = editor_.header.captions;
+    changed(kTestButtons);
 }
 
 void Session::Zagolovok() {
-  test_.title = editor_.header.title;
-  changed(kTestTitle);
+    test_.title = editor_.header.title;
+    changed(kTestTitle);
 }
 
 void Session::Copyright() {
-  test_.authorLine = kAuthorPrefix + editor_.header.author;
-  changed(kTestTitle);
+    test_.authorLine = kAuthorPrefix + editor_.header.author;
+    changed(kTestTitle);
 }
 
 void Session::Windows() {
-  test_.caption = editor_.header.windowCaption;
-  changed(kTestTitle);
+    test_.caption = editor_.header.windowCaption;
+    changed(kTestTitle);
 }
 
 void Session::TextVoprosa() {
-  if (editor_.question.text.empty())
-    return;
-  test_.question = editor_.question.text;
-  changed(kTestQuestion);
+    if (editor_.question.text.empty()) return;
+    test_.question = editor_.question.text;
+    changed(kTestQuestion);
 }
 
 void Session::printVariants() {
-  test_.variants = editor_.question.variants;
-  changed(kTestVariants);
+    test_.variants = editor_.question.variants;
+    changed(kTestVariants);
 }
 
 void Session::clickVariantMode(int mode) {
-  editor_.checkedVariantMode = mode;
-  doc_.variantMode = mode;
+    editor_.checkedVariantMode = mode;
+    doc_.variantMode = mode;
 }
 
 void Session::selectVariantMode(int mode) {
-  if (mode < kNoVariants || mode > kOwnVariants)
-    return; // another mode leaves the radio buttons as they are
-  clickVariantMode(mode);
-  changed(kEditorHeader);
+    if (mode < kNoVariants || mode > kOwnVariants)
+        return;  // another mode leaves the radio buttons as they are
+    clickVariantMode(mode);
+    changed(kEditorHeader);
 }
 
 void Session::refreshdata() {
-  const int q = doc_.currentQuestion;
-  doc_.setText(q, editor_.question.text);
-  for (int k = 1; k <= kMaxButtons; ++k) {
-    const auto b = static_cast<std::size_t>(k - 1);
-    doc_.setVariant(q, k, editor_.question.variants[b]);
-    doc_.setPoints(q, k, editor_.question.points[b]);
-  }
+    const int q = doc_.currentQuestion;
+    doc_.setText(q, editor_.question.text);
+    for (int k = 1; k <= kMaxButtons; ++k) {
+        const auto b = static_cast<std::size_t>(k - 1);
+        doc_.setVariant(q, k, editor_.question.variants[b]);
+        doc_.setPoints(q, k, editor_.question.points[b]);
+    }
 }
 
 void Session::outputTV() {
-  const int q = doc_.currentQuestion;
-  editor_.questionNumber = q;
-  editor_.question.text = doc_.text(q);
-  for (int k = 1; k <= kMaxButtons; ++k) {
-    const auto b = static_cast<std::size_t>(k - 1);
-    editor_.question.variants[b] = doc_.variant(q, k);
-    editor_.question.points[b] = doc_.points(q, k);
-  }
-  changed(kEditorQuestion);
+    const int q = doc_.currentQuestion;
+    editor_.questionNumber = q;
+    editor_.question.text = doc_.text(q);
+    for (int k = 1; k <= kMaxButtons; ++k) {
+        const auto b = static_cast<std::size_t>(k - 1);
+        editor_.question.variants[b] = doc_.variant(q, k);
+        editor_.question.points[b] = doc_.points(q, k);
+    }
+    changed(kEditorQuestion);
 }
 
 bool Session::nextvopros() {
-  if (editor_.question.text.empty())
-    return false;
-  if (doc_.currentQuestion >= kMaxQuestions)
+    if (editor_.question.text.empty()) return false;
+    if (doc_.currentQuestion >= kMaxQuestions) return true;
+    refreshdata();
+    if (doc_.currentQuestion >= doc_.questionCount) {
+        // A new question is appended; its slot is written from the fields when it is next stored.
+        editor_.question = {};
+        ++doc_.currentQuestion;
+        doc_.questionCount = doc_.currentQuestion;
+        editor_.questionNumber = doc_.currentQuestion;
+    } else {
+        ++doc_.currentQuestion;
+        outputTV();
+    }
+    if (doc_.currentQuestion >= 2) editor_.backEnabled = true;
+    if (doc_.currentQuestion >= kMaxQuestions) editor_.nextEnabled = false;
+    questionMoved();
     return true;
-  refreshdata();
-  if (doc_.currentQuestion >= doc_.questionCount) {
-    // A new question is appended; its slot is written from the fields when it
-    // is next stored.
-    editor_.question = {};
-    ++doc_.currentQuestion;
-    doc_.questionCount = doc_.currentQuestion;
-    editor_.questionNumber = doc_.currentQuestion;
-  } else {
-    ++doc_.currentQuestion;
-    outputTV();
-  }
-  if (doc_.currentQuestion >= 2)
-    editor_.backEnabled = true;
-  if (doc_.currentQuestion >= kMaxQuestions)
-    editor_.nextEnabled = false;
-  questionMoved();
-  return true;
 }
 
 void Session::predvopros() {
-  if (doc_.currentQuestion <= 1)
-    return;
-  refreshdata();
-  --doc_.currentQuestion;
-  outputTV();
-  if (doc_.currentQuestion == 1)
-    editor_.backEnabled = false;
-  if (doc_.currentQuestion < kMaxQuestions)
-    editor_.nextEnabled = true;
-  questionMoved();
+    if (doc_.currentQuestion <= 1) return;
+    refreshdata();
+    --doc_.currentQuestion;
+    outputTV();
+    if (doc_.currentQuestion == 1) editor_.backEnabled = false;
+    if (doc_.currentQuestion < kMaxQuestions) editor_.nextEnabled = true;
+    questionMoved();
 }
 
 // The editor shows another question, and the preview follows.
 void Session::questionMoved() {
-  changed(kEditorQuestion);
-  test_.question = editor_.question.text;
-  changed(kTestQuestion);
-  textvars();
+    changed(kEditorQuestion);
+    test_.question = editor_.question.text;
+    changed(kTestQuestion);
+    textvars();
 }
 
-bool Session::replacesFailedLoad(const std::string &chosenName) const {
-  return !failedEditFile_.empty() &&
-         os::sameFile(testFileName(chosenName), failedEditFile_);
+bool Session::replacesFailedLoad(const std::string& chosenName) const {
+    return !failedEditFile_.empty() && os::sameFile(testFileName(chosenName), failedEditFile_);
 }
 
-Session::Saved
-Session::SaveAll(const std::string &chosenName,
-                 const std::vector<std::string> &shownMessageLines) {
-  refreshdata();
-  Saved saved;
-  saved.fileName =
-      saveTest(chosenName, doc_, editor_.header, shownMessageLines);
-  // Once replaced, the file holds the editor's test.
-  if (replacesFailedLoad(chosenName))
-    failedEditFile_.clear();
-  try {
-    saved.check = checkTest(saved.fileName);
-  } catch (const EInOutError &) {
-    // Saved, but not to be read back (a device, say): there is nothing to
-    // check.
-  }
-  return saved;
+Session::Saved Session::SaveAll(const std::string& chosenName,
+                                const std::vector<std::string>& shownMessageLines) {
+    refreshdata();
+    Saved saved;
+    saved.fileName = saveTest(chosenName, doc_, editor_.header, shownMessageLines);
+    // Once replaced, the file holds the editor's test.
+    if (replacesFailedLoad(chosenName)) failedEditFile_.clear();
+    try {
+        saved.check = checkTest(saved.fileName);
+    } catch (const EInOutError&) {
+        // Saved, but not to be read back (a device, say): there is nothing to check.
+    }
+    return saved;
 }
 
 void Session::CloseRedactor() {
-  doc_.clearQuestions();
-  editor_.messages.clear();
-  changed(kEditorMessages);
+    doc_.clearQuestions();
+    editor_.messages.clear();
+    changed(kEditorMessages);
 }
 
 // A test without questions is edited as one empty question. Its slot may
 // still hold a question of an earlier test; only the variants that the file
 // gave it (those of the first question, in variant mode 2) are kept.
 void Session::startEmptyQuestion() {
-  doc_.questionCount = 1;
-  doc_.setText(1, {});
-  const bool variantsRead = doc_.variantMode == kFirstQuestionVariants;
-  for (int k = 1; k <= kMaxButtons; ++k) {
-    doc_.setPoints(1, k, {});
-    if (!variantsRead || k > doc_.buttonCount)
-      doc_.setVariant(1, k, {});
-  }
+    doc_.questionCount = 1;
+    doc_.setText(1, {});
+    const bool variantsRead = doc_.variantMode == kFirstQuestionVariants;
+    for (int k = 1; k <= kMaxButtons; ++k) {
+        doc_.setPoints(1, k, {});
+        if (!variantsRead || k > doc_.buttonCount) doc_.setVariant(1, k, {});
+    }
 }
 
-// --- The test window
-// ----------------------------------------------------------------
+// --- The test window ----------------------------------------------------------------
 
 void Session::applyButtonRule(int count) {
-  test_.shownButtons = count;
-  changed(kTestButtons);
+    test_.shownButtons = count;
+    changed(kTestButtons);
 }
 
 void Session::showTestQuestion(int q) {
-  test_.question = doc_.text(q);
-  for (int k = 1; k <= kMaxButtons; ++k)
-    test_.variants[static_cast<std::size_t>(k - 1)] = doc_.variant(q, k);
-  changed(kTestQuestion | kTestVariants);
+    test_.question = doc_.text(q);
+    for (int k = 1; k <= kMaxButtons; ++k)
+        test_.variants[static_cast<std::size_t>(k - 1)] = doc_.variant(q, k);
+    changed(kTestQuestion | kTestVariants);
 }
 
 AnswerOutcome Session::NextV(int button) {
-  const AnswerOutcome outcome = answerQuestion(doc_, run_, button);
-  pressedButtons_.push_back(button);
-  if (outcome == AnswerOutcome::NextQuestion)
-    showTestQuestion(doc_.currentQuestion);
-  return outcome;
+    const AnswerOutcome outcome = answerQuestion(doc_, run_, button);
+    pressedButtons_.push_back(button);
+    if (outcome == AnswerOutcome::NextQuestion) showTestQuestion(doc_.currentQuestion);
+    return outcome;
 }
 
 bool Session::EndTest() {
-  const std::int32_t total = run_.Score;
-  bool found = false;
-  try {
-    found = qv::EndTest(run_, messages_);
-  } catch (const Exception &e) {
-    finishRun(RunOutcome::Failure, total, e.message());
-    throw;
-  }
-  finishRun(found ? RunOutcome::Result : RunOutcome::NoRange, total,
-            found ? messages_.line(run_.ResultFirst - 1) : std::string{});
-  return found;
+    const std::int32_t total = run_.Score;
+    bool found = false;
+    try {
+        found = qv::EndTest(run_, messages_);
+    } catch (const Exception& e) {
+        finishRun(RunOutcome::Failure, total, e.message());
+        throw;
+    }
+    finishRun(found ? RunOutcome::Result : RunOutcome::NoRange, total,
+              found ? messages_.line(run_.ResultFirst - 1) : std::string{});
+    return found;
 }
 
-void Session::finishRun(RunOutcome outcome, std::int32_t total,
-                        std::string range) {
-  // A press after a failed selection ends the same run again: it is told once.
-  if (runFinished_ || !onRunFinished)
-    return;
-  runFinished_ = true;
-  FinishedRun finished{
-      runFileName_,     test_.title, pressedButtons_, total, outcome,
-      std::move(range), {}};
-  if (outcome == RunOutcome::Result && run_.ResultFirst <= run_.ResultLast)
-    finished.resultLine = messages_.line(run_.ResultFirst);
-  onRunFinished(finished);
+void Session::finishRun(RunOutcome outcome, std::int32_t total, std::string range) {
+    // A press after a failed selection ends the same run again: it is told once.
+    if (runFinished_ || !onRunFinished) return;
+    runFinished_ = true;
+    FinishedRun finished{runFileName_,     test_.title, pressedButtons_, total, outcome,
+                         std::move(range), {}};
+    if (outcome == RunOutcome::Result && run_.ResultFirst <= run_.ResultLast)
+        finished.resultLine = messages_.line(run_.ResultFirst);
+    onRunFinished(finished);
 }
 
-void Session::sgs() { run_.RangeFound = false; }
+void Session::sgs() {
+    run_.RangeFound = false;
+}
 
 std::vector<std::string> Session::resultLines() const {
-  return resultMemoLines(run_, messages_);
+    return resultMemoLines(run_, messages_);
 }
 
-std::string Session::saveres(const std::string &chosenName) {
-  return saveResult(chosenName, run_, messages_);
+std::string Session::saveres(const std::string& chosenName) {
+    return saveResult(chosenName, run_, messages_);
 }
 
-void Session::CloseTest() { run_.Score = 0; }
+void Session::CloseTest() {
+    run_.Score = 0;
+}
 
-} // namespace qv
+}  // namespace qv

@@ -23,193 +23,183 @@
 
 namespace qv {
 
-// The parts of the state a window shows; `onChange` receives them or-ed
-// together.
+// The parts of the state a window shows; `onChange` receives them or-ed together.
 enum Shown : unsigned {
-  kEditorHeader =
-      1u << 0, // title, author line, window caption, captions, variant mode
-  kEditorButtons = 1u << 1, // the button-count text and which fields take part
-  kEditorQuestion =
-      1u << 2, // the question fields, its number and the back and next buttons
-  kEditorMessages = 1u << 3, // the message field
-  kTestTitle = 1u << 4,      // the test window's title, author line and caption
-  kTestButtons =
-      1u << 5, // its answer buttons: captions, which are shown, enabled
-  kTestQuestion = 1u << 6, // its question text
-  kTestVariants = 1u << 7, // its variant texts
-  kRunReady = 1u << 8,     // a run's first question is up
+    kEditorHeader = 1u << 0,    // title, author line, window caption, captions, variant mode
+    kEditorButtons = 1u << 1,   // the button-count text and which fields take part
+    kEditorQuestion = 1u << 2,  // the question fields, its number and the back and next buttons
+    kEditorMessages = 1u << 3,  // the message field
+    kTestTitle = 1u << 4,       // the test window's title, author line and caption
+    kTestButtons = 1u << 5,     // its answer buttons: captions, which are shown, enabled
+    kTestQuestion = 1u << 6,    // its question text
+    kTestVariants = 1u << 7,    // its variant texts
+    kRunReady = 1u << 8,        // a run's first question is up
 };
 
 // What the editor's question fields hold: the newer copy of the question shown.
 struct QuestionFields {
-  std::string text;
-  std::array<std::string, kMaxButtons> variants;
-  std::array<std::string, kMaxButtons> points;
+    std::string text;
+    std::array<std::string, kMaxButtons> variants;
+    std::array<std::string, kMaxButtons> points;
 };
 
 // The editor as the author sees it.
 struct EditorState {
-  TestHeader header; // the header fields and the button-count text
-  int checkedVariantMode = kOwnVariants; // the radio button checked, 1..3
-  int fieldsInUse = 2; // the fields of buttons 2..6 up to this one take part
-  QuestionFields question;
-  int questionNumber = 1; // what the question number shows
-  bool backEnabled = false;
-  bool nextEnabled = true;
-  // What a load or a new test gives the message field; the field itself
-  // holds what the author types.
-  std::vector<std::string> messages;
+    TestHeader header;                      // the header fields and the button-count text
+    int checkedVariantMode = kOwnVariants;  // the radio button checked, 1..3
+    int fieldsInUse = 2;                    // the fields of buttons 2..6 up to this one take part
+    QuestionFields question;
+    int questionNumber = 1;  // what the question number shows
+    bool backEnabled = false;
+    bool nextEnabled = true;
+    // What a load or a new test gives the message field; the field itself
+    // holds what the author types.
+    std::vector<std::string> messages;
 };
 
 // The test window as the person taking the test, or the author previewing
 // it, sees it.
 struct TestWindowState {
-  std::string title;
-  std::string authorLine;
-  std::string caption;
-  std::array<std::string, kMaxButtons> captions;
-  int shownButtons =
-      2; // buttons and variant texts 2..6 up to this one are shown
-  bool buttonsEnabled = true;
-  std::string question;
-  std::array<std::string, kMaxButtons> variants;
+    std::string title;
+    std::string authorLine;
+    std::string caption;
+    std::array<std::string, kMaxButtons> captions;
+    int shownButtons = 2;  // buttons and variant texts 2..6 up to this one are shown
+    bool buttonsEnabled = true;
+    std::string question;
+    std::array<std::string, kMaxButtons> variants;
 };
 
 // A run as it ended, for the results journal. Texts are Windows-1251.
 struct FinishedRun {
-  std::string fileName; // as the run was started with
-  std::string title;
-  std::vector<int>
-      pressedButtons;     // the button that scored each question, in turn
-  std::int32_t total = 0; // before result selection sets the Score to 0
-  RunOutcome outcome = RunOutcome::Result;
-  std::string range;      // the chosen range line, or the failure's message
-  std::string resultLine; // the first line of the chosen block
+    std::string fileName;  // as the run was started with
+    std::string title;
+    std::vector<int> pressedButtons;  // the button that scored each question, in turn
+    std::int32_t total = 0;           // before result selection sets the Score to 0
+    RunOutcome outcome = RunOutcome::Result;
+    std::string range;       // the chosen range line, or the failure's message
+    std::string resultLine;  // the first line of the chosen block
 };
 
 class Session {
-public:
-  Session();
-  Session(const Session &) = delete;
-  Session &operator=(const Session &) = delete;
+  public:
+    Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
-  // Told, as each step happens, which parts of the state changed.
-  std::function<void(unsigned shown)> onChange;
+    // Told, as each step happens, which parts of the state changed.
+    std::function<void(unsigned shown)> onChange;
 
-  const TestDocument &document() const { return doc_; }
-  TestDocument &document() { return doc_; }
-  const EditorState &editor() const { return editor_; }
-  const TestWindowState &testWindow() const { return test_; }
-  const std::string &currentFileName() const { return currentFileName_; }
-  const MessageLines &messageLines() const { return messages_; }
-  const RunState &run() const { return run_; }
-  RunState &run() { return run_; }
+    const TestDocument& document() const { return doc_; }
+    TestDocument& document() { return doc_; }
+    const EditorState& editor() const { return editor_; }
+    const TestWindowState& testWindow() const { return test_; }
+    const std::string& currentFileName() const { return currentFileName_; }
+    const MessageLines& messageLines() const { return messages_; }
+    const RunState& run() const { return run_; }
+    RunState& run() { return run_; }
 
-  // --- The manager's commands ---------------------------------------------
-  // A new test, once the preview and the editor are open.
-  void Creat();
-  // A file chosen for editing, before the editor opens.
-  void beginEditing(const std::string &fileName);
-  // The chosen file read into the document and the editor.
-  void Editing(const std::string &fileName);
-  // A run begins, before the test window opens: question 1, Score 0, and no
-  // answer until its test has loaded.
-  void beginRun();
-  // The chosen file read into the document, the test window and the message
-  // lines.
-  void Start(const std::string &fileName);
+    // --- The manager's commands ---------------------------------------------
+    // A new test, once the preview and the editor are open.
+    void Creat();
+    // A file chosen for editing, before the editor opens.
+    void beginEditing(const std::string& fileName);
+    // The chosen file read into the document and the editor.
+    void Editing(const std::string& fileName);
+    // A run begins, before the test window opens: question 1, Score 0, and no
+    // answer until its test has loaded.
+    void beginRun();
+    // The chosen file read into the document, the test window and the message lines.
+    void Start(const std::string& fileName);
 
-  // --- The editor ----------------------------------------------------------
-  // The editor has opened: the test starts from question 1 of 1.
-  void editorOpened();
-  // What the author typed into a field.
-  void setTitle(std::string text);
-  void setAuthor(std::string text);
-  void setWindowCaption(std::string text);
-  void setCaption(int button, std::string text);
-  void setButtonCountText(std::string text);
-  void setQuestionText(std::string text);
-  void setVariantText(int button, std::string text);
-  void setPointsText(int button, std::string text);
+    // --- The editor ----------------------------------------------------------
+    // The editor has opened: the test starts from question 1 of 1.
+    void editorOpened();
+    // What the author typed into a field.
+    void setTitle(std::string text);
+    void setAuthor(std::string text);
+    void setWindowCaption(std::string text);
+    void setCaption(int button, std::string text);
+    void setButtonCountText(std::string text);
+    void setQuestionText(std::string text);
+    void setVariantText(int button, std::string text);
+    void setPointsText(int button, std::string text);
 
-  void ButtActive();
-  void UsButtCapt();
-  void Zagolovok();
-  void Copyright();
-  void Windows();
-  void TextVoprosa();
-  void printVariants();
-  void textvars() { printVariants(); }
-  // A click on the radio button of a variant mode (1..3).
-  void clickVariantMode(int mode);
-  // Checks the radio button of a mode 1..3, as a click would; others change
-  // nothing.
-  void selectVariantMode(int mode);
-  void refreshdata();
-  void outputTV();
-  // False when the question text is empty: the author is told, and nothing
-  // moves.
-  bool nextvopros();
-  void predvopros();
+    void ButtActive();
+    void UsButtCapt();
+    void Zagolovok();
+    void Copyright();
+    void Windows();
+    void TextVoprosa();
+    void printVariants();
+    void textvars() { printVariants(); }
+    // A click on the radio button of a variant mode (1..3).
+    void clickVariantMode(int mode);
+    // Checks the radio button of a mode 1..3, as a click would; others change nothing.
+    void selectVariantMode(int mode);
+    void refreshdata();
+    void outputTV();
+    // False when the question text is empty: the author is told, and nothing moves.
+    bool nextvopros();
+    void predvopros();
 
-  // Whether saving under `chosenName` would replace the file whose load
-  // for editing failed, which the editor does not show.
-  bool replacesFailedLoad(const std::string &chosenName) const;
-  struct Saved {
-    std::string fileName;
-    // The check of the file written, as a person taking it would meet it.
-    CheckReport check;
-  };
-  // Saves the test under the chosen name and checks what was written;
-  // `shownMessageLines` are the message field's lines as it shows them.
-  Saved SaveAll(const std::string &chosenName,
-                const std::vector<std::string> &shownMessageLines);
-  void CloseRedactor();
+    // Whether saving under `chosenName` would replace the file whose load
+    // for editing failed, which the editor does not show.
+    bool replacesFailedLoad(const std::string& chosenName) const;
+    struct Saved {
+        std::string fileName;
+        // The check of the file written, as a person taking it would meet it.
+        CheckReport check;
+    };
+    // Saves the test under the chosen name and checks what was written;
+    // `shownMessageLines` are the message field's lines as it shows them.
+    Saved SaveAll(const std::string& chosenName, const std::vector<std::string>& shownMessageLines);
+    void CloseRedactor();
 
-  // --- The test window -----------------------------------------------------
-  // An answer button pressed: its points scored.
-  AnswerOutcome NextV(int button);
-  // Result selection after the last answer; true when a range holds the Score.
-  bool EndTest();
-  // The test window became the active window.
-  void sgs();
-  // What the result window shows: an empty line, then the chosen block.
-  std::vector<std::string> resultLines() const;
-  // Saves the chosen block; returns the name written.
-  std::string saveres(const std::string &chosenName);
-  // The result window is left.
-  void CloseTest();
+    // --- The test window -----------------------------------------------------
+    // An answer button pressed: its points scored.
+    AnswerOutcome NextV(int button);
+    // Result selection after the last answer; true when a range holds the Score.
+    bool EndTest();
+    // The test window became the active window.
+    void sgs();
+    // What the result window shows: an empty line, then the chosen block.
+    std::vector<std::string> resultLines() const;
+    // Saves the chosen block; returns the name written.
+    std::string saveres(const std::string& chosenName);
+    // The result window is left.
+    void CloseTest();
 
-  // Told once per run as it ends, whatever the outcome, before the result
-  // or error window appears and before a failure of result selection
-  // is raised on.
-  std::function<void(const FinishedRun &)> onRunFinished;
-  // The buttons that scored the questions of this run so far, in turn.
-  const std::vector<int> &pressedButtons() const { return pressedButtons_; }
+    // Told once per run as it ends, whatever the outcome, before the result
+    // or error window appears and before a failure of result selection
+    // is raised on.
+    std::function<void(const FinishedRun&)> onRunFinished;
+    // The buttons that scored the questions of this run so far, in turn.
+    const std::vector<int>& pressedButtons() const { return pressedButtons_; }
 
-private:
-  class EditDestination;
-  class RunDestination;
+  private:
+    class EditDestination;
+    class RunDestination;
 
-  void changed(unsigned shown);
-  void applyButtonRule(int count); // the test window's rule for a run
-  void showTestQuestion(int q);
-  void startEmptyQuestion();
-  void toFirstQuestion();
-  void questionMoved();
+    void changed(unsigned shown);
+    void applyButtonRule(int count);  // the test window's rule for a run
+    void showTestQuestion(int q);
+    void startEmptyQuestion();
+    void toFirstQuestion();
+    void questionMoved();
 
-  TestDocument doc_;
-  EditorState editor_;
-  TestWindowState test_;
-  std::string currentFileName_;
-  std::string failedEditFile_; // a file whose load for editing failed
-  MessageLines messages_;
-  RunState run_;
-  TestLoader loader_;
-  std::vector<int> pressedButtons_;
-  std::string runFileName_;
-  bool runFinished_ = false; // told onRunFinished already
-  void finishRun(RunOutcome outcome, std::int32_t total, std::string range);
+    TestDocument doc_;
+    EditorState editor_;
+    TestWindowState test_;
+    std::string currentFileName_;
+    std::string failedEditFile_;  // a file whose load for editing failed
+    MessageLines messages_;
+    RunState run_;
+    TestLoader loader_;
+    std::vector<int> pressedButtons_;
+    std::string runFileName_;
+    bool runFinished_ = false;  // told onRunFinished already
+    void finishRun(RunOutcome outcome, std::int32_t total, std::string range);
 };
 
-} // namespace qv
+}  // namespace qv
