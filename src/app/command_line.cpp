@@ -26,8 +26,24 @@ CommandLine readCommandLine(const QStringList& arguments) {
         "Проверить файлы тестов перед тем, как их раздавать, и вывести по строке на каждую "
         "найденную проблему. "
         "Код возврата: 0, если проблем нет, 1, если они есть, 2, если файл не удалось прочитать.");
+    const QCommandLineOption exportWeb(
+        "export-web",
+        "Сохранить тест как веб-страницу (.html): один файл, который открывается в любом браузере, "
+        "на компьютере и на телефоне, без сети.");
+    const QCommandLineOption exportScorm(
+        "export-scorm",
+        "Сохранить тест как пакет SCORM 1.2 (.zip) для систем дистанционного обучения "
+        "(Moodle и других).");
+    const QCommandLineOption output({"o", "output"}, "Куда сохранить страницу или пакет.", "файл");
+    const QCommandLineOption printKey(
+        "print-key",
+        "Печатная копия страницы заканчивается ключом: баллами каждой кнопки и диапазонами.");
     parser.addOption(edit);
     parser.addOption(check);
+    parser.addOption(exportWeb);
+    parser.addOption(exportScorm);
+    parser.addOption(output);
+    parser.addOption(printKey);
     // The toolkit's own options ("-style fusion", "-platform offscreen"), which
     // the application object takes from the command line later: accepted and
     // not shown. They are words after a single dash.
@@ -67,6 +83,21 @@ CommandLine readCommandLine(const QStringList& arguments) {
             QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion();
         return line;
     }
+    const bool exporting = parser.isSet(exportWeb) || parser.isSet(exportScorm);
+    if (exporting) {
+        if (parser.isSet(exportWeb) && parser.isSet(exportScorm))
+            return wrong("Параметры --export-web и --export-scorm нельзя указывать вместе.");
+        if (parser.isSet(check) || parser.isSet(edit))
+            return wrong("Экспорт нельзя совмещать с --check и --edit.");
+        if (line.files.size() != 1) return wrong("Укажите один файл теста для экспорта.");
+        line.action = CommandLine::Action::Export;
+        line.exportPackage = parser.isSet(exportScorm);
+        line.output = parser.value(output);
+        line.printKey = parser.isSet(printKey);
+        return line;
+    }
+    if (parser.isSet(output) || parser.isSet(printKey))
+        return wrong("Параметры -o и --print-key относятся к --export-web и --export-scorm.");
     if (parser.isSet(check)) {
         if (parser.isSet(edit)) return wrong("Параметры --check и --edit нельзя указывать вместе.");
         if (line.files.isEmpty()) return wrong("Укажите файлы тестов, которые нужно проверить.");

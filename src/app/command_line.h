@@ -5,6 +5,8 @@
 //   quorvane --edit [FILE]     FILE in the editor, as "Редактор" would open it;
 //                              without FILE, "Редактор" itself
 //   quorvane --check FILE...   the check of each file, printed; no window
+//   quorvane --export-web FILE [-o PAGE] [--print-key], --export-scorm FILE [-o ZIP]
+//                              the test as a web page or a SCORM package; no window
 //   quorvane --help, --version
 #pragma once
 
@@ -13,9 +15,14 @@
 #include <cstdio>
 
 struct CommandLine {
-    enum class Action { Start, Run, Edit, Check, Help, Version, Wrong };
+    enum class Action { Start, Run, Edit, Check, Export, Help, Version, Wrong };
     Action action = Action::Start;
     QStringList files;
+    // Export: a web page or a package, where to (empty: beside the test), and
+    // whether the printed copy ends with the author's key.
+    bool exportPackage = false;
+    QString output;
+    bool printKey = false;
     // Help: the help text; Version: the version line; Wrong: what is wrong.
     QString text;
 

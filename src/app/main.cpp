@@ -6,6 +6,7 @@
 
 #include "app_windows.h"
 #include "command_line.h"
+#include "export_dialog.h"
 #include "fonts.h"
 #include "manag.h"
 #include "qt_platform.h"
@@ -40,6 +41,8 @@ int runWithoutWindows(int argc, char* argv[]) {
             return 0;
         case CommandLine::Action::Check:
             return checkTestFiles(line.files, stdout);
+        case CommandLine::Action::Export:
+            return exportFromCommandLine(line, stdout, stderr);
         default:
             std::fprintf(stderr, "quorvane: %s\nПодробнее: quorvane --help\n",
                          line.text.toUtf8().constData());

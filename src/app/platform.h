@@ -26,4 +26,16 @@ class Platform {
     virtual bool askYesNo(const QString& question) = 0;
     // Opens a help file at its contents; the viewer reports its own troubles.
     virtual void showHelp(const QString& helpFileName) = 0;
+    // The name a run is recorded under in the results journal (caption
+    // "Журнал результатов"; an empty name is allowed), or nothing when the
+    // person chooses to take the test without recording it.
+    virtual std::optional<QString> askTakerName(QWidget* parent) = 0;
+    // A folder chosen in the folder dialog, starting at `current`.
+    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& current) = 0;
+    // The save dialog of the journal's CSV export.
+    virtual std::optional<QString> saveCsvFile(QWidget* parent, const QString& proposedName) = 0;
+    // The save dialog of an export: a web page (.html) or, for `package`, a
+    // SCORM package (.zip).
+    virtual std::optional<QString> saveExportFile(QWidget* parent, const QString& proposedName,
+                                                  bool package) = 0;
 };

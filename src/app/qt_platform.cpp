@@ -142,3 +142,49 @@ void QtPlatform::showHelp(const QString& helpFileName) {
     if (!helpViewer_) helpViewer_ = new HelpViewer();
     helpViewer_->openContents(helpFileName);
 }
+
+std::optional<QString> QtPlatform::askTakerName(QWidget* parent) {
+    QDialog dialog(parent);
+    dialog.setObjectName("TakerNameDialog");
+    dialog.setWindowTitle(QStringLiteral("Журнал результатов"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(QStringLiteral("Результат этого теста будет записан в журнал.\n"
+                                            "Ваше имя (можно оставить пустым):"),
+                             &dialog);
+    auto* name = new QLineEdit(&dialog);
+    name->setObjectName("TakerName");
+    name->setAccessibleName(QStringLiteral("Ваше имя"));
+    label->setBuddy(name);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* start = buttons->addButton(QStringLiteral("Начать"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole)
+        ->setToolTip(QStringLiteral("Пройти тест без записи в журнал"));
+    start->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(label);
+    layout->addWidget(name);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(360);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return name->text();
+}
+
+std::optional<QString> QtPlatform::chooseFolder(QWidget* parent, const QString& current) {
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent, QStringLiteral("Папка журнала результатов"), current);
+    if (folder.isEmpty()) return std::nullopt;
+    return folder;
+}
+
+std::optional<QString> QtPlatform::saveCsvFile(QWidget* parent, const QString& proposedName) {
+    return runFileDialog(parent, QFileDialog::AcceptSave, QStringLiteral("Таблица CSV (*.csv)"),
+                         proposedName);
+}
+
+std::optional<QString> QtPlatform::saveExportFile(QWidget* parent, const QString& proposedName,
+                                                  bool package) {
+    const QString filter = package ? QStringLiteral("Пакет SCORM 1.2 (*.zip)")
+                                   : QStringLiteral("Веб-страница (*.html)");
+    return runFileDialog(parent, QFileDialog::AcceptSave, filter, proposedName);
+}

@@ -24,6 +24,11 @@ class QtPlatform : public Platform {
     void showInformation(const QString& message) override;
     bool askYesNo(const QString& question) override;
     void showHelp(const QString& helpFileName) override;
+    std::optional<QString> askTakerName(QWidget* parent) override;
+    std::optional<QString> chooseFolder(QWidget* parent, const QString& current) override;
+    std::optional<QString> saveCsvFile(QWidget* parent, const QString& proposedName) override;
+    std::optional<QString> saveExportFile(QWidget* parent, const QString& proposedName,
+                                          bool package) override;
 
   private:
     QPointer<HelpViewer> helpViewer_;

@@ -55,6 +55,25 @@ void FakePlatform::showHelp(const QString& helpFileName) {
     helpRequests << helpFileName;
 }
 
+std::optional<QString> FakePlatform::askTakerName(QWidget*) {
+    ++takerNameQuestions;
+    return take(takerNameAnswers);
+}
+
+std::optional<QString> FakePlatform::chooseFolder(QWidget*, const QString&) {
+    return take(folderAnswers);
+}
+
+std::optional<QString> FakePlatform::saveCsvFile(QWidget*, const QString&) {
+    return take(saveCsvAnswers);
+}
+
+std::optional<QString> FakePlatform::saveExportFile(QWidget*, const QString& proposedName,
+                                                    bool package) {
+    saveExportProposals << (package ? "zip: " : "html: ") + proposedName;
+    return take(saveExportAnswers);
+}
+
 Program::Program(bool realQuit, AppWindows::Creation creation) {
     windows = realQuit ? std::make_unique<AppWindows>(platform, AppWindows::endEventLoop, creation)
                        : std::make_unique<AppWindows>(

@@ -50,6 +50,22 @@ class FakePlatform : public Platform {
     void showInformation(const QString& message) override;
     bool askYesNo(const QString& question) override;
     void showHelp(const QString& helpFileName) override;
+
+    // The journal's dialogs: the taker's names (nothing queued: "Отмена"),
+    // folders and CSV files chosen, and how often the name was asked.
+    std::deque<std::optional<QString>> takerNameAnswers;
+    std::deque<std::optional<QString>> folderAnswers;
+    std::deque<std::optional<QString>> saveCsvAnswers;
+    int takerNameQuestions = 0;
+    std::optional<QString> askTakerName(QWidget* parent) override;
+    std::optional<QString> chooseFolder(QWidget* parent, const QString& current) override;
+    std::optional<QString> saveCsvFile(QWidget* parent, const QString& proposedName) override;
+
+    // Export save dialogs: the answers, and the names and kinds proposed.
+    std::deque<std::optional<QString>> saveExportAnswers;
+    QStringList saveExportProposals;
+    std::optional<QString> saveExportFile(QWidget* parent, const QString& proposedName,
+                                          bool package) override;
 };
 
 // A fresh program: the six windows with the manager shown, as at start-up.

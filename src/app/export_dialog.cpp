@@ -1,0 +1,125 @@
+#include "export_dialog.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "checker.h"
+#include "command_line.h"
+#include "cp1251.h"
+#include "encoding.h"
+#include "errors.h"
+#include "platform.h"
+#include "web_export.h"
+#include "window_services.h"
+
+#ifndef QV_INSTALLED_DATA_DIR
+#define QV_INSTALLED_DATA_DIR "/usr/share/quorvane"
+#endif
+
+QString webPartsFolder() {
+    for (const QString& folder : {QCoreApplication::applicationDirPath() + "/web",
+                                  QStringLiteral(QV_INSTALLED_DATA_DIR "/web")}) {
+        if (QFileInfo(QDir(folder), "page.html").isFile()) return folder;
+    }
+    return {};
+}
+
+namespace {
+
+// The parts' folder as the export reads it; a missing folder reads as one
+// where the page is not found.
+std::string partsFolderBytes() {
+    const QString folder = webPartsFolder();
+    return fileNameBytes(folder.isEmpty() ? QStringLiteral(QV_INSTALLED_DATA_DIR "/web") : folder);
+}
+
+}  // namespace
+
+int exportFromCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err) {
+    const QString& test = line.files.front();
+    int status = checkTestFiles({test}, out);
+    if (status == 2) return status;
+    qv::ExportOptions options;
+    options.kind = line.exportPackage ? qv::ExportKind::ScormPackage : qv::ExportKind::WebPage;
+    options.answerKey = line.printKey;
+    try {
+        const std::string written = qv::exportTest(fileNameBytes(test), fileNameBytes(line.output),
+                                                   partsFolderBytes(), options);
+        std::fprintf(out, "%s: записано в %s\n", test.toUtf8().constData(),
+                     QString::fromLocal8Bit(written.c_str()).toUtf8().constData());
+    } catch (const qv::Exception& e) {
+        std::fprintf(err, "quorvane: %s\n",
+                     qv::cp1251::toUtf8(qv::withFullStop(e.message())).c_str());
+        status = 2;
+    }
+    std::fflush(out);
+    return status;
+}
+
+ExportDialog::ExportDialog(WindowServices& services, const QString& testFile, QWidget* parent)
+    : QDialog(parent), services_(services), testFile_(testFile) {
+    setObjectName("ExportDialog");
+    setWindowTitle(QStringLiteral("Экспорт"));
+    auto* layout = new QVBoxLayout(this);
+    auto* name = new QLabel(QStringLiteral("Тест: %1").arg(QFileInfo(testFile).fileName()), this);
+    name->setObjectName("TestName");
+    layout->addWidget(name);
+    page_ = new QRadioButton(
+        QStringLiteral(
+            "&Веб-страница (.html): открывается в любом браузере, на телефоне, без сети"),
+        this);
+    page_->setObjectName("WebPage");
+    page_->setChecked(true);
+    key_ = new QCheckBox(QStringLiteral("&Ключ для автора в печатной копии"), this);
+    key_->setObjectName("AnswerKey");
+    package_ = new QRadioButton(
+        QStringLiteral("&Пакет SCORM 1.2 (.zip) для Moodle и других систем обучения"), this);
+    package_->setObjectName("ScormPackage");
+    layout->addWidget(page_);
+    layout->addWidget(key_);
+    layout->addWidget(package_);
+    connect(package_, &QRadioButton::toggled, key_, [this](bool on) {
+        key_->setEnabled(!on);
+        if (on) key_->setChecked(false);
+    });
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* save =
+        buttons->addButton(QStringLiteral("Сохранить…"), QDialogButtonBox::AcceptRole);
+    save->setObjectName("Save");
+    save->setDefault(true);
+    buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole)
+        ->setObjectName("Cancel");
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(save, &QPushButton::clicked, this, services_.guard([this] {
+        if (exportChosen()) accept();
+    }));
+}
+
+bool ExportDialog::exportChosen() {
+    qv::ExportOptions options;
+    options.kind = package_->isChecked() ? qv::ExportKind::ScormPackage : qv::ExportKind::WebPage;
+    options.answerKey = key_->isChecked() && !package_->isChecked();
+    const std::string test = fileNameBytes(testFile_);
+    const QString proposed = QString::fromLocal8Bit(qv::exportName(test, options.kind).c_str());
+    const std::optional<QString> chosen = services_.platform.saveExportFile(
+        this, proposed, options.kind == qv::ExportKind::ScormPackage);
+    if (!chosen) return false;
+    const qv::CheckReport check = qv::checkTest(test);
+    const std::string written =
+        qv::exportTest(test, fileNameBytes(*chosen), partsFolderBytes(), options);
+    QString message = QStringLiteral("Записано: %1").arg(QString::fromLocal8Bit(written.c_str()));
+    if (!check.clean()) {
+        message += QStringLiteral("\n\nПроверка нашла в тесте то, на чём споткнётся проходящий:");
+        for (const std::string& problem : check.problems) message += "\n" + toQt(problem);
+    }
+    services_.platform.showInformation(message);
+    return true;
+}

@@ -1,0 +1,300 @@
+#include "web_export.h"
+
+#include <openssl/evp.h>
+#include <zip.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "cp1251.h"
+#include "errors.h"
+#include "loader.h"
+#include "os_errors.h"
+#include "os_file.h"
+
+namespace qv {
+
+namespace {
+
+std::string readWholeFile(const std::string& path, std::uint64_t limit) {
+    os::Handle handle = os::kNoHandle;
+    std::uint64_t size = 0;
+    ioCheck(os::openForReading(path, handle, size));
+    struct Closer {
+        os::Handle handle;
+        ~Closer() { os::closeHandle(handle); }
+    } closer{handle};
+    if (size > limit) throw EInOutError(io::kAccessDenied);
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(size));
+    char buffer[64 * 1024];
+    for (;;) {
+        std::size_t got = 0;
+        ioCheck(os::readSome(handle, buffer, sizeof buffer, got));
+        if (got == 0) break;
+        bytes.append(buffer, got);
+        if (bytes.size() > limit) throw EInOutError(io::kAccessDenied);
+    }
+    return bytes;
+}
+
+// Writes the bytes in place of `path` only once all of them are written.
+void writeWholeFile(const std::string& path, const std::string& bytes) {
+    os::PendingWrite pending;
+    ioCheck(os::beginWrite(path, pending));
+    int code = os::writeAll(pending, bytes.data(), bytes.size());
+    if (code == 0) code = os::commitWrite(pending);
+    if (code != 0) {
+        os::abandonWrite(pending);
+        throw EInOutError(code);
+    }
+}
+
+std::string escapeMarkup(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string base64(const std::string& bytes) {
+    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                  reinterpret_cast<const unsigned char*>(bytes.data()),
+                                  static_cast<int>(bytes.size()));
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+// A script's text may not hold "</script", which would end the element early.
+std::string safeScript(std::string script) {
+    for (std::size_t at = script.find("</"); at != std::string::npos; at = script.find("</", at))
+        script.replace(at, 2, "<\\/");
+    return script;
+}
+
+// The title, author and file name of a test as the page and the package name
+// them; the rest of the file is the player's to read.
+class TitleOnly : public LoadDestination {
+  public:
+    std::string title;
+    void buttonCountRead(const std::string&) override {}
+    void titleRead(const std::string& t, const std::string&, const std::string&) override {
+        title = t;
+        throw EAbort();  // nothing more is needed
+    }
+    void buttonsRead(const LineFields&) override {}
+    void messageRead(std::string&) override {}
+    void loadFinished() override {}
+};
+
+std::string testTitle(const std::string& testPath) {
+    TestDocument doc;
+    TitleOnly destination;
+    try {
+        TestLoader().load(testPath, doc, destination);
+    } catch (const Exception&) {
+        // A test the run refuses has no title yet; the file's name stands in.
+    }
+    if (!destination.title.empty()) return cp1251::toUtf8(destination.title);
+    const std::size_t slash = testPath.find_last_of('/');
+    std::string name = slash == std::string::npos ? testPath : testPath.substr(slash + 1);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name;
+}
+
+[[noreturn]] void zipFailed(zip_error_t* error) {
+    const std::string message = std::string("zip: ") + zip_error_strerror(error);
+    zip_error_fini(error);
+    throw Exception(message);
+}
+
+}  // namespace
+
+std::string sha256Base64(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1)
+        throw Exception("SHA-256 failed");
+    return base64(std::string(reinterpret_cast<const char*>(digest), size));
+}
+
+PageParts readPageParts(const std::string& folder) {
+    const std::uint64_t limit = std::uint64_t{16} << 20;
+    const auto part = [&](const char* name) { return readWholeFile(folder + "/" + name, limit); };
+    PageParts parts;
+    parts.html = part("page.html");
+    parts.style = part("page.css");
+    parts.script = part("quorvane-player.js") + "\n" + part("page.js");
+    return parts;
+}
+
+std::string testPage(const PageParts& parts, const std::string& testBytes,
+                     const std::string& titleUtf8, bool answerKey) {
+    const std::string script = safeScript(parts.script);
+    const std::string csp = "default-src 'none'; script-src 'sha256-" + sha256Base64(script) +
+                            "' 'wasm-unsafe-eval'; style-src 'sha256-" + sha256Base64(parts.style) +
+                            "'; img-src data:; connect-src 'none'; base-uri 'none'; "
+                            "form-action 'none'";
+    // The places are filled in one pass over the template, so that nothing
+    // put in is taken for a place.
+    const std::pair<const char*, std::string> values[] = {
+        {"{{csp}}", csp},
+        {"{{title}}", escapeMarkup(titleUtf8)},
+        {"{{style}}", parts.style},
+        {"{{key}}", answerKey ? "1" : "0"},
+        {"{{test}}", base64(testBytes)},
+        {"{{script}}", script},
+    };
+    std::string page;
+    page.reserve(parts.html.size() + parts.script.size() + parts.style.size() +
+                 testBytes.size() * 4 / 3 + 1024);
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = parts.html.find("{{", from);
+        if (at == std::string::npos) break;
+        bool filled = false;
+        for (const auto& [place, value] : values) {
+            if (parts.html.compare(at, std::char_traits<char>::length(place), place) == 0) {
+                page.append(parts.html, from, at - from);
+                page += value;
+                from = at + std::char_traits<char>::length(place);
+                filled = true;
+                break;
+            }
+        }
+        if (!filled) {
+            page.append(parts.html, from, at + 2 - from);
+            from = at + 2;
+        }
+    }
+    page.append(parts.html, from);
+    return page;
+}
+
+std::string scormPackage(const std::string& page, const std::string& titleUtf8) {
+    const std::string title = escapeMarkup(titleUtf8);
+    // The identifier is an XML name: no "+", "/" or "=".
+    std::string id = "quorvane-" + sha256Base64(page).substr(0, 16);
+    for (char& c : id)
+        if (c == '+' || c == '/' || c == '=') c = '_';
+    const std::string manifest =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<manifest identifier=\"" +
+        id +
+        "\" version=\"1.0\"\n"
+        "  xmlns=\"http://www.imsproject.org/xsd/imscp_rootv1p1p2\"\n"
+        "  xmlns:adlcp=\"http://www.adlnet.org/xsd/adlcp_rootv1p2\"\n"
+        "  xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\n"
+        "  xsi:schemaLocation=\"http://www.imsproject.org/xsd/imscp_rootv1p1p2 "
+        "imscp_rootv1p1p2.xsd http://www.imsglobal.org/xsd/imsmd_rootv1p2p1 imsmd_rootv1p2p1.xsd "
+        "http://www.adlnet.org/xsd/adlcp_rootv1p2 adlcp_rootv1p2.xsd\">\n"
+        "  <metadata>\n"
+        "    <schema>ADL SCORM</schema>\n"
+        "    <schemaversion>1.2</schemaversion>\n"
+        "  </metadata>\n"
+        "  <organizations default=\"test\">\n"
+        "    <organization identifier=\"test\">\n"
+        "      <title>" +
+        title +
+        "</title>\n"
+        "      <item identifier=\"run\" identifierref=\"page\" isvisible=\"true\">\n"
+        "        <title>" +
+        title +
+        "</title>\n"
+        "      </item>\n"
+        "    </organization>\n"
+        "  </organizations>\n"
+        "  <resources>\n"
+        "    <resource identifier=\"page\" type=\"webcontent\" adlcp:scormtype=\"sco\" "
+        "href=\"index.html\">\n"
+        "      <file href=\"index.html\"/>\n"
+        "    </resource>\n"
+        "  </resources>\n"
+        "</manifest>\n";
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* memory = zip_source_buffer_create(nullptr, 0, 0, &error);
+    if (!memory) zipFailed(&error);
+    zip_t* archive = zip_open_from_source(memory, ZIP_TRUNCATE, &error);
+    if (!archive) {
+        zip_source_free(memory);
+        zipFailed(&error);
+    }
+    zip_source_keep(memory);  // read back after the archive is closed
+    const auto add = [&](const char* name, const std::string& bytes) {
+        zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        if (!source || zip_file_add(archive, name, source, ZIP_FL_ENC_UTF_8) < 0) {
+            if (source) zip_source_free(source);
+            zip_error_set(&error, zip_error_code_zip(zip_get_error(archive)), 0);
+            zip_discard(archive);
+            zip_source_free(memory);
+            zipFailed(&error);
+        }
+    };
+    add("imsmanifest.xml", manifest);
+    add("index.html", page);
+    if (zip_close(archive) < 0) {
+        zip_error_set(&error, zip_error_code_zip(zip_get_error(archive)), 0);
+        zip_discard(archive);
+        zip_source_free(memory);
+        zipFailed(&error);
+    }
+    std::string bytes;
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_source_stat(memory, &stat) < 0 || zip_source_open(memory) < 0) {
+        zip_source_free(memory);
+        throw Exception("zip: the package could not be read back");
+    }
+    bytes.resize(static_cast<std::size_t>(stat.size));
+    const zip_int64_t got = zip_source_read(memory, bytes.data(), stat.size);
+    zip_source_close(memory);
+    zip_source_free(memory);
+    if (got != static_cast<zip_int64_t>(stat.size))
+        throw Exception("zip: the package could not be read back");
+    return bytes;
+}
+
+std::string exportName(const std::string& testPath, ExportKind kind) {
+    const std::size_t slash = testPath.find_last_of('/');
+    const std::size_t dot = testPath.find_last_of('.');
+    std::string stem = testPath;
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1))
+        stem.resize(dot);
+    return stem + (kind == ExportKind::WebPage ? ".html" : ".zip");
+}
+
+std::string exportTest(const std::string& testPath, const std::string& outputPath,
+                       const std::string& partsFolder, const ExportOptions& options) {
+    const std::string bytes = readWholeFile(testPath, kMaxTestFileBytes);
+    const std::string title = testTitle(testPath);
+    const std::string page = testPage(readPageParts(partsFolder), bytes, title, options.answerKey);
+    const std::string written =
+        outputPath.empty() ? exportName(testPath, options.kind) : outputPath;
+    writeWholeFile(written, options.kind == ExportKind::WebPage ? page : scormPackage(page, title));
+    return written;
+}
+
+}  // namespace qv

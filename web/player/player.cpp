@@ -1,0 +1,321 @@
+// The player inside an exported page: the program's own session reads the
+// test's bytes and takes the answers, so a page decides every result exactly
+// as the desktop does. The page draws the state handed back here (JSON, UTF-8
+// texts) and forwards presses; it holds no rule of its own.
+#include <emscripten/emscripten.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "checker.h"
+#include "cp1251.h"
+#include "errors.h"
+#include "session.h"
+
+namespace {
+
+// Where the page's test bytes are put for the loader, in the page's memory.
+const char* const kTestPath = "/test.tst";
+
+// The error window's message, read as one sentence, as a screen reader
+// hears it on the desktop.
+std::string noRangeMessage(std::int32_t score) {
+    return "Данный тест имеет ошибки в блоке составления сообщения. Вы набрали " +
+           std::to_string(score) +
+           " баллов, но в данном тесте программа не обнаружила диапазон для такого числа "
+           "баллов. Просмотрите текст теста на наличие нужной строки. Для этого нужно "
+           "проанализировать кол-во баллов за вопрос, а составляя сообщения вставить строку "
+           "вида: =Х-Y, где Х - начало диапазона, а Y - его конец.";
+}
+
+class Json {
+  public:
+    Json& key(const char* name) {
+        separate();
+        text_ += '"';
+        text_ += name;
+        text_ += "\":";
+        fresh_ = true;
+        return *this;
+    }
+    // Windows-1251 bytes, written as UTF-8.
+    Json& bytes(const std::string& cp1251) { return utf8(qv::cp1251::toUtf8(cp1251)); }
+    Json& utf8(const std::string& text) {
+        separate();
+        text_ += '"';
+        for (const char c : text) {
+            const auto u = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\') {
+                text_ += '\\';
+                text_ += c;
+            } else if (u < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+                text_ += escaped;
+            } else {
+                text_ += c;
+            }
+        }
+        text_ += '"';
+        return *this;
+    }
+    Json& number(long long value) {
+        separate();
+        text_ += std::to_string(value);
+        return *this;
+    }
+    Json& boolean(bool value) {
+        separate();
+        text_ += value ? "true" : "false";
+        return *this;
+    }
+    Json& null() {
+        separate();
+        text_ += "null";
+        return *this;
+    }
+    Json& open(char bracket) {
+        separate();
+        text_ += bracket;
+        fresh_ = true;
+        return *this;
+    }
+    Json& close(char bracket) {
+        text_ += bracket;
+        fresh_ = false;
+        return *this;
+    }
+    const std::string& text() const { return text_; }
+
+  private:
+    void separate() {
+        if (!fresh_) text_ += ',';
+        fresh_ = false;
+    }
+    std::string text_;
+    bool fresh_ = true;
+};
+
+enum class Phase { Question, Result, NoRange };
+
+struct Player {
+    qv::Session session;
+    Phase phase = Phase::Question;
+    std::string failure;        // the failure box's or the error window's text, UTF-8
+    bool failureShown = false;  // the box is up: the test window takes no press
+    std::int32_t total = 0;     // the Score when the last question was answered
+    int scoredQuestion = 0;     // the question the last press scored, 0 when it scored nothing
+    int scoredButton = 0;
+    std::string json;
+};
+
+Player& player() {
+    static Player p;
+    return p;
+}
+
+std::string failureText(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const qv::Exception& e) {
+        return qv::cp1251::toUtf8(qv::withFullStop(e.message()));
+    } catch (const std::bad_alloc&) {
+        return "Недостаточно памяти.";
+    } catch (const std::exception& e) {
+        return qv::withFullStop(e.what());
+    } catch (...) {
+        return "Unknown failure.";
+    }
+}
+
+const char* state() {
+    Player& p = player();
+    const qv::Session& s = p.session;
+    const qv::TestWindowState& test = s.testWindow();
+    Json j;
+    j.open('{');
+    j.key("phase").utf8(p.phase == Phase::Question ? "question"
+                        : p.phase == Phase::Result ? "result"
+                                                   : "norange");
+    j.key("title").bytes(test.title);
+    j.key("author").bytes(test.authorLine);
+    j.key("caption").bytes(test.caption);
+    j.key("captions").open('[');
+    for (const auto& caption : test.captions) j.bytes(caption);
+    j.close(']');
+    j.key("shown").number(test.shownButtons);
+    j.key("enabled").boolean(test.buttonsEnabled && !p.failureShown);
+    j.key("question").bytes(test.question);
+    j.key("variants").open('[');
+    for (const auto& variant : test.variants) j.bytes(variant);
+    j.close(']');
+    j.key("number").number(s.document().currentQuestion);
+    j.key("count").number(s.document().questionCount);
+    j.key("failure");
+    if (p.failureShown) {
+        j.utf8(p.failure);
+    } else {
+        j.null();
+    }
+    j.key("failureButton").utf8(p.phase == Phase::NoRange ? "Хорошо" : "OK");
+    j.key("scoredQuestion").number(p.scoredQuestion);
+    j.key("scoredButton").number(p.scoredButton);
+    j.key("total").number(p.total);
+    j.key("result").open('[');
+    if (p.phase == Phase::Result) {
+        const qv::RunState& run = s.run();
+        for (int i = run.ResultFirst; i <= run.ResultLast; ++i) j.bytes(s.messageLines().line(i));
+    }
+    j.close(']');
+    j.key("rangeLine");
+    if (p.phase == Phase::Result && s.run().ResultFirst > 1) {
+        j.bytes(s.messageLines().line(s.run().ResultFirst - 1));
+    } else {
+        j.null();
+    }
+    j.close('}');
+    p.json = j.text();
+    return p.json.c_str();
+}
+
+void showFailure(Player& p, const std::exception_ptr& failure) {
+    p.failure = failureText(failure);
+    p.failureShown = true;
+}
+
+}  // namespace
+
+extern "C" {
+
+// A run of the test whose bytes are given, as "Запустить" starts one. The
+// bytes are kept for the runs that follow.
+EMSCRIPTEN_KEEPALIVE const char* qv_open(const unsigned char* bytes, int size) {
+    if (std::FILE* file = std::fopen(kTestPath, "wb")) {
+        std::fwrite(bytes, 1, static_cast<std::size_t>(size), file);
+        std::fclose(file);
+    }
+    Player& p = player();
+    p.phase = Phase::Question;
+    p.failureShown = false;
+    p.scoredQuestion = p.scoredButton = 0;
+    try {
+        p.session.CloseTest();
+        p.session.beginRun();
+        p.session.sgs();  // the test window is shown and so active
+        p.session.Start(kTestPath);
+    } catch (...) {
+        showFailure(p, std::current_exception());
+    }
+    return state();
+}
+
+// Answer button `button` (1..6) pressed.
+EMSCRIPTEN_KEEPALIVE const char* qv_answer(int button) {
+    Player& p = player();
+    p.scoredQuestion = p.scoredButton = 0;
+    const qv::TestWindowState& test = p.session.testWindow();
+    const bool shown = button == 1 || (button >= 2 && button <= test.shownButtons);
+    if (p.phase != Phase::Question || p.failureShown || !test.buttonsEnabled || !shown)
+        return state();
+    const int question = p.session.document().currentQuestion;
+    try {
+        const qv::AnswerOutcome outcome = p.session.NextV(button);
+        p.scoredQuestion = question;
+        p.scoredButton = button;
+        if (outcome == qv::AnswerOutcome::LastAnswered) {
+            p.total = p.session.run().Score;
+            if (p.session.EndTest()) {
+                p.phase = Phase::Result;
+            } else {
+                p.phase = Phase::NoRange;
+                p.failure = noRangeMessage(p.session.run().Score);
+                p.failureShown = true;
+            }
+        }
+    } catch (...) {
+        showFailure(p, std::current_exception());
+    }
+    return state();
+}
+
+// The failure box's OK: the test window is active again. The error
+// window's "Хорошо" leaves the run.
+EMSCRIPTEN_KEEPALIVE const char* qv_dismiss() {
+    Player& p = player();
+    if (p.failureShown) {
+        p.failureShown = false;
+        try {
+            p.session.sgs();
+        } catch (...) {
+            showFailure(p, std::current_exception());
+        }
+    }
+    return state();
+}
+
+// The whole test for the printed copy: every question with its variants and
+// points, the captions, and the message section as the file has it.
+EMSCRIPTEN_KEEPALIVE const char* qv_paper() {
+    Player& p = player();
+    const qv::TestDocument& doc = p.session.document();
+    Json j;
+    j.open('{');
+    j.key("questions").open('[');
+    for (int q = 1; q <= doc.questionCount; ++q) {
+        j.open('{');
+        j.key("text").bytes(doc.text(q));
+        j.key("variants").open('[');
+        for (int b = 1; b <= qv::kMaxButtons; ++b) j.bytes(doc.variant(q, b));
+        j.close(']');
+        j.key("points").open('[');
+        for (int b = 1; b <= qv::kMaxButtons; ++b) j.bytes(doc.points(q, b));
+        j.close(']');
+        j.close('}');
+    }
+    j.close(']');
+    j.key("messages").open('[');
+    const qv::MessageLines& messages = p.session.messageLines();
+    for (int i = 1; i <= messages.count(); ++i) j.bytes(messages.line(i));
+    j.close(']');
+    j.close('}');
+    p.json = j.text();
+    return p.json.c_str();
+}
+
+// What a learning platform is told of the run just ended: the total as a
+// score within 0..100, with the lowest and highest totals the check finds;
+// totals outside 0..100 are scaled into it.
+EMSCRIPTEN_KEEPALIVE const char* qv_platform_score() {
+    Player& p = player();
+    std::int64_t low = 0;
+    std::int64_t high = 100;
+    try {
+        const qv::CheckReport report = qv::checkTest(kTestPath);
+        if (report.lowest && report.highest) {
+            low = *report.lowest;
+            high = *report.highest;
+        }
+    } catch (...) {
+        // The bytes were read once already; without the check the score is given unscaled.
+    }
+    const std::int64_t total = p.total;
+    Json j;
+    j.open('{');
+    if (low >= 0 && high <= 100 && total >= low && total <= high) {
+        j.key("raw").number(total).key("min").number(low).key("max").number(high);
+        j.key("scaled").boolean(false);
+    } else {
+        const std::int64_t span = high > low ? high - low : 1;
+        std::int64_t raw = (total - low) * 100 / span;
+        raw = raw < 0 ? 0 : raw > 100 ? 100 : raw;
+        j.key("raw").number(raw).key("min").number(0).key("max").number(100);
+        j.key("scaled").boolean(true);
+    }
+    j.key("low").number(low).key("high").number(high);
+    j.close('}');
+    p.json = j.text();
+    return p.json.c_str();
+}
+
+}  // extern "C"
