@@ -1,17 +1,22 @@
 #include "qt_platform.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QLabel>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTranslator>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 #include "help_viewer.h"
 
