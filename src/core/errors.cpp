@@ -7,6 +7,14 @@ namespace qv {
 
 EInOutError::EInOutError(int code) : Exception(ioErrorMessage(code)), code_(code) {}
 
+EInOutError::EInOutError(int code, const std::string& target, const std::string& keptCopy)
+    : Exception(withFullStop(ioErrorMessage(code)) + " " +
+                cp1251::fromUtf8("Файл «" + target +
+                                 "» мог повредиться: вернуть ему прежнее содержимое не удалось. "
+                                 "Оно сохранено в файле «" +
+                                 keptCopy + "»; скопируйте этот файл на место повреждённого")),
+      code_(code) {}
+
 std::string ioErrorMessage(int code) {
     switch (code) {
         case 2:

@@ -27,6 +27,9 @@ class EConvertError : public Exception {
 class EInOutError : public Exception {
   public:
     explicit EInOutError(int code);
+    // A failed save that could not give `target` its previous content back:
+    // the message says at once where that content is kept.
+    EInOutError(int code, const std::string& target, const std::string& keptCopy);
     int errorCode() const noexcept { return code_; }
 
   private:

@@ -1,7 +1,7 @@
 #include "os_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,11 +17,12 @@
 #include <malloc.h>
 #endif
 
+#include "os_detail.h"
 #include "os_errors.h"
 
 namespace qv::os {
 
-namespace {
+namespace detail {
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -35,10 +36,93 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+void closeQuietly(Handle& handle) {
+    if (handle != kNoHandle) ::close(handle);
+    handle = kNoHandle;
+}
+
+int writeFully(Handle handle, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(handle, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int copyContent(Handle from, Handle to) {
+    if (::lseek(from, 0, SEEK_SET) < 0) return errno;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return 0;
+        if (const int err = writeFully(to, buffer, static_cast<std::size_t>(n))) return err;
+    }
+}
+
+namespace {
 bool isFolder(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
+}  // namespace
+
+int makeFolders(const std::string& folder) {
+    if (isFolder(folder)) return 0;
+    const std::string parent = folderOf(folder);
+    if (parent != folder && !isFolder(parent)) {
+        if (const int err = makeFolders(parent)) return err;
+    }
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    return 0;
+}
+
+bool syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+Handle openRegularFile(const std::string& path, int flags, bool followLinks) {
+    struct stat st {};
+    const int looked = followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+    if (looked != 0 || !S_ISREG(st.st_mode)) return kNoHandle;
+    // Between the look and the open the name may have become a pipe:
+    // O_NONBLOCK keeps the open from waiting on it.
+    const int fd = ::open(
+        path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (followLinks ? 0 : O_NOFOLLOW));
+    if (fd < 0) return kNoHandle;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return kNoHandle;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+std::uint64_t digestOf(std::uint64_t digest, const char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        digest ^= static_cast<unsigned char>(data[i]);
+        digest *= 1099511628211ULL;
+    }
+    return digest;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+namespace {
 
 // ENOENT stands for a missing file when its folder exists, else for a missing folder.
 int codeForPath(int err, const std::string& path) {
@@ -63,55 +147,17 @@ int closeAndReport(Handle& handle) {
     return rc == 0 ? io::kOk : ioCodeFromErrno(errno);
 }
 
-void closeQuietly(Handle& handle) {
-    if (handle != kNoHandle) ::close(handle);
-    handle = kNoHandle;
-}
-
-int writeFully(Handle handle, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(handle, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
-// Copies everything `from` holds, from its start, to the current offset of `to`.
-int copyContent(Handle from, Handle to) {
-    if (::lseek(from, 0, SEEK_SET) < 0) return errno;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(from, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (n == 0) return 0;
-        if (const int err = writeFully(to, buffer, static_cast<std::size_t>(n))) return err;
-    }
-}
-
-bool syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
-int makeFolders(const std::string& folder) {
-    if (isFolder(folder)) return 0;
-    const std::string parent = folderOf(folder);
-    if (parent != folder && !isFolder(parent)) {
-        if (const int err = makeFolders(parent)) return err;
-    }
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-    return 0;
+// The kernel follows a symbolic link in a sticky folder that everyone may
+// write only for the link's owner or the folder's; a link planted there by
+// someone else could lead a save anywhere. The program resolves links
+// itself, so it applies the same rule.
+bool plantedLink(const std::string& link) {
+    struct stat own {};
+    struct stat folder {};
+    if (::lstat(link.c_str(), &own) != 0 || ::stat(folderOf(link).c_str(), &folder) != 0)
+        return false;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return shared && own.st_uid != ::geteuid() && own.st_uid != folder.st_uid;
 }
 
 // Follows symbolic links, a dangling one included, to the file a save writes:
@@ -125,6 +171,7 @@ int resolveLinks(const std::string& path, std::string& target) {
             if (errno == EINVAL || errno == ENOENT) return io::kOk;  // not a link, or nothing there
             return codeForPath(errno, target);
         }
+        if (plantedLink(target)) return io::kAccessDenied;
         std::string next(buffer, static_cast<std::size_t>(n));
         if (next.empty()) return io::kFileNotFound;
         target = next.front() == '/' ? next : folderOf(target) + "/" + next;
@@ -140,16 +187,21 @@ std::string uniqueSuffix() {
            std::to_string(counter++);
 }
 
+std::string temporaryName(const PendingWrite& pending) {
+    return folderOf(pending.targetPath) + "/.quorvane-" + uniqueSuffix();
+}
+
 // The bytes of a save go to a file in the target's folder. Where the system
 // allows it the file has no name until it replaces the target, so a save cut
-// short by a crash leaves nothing behind; elsewhere it is a hidden named file.
+// short by a crash leaves nothing behind; elsewhere it is a hidden named file,
+// noted so that the next start removes it if the save never ends.
 // Returns an errno value (0 on success).
 int createTemporary(PendingWrite& pending) {
-    const std::string folder = folderOf(pending.targetPath);
 #ifdef O_TMPFILE
     // Naming the file later goes through /proc, so it must be there.
     if (::access("/proc/self/fd", X_OK) == 0) {
-        const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        const int fd =
+            ::open(folderOf(pending.targetPath).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (fd >= 0) {
             pending.handle = fd;
             return 0;
@@ -157,18 +209,27 @@ int createTemporary(PendingWrite& pending) {
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
     }
 #endif
-    std::string temp = folder + "/.quorvane-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return errno;
-    pending.handle = fd;
-    pending.tempPath = temp;
-    return 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = temporaryName(pending);
+        noteTemporary(pending, name);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            pending.handle = fd;
+            pending.tempPath = name;
+            return 0;
+        }
+        const int err = errno;
+        forgetTemporary(pending);
+        if (err != EEXIST) return err;
+    }
+    return EEXIST;
 }
 
 void dropTemporary(PendingWrite& pending) {
     closeQuietly(pending.handle);
     if (!pending.tempPath.empty()) ::unlink(pending.tempPath.c_str());
     pending.tempPath.clear();
+    forgetTemporary(pending);
 }
 
 // Gives an unnamed temporary file a hidden name beside the target, just
@@ -177,72 +238,23 @@ int nameTemporary(PendingWrite& pending) {
     if (!pending.tempPath.empty()) return io::kOk;
     const std::string source = "/proc/self/fd/" + std::to_string(pending.handle);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = folderOf(pending.targetPath) + "/.quorvane-" + uniqueSuffix();
+        const std::string name = temporaryName(pending);
+        noteTemporary(pending, name);
         if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             pending.tempPath = name;
             return io::kOk;
         }
-        if (errno != EEXIST) return codeForPath(errno, name);
+        const int err = errno;
+        forgetTemporary(pending);
+        if (err != EEXIST) return codeForPath(err, name);
     }
     return io::kGeneralFailure;
 }
 
-std::string recordOf(const std::string& copyPath) {
-    return copyPath + ".source";
-}
-
-// Before a test is written in place its previous content is copied to the
-// copies folder, with a note naming the test, both made durable. The copy
-// stays locked while the save runs, so that another Quorvane starting up
-// does not take it for one left behind.
-int keepPreviousContent(PendingWrite& pending) {
-    const std::string folder = copiesFolder();
-    if (folder.empty() || makeFolders(folder) != 0) return io::kNoSafeCopy;
-    std::string stem = baseName(pending.targetPath);
-    if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".tst") == 0)
-        stem.resize(stem.size() - 4);
-    std::string copy = folder + "/" + stem.substr(0, 100) + "-XXXXXX.tst";
-    const int fd = ::mkostemps(copy.data(), 4, O_CLOEXEC);
-    if (fd < 0) return io::kNoSafeCopy;
-    const std::string record = recordOf(copy);
-
-    bool kept = ::flock(fd, LOCK_EX) == 0;
-    const int source = kept ? ::open(pending.targetPath.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-    kept = source >= 0 && copyContent(source, fd) == 0 && ::fsync(fd) == 0;
-    struct stat st {};
-    if (kept && ::fstat(fd, &st) == 0) pending.copySize = static_cast<std::uint64_t>(st.st_size);
-    if (source >= 0) ::close(source);
-    if (kept) {
-        const int note = ::open(record.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        kept = note >= 0 &&
-               writeFully(note, pending.targetPath.data(), pending.targetPath.size()) == 0 &&
-               ::fsync(note) == 0;
-        if (note >= 0) kept = ::close(note) == 0 && kept;
-        kept = kept && syncFolder(folder);
-    }
-    if (!kept) {
-        ::unlink(record.c_str());
-        ::unlink(copy.c_str());
-        ::close(fd);
-        return io::kNoSafeCopy;
-    }
-    pending.copyPath = copy;
-    pending.copyLock = fd;
-    return io::kOk;
-}
-
-// The save is over and the target is what it should be: the copy goes.
-void discardCopy(PendingWrite& pending) {
-    if (pending.copyPath.empty()) return;
-    ::unlink(recordOf(pending.copyPath).c_str());
-    ::unlink(pending.copyPath.c_str());
-    pending.copyPath.clear();
-    closeQuietly(pending.copyLock);
-}
-
 // A write in place failed: the previous content goes back into the target,
-// over the same bytes, so that even a full disk has room for it. Only when
-// that fails too is the copy left where it is, to be reported at the next start.
+// over the same bytes, so that even a full disk has room for it. When that
+// fails too the copy stays where it is, named in `keptCopy`, to be told now
+// and again at the next start.
 void restorePreviousContent(PendingWrite& pending) {
     closeQuietly(pending.handle);
     if (pending.copyPath.empty()) return;
@@ -254,6 +266,7 @@ void restorePreviousContent(PendingWrite& pending) {
     if (restored) {
         discardCopy(pending);
     } else {
+        pending.keptCopy = pending.copyPath;
         pending.copyPath.clear();
         closeQuietly(pending.copyLock);
     }
@@ -331,9 +344,11 @@ int closeHandle(Handle handle) {
 //   the copies folder first and put back if the write fails; a copy that a
 //   killed save leaves behind is reported at the next start. Where no copy can
 //   be made, the save is refused and the file left untouched.
-// - Direct: a device or a pipe is written as it is; there is nothing to replace.
+// Anything but a regular file (a folder, a device, a pipe) is refused: a pipe
+// whose reader leaves would take the save with it.
 int beginWrite(const std::string& path, PendingWrite& pending) {
     pending = PendingWrite{};
+    pending.digest = kDigestStart;
     if (!validName(path)) return io::kInvalidName;
     if (const int rc = resolveLinks(path, pending.targetPath); rc != io::kOk) return rc;
     const std::string& target = pending.targetPath;
@@ -344,24 +359,14 @@ int beginWrite(const std::string& path, PendingWrite& pending) {
         if (const int err = createTemporary(pending)) return codeForPath(err, target);
         return io::kOk;
     }
-    if (S_ISDIR(st.st_mode)) return io::kAccessDenied;
-    if (!S_ISREG(st.st_mode)) {
-        // O_NONBLOCK: a pipe without a reader is refused rather than waited on.
-        const int fd =
-            ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-        if (fd < 0) return codeForPath(errno, target);
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        pending.method = SaveMethod::Direct;
-        pending.handle = fd;
-        return io::kOk;
-    }
+    if (!S_ISREG(st.st_mode)) return io::kAccessDenied;
 
     // A file without any write permission is read-only, even for root.
     if ((st.st_mode & 0222) == 0) return io::kAccessDenied;
     if (::access(target.c_str(), W_OK) != 0) return codeForPath(errno, target);
     pending.targetExisted = true;
     pending.targetMode = st.st_mode & 07777;
-    const int lockFd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    const int lockFd = openRegularFile(target, O_RDONLY, true);
     if (lockFd >= 0) {
         if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
             ::close(lockFd);
@@ -391,50 +396,45 @@ int beginWrite(const std::string& path, PendingWrite& pending) {
 
 int writeAll(PendingWrite& pending, const char* data, std::size_t size) {
     if (const int err = writeFully(pending.handle, data, size)) return ioCodeFromErrno(err);
+    pending.digest = digestOf(pending.digest, data, size);
     pending.written += size;
     return io::kOk;
 }
 
 int commitWrite(PendingWrite& pending) {
     int rc = io::kOk;
-    switch (pending.method) {
-        case SaveMethod::Direct:
-            rc = closeAndReport(pending.handle);
-            break;
-
-        case SaveMethod::InPlace:
-            // The new content may be shorter than the old: cut what is left.
-            if (::ftruncate(pending.handle, static_cast<off_t>(pending.written)) != 0 ||
-                ::fsync(pending.handle) != 0) {
-                rc = ioCodeFromErrno(errno);
-            }
-            if (rc == io::kOk) rc = closeAndReport(pending.handle);
-            if (rc == io::kOk) {
-                discardCopy(pending);
-            } else {
-                restorePreviousContent(pending);
-            }
-            break;
-
-        case SaveMethod::Replace: {
-            if (::fsync(pending.handle) != 0) rc = ioCodeFromErrno(errno);
-            const mode_t mode = pending.targetExisted ? pending.targetMode : newFileMode();
-            if (rc == io::kOk && ::fchmod(pending.handle, mode) != 0) rc = ioCodeFromErrno(errno);
-            if (rc == io::kOk) rc = nameTemporary(pending);
-            const int closeRc = closeAndReport(pending.handle);
-            if (rc == io::kOk) rc = closeRc;
-            if (rc == io::kOk &&
-                ::rename(pending.tempPath.c_str(), pending.targetPath.c_str()) != 0) {
-                rc = codeForPath(errno, pending.targetPath);
-            }
-            if (rc == io::kOk) {
-                syncFolder(folderOf(pending.targetPath));
-            } else if (!pending.tempPath.empty()) {
-                ::unlink(pending.tempPath.c_str());
-            }
-            pending.tempPath.clear();
-            break;
+    if (pending.method == SaveMethod::InPlace) {
+        // What the file is meant to hold is noted before the last step, so
+        // that a start after a kill can tell a finished save from a cut one.
+        noteMeantContent(pending);
+        // The new content may be shorter than the old: cut what is left.
+        if (::ftruncate(pending.handle, static_cast<off_t>(pending.written)) != 0 ||
+            ::fsync(pending.handle) != 0) {
+            rc = ioCodeFromErrno(errno);
         }
+        if (rc == io::kOk) rc = closeAndReport(pending.handle);
+        if (rc == io::kOk) {
+            discardCopy(pending);
+        } else {
+            restorePreviousContent(pending);
+        }
+    } else {
+        if (::fsync(pending.handle) != 0) rc = ioCodeFromErrno(errno);
+        const mode_t mode = pending.targetExisted ? pending.targetMode : newFileMode();
+        if (rc == io::kOk && ::fchmod(pending.handle, mode) != 0) rc = ioCodeFromErrno(errno);
+        if (rc == io::kOk) rc = nameTemporary(pending);
+        const int closeRc = closeAndReport(pending.handle);
+        if (rc == io::kOk) rc = closeRc;
+        if (rc == io::kOk && ::rename(pending.tempPath.c_str(), pending.targetPath.c_str()) != 0) {
+            rc = codeForPath(errno, pending.targetPath);
+        }
+        if (rc == io::kOk) {
+            syncFolder(folderOf(pending.targetPath));
+        } else if (!pending.tempPath.empty()) {
+            ::unlink(pending.tempPath.c_str());
+        }
+        pending.tempPath.clear();
+        forgetTemporary(pending);
     }
     releaseLock(pending);
     return rc;
@@ -449,55 +449,36 @@ void abandonWrite(PendingWrite& pending) {
     releaseLock(pending);
 }
 
-std::string copiesFolder() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache && cache[0] == '/') return std::string(cache) + "/quorvane";
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') return std::string(home) + "/.cache/quorvane";
-    return {};
-}
-
-std::vector<InterruptedSave> interruptedSaves() {
-    std::vector<InterruptedSave> found;
-    const std::string folder = copiesFolder();
-    DIR* dir = folder.empty() ? nullptr : ::opendir(folder.c_str());
-    if (!dir) return found;
-    const std::string suffix = ".source";
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.size() <= suffix.size() ||
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-            continue;
-        InterruptedSave save;
-        save.recordPath = folder + "/" + name;
-        save.copyPath = save.recordPath.substr(0, save.recordPath.size() - suffix.size());
-        const int copy = ::open(save.copyPath.c_str(), O_RDONLY | O_CLOEXEC);
-        if (copy < 0) continue;
-        const bool running = ::flock(copy, LOCK_SH | LOCK_NB) != 0;
-        ::close(copy);
-        if (running) continue;
-        const int note = ::open(save.recordPath.c_str(), O_RDONLY | O_CLOEXEC);
-        if (note < 0) continue;
-        char buffer[PATH_MAX];
-        const ssize_t n = ::read(note, buffer, sizeof buffer);
-        ::close(note);
-        if (n <= 0) continue;
-        save.targetPath.assign(buffer, static_cast<std::size_t>(n));
-        found.push_back(std::move(save));
-    }
-    ::closedir(dir);
-    return found;
-}
-
-void forgetInterruptedSave(const InterruptedSave& save) {
-    ::unlink(save.recordPath.c_str());
-}
-
 bool sameFile(const std::string& a, const std::string& b) {
     struct stat first {};
     struct stat second {};
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+FileIdentity identityOf(const std::string& path) {
+    FileIdentity id;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return id;
+    id.isLink = S_ISLNK(st.st_mode);
+    if (id.isLink && ::stat(path.c_str(), &st) != 0) return id;
+    id.exists = true;
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.inode = static_cast<std::uint64_t>(st.st_ino);
+    id.size = static_cast<std::uint64_t>(st.st_size);
+    id.modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    id.modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    return id;
+}
+
+bool fileExists(const std::string& name) {
+    struct stat st {};
+    return ::lstat(name.c_str(), &st) == 0;
+}
+
+void keepRunningOnWriteFailures() {
+    ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 void releaseFreeMemory() {

@@ -60,6 +60,11 @@ class TextWriter {
     int writeLine(const std::string& line);
     int close();
     bool isOpen() const { return open_; }
+    // After a failed close(): the copy that holds the file's previous content
+    // when that content could not be put back, else empty.
+    const std::string& keptCopy() const { return pending_.keptCopy; }
+    // The file the bytes go to (symbolic links followed).
+    const std::string& targetPath() const { return pending_.targetPath; }
 
   private:
     int put(const char* data, std::size_t size);

@@ -68,8 +68,16 @@ std::vector<std::string> testFileLines(const TestDocument& doc, std::int32_t que
 void writeLines(const std::string& fileName, const std::vector<std::string>& lines) {
     TextWriter file;
     ioCheck(file.create(fileName));
-    for (const auto& line : lines) ioCheck(file.writeLine(line));
-    ioCheck(file.close());
+    int rc = 0;
+    for (const auto& line : lines)
+        if ((rc = file.writeLine(line)) != 0) break;
+    // A failed line is reported after the close that gives the file its
+    // previous content back, so that a copy left instead is told at once.
+    const int closed = file.close();
+    if (rc == 0) rc = closed;
+    if (rc != 0 && !file.keptCopy().empty())
+        throw EInOutError(rc, file.targetPath(), file.keptCopy());
+    ioCheck(rc);
 }
 
 std::string saveTest(const std::string& chosenName, const TestDocument& doc,

@@ -8,6 +8,7 @@
 #include "errors.h"
 #include "os_errors.h"
 #include "os_file.h"
+#include "text_file.h"
 #include "writer.h"
 
 namespace {
@@ -174,11 +175,133 @@ TEST(SaveMethod, AKilledSaveLosesNothing) {
         // copy that names it, until the user has been told.
         ASSERT_EQ(saves.size(), 1u);
         EXPECT_EQ(saves[0].targetPath, target);
+        EXPECT_EQ(saves[0].outcome, qv::os::SaveOutcome::Interrupted);
         EXPECT_EQ(readBytes(saves[0].copyPath), kOld);
         qv::os::forgetInterruptedSave(saves[0]);
         EXPECT_TRUE(qv::os::interruptedSaves().empty());
         EXPECT_EQ(readBytes(saves[0].copyPath), kOld);
     }
+}
+
+// A copy left behind is told as what it is: the save finished but its copy
+// could not be removed, the save never changed the file, or the file may be
+// damaged. A result's copy stays a text file. The copies folder is made
+// read-only while the save runs, so that the copy stays behind.
+TEST(SaveMethod, ACopyLeftBehindSaysWhatBecameOfTheSave) {
+    using qv::os::SaveOutcome;
+    struct Case {
+        const char* name;
+        const char* file;
+        bool closed;  // else the save is dropped unfinished
+        SaveOutcome outcome;
+    };
+    const Case cases[] = {
+        {"finished test", "quiz.tst", true, SaveOutcome::Completed},
+        {"dropped test", "quiz.tst", false, SaveOutcome::NotBegun},
+        {"finished result", "result.txt", true, SaveOutcome::Completed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+        CopiesFolderAt copies(dir.file("copies"));
+        const std::string target = dir.file(c.file);
+        writeBytes(target, kOld);
+        ASSERT_EQ(::chmod(target.c_str(), 0666), 0);
+        ASSERT_EQ(::link(target.c_str(), dir.file("other").c_str()), 0);
+        const std::string kept = dir.file("copies/quorvane");
+
+        const ChildEnd end = inChild(
+            [&] {
+                qv::TextWriter writer;
+                if (writer.create(target) != 0 || writer.writeLine("new") != 0) return 1;
+                if (::chmod(kept.c_str(), 0500) != 0) return 2;
+                return c.closed ? writer.close() : 0;
+            },
+            true);
+        ASSERT_TRUE(end.exited);
+        ASSERT_EQ(end.code, 0);
+        ASSERT_EQ(::chmod(kept.c_str(), 0700), 0);
+
+        const auto saves = qv::os::interruptedSaves();
+        ASSERT_EQ(saves.size(), 1u);
+        EXPECT_EQ(saves[0].outcome, c.outcome);
+        EXPECT_EQ(saves[0].isTest, c.file == std::string("quiz.tst"));
+        const std::string extension = std::string(c.file).substr(std::string(c.file).size() - 4);
+        EXPECT_EQ(saves[0].copyPath.substr(saves[0].copyPath.size() - 4), extension);
+        EXPECT_EQ(readBytes(target), c.closed ? "new\r\n" : kOld);
+        // A copy identical to its file is not kept.
+        EXPECT_EQ(std::filesystem::exists(saves[0].copyPath), c.outcome != SaveOutcome::NotBegun);
+    }
+}
+
+// What another program (or a crash) leaves in the copies folder: start-up
+// opens nothing that could wait, and cleans away records that tell nothing.
+TEST(SaveMethod, StartUpNeverWaitsOnTheCopiesFolder) {
+    TempFolder dir;
+    CopiesFolderAt copies(dir.file("copies"));
+    const std::string kept = dir.file("copies/quorvane");
+    ASSERT_EQ(::mkdir(kept.c_str(), 0700), 0);
+    const auto at = [&](const std::string& name) { return kept + "/" + name; };
+    // A copy that is a pipe, and a record that is one.
+    ASSERT_EQ(::mkfifo(at("pipe-AAAAAA.tst").c_str(), 0600), 0);
+    writeBytes(at("pipe-AAAAAA.tst.source"), "/somewhere/pipe.tst");
+    writeBytes(at("fifo-BBBBBB.tst"), kOld);
+    ASSERT_EQ(::mkfifo(at("fifo-BBBBBB.tst.source").c_str(), 0600), 0);
+    // A record without its copy, and an empty record.
+    writeBytes(at("gone-CCCCCC.tst.source"), "/somewhere/gone.tst");
+    writeBytes(at("empty-DDDDDD.tst"), kOld);
+    writeBytes(at("empty-DDDDDD.tst.source"), "");
+    // Fifty copies of real saves that were cut short.
+    for (int i = 0; i < 50; ++i) {
+        const std::string copy = at("quiz" + std::to_string(i) + "-EEEEEE.tst");
+        writeBytes(copy, kOld);
+        writeBytes(copy + ".source", dir.file("quiz" + std::to_string(i) + ".tst"));
+    }
+
+    const ChildEnd end = inChild([] {
+        ::alarm(10);
+        return static_cast<int>(qv::os::interruptedSaves().size());
+    });
+    ASSERT_TRUE(end.exited) << "start-up waited until signal " << end.signal;
+    EXPECT_EQ(end.code, 50);
+    const auto left = dir.names("copies/quorvane");
+    const auto has = [&](const std::string& name) {
+        return std::find(left.begin(), left.end(), name) != left.end();
+    };
+    EXPECT_FALSE(has("pipe-AAAAAA.tst.source"));
+    EXPECT_TRUE(has("pipe-AAAAAA.tst"));  // not the program's to remove
+    EXPECT_TRUE(has("fifo-BBBBBB.tst.source"));
+    EXPECT_FALSE(has("gone-CCCCCC.tst.source"));
+    EXPECT_FALSE(has("empty-DDDDDD.tst"));
+    EXPECT_FALSE(has("empty-DDDDDD.tst.source"));
+    EXPECT_EQ(left.size(), 3u + 100u);
+}
+
+// A write in place that fails, and whose undoing fails as well, names the
+// copy that keeps the previous content at once.
+TEST(SaveMethod, AFailedRestoreNamesTheCopyAtOnce) {
+    TempFolder dir;
+    CopiesFolderAt copies(dir.file("copies"));
+    const std::string target = dir.file("quiz.tst");
+    writeBytes(target, kOld);
+    ASSERT_EQ(::link(target.c_str(), dir.file("other.tst").c_str()), 0);
+    const ChildEnd end = inChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        qv::TextWriter writer;
+        if (writer.create(target) != 0) return 1;
+        // From here no byte can be written: neither the new content nor the old.
+        const rlimit none{0, 0};
+        ::setrlimit(RLIMIT_FSIZE, &none);
+        if (writer.writeLine(std::string(300, 'n')) != qv::io::kDiskFull) return 2;
+        if (writer.close() != qv::io::kDiskFull) return 3;
+        if (writer.keptCopy().empty() || readBytes(writer.keptCopy()) != kOld) return 4;
+        const qv::EInOutError error(qv::io::kDiskFull, target, writer.keptCopy());
+        return error.message().find(writer.keptCopy()) == std::string::npos ? 5 : 0;
+    });
+    ASSERT_TRUE(end.exited);
+    EXPECT_EQ(end.code, 0) << "2/3: not a full disk, 4: no copy named, 5: not in the message";
+    EXPECT_EQ(qv::os::interruptedSaves().size(), 1u);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // previous file is there byte for byte and no temporary file is left over.
 // A save that succeeds keeps the target's permissions and its symbolic link.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +14,7 @@
 
 #include "core_support.h"
 #include "errors.h"
+#include "os_file.h"
 #include "run.h"
 #include "text_file.h"
 #include "writer.h"
@@ -277,6 +280,93 @@ TEST_F(LockedFolder, AFileTheUserMayNotWriteIsUntouched) {
     }
     EXPECT_EQ(ioCodeAsOrdinaryUser([&] { qv::writeLines(target, {"x"}); }), 5);
     EXPECT_EQ(readBytes(target), std::string(400, 'o'));
+}
+
+// A save past the file size limit, and a write to a pipe whose reader has
+// gone, are failures the program lives through: the old file stays.
+TEST(SaveSafety, WriteSignalsEndNoSave) {
+    TempFolder dir;
+    const std::string target = dir.file("quiz.tst");
+    writeBytes(target, kPrevious);
+    const qvtest::ChildEnd end = qvtest::inChild(
+        [&] {
+            qv::os::keepRunningOnWriteFailures();
+            int pipeEnds[2];
+            if (::pipe(pipeEnds) != 0) return 1;
+            ::close(pipeEnds[0]);
+            if (::write(pipeEnds[1], "x", 1) >= 0 || errno != EPIPE) return 2;
+            return ioCodeOf([&] { qv::writeLines(target, {std::string(4000, 'n')}); });
+        },
+        false, 1024);
+    ASSERT_TRUE(end.exited) << "ended by signal " << end.signal;
+    EXPECT_EQ(end.code, 112);
+    EXPECT_EQ(readBytes(target), kPrevious);
+    EXPECT_EQ(leftovers(dir), std::vector<std::string>{});
+}
+
+// The kernel's rule for links in shared sticky folders, where the program
+// follows a link itself: someone else's link there is not followed unless
+// the folder is theirs.
+TEST(SaveSafety, ALinkPlantedInASharedFolderIsNotFollowed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+    struct Case {
+        const char* name;
+        uid_t linkOwner;
+        uid_t folderOwner;
+        mode_t folderMode;
+        bool followed;
+    };
+    const Case cases[] = {
+        {"someone else's link in a sticky shared folder", qvtest::kNobody, 0, 01777, false},
+        {"the saver's own link there", 0, 0, 01777, true},
+        {"a link of the folder's owner", qvtest::kNobody, qvtest::kNobody, 01777, true},
+        {"someone else's link in a folder that is not shared", qvtest::kNobody, 0, 0755, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        const std::string shared = dir.file("shared");
+        const std::string elsewhere = dir.file("elsewhere.tst");
+        const std::string link = shared + "/quiz.tst";
+        ASSERT_EQ(::mkdir(shared.c_str(), 0755), 0);
+        writeBytes(elsewhere, kPrevious);
+        ASSERT_EQ(::symlink(elsewhere.c_str(), link.c_str()), 0);
+        ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+        ASSERT_EQ(::chown(shared.c_str(), c.folderOwner, c.folderOwner), 0);
+        ASSERT_EQ(::chmod(shared.c_str(), c.folderMode), 0);
+
+        EXPECT_EQ(ioCodeOf([&] { qv::writeLines(link, {"new"}); }), c.followed ? 0 : 5);
+        EXPECT_EQ(readBytes(elsewhere), c.followed ? "new\r\n" : kPrevious);
+    }
+}
+
+// Where the temporary file has a name from its start (no /proc to name it
+// later), a kill leaves it beside the test; the next start removes it.
+TEST(SaveSafety, ATemporaryLeftByAKillGoesAtTheNextStart) {
+    if (::geteuid() != 0) GTEST_SKIP() << "hiding /proc needs root";
+    TempFolder dir;
+    qvtest::CopiesFolderAt copies(dir.file("copies"));
+    const std::string target = dir.file("quiz.tst");
+    writeBytes(target, kPrevious);
+    writeBytes(dir.file(".quorvane-mine"), "not a leftover of a save");
+    const qvtest::ChildEnd end = qvtest::inChild(
+        [&] {
+            if (::unshare(CLONE_NEWNS) != 0 ||
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("tmpfs", "/proc", "tmpfs", 0, nullptr) != 0) {
+                return 77;
+            }
+            return ioCodeOf([&] { qv::writeLines(target, {std::string(4000, 'n')}); });
+        },
+        false, 1024);
+    if (end.exited && end.code == 77) GTEST_SKIP() << "/proc could not be hidden";
+    ASSERT_EQ(end.signal, SIGXFSZ);
+    ASSERT_EQ(leftovers(dir).size(), 2u);
+
+    qv::os::removeLeftoverTemporaries();
+    EXPECT_EQ(leftovers(dir), std::vector<std::string>{".quorvane-mine"});
+    EXPECT_EQ(readBytes(target), kPrevious);
+    EXPECT_EQ(dir.names("copies/quorvane"), std::vector<std::string>{});
 }
 
 }  // namespace

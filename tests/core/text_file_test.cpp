@@ -2,8 +2,9 @@
 // the end, the result codes, and the 128-byte output buffer.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -135,7 +136,15 @@ TEST(TextFileCodes, OpeningForWriting) {
     EXPECT_EQ(writer.create(dir.file("ro.tst")), 5);
     EXPECT_FALSE(writer.isOpen());
     EXPECT_EQ(readBytes(dir.file("ro.tst")), "keep");
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"ro.tst"}));
+    // Only a regular file is saved: a reader leaving a pipe would end the
+    // program, and a device is no file to keep.
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0644), 0);
+    EXPECT_EQ(writer.create(dir.file("pipe")), 5);
+    EXPECT_EQ(writer.create("/dev/null"), 5);
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"pipe", "ro.tst"}));
 }
 
 TEST(TextFileCodes, MalformedNamesAndSharing) {
@@ -186,34 +195,29 @@ TEST(TextFileCodes, OperationsOnAFileThatIsNotOpen) {
     EXPECT_EQ(reader.close(), 103);
 }
 
-// A full disk: the "full" character device, which takes no byte. The test
-// makes its own node of it in a scratch folder, so that a writer that
-// wrongly replaced a device instead of writing to it would only harm that
-// node; without the right to make one, /dev/full itself is used, which an
-// ordinary user cannot replace.
+// A full disk: while the fixture lives, no file of this process can grow
+// past 0 bytes, and a write fails with EFBIG as it would with ENOSPC.
 class FullDisk : public ::testing::Test {
   protected:
     void SetUp() override {
-        const std::string node = dir.file("full");
-        if (::mknod(node.c_str(), S_IFCHR | 0666, ::makedev(1, 7)) == 0 && behavesFull(node)) {
-            device = node;
-        } else if (::geteuid() != 0 && behavesFull("/dev/full")) {
-            device = "/dev/full";
-        } else {
-            GTEST_SKIP() << "no full device to write to";
-        }
+        writeBytes(device, "kept");
+        previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = 0;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     }
-    static bool behavesFull(const std::string& path) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
-        const int fd = ::open(path.c_str(), O_WRONLY);
-        if (fd < 0) return false;
-        const bool full = ::write(fd, "x", 1) < 0 && errno == ENOSPC;
-        ::close(fd);
-        return full;
+    void TearDown() override {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        ::signal(SIGXFSZ, previousHandler_);
     }
+    bool behavesFull(const std::string& path) const { return readBytes(path) == "kept"; }
     TempFolder dir;
-    std::string device;
+    std::string device = dir.file("full.txt");
+
+  private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
 };
 
 TEST_F(FullDisk, IsReportedByTheWriteThatHandsTheBufferOver) {
@@ -241,13 +245,14 @@ TEST_F(FullDisk, IsReportedByTheWriteThatHandsTheBufferOver) {
         EXPECT_EQ(writer.writeLine(line), 0);
         EXPECT_EQ(writer.writeLine(line), 112);
     }
+    EXPECT_TRUE(behavesFull(device)) << "a failed save replaced the file";
     // An empty file is written without a failure even to a full disk.
     {
         qv::TextWriter writer;
         ASSERT_EQ(writer.create(device), 0);
         EXPECT_EQ(writer.close(), 0);
     }
-    EXPECT_TRUE(behavesFull(device)) << "the device was replaced";
+    EXPECT_EQ(readBytes(device), "");
 }
 
 TEST_F(FullDisk, AFailedWriteIsNotCommittedByALaterClose) {
@@ -259,7 +264,7 @@ TEST_F(FullDisk, AFailedWriteIsNotCommittedByALaterClose) {
     EXPECT_EQ(writer.writeLine("short"), 112);
     EXPECT_EQ(writer.close(), 112);
     EXPECT_EQ(writer.close(), 103);
-    EXPECT_TRUE(behavesFull(device)) << "the device was replaced";
+    EXPECT_TRUE(behavesFull(device)) << "a failed save replaced the file";
 }
 
 }  // namespace

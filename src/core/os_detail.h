@@ -1,0 +1,41 @@
+// What the files behind os_file.h share among themselves; nothing else
+// includes it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "os_file.h"
+
+namespace qv::os::detail {
+
+std::string folderOf(const std::string& path);
+std::string baseName(const std::string& path);
+void closeQuietly(Handle& handle);
+// These return an errno value, 0 on success.
+int writeFully(Handle handle, const char* data, std::size_t size);
+int copyContent(Handle from, Handle to);  // from `from`'s start to `to`'s offset
+int makeFolders(const std::string& folder);
+bool syncFolder(const std::string& folder);
+
+// Opens an existing regular file (read-only unless `flags` say otherwise)
+// in a way that cannot wait on a pipe or a device; kNoHandle for anything
+// else. Without `followLinks` a symbolic link is not opened either.
+Handle openRegularFile(const std::string& path, int flags, bool followLinks);
+
+// A 64-bit FNV-1a digest of bytes, continued from `digest`.
+inline constexpr std::uint64_t kDigestStart = 14695981039346656037ULL;
+std::uint64_t digestOf(std::uint64_t digest, const char* data, std::size_t size);
+
+// The copies of previous content, in kept_copies.cpp.
+int keepPreviousContent(PendingWrite& pending);  // a result code
+// Notes in the copy's record what the save is about to leave in the file.
+void noteMeantContent(const PendingWrite& pending);
+void discardCopy(PendingWrite& pending);
+// Notes a temporary file's name before the file gets it, and forgets it
+// once the name is gone again.
+void noteTemporary(PendingWrite& pending, const std::string& tempPath);
+void forgetTemporary(PendingWrite& pending);
+
+}  // namespace qv::os::detail
