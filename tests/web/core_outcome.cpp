@@ -1,0 +1,78 @@
+// What the desktop's core makes of a test and a sequence of presses, for the
+// browser test to compare the page with: the failure messages met on the way,
+// how the run ended, the result lines or the total, as one line of JSON.
+//
+//   core_outcome TEST.tst PRESS...
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cp1251.h"
+#include "errors.h"
+#include "session.h"
+
+namespace {
+
+std::string quoted(const std::string& bytes) {
+    std::string out = "\"";
+    for (const char c : qv::cp1251::toUtf8(bytes)) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: core_outcome TEST.tst PRESS...\n");
+        return 2;
+    }
+    qv::Session session;
+    std::vector<std::string> failures;
+    std::string end = "question";
+    std::string lines;
+    const auto failed = [&](const qv::Exception& e) {
+        failures.push_back(quoted(qv::withFullStop(e.message())));
+    };
+    session.beginRun();
+    session.sgs();
+    try {
+        session.Start(argv[1]);
+    } catch (const qv::Exception& e) {
+        failed(e);
+    }
+    for (int i = 2; i < argc && end == "question" && session.testWindow().buttonsEnabled; ++i) {
+        try {
+            if (session.NextV(std::atoi(argv[i])) == qv::AnswerOutcome::LastAnswered) {
+                const bool found = session.EndTest();
+                end = found ? "result" : "norange";
+                if (found) {
+                    const qv::RunState& run = session.run();
+                    for (int l = run.ResultFirst; l <= run.ResultLast; ++l)
+                        lines +=
+                            (lines.empty() ? "" : ",") + quoted(session.messageLines().line(l));
+                }
+            }
+        } catch (const qv::Exception& e) {
+            failed(e);
+            session.sgs();  // the box's OK makes the test window active again
+        }
+    }
+    std::string failureList;
+    for (const auto& f : failures) failureList += (failureList.empty() ? "" : ",") + f;
+    std::printf("{\"end\":\"%s\",\"failures\":[%s],\"lines\":[%s],\"score\":%d,\"question\":%d}\n",
+                end.c_str(), failureList.c_str(), lines.c_str(), session.run().Score,
+                session.document().currentQuestion);
+    return 0;
+}
