@@ -181,19 +181,63 @@ void AppWindows::openFromCommandLine(const CommandLine& line) {
     if (!taken) backToManager();
 }
 
-void AppWindows::reportInterruptedSaves() {
-    for (const auto& save : qv::os::interruptedSaves()) {
-        failures.run([&] {
-            platform.showInformation(
-                QString("Сохранение теста «%1» не было завершено: программа прервалась, и тест мог "
-                        "повредиться. "
-                        "Его прежнее содержимое сохранено в файле «%2». Если тест повреждён, "
-                        "откройте эту копию "
-                        "в редакторе и сохраните её под прежним именем.")
-                    .arg(fileNameText(save.targetPath), fileNameText(save.copyPath)));
-        });
-        qv::os::forgetInterruptedSave(save);
+namespace {
+
+// One line of the start-up report: what became of a save and what to do.
+QString interruptedSaveText(const qv::os::InterruptedSave& save) {
+    const QString file = fileNameText(save.targetPath);
+    const QString copy = fileNameText(save.copyPath);
+    switch (save.outcome) {
+        case qv::os::SaveOutcome::Completed:
+            return QString(
+                       "Сохранение «%1» было завершено: файл содержит то, что сохранялось. "
+                       "Копия его прежнего содержимого «%2» больше не нужна, её можно удалить.")
+                .arg(file, copy);
+        case qv::os::SaveOutcome::NotBegun:
+            return QString(
+                       "Сохранение «%1» было прервано до того, как файл изменился: в нём "
+                       "прежнее содержимое, последние изменения в него не попали.")
+                .arg(file);
+        case qv::os::SaveOutcome::Interrupted:
+            break;
     }
+    if (save.isTest) {
+        return QString(
+                   "Сохранение теста «%1» не было завершено, и тест мог повредиться. Его "
+                   "прежнее содержимое сохранено в файле «%2». Если тест повреждён, откройте "
+                   "эту копию в редакторе и сохраните её под прежним именем.")
+            .arg(file, copy);
+    }
+    return QString(
+               "Сохранение файла «%1» не было завершено, и файл мог повредиться. Его прежнее "
+               "содержимое сохранено в файле «%2». Если файл повреждён, скопируйте эту "
+               "копию на его место.")
+        .arg(file, copy);
+}
+
+}  // namespace
+
+// One box for all that earlier runs left, however much it is; a box taller
+// than a screen would hide its own button, so a long list is cut short.
+void AppWindows::reportInterruptedSaves() {
+    qv::os::removeLeftoverTemporaries();
+    const auto saves = qv::os::interruptedSaves();
+    if (saves.empty()) return;
+    constexpr std::size_t kListed = 12;
+    QStringList told;
+    for (std::size_t i = 0; i < saves.size() && i < kListed; ++i)
+        told << "• " + interruptedSaveText(saves[i]);
+    if (saves.size() > kListed) {
+        told << QString("• И ещё сохранений: %1. Копии прежнего содержимого лежат в папке «%2».")
+                    .arg(saves.size() - kListed)
+                    .arg(fileNameText(qv::os::copiesFolder()));
+    }
+    const QString heading =
+        saves.size() == 1
+            ? QString("Программа прервалась во время сохранения.")
+            : QString("Программа прерывалась во время сохранений (%1).").arg(saves.size());
+    failures.run([&] { platform.showInformation(heading + "\n\n" + told.join("\n\n")); });
+    for (const auto& save : saves) qv::os::forgetInterruptedSave(save);
 }
 
 void AppWindows::endEventLoop() {

@@ -9,6 +9,7 @@
 #include "export_dialog.h"
 #include "fonts.h"
 #include "manag.h"
+#include "os_file.h"
 #include "qt_platform.h"
 #include "window_frames.h"
 
@@ -53,6 +54,8 @@ int runWithoutWindows(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // A save into a pipe or past the file size limit fails with a message.
+    qv::os::keepRunningOnWriteFailures();
     const CommandLine line = readCommandLine(argumentsOf(argc, argv));
     if (line.windowless()) return runWithoutWindows(argc, argv);
 
