@@ -9,6 +9,7 @@
 #include "command_line.h"
 #include "encoding.h"
 #include "errorform.h"
+#include "export_dialog.h"
 #include "manag.h"
 #include "os_file.h"
 #include "platform.h"
@@ -104,6 +105,12 @@ void AppWindows::connectManager() {
     }));
     QObject::connect(Manag, &TManag::aboutRequested, Manag,
                      services_.guard([this] { showWindow(about()); }));
+    QObject::connect(Manag, &TManag::exportRequested, Manag, services_.guard([this] {
+        const std::optional<QString> test = platform.openTestFile(Manag, QString());
+        if (!test) return;
+        ExportDialog dialog(services_, *test, Manag);
+        dialog.exec();
+    }));
     QObject::connect(Manag, &TManag::closed, Manag, services_.guard([this] { quit_(); }));
 }
 

@@ -24,8 +24,10 @@
 #endif
 
 QString webPartsFolder() {
-    for (const QString& folder : {QCoreApplication::applicationDirPath() + "/web",
-                                  QStringLiteral(QV_INSTALLED_DATA_DIR "/web")}) {
+    for (const QString& folder :
+         {qEnvironmentVariable("QUORVANE_WEB_DIR"), QCoreApplication::applicationDirPath() + "/web",
+          QStringLiteral(QV_INSTALLED_DATA_DIR "/web")}) {
+        if (folder.isEmpty()) continue;
         if (QFileInfo(QDir(folder), "page.html").isFile()) return folder;
     }
     return {};

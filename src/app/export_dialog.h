@@ -12,8 +12,8 @@ class QLabel;
 class QRadioButton;
 struct WindowServices;
 
-// The page's parts: beside the program (the build tree) or in the installed
-// data folder; empty when neither has them.
+// The page's parts: in $QUORVANE_WEB_DIR, beside the program (the build
+// tree) or in the installed data folder; empty when none has them.
 QString webPartsFolder();
 
 // --export-web and --export-scorm: the check's lines as --check prints them,

@@ -34,6 +34,13 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
     N4->setObjectName("N4");
     N5 = N1->addAction("Запустить");
     N5->setObjectName("N5");
+    // Handing a test out, apart from the items a test is made and taken with.
+    N1->addSeparator();
+    QAction* exportItem = N1->addAction("Экспорт…");
+    exportItem->setObjectName("ExportMenuItem");
+    connect(exportItem, &QAction::triggered, this,
+            services.guard([this] { emit exportRequested(); }));
+    N1->addSeparator();
     N6 = N1->addAction("Выход");
     N6->setObjectName("N6");
     N2 = menuBar()->addMenu("&Помощь");
