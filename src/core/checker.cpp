@@ -291,8 +291,10 @@ FileEnd checkFileEnd(const TestDocument& doc, const FileLines& lines, std::size_
     return FileEnd::BeforeMessages;
 }
 
-// The points of question q that are numbers; those that are not are reported.
-std::vector<std::int32_t> questionPoints(const TestDocument& doc, int q, CheckReport& report) {
+// The points of question q that are numbers; those that are not are told in
+// `problems` unless it is null.
+std::vector<std::int32_t> questionPoints(const TestDocument& doc, int q,
+                                         std::vector<std::string>* problems) {
     std::vector<std::int32_t> values;
     for (int b = 1; b <= doc.buttonCount; ++b) {
         const std::string& points = doc.points(q, b);
@@ -300,10 +302,10 @@ std::vector<std::int32_t> questionPoints(const TestDocument& doc, int q, CheckRe
             values.push_back(*value);
             continue;
         }
-        report.problems.push_back(ru("вопрос ") + num(q) + ru(", кнопка ") + num(b) +
-                                  ru(": баллы ") + quoted(points) +
-                                  ru(" — не целое число, и ответ этой кнопкой "
-                                     "остановится с ошибкой"));
+        if (!problems) continue;
+        problems->push_back(ru("вопрос ") + num(q) + ru(", кнопка ") + num(b) + ru(": баллы ") +
+                            quoted(points) +
+                            ru(" — не целое число, и ответ этой кнопкой остановится с ошибкой"));
     }
     std::sort(values.begin(), values.end());
     values.erase(std::unique(values.begin(), values.end()), values.end());
@@ -333,9 +335,8 @@ std::optional<Reachable> followTotals(const TestDocument& doc, bool reportPoints
     std::vector<int> overflowing;  // questions at which a press can be refused
     bool answerable = doc.questionCount >= 1;
     for (int q = 1; q <= doc.questionCount; ++q) {
-        CheckReport unreported;
         const std::vector<std::int32_t> values =
-            questionPoints(doc, q, reportPoints ? report : unreported);
+            questionPoints(doc, q, reportPoints ? &report.problems : nullptr);
         if (values.empty()) answerable = false;
         if (!answerable) continue;
         Totals& totals = reachable.totals;
@@ -532,8 +533,8 @@ class RangeScan {
                     ru(", зависит от того, как тест проходили до этого");
         } else if (reachable_) {
             said +=
-                ru("; верхняя граница так не бывает больше 9999, и ни при каких баллах, "
-                   "которые доходят до этой строки, она не будет выбрана");
+                ru("; такая верхняя граница не бывает больше 9999, и ни при каких баллах, "
+                   "которые доходят до этой строки, строка не будет выбрана");
         } else {
             said += ru("; что покажет тест дальше, зависит от того, как его проходили до этого");
         }
