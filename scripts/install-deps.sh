@@ -13,6 +13,7 @@ packages=(
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-x11
   fonts-liberation2 fonts-dejavu-core
   desktop-file-utils appstream shared-mime-info man-db dpkg-dev file
+  libsqlite3-dev libssl-dev qt6-charts-dev libqt6opengl6-dev
 )
 
 missing=()

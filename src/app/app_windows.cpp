@@ -10,11 +10,13 @@
 #include "encoding.h"
 #include "errorform.h"
 #include "export_dialog.h"
+#include "journal_window.h"
 #include "manag.h"
 #include "os_file.h"
 #include "platform.h"
 #include "redactor.h"
 #include "resform.h"
+#include "run_journal.h"
 #include "userform.h"
 #include "window_frames.h"
 
@@ -39,6 +41,8 @@ AppWindows::AppWindows(Platform& platform_, std::function<void()> quit, Creation
         (QAccessible::installFactory(secondaryWindowAccessible), true);
     (void)accessibleWindows;
     session.onChange = [this](unsigned changed) { show(changed); };
+    runJournal = std::make_unique<RunJournal>(platform_);
+    session.onRunFinished = [this](const qv::FinishedRun& run) { runJournal->record(run); };
     Manag = new TManag(services_);
     connectManager();
     if (creation == Creation::AllAtOnce) {
@@ -52,6 +56,8 @@ AppWindows::AppWindows(Platform& platform_, std::function<void()> quit, Creation
 
 AppWindows::~AppWindows() {
     session.onChange = nullptr;
+    session.onRunFinished = nullptr;
+    delete Journal;
     // Hidden first, so that no window's handlers run while its neighbours go.
     const auto windows = all();
     for (QWidget* w : windows) w->hide();
@@ -99,9 +105,14 @@ void AppWindows::connectManager() {
         Manag->hide();
     }));
     QObject::connect(Manag, &TManag::runOpening, Manag, services_.guard([this] {
+        runJournal->beginRun(Manag);  // the taker's name, while runs are recorded
         if (Redactor) Redactor->hide();
         Manag->hide();
         showWindow(testWindow());
+    }));
+    QObject::connect(Manag, &TManag::journalRequested, Manag, services_.guard([this] {
+        journalWindow()->reload();
+        showWindow(Journal);
     }));
     QObject::connect(Manag, &TManag::aboutRequested, Manag,
                      services_.guard([this] { showWindow(about()); }));
@@ -168,6 +179,11 @@ TErrorForm* AppWindows::errorWindow() {
 TAB* AppWindows::about() {
     if (!AB) AB = new TAB(services_);
     return AB;
+}
+
+JournalWindow* AppWindows::journalWindow() {
+    if (!Journal) Journal = new JournalWindow(services_, *runJournal);
+    return Journal;
 }
 
 void AppWindows::backToManager() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "failure_handler.h"
@@ -20,6 +21,8 @@ class TUserForm;
 class TResForm;
 class TErrorForm;
 class TAB;
+class JournalWindow;
+class RunJournal;
 
 class AppWindows {
   public:
@@ -49,6 +52,10 @@ class AppWindows {
     TResForm* ResForm = nullptr;
     TErrorForm* ErrorForm = nullptr;
     TAB* AB = nullptr;
+    // The results journal window, apart from the six: made when first opened.
+    JournalWindow* Journal = nullptr;
+    // Whether runs are recorded and where; records each finished run.
+    std::unique_ptr<RunJournal> runJournal;
 
     // The windows that exist, in the order Manag, Redactor, UserForm,
     // ResForm, ErrorForm, AB.
@@ -78,6 +85,7 @@ class AppWindows {
     TResForm* resultWindow();
     TErrorForm* errorWindow();
     TAB* about();
+    JournalWindow* journalWindow();
     void connectManager();
     void show(unsigned changed);
 

@@ -2,11 +2,14 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
+#include <sstream>
 
 #include "checker.h"
 #include "cp1251.h"
 #include "encoding.h"
 #include "errors.h"
+#include "journal.h"
 
 CommandLine readCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -40,6 +43,17 @@ CommandLine readCommandLine(const QStringList& arguments) {
         "Печатная копия страницы заканчивается ключом: баллами каждой кнопки и диапазонами.");
     parser.addOption(edit);
     parser.addOption(check);
+    const QCommandLineOption journal(
+        "journal",
+        "Записывать в журнал результатов в этой папке каждое прохождение, только при этом запуске.",
+        "папка");
+    const QCommandLineOption journalExport(
+        "journal-export",
+        "Вывести журнал результатов из этой папки в формате CSV (в файл -o или на экран). "
+        "Код возврата: 0, или 2, если папку не удалось прочитать.",
+        "папка");
+    parser.addOption(journal);
+    parser.addOption(journalExport);
     parser.addOption(exportWeb);
     parser.addOption(exportScorm);
     parser.addOption(output);
@@ -71,6 +85,7 @@ CommandLine readCommandLine(const QStringList& arguments) {
     };
     if (!parser.parse(arguments)) return wrong(parser.errorText());
     line.files = parser.positionalArguments();
+    line.journalFolder = parser.value(journal);
     if (parser.isSet(help) || parser.isSet("help-all")) {
         line.action = CommandLine::Action::Help;
         // The help names the program as it was started, which needs the application object.
@@ -81,6 +96,15 @@ CommandLine readCommandLine(const QStringList& arguments) {
         line.action = CommandLine::Action::Version;
         line.text =
             QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion();
+        return line;
+    }
+    if (parser.isSet(journalExport)) {
+        if (!line.files.isEmpty() || parser.isSet(check) || parser.isSet(edit) ||
+            parser.isSet(journal))
+            return wrong("С --journal-export указывают только папку журнала и -o.");
+        line.action = CommandLine::Action::JournalExport;
+        line.journalFolder = parser.value(journalExport);
+        line.journalCsv = parser.value(output);
         return line;
     }
     const bool exporting = parser.isSet(exportWeb) || parser.isSet(exportScorm);
@@ -142,4 +166,32 @@ int checkTestFiles(const QStringList& files, std::FILE* out) {
     }
     std::fflush(out);
     return status;
+}
+
+int exportJournal(const QString& folder, const QString& csvFile, std::FILE* out, std::FILE* err) {
+    qv::JournalContents contents = qv::readJournalFolder(fileNameBytes(folder));
+    if (!contents.folderProblem.empty()) {
+        std::fprintf(err, "quorvane: %s\n", contents.folderProblem.c_str());
+        return 2;
+    }
+    for (const auto& skipped : contents.skipped)
+        std::fprintf(err, "quorvane: %s\n", skipped.c_str());
+    std::stable_sort(contents.records.begin(), contents.records.end(),
+                     [](const auto& a, const auto& b) { return a.takenAtUnix < b.takenAtUnix; });
+    std::ostringstream csv;
+    qv::writeJournalCsv(contents.records, csv);
+    const std::string bytes = csv.str();
+    if (csvFile.isEmpty()) {
+        std::fwrite(bytes.data(), 1, bytes.size(), out);
+        std::fflush(out);
+        return 0;
+    }
+    std::FILE* file = std::fopen(fileNameBytes(csvFile).c_str(), "wb");
+    const bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if ((file && std::fclose(file) != 0) || !written) {
+        std::fprintf(err, "quorvane: файл «%s» не удалось записать.\n",
+                     csvFile.toUtf8().constData());
+        return 2;
+    }
+    return 0;
 }

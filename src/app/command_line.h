@@ -7,6 +7,10 @@
 //   quorvane --check FILE...   the check of each file, printed; no window
 //   quorvane --export-web FILE [-o PAGE] [--print-key], --export-scorm FILE [-o ZIP]
 //                              the test as a web page or a SCORM package; no window
+//   quorvane --journal FOLDER [FILE]  as above, every run recorded in the
+//                              results journal in FOLDER, for this start only
+//   quorvane --journal-export FOLDER [-o FILE.csv]
+//                              the journal in FOLDER as CSV; no window
 //   quorvane --help, --version
 #pragma once
 
@@ -15,9 +19,13 @@
 #include <cstdio>
 
 struct CommandLine {
-    enum class Action { Start, Run, Edit, Check, Export, Help, Version, Wrong };
+    enum class Action { Start, Run, Edit, Check, JournalExport, Export, Help, Version, Wrong };
     Action action = Action::Start;
     QStringList files;
+    // --journal: the results journal's folder for this start. JournalExport:
+    // the folder read and the CSV file written (empty: standard output).
+    QString journalFolder;
+    QString journalCsv;
     // Export: a web page or a package, where to (empty: beside the test), and
     // whether the printed copy ends with the author's key.
     bool exportPackage = false;
@@ -41,3 +49,8 @@ CommandLine readCommandLine(const QStringList& arguments);
 // status: 0 when every file is clean, 1 when any has a problem, 2 when any
 // cannot be read.
 int checkTestFiles(const QStringList& files, std::FILE* out);
+
+// Writes the results journal in `folder` as CSV to `csvFile`, or to `out`
+// when it is empty; a file of the folder that is skipped is named on `err`.
+// Returns 0, or 2 when the folder cannot be read or the CSV not written.
+int exportJournal(const QString& folder, const QString& csvFile, std::FILE* out, std::FILE* err);

@@ -11,6 +11,7 @@
 #include "manag.h"
 #include "os_file.h"
 #include "qt_platform.h"
+#include "run_journal.h"
 #include "window_frames.h"
 
 namespace {
@@ -42,6 +43,8 @@ int runWithoutWindows(int argc, char* argv[]) {
             return 0;
         case CommandLine::Action::Check:
             return checkTestFiles(line.files, stdout);
+        case CommandLine::Action::JournalExport:
+            return exportJournal(line.journalFolder, line.journalCsv, stdout, stderr);
         case CommandLine::Action::Export:
             return exportFromCommandLine(line, stdout, stderr);
         default:
@@ -74,6 +77,7 @@ int main(int argc, char* argv[]) {
     QtPlatform platform;
     // The other windows are made when first needed: the manager is up sooner.
     AppWindows windows(platform, AppWindows::endEventLoop, AppWindows::Creation::OnFirstUse);
+    if (!line.journalFolder.isEmpty()) windows.runJournal->recordForThisStart(line.journalFolder);
     showWindow(windows.Manag);
     QTimer::singleShot(0, &application, [&windows, line] {
         windows.reportInterruptedSaves();

@@ -41,6 +41,10 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
     connect(exportItem, &QAction::triggered, this,
             services.guard([this] { emit exportRequested(); }));
     N1->addSeparator();
+    QAction* journal = N1->addAction("Журнал результатов…");
+    journal->setObjectName("JournalMenuItem");
+    connect(journal, &QAction::triggered, this,
+            services.guard([this] { emit journalRequested(); }));
     N6 = N1->addAction("Выход");
     N6->setObjectName("N6");
     N2 = menuBar()->addMenu("&Помощь");

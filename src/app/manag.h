@@ -42,6 +42,8 @@ class TManag : public QMainWindow {
     // A file chosen for a run: the editor and this window go, the test window opens.
     void runOpening();
     void aboutRequested();
+    // "Журнал результатов…": the results journal window opens.
+    void journalRequested();
     // "Экспорт…": a test is handed out as a web page or a SCORM package.
     void exportRequested();
     // This window was closed: the program ends.

@@ -49,6 +49,16 @@ std::string fileNameOf(const std::string& path) {
     return fs::path(path).filename().string();
 }
 
+// What a failed file-system call means, in Russian where it is a common one.
+std::string systemProblem(const std::error_code& ec) {
+    if (ec == std::errc::no_such_file_or_directory) return "такой папки нет";
+    if (ec == std::errc::permission_denied) return "нет прав доступа";
+    if (ec == std::errc::not_a_directory) return "это не папка";
+    if (ec == std::errc::read_only_file_system) return "диск только для чтения";
+    if (ec == std::errc::no_space_on_device) return "на диске нет места";
+    return ec.message();
+}
+
 // What a failed SQLite call means to the person, for the file at `path`.
 std::string problemText(int code, const std::string& path, const std::string& detail) {
     const std::string file = "«" + fileNameOf(path) + "»";
@@ -201,7 +211,8 @@ void readRolledBackCopy(const std::string& path, JournalContents& contents) {
         }
     } else {
         contents.skipped.push_back("Файл журнала «" + fileNameOf(path) +
-                                   "» не удалось прочитать (" + ec.message() + "). Файл пропущен.");
+                                   "» не удалось прочитать (" + systemProblem(ec) +
+                                   "). Файл пропущен.");
     }
     fs::remove_all(folder, ec);
 }
@@ -326,7 +337,7 @@ std::string JournalWriter::open() {
     std::error_code ec;
     fs::create_directories(folder_, ec);
     if (ec) {
-        return "Папку журнала «" + folder_ + "» не удалось создать (" + ec.message() +
+        return "Папку журнала «" + folder_ + "» не удалось создать (" + systemProblem(ec) +
                "): результат не записан.";
     }
     int rc =
@@ -412,7 +423,7 @@ JournalContents readJournalFolder(const std::string& folder) {
     }
     if (ec) {
         contents.folderProblem =
-            "Папку журнала «" + folder + "» не удалось прочитать: " + ec.message() + ".";
+            "Папку журнала «" + folder + "» не удалось прочитать: " + systemProblem(ec) + ".";
         return contents;
     }
     std::sort(files.begin(), files.end());
