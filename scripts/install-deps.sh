@@ -13,6 +13,9 @@ packages=(
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-x11
   fonts-liberation2 fonts-dejavu-core
   desktop-file-utils appstream shared-mime-info man-db dpkg-dev file
+  # Handing tests out: the zip library, the WebAssembly compiler for the page's
+  # player, and the browser, its driver and PDF reader the page is tested with.
+  libzip-dev libssl-dev emscripten chromium chromium-driver python3-selenium poppler-utils
   libsqlite3-dev libssl-dev qt6-charts-dev libqt6opengl6-dev
 )
 
@@ -30,4 +33,19 @@ if ((${#missing[@]})); then
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The browser tests' SCORM runtime and accessibility checker, at the versions
+# tests/web/package-lock.json pins. npm comes with Node.js; Debian's own npm is
+# installed only where there is none, as it cannot stand beside another Node.js.
+if ! command -v npm >/dev/null; then
+  export DEBIAN_FRONTEND=noninteractive
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get install -y -qq --no-install-recommends npm
+fi
+web_tests="$(dirname "$0")/../tests/web"
+if ! cmp -s "$web_tests/package-lock.json" "$web_tests/node_modules/.quorvane-lock.json"; then
+  (cd "$web_tests" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error &&
+    cp package-lock.json node_modules/.quorvane-lock.json)
 fi
