@@ -262,6 +262,8 @@
     draw(false);
     byId('question').focus();
     document.body.setAttribute('data-ready', '1');
+    // When the first question is on screen, for whoever measures the page.
+    requestAnimationFrame(function () { performance.mark('quorvane-first-question'); });
   }
 
   QuorvanePlayer().then(start);
