@@ -37,7 +37,8 @@ CommandLine readCommandLine(const QStringList& arguments) {
         "export-scorm",
         "Сохранить тест как пакет SCORM 1.2 (.zip) для систем дистанционного обучения "
         "(Moodle и других).");
-    const QCommandLineOption output({"o", "output"}, "Куда сохранить страницу или пакет.", "файл");
+    const QCommandLineOption output({"o", "output"},
+                                    "Куда сохранить страницу, пакет или таблицу журнала.", "файл");
     const QCommandLineOption printKey(
         "print-key",
         "Печатная копия страницы заканчивается ключом: баллами каждой кнопки и диапазонами.");

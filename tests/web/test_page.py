@@ -187,11 +187,11 @@ class Safety(Folder):
         markup = "<img src=x onerror=alert(1)>"
         page = self.page("markup", test_lines(
             questions=[markup], captions=["<b>Да</b>", "Нет"], points=[["1", "0"]],
-            messages=["=0-1", "<script>alert(2)</script>", "$"], title="<i>T</i>",
+            messages=["=0-1", "<script>alert(2)</script>", "$"], title="<i>T</i>{{script}}",
             author="A & B", variants=[["<u>v</u>", "w"]]))
         self.assertEqual([page.text(i) for i in ("question", "answer1", "title", "author",
                                                   "variant1")],
-                         [markup, "<b>Да</b>", "<i>T</i>", "A & B", "<u>v</u>"])
+                         [markup, "<b>Да</b>", "<i>T</i>{{script}}", "A & B", "<u>v</u>"])
         page.press(1)
         self.assertEqual(page.result(), ["<script>alert(2)</script>"])
         d = page.driver
