@@ -65,8 +65,10 @@ void TAB::closeEvent(QCloseEvent* event) {
 }
 
 void TAB::keyPressEvent(QKeyEvent* event) {
-    // Enter presses the default button even when the focus is elsewhere.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // Enter presses the default button even when the focus is elsewhere, and
+    // Esc leaves the window as that button does.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+        event->key() == Qt::Key_Escape) {
         OKButton->click();
         return;
     }

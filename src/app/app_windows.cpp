@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QShortcut>
 #include <QWidget>
 
 #include "ab.h"
@@ -45,6 +46,7 @@ AppWindows::AppWindows(Platform& platform_, std::function<void()> quit, Creation
     session.onRunFinished = [this](const qv::FinishedRun& run) { runJournal->record(run); };
     Manag = new TManag(services_);
     connectManager();
+    addHelpKey(Manag);
     if (creation == Creation::AllAtOnce) {
         editor();
         testWindow();
@@ -92,6 +94,10 @@ void AppWindows::show(unsigned changed) {
 // Which windows each command opens and closes, in the order the program's
 // window flow gives.
 void AppWindows::connectManager() {
+    // Work in the editor is not thrown away unasked.
+    Manag->setLeaveCheck([this] { return !Redactor || Redactor->mayLeave(); });
+    QObject::connect(Manag, &TManag::runFailed, Manag,
+                     services_.guard([this] { backToManager(); }));
     QObject::connect(Manag, &TManag::newTestOpening, Manag, services_.guard([this] {
         // The preview opens beside the editor where the screen has room for both.
         moveBeside(testWindow(), editor(), frameMargins(Manag));
@@ -128,6 +134,7 @@ void AppWindows::connectManager() {
 TRedactor* AppWindows::editor() {
     if (Redactor) return Redactor;
     Redactor = new TRedactor(services_);
+    addHelpKey(Redactor);
     QObject::connect(Redactor, &TRedactor::closing, Redactor, services_.guard([this] {
         if (UserForm) UserForm->hide();
         Redactor->hide();
@@ -139,6 +146,7 @@ TRedactor* AppWindows::editor() {
 TUserForm* AppWindows::testWindow() {
     if (UserForm) return UserForm;
     UserForm = new TUserForm(services_);
+    addHelpKey(UserForm);
     QObject::connect(UserForm, &TUserForm::runEnded, UserForm, [this](bool found) {
         failures.run([this, found] {
             UserForm->hide();
@@ -159,6 +167,7 @@ TUserForm* AppWindows::testWindow() {
 TResForm* AppWindows::resultWindow() {
     if (ResForm) return ResForm;
     ResForm = new TResForm(services_);
+    addHelpKey(ResForm);
     QObject::connect(ResForm, &TResForm::closing, ResForm, services_.guard([this] {
         ResForm->hide();
         showWindow(Manag);
@@ -169,6 +178,7 @@ TResForm* AppWindows::resultWindow() {
 TErrorForm* AppWindows::errorWindow() {
     if (ErrorForm) return ErrorForm;
     ErrorForm = new TErrorForm(services_);
+    addHelpKey(ErrorForm);
     QObject::connect(ErrorForm, &TErrorForm::closing, ErrorForm, services_.guard([this] {
         ErrorForm->hide();
         showWindow(Manag);
@@ -177,13 +187,25 @@ TErrorForm* AppWindows::errorWindow() {
 }
 
 TAB* AppWindows::about() {
-    if (!AB) AB = new TAB(services_);
+    if (!AB) {
+        AB = new TAB(services_);
+        addHelpKey(AB);
+    }
     return AB;
 }
 
 JournalWindow* AppWindows::journalWindow() {
     if (!Journal) Journal = new JournalWindow(services_, *runJournal);
     return Journal;
+}
+
+void AppWindows::addHelpKey(QWidget* window) {
+    // A shortcut of its own in each window: one of the whole program would
+    // stop working while its window is hidden.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), window);
+    QObject::connect(help, &QShortcut::activated, window, services_.guard([this] {
+        platform.showHelp(QString::fromLatin1(TManag::kHelpFile));
+    }));
 }
 
 void AppWindows::backToManager() {

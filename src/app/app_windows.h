@@ -79,6 +79,8 @@ class AppWindows {
     // Leaves the editor or the test window, as its own "Закрыть" or close
     // box would, for the manager window.
     void backToManager();
+    // F1 in the window opens the help.
+    void addHelpKey(QWidget* window);
     // The windows, each created and connected when first needed.
     TRedactor* editor();
     TUserForm* testWindow();

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -25,6 +26,8 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser_);
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 QStringList HelpViewer::searchFolders() {

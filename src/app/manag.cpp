@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -34,6 +36,13 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
     N4->setObjectName("N4");
     N5 = N1->addAction("Запустить");
     N5->setObjectName("N5");
+    recentMenu_ = N1->addMenu("Недавние");
+    recentMenu_->setObjectName("RecentTests");
+    connect(recentMenu_, &QMenu::aboutToShow, this, [this] { showRecentTests(); });
+    QAction* journal = N1->addAction("Журнал результатов…");
+    journal->setObjectName("JournalMenuItem");
+    connect(journal, &QAction::triggered, this,
+            services.guard([this] { emit journalRequested(); }));
     // Handing a test out, apart from the items a test is made and taken with.
     N1->addSeparator();
     QAction* exportItem = N1->addAction("Экспорт…");
@@ -41,10 +50,6 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
     connect(exportItem, &QAction::triggered, this,
             services.guard([this] { emit exportRequested(); }));
     N1->addSeparator();
-    QAction* journal = N1->addAction("Журнал результатов…");
-    journal->setObjectName("JournalMenuItem");
-    connect(journal, &QAction::triggered, this,
-            services.guard([this] { emit journalRequested(); }));
     N6 = N1->addAction("Выход");
     N6->setObjectName("N6");
     N2 = menuBar()->addMenu("&Помощь");
@@ -86,35 +91,80 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
 }
 
 std::optional<QString> TManag::chooseTestFile() {
-    return services_.platform.openTestFile(this, lastOpenedName_);
+    return services_.platform.openTestFile(this, recent_.lastFile());
+}
+
+void TManag::showRecentTests() {
+    recentMenu_->clear();
+    int number = 0;
+    for (const RecentTests::Entry& entry : recent_.entries()) {
+        const QString use = entry.use == RecentTests::Use::Edit ? QStringLiteral("редактор")
+                                                                : QStringLiteral("запуск");
+        QAction* item = recentMenu_->addAction(
+            QString("&%1 %2 (%3)").arg(++number).arg(QFileInfo(entry.path).fileName(), use));
+        item->setToolTip(entry.path);
+        item->setStatusTip(entry.path);
+        connect(item, &QAction::triggered, this,
+                services_.guard([this, entry] { openRecent(entry); }));
+    }
+    if (number == 0) recentMenu_->addAction(QStringLiteral("(пусто)"))->setEnabled(false);
+}
+
+void TManag::openRecent(const RecentTests::Entry& entry) {
+    if (!QFileInfo::exists(entry.path)) {
+        recent_.remove(entry.path);
+        services_.platform.showInformation(
+            QString("Файла «%1» больше нет: его удалили или перенесли. Он убран из списка "
+                    "недавних тестов.")
+                .arg(entry.path));
+        return;
+    }
+    if (!mayLeaveWork()) return;
+    if (entry.use == RecentTests::Use::Edit)
+        editFile(entry.path);
+    else
+        startRun(entry.path);
+}
+
+void TManag::rememberOpened(const QString& name) {
+    recent_.setLastFile(name);
 }
 
 void TManag::Creat() {
+    if (!mayLeaveWork()) return;
     emit newTestOpening();
     services_.session.Creat();
 }
 
 void TManag::Editing() {
+    if (!mayLeaveWork()) return;
     if (const auto name = chooseTestFile()) editFile(*name);
 }
 
 void TManag::Start() {
-    if (const auto name = chooseTestFile()) runFile(*name);
+    if (!mayLeaveWork()) return;
+    if (const auto name = chooseTestFile()) startRun(*name);
+}
+
+void TManag::startRun(const QString& name) {
+    if (!services_.failures.run([this, &name] { runFile(name); })) emit runFailed();
 }
 
 void TManag::editFile(const QString& name) {
-    lastOpenedName_ = name;
+    rememberOpened(name);
     const std::string file = fileNameBytes(name);
     services_.session.beginEditing(file);
     emit editingOpening();
     services_.session.Editing(file);
+    recent_.opened(name, RecentTests::Use::Edit);
 }
 
 void TManag::runFile(const QString& name) {
-    lastOpenedName_ = name;
+    rememberOpened(name);
     services_.session.beginRun();
     emit runOpening();
     services_.session.Start(fileNameBytes(name));
+    recent_.opened(name, RecentTests::Use::Run);
 }
 
 namespace {
@@ -137,7 +187,22 @@ void TManag::dropEvent(QDropEvent* event) {
     if (!name) return;
     event->acceptProposedAction();
     // A test dropped here is taken as if chosen through "Запустить".
-    services_.failures.run([this, file = *name] { runFile(file); });
+    bool mayLeave = false;
+    services_.failures.run([this, &mayLeave] { mayLeave = mayLeaveWork(); });
+    if (mayLeave) startRun(*name);
+}
+
+void TManag::keyPressEvent(QKeyEvent* event) {
+    // Alt with the key that carries "Ф" or "П" opens that menu in a Latin
+    // layout too, where the same key gives "A" or "G".
+    if (event->modifiers() == Qt::AltModifier) {
+        QMenu* menu = event->key() == Qt::Key_A ? N1 : event->key() == Qt::Key_G ? N2 : nullptr;
+        if (menu) {
+            menuBar()->setActiveAction(menu->menuAction());
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TManag::N3Click() {
@@ -153,7 +218,14 @@ void TManag::N8Click() {
 }
 
 void TManag::closeEvent(QCloseEvent* event) {
-    // The main window closes without a question and takes the program with it.
+    // The main window takes the program with it, once the work in the other
+    // windows may be left.
+    bool mayLeave = false;
+    services_.failures.run([this, &mayLeave] { mayLeave = mayLeaveWork(); });
+    if (!mayLeave) {
+        event->ignore();
+        return;
+    }
     event->accept();
     services_.failures.run([this] { emit closed(); });
 }

@@ -5,7 +5,10 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <optional>
+
+#include "recent_tests.h"
 
 #include "window_services.h"
 
@@ -34,6 +37,10 @@ class TManag : public QMainWindow {
 
     static constexpr const char* kHelpFile = "testhelp.hlp";
 
+    // Asked before a command replaces or ends the work in other windows;
+    // false keeps everything as it is. Without one, nothing is asked.
+    void setLeaveCheck(std::function<bool()> check) { mayLeaveWork_ = std::move(check); }
+
   signals:
     // A new test: the preview and the editor open, this window goes.
     void newTestOpening();
@@ -41,6 +48,8 @@ class TManag : public QMainWindow {
     void editingOpening();
     // A file chosen for a run: the editor and this window go, the test window opens.
     void runOpening();
+    // A run's test could not be read: the failure has been told.
+    void runFailed();
     void aboutRequested();
     // "Журнал результатов…": the results journal window opens.
     void journalRequested();
@@ -53,20 +62,29 @@ class TManag : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     // The one open dialog of "Редактор" and "Запустить": it offers the name
     // chosen last, whichever command chose it.
     std::optional<QString> chooseTestFile();
+    bool mayLeaveWork() const { return !mayLeaveWork_ || mayLeaveWork_(); }
+    // A run of a file; one whose test cannot be read leaves no test window.
+    void startRun(const QString& name);
+    void rememberOpened(const QString& name);
+    void showRecentTests();
+    void openRecent(const RecentTests::Entry& entry);
 
     WindowServices& services_;
-    QString lastOpenedName_;
+    RecentTests recent_;
+    std::function<bool()> mayLeaveWork_;
     QLabel* Image1;
     QPushButton* Button1;
     QPushButton* Button2;
     QPushButton* Button3;
     QMenu* N1;
     QMenu* N2;
+    QMenu* recentMenu_;
     QAction* N3;
     QAction* N4;
     QAction* N5;

@@ -24,6 +24,10 @@ class Platform {
     // A question with the buttons "Да" and "Нет"; true for "Да". "Нет" is
     // the default, and closing the box answers it too.
     virtual bool askYesNo(const QString& question) = 0;
+    // A question with the buttons "Да", "Нет" and "Отмена" ("Да" the default;
+    // Esc and closing the box answer "Отмена").
+    enum class Answer { Yes, No, Cancel };
+    virtual Answer askYesNoCancel(const QString& question) = 0;
     // Opens a help file at its contents; the viewer reports its own troubles.
     virtual void showHelp(const QString& helpFileName) = 0;
     // The name a run is recorded under in the results journal (caption

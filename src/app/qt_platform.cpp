@@ -143,6 +143,20 @@ bool QtPlatform::askYesNo(const QString& question) {
     return box.clickedButton() == yes;
 }
 
+Platform::Answer QtPlatform::askYesNoCancel(const QString& question) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvane"), question,
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    if (box.clickedButton() == yes) return Answer::Yes;
+    return box.clickedButton() == no ? Answer::No : Answer::Cancel;
+}
+
 void QtPlatform::showHelp(const QString& helpFileName) {
     if (!helpViewer_) helpViewer_ = new HelpViewer();
     helpViewer_->openContents(helpFileName);

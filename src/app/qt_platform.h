@@ -23,6 +23,7 @@ class QtPlatform : public Platform {
     void showError(const QString& message) override;
     void showInformation(const QString& message) override;
     bool askYesNo(const QString& question) override;
+    Answer askYesNoCancel(const QString& question) override;
     void showHelp(const QString& helpFileName) override;
     std::optional<QString> askTakerName(QWidget* parent) override;
     std::optional<QString> chooseFolder(QWidget* parent, const QString& current) override;

@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <algorithm>
@@ -44,6 +45,7 @@ TRedactor::TRedactor(WindowServices& services)
     buildMessageControls();
     setTabOrderAsDesigned();
     nameFieldsForScreenReaders();
+    refuseUnholdableCharacters();
     connectHandlers();
     placeFixed(this, 891, 515);
     showHeader();
@@ -188,6 +190,31 @@ void TRedactor::nameFieldsForScreenReaders() {
     Label16->setBuddy(Edit2);
 }
 
+namespace {
+// The characters a field shows for these bytes: a control byte as its
+// picture (as a loaded file shows it) and as itself.
+QString charactersOf(std::string_view bytes) {
+    QString characters = toQt(std::string(bytes));
+    for (char byte : bytes)
+        if (static_cast<unsigned char>(byte) < 0x20) characters += QChar(byte);
+    return characters;
+}
+}  // namespace
+
+void TRedactor::refuseUnholdableCharacters() {
+    const QString listEnds = charactersOf(qv::bytesEndingField(qv::FieldLine::FieldList));
+    const QString listHint = QStringLiteral(
+        "Символ «)» сюда не вводится: в файле теста им кончается поле, и всё после него "
+        "пропало бы.");
+    for (TypingLimitEdit* field : {Edzag, Edit1, Edit2}) field->refuse(listEnds, listHint);
+    for (TypingLimitEdit* field : EdButt) field->refuse(listEnds, listHint);
+    const QString pointsEnds = charactersOf(qv::bytesEndingField(qv::FieldLine::Points));
+    for (TypingLimitEdit* field : Kball)
+        field->refuse(pointsEnds,
+                      QStringLiteral("Баллы — целое число: запятая в файле теста отделяет "
+                                     "баллы одной кнопки от баллов другой."));
+}
+
 void TRedactor::connectHandlers() {
     // Only what the author does runs the button-count rule: typing or choosing an item.
     const auto buttonCountChosen = services_.guard([this] {
@@ -217,6 +244,8 @@ void TRedactor::connectHandlers() {
     connect(predvop, &QPushButton::clicked, this, services_.guard([this] { predvopros(); }));
     connect(nextvop, &QPushButton::clicked, this, services_.guard([this] { nextvopros(); }));
     connect(Button10, &QPushButton::clicked, this, services_.guard([this] { SaveAll(); }));
+    auto* save = new QShortcut(QKeySequence::Save, this);
+    connect(save, &QShortcut::activated, this, services_.guard([this] { SaveAll(); }));
     connect(Button12, &QPushButton::clicked, this, services_.guard([this] { CloseRedactor(); }));
     connect(RB1, &QRadioButton::clicked, this, services_.guard([this] { Click_rb1(); }));
     connect(RB2, &QRadioButton::clicked, this, services_.guard([this] { Click_rb2(); }));
@@ -395,29 +424,80 @@ QStringList TRedactor::shownMessageLines() {
 }
 
 void TRedactor::SaveAll() {
+    saveTest();
+}
+
+bool TRedactor::saveTest() {
     const auto name =
         services_.platform.saveTestFile(this, fileNameText(session_.currentFileName()));
-    if (!name) return;
+    if (!name) return false;
     const std::string chosen = fileNameBytes(*name);
-    if (session_.replacesFailedLoad(chosen) &&
-        !services_.platform.askYesNo(
-            QString("Файл «%1» не удалось открыть, и редактор показывает не его "
-                    "содержимое. Заменить этот файл тем, что сейчас в редакторе?")
-                .arg(fileNameText(qv::testFileName(chosen))))) {
-        return;
+    const QString fileName = fileNameText(qv::testFileName(chosen));
+    if (session_.replacesFailedLoad(chosen)) {
+        if (!services_.platform.askYesNo(
+                QString("Файл «%1» не удалось открыть, и редактор показывает не его "
+                        "содержимое. Заменить этот файл тем, что сейчас в редакторе?")
+                    .arg(fileName)))
+            return false;
+    } else if (session_.replacesAnotherFile(chosen) &&
+               !services_.platform.askYesNo(
+                   QString("Файл «%1» уже существует. Заменить его?").arg(fileName))) {
+        return false;
+    } else if (session_.changedOnDisk(chosen) &&
+               !services_.platform.askYesNo(
+                   QString("«%1»\n\nФайл изменён другой программой после открытия. Заменить его?")
+                       .arg(fileName))) {
+        return false;
     }
-    const auto saved = session_.SaveAll(chosen, fromQt(shownMessageLines()));
-    // What a person taking the test would meet is told now, while it can be mended.
-    if (!saved.check.clean()) {
-        QStringList problems;
-        for (const auto& problem : saved.check.problems)
-            problems << QString("• %1").arg(toQt(qv::withFullStop(problem)));
-        services_.platform.showInformation(
-            QString("Тест сохранён, но при проверке найдено:\n%1").arg(problems.join(QChar('\n'))));
+    const std::vector<std::string> shown = fromQt(shownMessageLines());
+    const int written = qv::Session::messageLinesWritten(shown);
+    if (written > qv::kMaxMessageLines &&
+        !services_.platform.askYesNo(
+            QString("В файл будет записано строк сообщений: %1 (длинные строки переносятся по "
+                    "ширине поля). При прохождении теста больше %2 строк не читается, и тест "
+                    "не запустится. Всё равно сохранить?")
+                .arg(written)
+                .arg(qv::kMaxMessageLines)))
+        return false;
+
+    const auto saved = session_.SaveAll(chosen, shown);
+    session_.markEditorSaved(messageLines());
+    // What the file did not keep, and what a person taking the test would
+    // meet, are told now, while they can be mended.
+    const auto bulleted = [](const std::vector<std::string>& items) {
+        QStringList lines;
+        for (const auto& item : items) lines << QString("• %1").arg(toQt(qv::withFullStop(item)));
+        return lines.join(QChar('\n'));
+    };
+    QStringList told;
+    if (!saved.readBack.empty())
+        told << "прочитанный обратно файл расходится с редактором:\n" + bulleted(saved.readBack);
+    if (!saved.check.clean()) told << "при проверке найдено:\n" + bulleted(saved.check.problems);
+    if (!told.isEmpty())
+        services_.platform.showInformation("Тест сохранён, но " +
+                                           told.join(QStringLiteral("\n\nКроме того, ")));
+    return true;
+}
+
+std::vector<std::string> TRedactor::messageLines() {
+    messageFill_->finish();
+    return fromQt(Memo2->toPlainText().split(QChar('\n')));
+}
+
+bool TRedactor::mayLeave() {
+    if (!isVisible() || !session_.hasUnsavedChanges(messageLines())) return true;
+    switch (services_.platform.askYesNoCancel(QStringLiteral("Сохранить изменения в тесте?"))) {
+        case Platform::Answer::Yes:
+            return saveTest();
+        case Platform::Answer::No:
+            return true;
+        default:
+            return false;
     }
 }
 
 void TRedactor::CloseRedactor() {
+    if (!mayLeave()) return;
     emit closing();
     session_.CloseRedactor();
 }

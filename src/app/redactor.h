@@ -39,6 +39,11 @@ class TRedactor : public QWidget {
     // broken where the field breaks them (once the field holds them all).
     QStringList shownMessageLines();
 
+    // Whether the editor may be left: true when it is not open, when nothing
+    // changed since its test was opened or saved, or when the author, asked,
+    // saves the test or lets the changes go.
+    bool mayLeave();
+
     // Handlers.
     void ButtActive();
     void UsButtCapt();
@@ -54,6 +59,9 @@ class TRedactor : public QWidget {
     void predvopros();
     void SaveAll();
     void CloseRedactor();
+    // Saves through the save dialog, asking first where a save would lose
+    // something; true once the test is saved.
+    bool saveTest();
 
     static constexpr const char* kEmptyQuestionNotice = "Не определен текст вопроса.";
 
@@ -71,6 +79,11 @@ class TRedactor : public QWidget {
     void buildMessageControls();
     void setTabOrderAsDesigned();
     void nameFieldsForScreenReaders();
+    // The header and points fields take no character that their lines in
+    // the file give a meaning to.
+    void refuseUnholdableCharacters();
+    // The message field's lines as the author wrote them, unwrapped.
+    std::vector<std::string> messageLines();
     void connectHandlers();
     // What the author types into a field goes to the session as it is typed.
     void forwardTyping(QLineEdit* field, void (qv::Session::*set)(std::string));

@@ -2,10 +2,14 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleHints>
+#include <cmath>
 
 #include "encoding.h"
 #include "fonts.h"
@@ -63,6 +67,7 @@ TUserForm::TUserForm(WindowServices& services)
         const Handler handler = handlers[k - 1];
         connect(button(k), &QPushButton::clicked, this,
                 services.guard([this, handler] { (this->*handler)(); }));
+        button(k)->installEventFilter(this);
     }
 
     placeFixed(this, 666, 571);
@@ -120,13 +125,20 @@ void TUserForm::showVariants() {
 }
 
 void TUserForm::runReady() {
-    button(1)->setFocus();
+    Memo1->setFocus(Qt::OtherFocusReason);
 }
 
 // --- Handlers ------------------------------------------------------------------------------
 
 void TUserForm::NextV(int pressedButton) {
-    if (session_.NextV(pressedButton) == qv::AnswerOutcome::LastAnswered) EndTest();
+    const qv::AnswerOutcome outcome = session_.NextV(pressedButton);
+    if (outcome == qv::AnswerOutcome::LastAnswered) {
+        EndTest();
+        return;
+    }
+    // The pressed button gives up the focus, so that Enter or Space does not
+    // answer the next question unread.
+    if (outcome == qv::AnswerOutcome::NextQuestion) Memo1->setFocus(Qt::OtherFocusReason);
 }
 
 void TUserForm::EndTest() {
@@ -152,14 +164,45 @@ void TUserForm::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
 }
 
+bool TUserForm::eventFilter(QObject* watched, QEvent* e) {
+    switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return static_cast<QKeyEvent*>(e)->isAutoRepeat();
+        case QEvent::MouseButtonDblClick:
+            return true;
+        case QEvent::MouseButtonPress: {
+            const auto* press = static_cast<QMouseEvent*>(e);
+            const auto interval =
+                static_cast<quint64>(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+            const QPointF moved = press->globalPosition() - lastReleasePlace_;
+            const qreal distance = QGuiApplication::styleHints()->mouseDoubleClickDistance();
+            return lastReleaseTime_ != 0 && press->timestamp() >= lastReleaseTime_ &&
+                   press->timestamp() - lastReleaseTime_ <= interval &&
+                   std::abs(moved.x()) <= distance && std::abs(moved.y()) <= distance;
+        }
+        case QEvent::MouseButtonRelease: {
+            const auto* release = static_cast<QMouseEvent*>(e);
+            lastReleaseTime_ = release->timestamp();
+            lastReleasePlace_ = release->globalPosition();
+            return false;
+        }
+        default:
+            return QWidget::eventFilter(watched, e);
+    }
+}
+
 void TUserForm::keyPressEvent(QKeyEvent* e) {
+    // A digit held down answers once, not once per repeat.
+    if (e->isAutoRepeat()) return;
     // The digits 1 to 6, on the main row or the keypad, press the answer
     // button of that number when it is shown and can be pressed.
     const int k = e->key() - Qt::Key_0;
     if (k >= 1 && k <= 6 && e->modifiers() == (e->modifiers() & Qt::KeypadModifier)) {
         QPushButton* answer = button(k);
         if (answer->isVisible() && answer->isEnabled()) {
-            answer->animateClick();
+            // At once: a second press while a click was still animating would be lost.
+            answer->click();
             return;
         }
     }

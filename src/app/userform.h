@@ -23,7 +23,8 @@ class TUserForm : public QWidget {
     void showButtons();
     void showQuestion();
     void showVariants();
-    // A run's first question is up: its first answer button takes the focus.
+    // A run's first question is up: the question text takes the focus, so
+    // that no answer is given unread.
     void runReady();
 
     // Handlers.
@@ -47,6 +48,9 @@ class TUserForm : public QWidget {
 
   protected:
     bool event(QEvent* event) override;
+    // Keeps accidental presses from answering: the second click of a double
+    // click and keys held down.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -63,6 +67,10 @@ class TUserForm : public QWidget {
 
     WindowServices& services_;
     qv::Session& session_;
+    // The last mouse release on an answer button: a press soon after at the
+    // same place is the second click of a double click.
+    quint64 lastReleaseTime_ = 0;
+    QPointF lastReleasePlace_;
 
     AutoLabel* Zagolov;
     QFrame* Panel1;

@@ -9,6 +9,7 @@
 #include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTimerEvent>
+#include <QToolTip>
 #include <QValidator>
 #include <algorithm>
 
@@ -50,6 +51,13 @@ class TypingLimitValidator : public QValidator {
         : QValidator(edit), edit_(edit), limit_(limit) {
         connect(edit, &QLineEdit::textChanged, this,
                 [this](const QString& text) { before_ = text; });
+    }
+
+    // Characters that typing, pasting or dropping may not bring in; the
+    // hint beside the field says why when one is left out.
+    void refuse(const QString& characters, const QString& hint) {
+        refused_ = characters;
+        hint_ = hint;
     }
 
     State validate(QString& input, int& pos) const override {
@@ -94,7 +102,7 @@ class TypingLimitValidator : public QValidator {
             end = next < 0 ? input.size() : next;
         }
 
-        const QString part = typedText(input.mid(start, end - start));
+        const QString part = withoutRefused(typedText(input.mid(start, end - start)));
         const auto shift = static_cast<int>(part.size() - (end - start));
         if (pos >= end)
             pos += shift;
@@ -103,10 +111,20 @@ class TypingLimitValidator : public QValidator {
         return input.left(start) + part + input.mid(end);
     }
 
+    QString withoutRefused(QString text) const {
+        const qsizetype typed = text.size();
+        text.removeIf([this](QChar c) { return refused_.contains(c); });
+        if (text.size() != typed)
+            QToolTip::showText(edit_->mapToGlobal(QPoint(0, edit_->height())), hint_, edit_);
+        return text;
+    }
+
     QLineEdit* edit_;
     int limit_;
     mutable QSet<QString> held_;
     QString before_;
+    QString refused_;
+    QString hint_;
 };
 
 }  // namespace
@@ -117,6 +135,11 @@ TypingLimitEdit::TypingLimitEdit(QWidget* parent, const char* name, const QRect&
     setObjectName(QString::fromLatin1(name));
     setGeometry(geometry);
     setValidator(new TypingLimitValidator(this, typingLimit));
+}
+
+void TypingLimitEdit::refuse(const QString& characters, const QString& hint) {
+    static_cast<TypingLimitValidator*>(const_cast<QValidator*>(validator()))
+        ->refuse(characters, hint);
 }
 
 CodePageMemo::CodePageMemo(QWidget* parent, const char* name, const QRect& geometry)

@@ -37,6 +37,9 @@ class TypingLimitEdit : public QLineEdit {
   public:
     TypingLimitEdit(QWidget* parent, const char* name, const QRect& geometry, int typingLimit);
     int typingLimit() const { return limit_; }
+    // What the user types, pastes or drops loses these characters, and a
+    // short hint beside the field says why.
+    void refuse(const QString& characters, const QString& hint);
 
   private:
     int limit_;

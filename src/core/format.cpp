@@ -38,6 +38,18 @@ void PointsParser::parseLine(const std::string& line) {
     }
 }
 
+std::string_view bytesEndingField(FieldLine line) {
+    static constexpr char kFieldListEnds[] = {')', kFieldSeparator, '\0'};
+    switch (line) {
+        case FieldLine::FieldList:
+            return kFieldListEnds;
+        case FieldLine::Points:
+            return ",";
+        default:
+            return {};
+    }
+}
+
 std::string variantsHeader(std::int32_t variantMode) {
     switch (variantMode) {
         case kNoVariants:

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "document.h"
 
@@ -16,6 +17,14 @@ using LineFields = std::array<std::string, kMaxButtons>;
 // ")" or 0x05 closes a field; "(" or 0x05 starts collecting the next one, so
 // a ")" inside a field cuts it short and a seventh field is dropped.
 LineFields splitFields(const std::string& line);
+
+// What a field's line in the file gives a meaning to, so that the field
+// cannot hold it: in a field-list line (the title, the author, the window
+// caption, the button captions) ")" and 0x05 end the field; in the points
+// lines "," ends the value. Question, variant and message lines hold any
+// byte but the line end.
+enum class FieldLine { FieldList, Points, Text };
+std::string_view bytesEndingField(FieldLine line);
 
 // Reads the points lines into the document. Values are ended by ",", and
 // what follows the last "," of a line begins the next value; state therefore

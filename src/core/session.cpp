@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include <algorithm>
+
 #include "cp1251.h"
 #include "errors.h"
 #include "format.h"
@@ -179,6 +181,8 @@ void Session::Creat() {
 
     currentFileName_ = "test";
     failedEditFile_.clear();
+    editedFile_.clear();
+    markEditorSaved(editor_.messages);
 }
 
 void Session::beginEditing(const std::string& fileName) {
@@ -196,12 +200,29 @@ void Session::toFirstQuestion() {
 
 void Session::Editing(const std::string& fileName) {
     failedEditFile_ = fileName;  // until the load has succeeded
+    editedFile_.clear();
+    // The file as it is read: a save asks before replacing it once it is not.
+    const os::FileIdentity opened = os::identityOf(fileName);
+    // However the load ends, what the editor then shows is the starting point
+    // that changes are measured from.
+    struct MarkShownAsSaved {
+        Session& s;
+        ~MarkShownAsSaved() {
+            try {
+                s.markEditorSaved(s.editor_.messages);
+            } catch (...) {
+                // Without a starting point every test counts as changed.
+            }
+        }
+    } markShown{*this};
     const ReleaseAfterLargeFile release{loader_};
     {
         EditDestination destination(*this);
         loader_.load(fileName, doc_, destination);
     }
     failedEditFile_.clear();
+    editedFile_ = fileName;
+    editedIdentity_ = opened;
 }
 
 void Session::beginRun() {
@@ -374,19 +395,73 @@ bool Session::replacesFailedLoad(const std::string& chosenName) const {
     return !failedEditFile_.empty() && os::sameFile(testFileName(chosenName), failedEditFile_);
 }
 
+bool Session::replacesAnotherFile(const std::string& chosenName) const {
+    const std::string fileName = testFileName(chosenName);
+    return os::fileExists(fileName) &&
+           (editedFile_.empty() || !os::sameFile(fileName, editedFile_));
+}
+
+bool Session::changedOnDisk(const std::string& chosenName) const {
+    if (editedFile_.empty() || testFileName(chosenName) != editedFile_) return false;
+    const os::FileIdentity now = os::identityOf(editedFile_);
+    // A file gone is no file replaced; a link to nothing is a change.
+    return (now.exists || now.isLink) && now != editedIdentity_;
+}
+
+int Session::messageLinesWritten(const std::vector<std::string>& shownMessageLines) {
+    int count = 1;  // the end marker
+    for (const auto& line : shownMessageLines)
+        if (!line.empty()) ++count;
+    return count;
+}
+
 Session::Saved Session::SaveAll(const std::string& chosenName,
                                 const std::vector<std::string>& shownMessageLines) {
     refreshdata();
     Saved saved;
     saved.fileName = saveTest(chosenName, doc_, editor_.header, shownMessageLines);
+    editedFile_ = saved.fileName;
+    editedIdentity_ = os::identityOf(saved.fileName);
     // Once replaced, the file holds the editor's test.
     if (replacesFailedLoad(chosenName)) failedEditFile_.clear();
     try {
         saved.check = checkTest(saved.fileName);
     } catch (const EInOutError&) {
         // Saved, but not to be read back (a device, say): there is nothing to check.
+        return saved;
     }
+    saved.readBack = readBackDifferences(saved.fileName, doc_, editor_.header, shownMessageLines);
     return saved;
+}
+
+std::vector<std::string> Session::contentAsSaved(
+    const std::vector<std::string>& messageLines) const {
+    TestDocument doc = doc_;
+    const int q = doc.currentQuestion;
+    if (q >= 1 && q <= kMaxQuestions) {
+        doc.setText(q, editor_.question.text);
+        for (int k = 1; k <= kMaxButtons; ++k) {
+            const auto b = static_cast<std::size_t>(k - 1);
+            doc.setVariant(q, k, editor_.question.variants[b]);
+            doc.setPoints(q, k, editor_.question.points[b]);
+        }
+    }
+    int buttons = kMaxButtons;
+    try {
+        buttons = std::clamp(strToInt(editor_.header.buttonCountText), 1, kMaxButtons);
+    } catch (const EConvertError&) {
+        // Not a number: every field counts; the count's own text is compared too.
+    }
+    const std::int32_t questions = std::clamp(questionsToSave(doc), 0, kMaxQuestions);
+    return testFileLines(doc, questions, buttons, editor_.header, messageLines);
+}
+
+bool Session::hasUnsavedChanges(const std::vector<std::string>& messageLines) const {
+    return contentAsSaved(messageLines) != savedContent_;
+}
+
+void Session::markEditorSaved(const std::vector<std::string>& messageLines) {
+    savedContent_ = contentAsSaved(messageLines);
 }
 
 void Session::CloseRedactor() {

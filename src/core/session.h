@@ -18,6 +18,8 @@
 #include "document.h"
 #include "journal.h"
 #include "loader.h"
+#include "os_file.h"
+#include "read_back.h"
 #include "run.h"
 #include "writer.h"
 
@@ -146,15 +148,33 @@ class Session {
     // Whether saving under `chosenName` would replace the file whose load
     // for editing failed, which the editor does not show.
     bool replacesFailedLoad(const std::string& chosenName) const;
+    // Whether the file a save under `chosenName` writes exists and is not
+    // the test being edited (the one opened, or saved last).
+    bool replacesAnotherFile(const std::string& chosenName) const;
+    // Whether the file a save under `chosenName` writes is the test being
+    // edited but no longer as it was opened or saved last (another file, size
+    // or time, or a link where there was none): another program changed it.
+    bool changedOnDisk(const std::string& chosenName) const;
+    // The message lines a save of `shownMessageLines` writes, end marker
+    // included; a run takes no more than kMaxMessageLines.
+    static int messageLinesWritten(const std::vector<std::string>& shownMessageLines);
     struct Saved {
         std::string fileName;
         // The check of the file written, as a person taking it would meet it.
         CheckReport check;
+        // What the file, read back, holds otherwise than the editor.
+        std::vector<std::string> readBack;
     };
     // Saves the test under the chosen name and checks what was written;
     // `shownMessageLines` are the message field's lines as it shows them.
     Saved SaveAll(const std::string& chosenName, const std::vector<std::string>& shownMessageLines);
     void CloseRedactor();
+
+    // Whether the test in the editor differs from the one opened or saved
+    // last; `messageLines` are the message field's lines, unwrapped.
+    bool hasUnsavedChanges(const std::vector<std::string>& messageLines) const;
+    // The test in the editor, with these message lines, is what its file holds.
+    void markEditorSaved(const std::vector<std::string>& messageLines);
 
     // --- The test window -----------------------------------------------------
     // An answer button pressed: its points scored.
@@ -187,12 +207,19 @@ class Session {
     void startEmptyQuestion();
     void toFirstQuestion();
     void questionMoved();
+    // The test in the editor as a save would write it, the fields of the
+    // question shown included.
+    std::vector<std::string> contentAsSaved(const std::vector<std::string>& messageLines) const;
 
     TestDocument doc_;
     EditorState editor_;
     TestWindowState test_;
     std::string currentFileName_;
     std::string failedEditFile_;  // a file whose load for editing failed
+    std::string editedFile_;      // the file the editor's test was opened from or saved to
+    // The edited file on disk when it was opened or saved.
+    os::FileIdentity editedIdentity_;
+    std::vector<std::string> savedContent_;  // contentAsSaved() when opened or saved
     MessageLines messages_;
     RunState run_;
     TestLoader loader_;

@@ -387,6 +387,13 @@ void EditorSaveTest::tooManyMessageLinesForARunAreSavedWithANotice() {
     QStringList lines;
     for (int i = 0; i < typedLines; ++i) lines << QString("=%1-%1").arg(i);
     ed.Memo2->setPlainText(lines.join('\n'));
+    // Asked first: "Нет" writes nothing, "Да" saves as typed.
+    if (notice) {
+        save(program, program.path("many"));
+        QVERIFY(!QFile::exists(program.path("many.tst")));
+        QVERIFY(program.platform.questions.value(0).contains("1001"));
+        program.platform.yesNoAnswers.push_back(true);
+    }
     save(program, program.path("many"));
 
     // The test is saved whole either way; the author hears when a run would refuse it.
@@ -395,6 +402,7 @@ void EditorSaveTest::tooManyMessageLinesForARunAreSavedWithANotice() {
                            QByteArray::number(typedLines - 1) + "\r\n$\r\n"));
     QCOMPARE(program.platform.informations.size(), notice ? 1 : 0);
     if (notice) QVERIFY(program.platform.informations.first().contains("1001"));
+    QCOMPARE(program.platform.questions.size(), notice ? 2 : 0);
     QVERIFY(program.platform.errors.isEmpty());
 }
 
@@ -424,7 +432,10 @@ void EditorSaveTest::failedSaveKeepsTheOldFileAndTheEditor() {
     QTest::mouseClick(ed.Edzag, Qt::LeftButton);
     const QStringList before = editorState(program);
 
+    // Replacing a file the editor did not open is asked first.
+    program.platform.yesNoAnswers.push_back(true);
     save(program, program.path(chosen));
+    QCOMPARE(program.platform.questions.size(), readOnlyFileThere ? 1 : 0);
     QCOMPARE(program.platform.errors, QStringList{error});
     QCOMPARE(Program::bytes(old), oldBytes);
     QCOMPARE(QDir(program.folder.path())

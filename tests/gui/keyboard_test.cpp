@@ -59,7 +59,8 @@ void KeyboardTest::focusStartsOnTheFirstButtonOfEachWindow() {
     QCOMPARE(focused(), QString("Button3"));  // "Запустить"
     press(Qt::Key_Space);
     QVERIFY(program.windows->UserForm->isVisible());
-    QCOMPARE(QApplication::focusWidget(), ctl::button(program.windows->UserForm, 1));
+    // The question, not an answer, holds the focus: Enter answers nothing unread.
+    QCOMPARE(QApplication::focusWidget(), ctl::memo(program.windows->UserForm, "Memo1"));
 }
 
 void KeyboardTest::wholeTestTakenAndSavedWithTheKeyboard() {
@@ -71,11 +72,16 @@ void KeyboardTest::wholeTestTakenAndSavedWithTheKeyboard() {
     press(Qt::Key_Return);  // "Запустить"
     QVERIFY(w.UserForm->isVisible());
 
+    press(Qt::Key_Return);
+    press(Qt::Key_Space);
+    QCOMPARE(program.session().document().currentQuestion, 1);  // nothing answered unread
+    press(Qt::Key_Tab);
     press(Qt::Key_Tab);  // "Нет": 0 points on question 1
     QCOMPARE(focused(), QString("Button2"));
     press(Qt::Key_Space);
     QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Луна больше Земли?"));
-    press(Qt::Key_Tab);  // "Не знаю": 1 point on question 2
+    QCOMPARE(focused(), QString("Memo1"));           // the pressed button gave the focus up
+    for (int i = 0; i < 3; ++i) press(Qt::Key_Tab);  // "Не знаю": 1 point on question 2
     QCOMPARE(focused(), QString("Button3"));
     press(Qt::Key_Return);
 
@@ -138,8 +144,8 @@ void KeyboardTest::digitKeysPressTheAnswerButtons() {
     // 4 has no button shown; a letter is no answer.
     program.platform.openAnswers.push_back(program.writeExample());
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
-    // The keys reach the focused button first, as a person's do.
-    QCOMPARE(focused(), QString("Button1"));
+    // The keys reach the focused question text first, as a person's do.
+    QCOMPARE(focused(), QString("Memo1"));
     press(Qt::Key_4);
     press(Qt::Key_A);
     QCOMPARE(program.session().document().currentQuestion, 1);

@@ -408,10 +408,17 @@ void LayoutTest::managerMenu() {
     QCOMPARE(file->title(), QString("&Файл"));
     QCOMPARE(help->title(), QString("&Помощь"));
 
+    // The specified items keep their order and names; the program's own
+    // ("Недавние" and the like) stand between "Запустить" and "Выход".
     QStringList items;
-    for (QAction* a : file->actions() + help->actions()) items << a->objectName() + " " + a->text();
+    for (QAction* a : file->actions() + help->actions())
+        if (a->objectName().startsWith('N')) items << a->objectName() + " " + a->text();
     QCOMPARE(items, (QStringList{"N3 Новый", "N4 Редактировать", "N5 Запустить", "N6 Выход",
                                  "N7 Инструктаж", "N8 О программе..."}));
+    const QList<QAction*> fileItems = file->actions();
+    const qsizetype recent = fileItems.indexOf(ctl::as<QMenu>(m, "RecentTests")->menuAction());
+    QVERIFY(recent > fileItems.indexOf(ctl::action(m, "N5")));
+    QVERIFY(recent < fileItems.indexOf(ctl::action(m, "N6")));
 }
 
 void LayoutTest::tabChains_data() {

@@ -51,6 +51,14 @@ bool FakePlatform::askYesNo(const QString& question) {
     return answer;
 }
 
+Platform::Answer FakePlatform::askYesNoCancel(const QString& question) {
+    questions << question;
+    if (yesNoCancelAnswers.empty()) return Answer::No;
+    const Answer answer = yesNoCancelAnswers.front();
+    yesNoCancelAnswers.pop_front();
+    return answer;
+}
+
 void FakePlatform::showHelp(const QString& helpFileName) {
     helpRequests << helpFileName;
 }
@@ -75,6 +83,9 @@ std::optional<QString> FakePlatform::saveExportFile(QWidget*, const QString& pro
 }
 
 Program::Program(bool realQuit, AppWindows::Creation creation) {
+    // The settings a program keeps between starts (recent tests, the folder
+    // used last) go to this program's scratch folder, never the user's.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(path("config")));
     windows = realQuit ? std::make_unique<AppWindows>(platform, AppWindows::endEventLoop, creation)
                        : std::make_unique<AppWindows>(
                              platform, [this] { ++quitRequests; }, creation);

@@ -31,6 +31,7 @@ class FakePlatform : public Platform {
     std::deque<std::optional<QString>> saveTestAnswers;
     std::deque<std::optional<QString>> saveResultAnswers;
     std::deque<bool> yesNoAnswers;
+    std::deque<Answer> yesNoCancelAnswers;  // nothing queued answers "Нет"
 
     // What the program asked and showed.
     QStringList openProposals;
@@ -49,6 +50,7 @@ class FakePlatform : public Platform {
     void showError(const QString& message) override;
     void showInformation(const QString& message) override;
     bool askYesNo(const QString& question) override;
+    Answer askYesNoCancel(const QString& question) override;
     void showHelp(const QString& helpFileName) override;
 
     // The journal's dialogs: the taker's names (nothing queued: "Отмена"),

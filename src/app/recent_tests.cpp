@@ -1,0 +1,61 @@
+#include "recent_tests.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+const QString kRecentKey = QStringLiteral("recent/tests");
+const QString kLastFileKey = QStringLiteral("recent/lastFile");
+const QString kEditPrefix = QStringLiteral("edit:");
+const QString kRunPrefix = QStringLiteral("run:");
+
+// Named explicitly: the toolkit's default settings go nowhere (see QtPlatform).
+QSettings settingsFile() {
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/quorvane";
+    return QSettings(QDir(folder).filePath(QStringLiteral("quorvane.conf")), QSettings::IniFormat);
+}
+
+}  // namespace
+
+RecentTests::RecentTests() {
+    const QSettings settings = settingsFile();
+    for (const QString& item : settings.value(kRecentKey).toStringList()) {
+        if (item.startsWith(kEditPrefix))
+            entries_.append({item.mid(kEditPrefix.size()), Use::Edit});
+        else if (item.startsWith(kRunPrefix))
+            entries_.append({item.mid(kRunPrefix.size()), Use::Run});
+        if (entries_.size() == kKept) break;
+    }
+    lastFile_ = settings.value(kLastFileKey).toString();
+}
+
+void RecentTests::setLastFile(const QString& path) {
+    if (lastFile_ == path) return;
+    lastFile_ = path;
+    write();
+}
+
+void RecentTests::opened(const QString& path, Use use) {
+    const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    entries_.removeIf([&](const Entry& entry) { return entry.path == absolute; });
+    entries_.prepend({absolute, use});
+    if (entries_.size() > kKept) entries_.resize(kKept);
+    write();
+}
+
+void RecentTests::remove(const QString& path) {
+    entries_.removeIf([&](const Entry& entry) { return entry.path == path; });
+    write();
+}
+
+void RecentTests::write() const {
+    QStringList items;
+    for (const Entry& entry : entries_)
+        items << (entry.use == Use::Edit ? kEditPrefix : kRunPrefix) + entry.path;
+    QSettings settings = settingsFile();
+    settings.setValue(kRecentKey, items);
+    settings.setValue(kLastFileKey, lastFile_);
+}
