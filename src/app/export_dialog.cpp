@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -85,7 +86,11 @@ ExportDialog::ExportDialog(WindowServices& services, const QString& testFile, QW
         QStringLiteral("&Пакет SCORM 1.2 (.zip) для Moodle и других систем обучения"), this);
     package_->setObjectName("ScormPackage");
     layout->addWidget(page_);
-    layout->addWidget(key_);
+    // The check box belongs to the web page, under which it stands indented.
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addSpacing(24);
+    keyRow->addWidget(key_);
+    layout->addLayout(keyRow);
     layout->addWidget(package_);
     connect(package_, &QRadioButton::toggled, key_, [this](bool on) {
         key_->setEnabled(!on);
