@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <algorithm>
 #include <sstream>
 
@@ -147,9 +148,16 @@ int checkTestFiles(const QStringList& files, std::FILE* out) {
     int status = 0;
     for (const QString& file : files) {
         const std::string name = file.toStdString() + ": ";
+        // Written whole: a zero byte in a name or a problem must not end the line early.
         const auto print = [&](const std::string& bytes) {
-            std::fprintf(out, "%s%s\n", name.c_str(), qv::cp1251::toUtf8(bytes).c_str());
+            const std::string line = name + qv::cp1251::toUtf8(bytes) + "\n";
+            std::fwrite(line.data(), 1, line.size(), out);
         };
+        if (QFileInfo(file).isDir()) {
+            print(qv::cp1251::fromUtf8("это папка, а не файл теста"));
+            status = 2;
+            continue;
+        }
         try {
             const qv::CheckReport report = qv::checkTest(fileNameBytes(file));
             if (report.clean()) {
