@@ -71,6 +71,7 @@
     box.hidden = !failing;
     byId('run').inert = failing;
     byId('run').setAttribute('aria-hidden', failing ? 'true' : 'false');
+    if (!failing) byId('failure').textContent = '';
     if (failing) {
       byId('failure-caption').textContent = s.phase === 'norange' ? 'Ошибочная ситуация.' : 'Quorvane';
       byId('failure').textContent = s.failure;
