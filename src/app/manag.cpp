@@ -198,7 +198,9 @@ void TManag::keyPressEvent(QKeyEvent* event) {
     if (event->modifiers() == Qt::AltModifier) {
         QMenu* menu = event->key() == Qt::Key_A ? N1 : event->key() == Qt::Key_G ? N2 : nullptr;
         if (menu) {
+            // Open with its first item chosen, as the access letter opens it.
             menuBar()->setActiveAction(menu->menuAction());
+            if (!menu->actions().isEmpty()) menu->setActiveAction(menu->actions().constFirst());
             return;
         }
     }
