@@ -35,10 +35,19 @@
 namespace {
 
 // Past this many different totals the histogram's bars each take a span.
-constexpr int kMostBars = 40;
+constexpr int kMostBars = 24;
 
 QDateTime momentOf(const qv::JournalRecord& r) {
     return QDateTime::fromSecsSinceEpoch(r.takenAtUnix);
+}
+
+// The date and time as the taker's computer had them ("2026-03-01T10:15:00+03:00"
+// shows as "01.03.2026 10:15"), whatever the zone of the computer reading it.
+QString shownTime(const qv::JournalRecord& r) {
+    const QString text = journalText(r.takenAt);
+    if (text.size() < 16 || text[10] != 'T')
+        return QLocale().toString(momentOf(r), QStringLiteral("dd.MM.yyyy HH:mm"));
+    return text.mid(8, 2) + '.' + text.mid(5, 2) + '.' + text.left(4) + ' ' + text.mid(11, 5);
 }
 
 }  // namespace
@@ -48,9 +57,6 @@ QDateTime momentOf(const qv::JournalRecord& r) {
 void JournalModel::setRecords(std::vector<qv::JournalRecord> records) {
     beginResetModel();
     records_ = std::move(records);
-    // Newest first, as a teacher looks for the latest results.
-    std::stable_sort(records_.begin(), records_.end(),
-                     [](const auto& a, const auto& b) { return a.takenAtUnix > b.takenAtUnix; });
     names_.clear();
     tests_.clear();
     testNames_.clear();
@@ -86,7 +92,7 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole) return {};
     switch (index.column()) {
         case kDate:
-            return QLocale().toString(momentOf(r), QStringLiteral("dd.MM.yyyy HH:mm"));
+            return shownTime(r);
         case kName:
             return names_[static_cast<std::size_t>(index.row())];
         case kTest:
@@ -122,7 +128,9 @@ void JournalFilter::setFilter(int test, const QString& name, qint64 from, qint64
     name_ = name.trimmed();
     from_ = from;
     to_ = to;
-    invalidateFilter();
+    // One layout change: rows removed one run at a time would cost the table a
+    // pass over all its rows each.
+    invalidate();
 }
 
 bool JournalFilter::filterAcceptsRow(int row, const QModelIndex&) const {
@@ -207,6 +215,8 @@ JournalWindow::JournalWindow(WindowServices& services, RunJournal& journal)
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
+    // Rows of one height: the header then never measures a hundred thousand of them.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setWordWrap(false);
@@ -429,6 +439,9 @@ void JournalWindow::showHistogram(const std::vector<const qv::JournalRecord*>& s
         auto* x = new QBarCategoryAxis;
         x->append(categories);
         x->setTitleText(QStringLiteral("Сумма баллов"));
+        QFont labels = x->labelsFont();
+        labels.setPointSizeF(std::min(labels.pointSizeF(), 8.0));
+        x->setLabelsFont(labels);
         auto* y = new QValueAxis;
         y->setRange(0, std::max(1, most));
         y->setLabelFormat(QStringLiteral("%d"));
