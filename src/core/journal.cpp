@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <system_error>
 #include <thread>
 
@@ -156,7 +158,7 @@ int readRecords(sqlite3* db, std::vector<JournalRecord>& out, std::string& detai
     return rc;
 }
 
-enum class FileRead { Read, Skipped, NeedsRollback };
+enum class FileRead { Read, Skipped, Newer, NeedsRollback };
 
 // One file, opened read-only: never written, whoever's it is.
 FileRead readFile(const std::string& path, JournalContents& contents) {
@@ -171,7 +173,7 @@ FileRead readFile(const std::string& path, JournalContents& contents) {
             contents.skipped.push_back(
                 "Файл журнала «" + fileNameOf(path) +
                 "» записан более новой версией программы и не прочитан; обновите программу.");
-            return FileRead::Skipped;
+            return FileRead::Newer;
         }
         if (version < 0) {
             rc = -version;
@@ -190,12 +192,12 @@ FileRead readFile(const std::string& path, JournalContents& contents) {
 
 // A file whose writer was stopped in the middle of a record is rolled back
 // in a copy, so that its records are read without writing the file itself.
-void readRolledBackCopy(const std::string& path, JournalContents& contents) {
-    static std::atomic<int> counter{0};
+FileRead readRolledBackCopy(const std::string& path, JournalContents& contents) {
+    std::random_device random;
     std::error_code ec;
     const fs::path folder =
-        fs::temp_directory_path(ec) / ("quorvane-journal-" + std::to_string(std::time(nullptr)) +
-                                       "-" + std::to_string(counter++));
+        fs::temp_directory_path(ec) /
+        ("quorvane-journal-" + std::to_string(random()) + std::to_string(random()));
     fs::create_directories(folder, ec);
     const fs::path copy = folder / fs::path(path).filename();
     fs::copy_file(path, copy, fs::copy_options::overwrite_existing, ec);
@@ -211,12 +213,15 @@ void readRolledBackCopy(const std::string& path, JournalContents& contents) {
             if (detail.empty()) detail = c.db ? sqlite3_errmsg(c.db) : sqlite3_errstr(rc);
             contents.skipped.push_back(problemText(rc, path, detail) + " Файл пропущен.");
         }
+        fs::remove_all(folder, ec);
+        return rc == SQLITE_OK ? FileRead::Read : FileRead::Skipped;
     } else {
         contents.skipped.push_back("Файл журнала «" + fileNameOf(path) +
                                    "» не удалось прочитать (" + systemProblem(ec) +
                                    "). Файл пропущен.");
     }
     fs::remove_all(folder, ec);
+    return FileRead::Skipped;
 }
 
 // An RFC 4180 field: quoted when it holds a comma, a quote or a line break.
@@ -435,8 +440,18 @@ JournalContents readJournalFolder(const std::string& folder) {
     std::atomic<std::size_t> next{0};
     const auto readFiles = [&] {
         for (std::size_t i = next++; i < files.size(); i = next++) {
-            if (readFile(files[i], parts[i]) == FileRead::NeedsRollback)
-                readRolledBackCopy(files[i], parts[i]);
+            for (int attempt = 1;; ++attempt) {
+                JournalContents part;
+                FileRead read = readFile(files[i], part);
+                if (read == FileRead::NeedsRollback) read = readRolledBackCopy(files[i], part);
+                // A file caught between two steps of its writer, where a network file
+                // system keeps no locks, reads whole a moment later.
+                if (read != FileRead::Skipped || attempt == 2) {
+                    parts[i] = std::move(part);
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            }
         }
     };
     const std::size_t workers =

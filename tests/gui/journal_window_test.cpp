@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "command_line.h"
 #include "core_support.h"
 #include "encoding.h"
 #include "gui_support.h"
@@ -27,6 +28,7 @@ class JournalWindowTest : public QObject {
     void aRunIsRecordedUnderTheNameGiven();
     void aFolderThatCannotBeWrittenIsToldAndTheResultShown();
     void theWindowShowsFiltersCountsAndExports();
+    void theCommandLineExportNamesWhatItSkips();
 
   private:
     QTemporaryDir home_;
@@ -183,6 +185,45 @@ void JournalWindowTest::theWindowShowsFiltersCountsAndExports() {
     QVERIFY(RunJournal(program.platform).recording());
     QCOMPARE(RunJournal(program.platform).folder(), folder);
     QVERIFY(program.platform.errors.isEmpty());
+}
+
+namespace {
+std::string contentsOf(std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    return text;
+}
+}  // namespace
+
+void JournalWindowTest::theCommandLineExportNamesWhatItSkips() {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("journal");
+    qv::JournalWriter(fileNameBytes(folder), "pc").append(record("Анна", "Алгебра", 4, "12", 0));
+    qvtest::writeBytes(fileNameBytes(folder + "/broken.qvjournal"), std::string(2048, 'z'));
+    std::ostringstream expected;
+    qv::writeJournalCsv(qv::readJournalFolder(fileNameBytes(folder)).records, expected);
+
+    struct Case {
+        QString folder, csv;
+        int status;
+        std::string out, file, err;  // err: a part of it
+    } cases[] = {
+        {folder, "", 0, expected.str(), "", "broken.qvjournal"},
+        {folder, dir.filePath("class.csv"), 0, "", expected.str(), "broken.qvjournal"},
+        {dir.filePath("missing"), "", 2, "", "", "не удалось прочитать"},
+        {folder, dir.filePath("no/such/folder.csv"), 2, "", "", "не удалось записать"},
+    };
+    for (const Case& c : cases) {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        QCOMPARE(exportJournal(c.folder, c.csv, out, err), c.status);
+        QCOMPARE(contentsOf(out), c.out);
+        QVERIFY2(contentsOf(err).find(c.err) != std::string::npos, contentsOf(err).c_str());
+        if (!c.file.empty()) QCOMPARE(Program::bytes(c.csv).toStdString(), c.file);
+        std::fclose(out);
+        std::fclose(err);
+    }
 }
 
 QTEST_MAIN(JournalWindowTest)
