@@ -68,7 +68,7 @@ struct RunLoading {
     // A run begun and its test loaded, as "Запустить" does once a file is chosen.
     void load(const std::string& path) {
         session.beginRun();
-        session.Start(path);
+        session.loadForRun(path);
     }
 };
 

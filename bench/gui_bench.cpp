@@ -71,6 +71,7 @@
 #include "redactor.h"
 #include "resform.h"
 #include "session.h"
+#include "session_setup.h"
 #include "userform.h"
 #include "window_frames.h"
 #include "writer.h"
@@ -424,7 +425,7 @@ double answerAll(const std::string& name) {
     checkNoFailure("answering");
     check(w.ResForm->isVisible() && !w.UserForm->isVisible(),
           "the run did not end in the result window");
-    check(w.session.run().RangeFound && !ctl::memo(w.ResForm, "Memo1")->document()->isEmpty(),
+    check(w.session.run().rangeFound && !ctl::memo(w.ResForm, "Memo1")->document()->isEmpty(),
           "the result window shows no result");
     return total;
 }
@@ -445,7 +446,7 @@ double coreLoad() {
     qv::Session& session = *g->coreRun;
     const auto start = Clock::now();
     session.beginRun();
-    session.Start(g->largestPath);
+    session.loadForRun(g->largestPath);
     return msBetween(start, Clock::now());
 }
 
@@ -456,7 +457,7 @@ qv::Session& coreEditor() {
         auto session = std::make_unique<qv::Session>();
         session->beginEditing(g->largestPath);
         session->editorOpened();
-        session->Editing(g->largestPath);
+        session->loadForEditing(g->largestPath);
         check(session->document().questionCount == qv::kMaxQuestions &&
                   session->editor().question.text == g->largest.doc->text(1),
               "the core did not load the largest test for editing");
@@ -471,7 +472,7 @@ qv::Session& coreEditor() {
 double coreSave() {
     qv::Session& session = coreEditor();
     const auto start = Clock::now();
-    const qv::Session::Saved saved = session.SaveAll(g->coreSavePath, g->savedMessageLines);
+    const qv::Session::Saved saved = session.saveTest(g->coreSavePath, g->savedMessageLines);
     const double ms = msBetween(start, Clock::now());
     check(saved.fileName == g->coreSavePath, "the core saved under another name");
     return ms;
@@ -482,9 +483,9 @@ double coreSave() {
 // those of the next question, for the editor's fields and the preview.
 double corePage() {
     qv::Session& session = coreEditor();
-    while (session.document().currentQuestion > 1) session.predvopros();  // untimed
+    while (session.document().currentQuestion > 1) session.previousQuestion();  // untimed
     const auto start = Clock::now();
-    for (int q = 1; q < qv::kMaxQuestions; ++q) session.nextvopros();
+    for (int q = 1; q < qv::kMaxQuestions; ++q) session.nextQuestion();
     const double ms = msBetween(start, Clock::now());
     check(session.document().currentQuestion == qv::kMaxQuestions &&
               session.editor().question.text == g->largest.doc->text(qv::kMaxQuestions),
@@ -496,11 +497,11 @@ double corePage() {
 // result chosen and its lines made, by the session that loaded the test.
 double coreAnswers() {
     qv::Session& session = *g->coreRun;
-    session.run() = qv::RunState{};
-    session.document().currentQuestion = 1;
+    qv::SessionSetUp::run(session) = qv::RunState{};
+    qv::SessionSetUp::document(session).currentQuestion = 1;
     const auto start = Clock::now();
-    for (int q = 1; q <= qv::kMaxQuestions; ++q) session.NextV(1);
-    const bool found = session.EndTest();
+    for (int q = 1; q <= qv::kMaxQuestions; ++q) session.answer(1);
+    const bool found = session.chooseResult();
     const auto lines = session.resultLines();
     const double ms = msBetween(start, Clock::now());
     check(found && lines.size() > 1, "the core found no result for the run");

@@ -50,10 +50,10 @@ void load(qv::Session& session, const std::string& path, Use use) {
     if (use == Use::Editing) {
         session.beginEditing(path);
         session.editorOpened();
-        session.Editing(path);
+        session.loadForEditing(path);
     } else {
         session.beginRun();
-        session.Start(path);
+        session.loadForRun(path);
     }
 }
 

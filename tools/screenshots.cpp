@@ -21,6 +21,7 @@
 #include "redactor.h"
 #include "resform.h"
 #include "session.h"
+#include "session_setup.h"
 #include "userform.h"
 #include "window_frames.h"
 
@@ -71,9 +72,10 @@ int main(int argc, char* argv[]) {
     ctl::edit(editor, "v", 2)->setText("Неверно");
     ctl::memo(editor, "Memo2")
         ->setPlainText("=0-2\nСтоит повторить материал.\n=3-4\nХороший результат.");
-    editor->TextVoprosa();
-    editor->printVariants();
-    editor->Copyright();
+    // The preview as it is once the author has left those fields.
+    windows.session.previewQuestion();
+    windows.session.previewVariants();
+    windows.session.previewAuthor();
     ok &= save(editor, folder, "2-editor");
     ok &= save(windows.UserForm, folder, "3-preview");
     editor->CloseRedactor();
@@ -87,7 +89,7 @@ int main(int argc, char* argv[]) {
     windows.ResForm->CloseTest();
 
     // The error window as a run whose Score no range holds leaves it.
-    windows.session.run().Score = 21;
+    qv::SessionSetUp::run(windows.session).score = 21;
     windows.ErrorForm->showScore();
     showWindow(windows.ErrorForm);
     ok &= save(windows.ErrorForm, folder, "6-error");

@@ -47,7 +47,7 @@ TErrorForm::TErrorForm(WindowServices& services)
 }
 
 void TErrorForm::showScore() {
-    Label3->setCaption(QString::number(services_.session.run().Score));
+    Label3->setCaption(QString::number(services_.session.run().score));
     // The rest of the sentence follows the Score, however wide, with the gap
     // it has after the "00000" the window was drawn with.
     Label4->move(Label3->geometry().right() + scoreGap_, Label4->y());

@@ -133,7 +133,7 @@ void TManag::rememberOpened(const QString& name) {
 void TManag::Creat() {
     if (!mayLeaveWork()) return;
     emit newTestOpening();
-    services_.session.Creat();
+    services_.session.newTest();
 }
 
 void TManag::Editing() {
@@ -155,7 +155,7 @@ void TManag::editFile(const QString& name) {
     const std::string file = fileNameBytes(name);
     services_.session.beginEditing(file);
     emit editingOpening();
-    services_.session.Editing(file);
+    services_.session.loadForEditing(file);
     recent_.opened(name, RecentTests::Use::Edit);
 }
 
@@ -163,7 +163,7 @@ void TManag::runFile(const QString& name) {
     rememberOpened(name);
     services_.session.beginRun();
     emit runOpening();
-    services_.session.Start(fileNameBytes(name));
+    services_.session.loadForRun(fileNameBytes(name));
     recent_.opened(name, RecentTests::Use::Run);
 }
 

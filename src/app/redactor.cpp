@@ -219,7 +219,7 @@ void TRedactor::connectHandlers() {
     // Only what the author does runs the button-count rule: typing or choosing an item.
     const auto buttonCountChosen = services_.guard([this] {
         session_.setButtonCountText(fromQt(Edvar->currentText()));
-        ButtActive();
+        session_.applyButtonCount();
     });
     connect(Edvar->lineEdit(), &QLineEdit::textEdited, this, buttonCountChosen);
     connect(Edvar, &QComboBox::activated, this, buttonCountChosen);
@@ -241,15 +241,18 @@ void TRedactor::connectHandlers() {
     }
     for (auto* e : EdButt) e->installEventFilter(this);
 
-    connect(predvop, &QPushButton::clicked, this, services_.guard([this] { predvopros(); }));
+    connect(predvop, &QPushButton::clicked, this,
+            services_.guard([this] { session_.previousQuestion(); }));
     connect(nextvop, &QPushButton::clicked, this, services_.guard([this] { nextvopros(); }));
     connect(Button10, &QPushButton::clicked, this, services_.guard([this] { SaveAll(); }));
     auto* save = new QShortcut(QKeySequence::Save, this);
     connect(save, &QShortcut::activated, this, services_.guard([this] { SaveAll(); }));
     connect(Button12, &QPushButton::clicked, this, services_.guard([this] { CloseRedactor(); }));
-    connect(RB1, &QRadioButton::clicked, this, services_.guard([this] { Click_rb1(); }));
-    connect(RB2, &QRadioButton::clicked, this, services_.guard([this] { Click_rb2(); }));
-    connect(RB3, &QRadioButton::clicked, this, services_.guard([this] { Click_rb3(); }));
+    const std::pair<QRadioButton*, int> modes[] = {
+        {RB1, qv::kNoVariants}, {RB2, qv::kFirstQuestionVariants}, {RB3, qv::kOwnVariants}};
+    for (const auto& [radio, mode] : modes)
+        connect(radio, &QRadioButton::clicked, this,
+                services_.guard([this, mode = mode] { session_.clickVariantMode(mode); }));
 }
 
 void TRedactor::forwardTyping(QLineEdit* field, void (qv::Session::*set)(std::string)) {
@@ -271,18 +274,19 @@ bool TRedactor::eventFilter(QObject* watched, QEvent* event) {
         // window losing activation or a popup opening.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            qv::Session& s = session_;
             if (watched == Edzag)
-                services_.failures.run([this] { Zagolovok(); });
+                services_.failures.run([&s] { s.previewTitle(); });
             else if (watched == Edit1)
-                services_.failures.run([this] { Copyright(); });
+                services_.failures.run([&s] { s.previewAuthor(); });
             else if (watched == Edit2)
-                services_.failures.run([this] { Windows(); });
+                services_.failures.run([&s] { s.previewCaption(); });
             else if (watched == Vopros)
-                services_.failures.run([this] { TextVoprosa(); });
+                services_.failures.run([&s] { s.previewQuestion(); });
             else if (watched == variantEdit(1))
-                services_.failures.run([this] { printVariants(); });
+                services_.failures.run([&s] { s.previewVariants(); });
             else if (std::find(EdButt.begin(), EdButt.end(), watched) != EdButt.end())
-                services_.failures.run([this] { UsButtCapt(); });
+                services_.failures.run([&s] { s.previewCaptions(); });
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -302,7 +306,7 @@ void TRedactor::open() {
     session_.editorOpened();
 }
 
-void TRedactor::show(QLineEdit* field, const std::string& bytes) {
+void TRedactor::showText(QLineEdit* field, const std::string& bytes) {
     const QString text = toQt(bytes);
     if (field->text() == text) return;
     showing_ = true;
@@ -312,11 +316,11 @@ void TRedactor::show(QLineEdit* field, const std::string& bytes) {
 
 void TRedactor::showHeader() {
     const qv::EditorState& editor = session_.editor();
-    show(Edzag, editor.header.title);
-    show(Edit1, editor.header.author);
-    show(Edit2, editor.header.windowCaption);
+    showText(Edzag, editor.header.title);
+    showText(Edit1, editor.header.author);
+    showText(Edit2, editor.header.windowCaption);
     for (int k = 1; k <= 6; ++k)
-        show(edButt(k), editor.header.captions[static_cast<std::size_t>(k - 1)]);
+        showText(edButt(k), editor.header.captions[static_cast<std::size_t>(k - 1)]);
     QRadioButton* checked[] = {RB1, RB2, RB3};
     checked[editor.checkedVariantMode - 1]->setChecked(true);
 }
@@ -336,11 +340,11 @@ void TRedactor::showButtonCount() {
 void TRedactor::showQuestion() {
     const qv::EditorState& editor = session_.editor();
     nv->setCaption(QString::number(editor.questionNumber));
-    show(Vopros, editor.question.text);
+    showText(Vopros, editor.question.text);
     for (int k = 1; k <= 6; ++k) {
         const auto b = static_cast<std::size_t>(k - 1);
-        show(variantEdit(k), editor.question.variants[b]);
-        show(kball(k), editor.question.points[b]);
+        showText(variantEdit(k), editor.question.variants[b]);
+        showText(kball(k), editor.question.points[b]);
     }
     predvop->setEnabled(editor.backEnabled);
     nextvop->setEnabled(editor.nextEnabled);
@@ -352,44 +356,9 @@ void TRedactor::showMessages() {
 
 // --- Handlers --------------------------------------------------------------------------
 
-void TRedactor::ButtActive() {
-    session_.ButtActive();
-}
-void TRedactor::UsButtCapt() {
-    session_.UsButtCapt();
-}
-void TRedactor::Zagolovok() {
-    session_.Zagolovok();
-}
-void TRedactor::Copyright() {
-    session_.Copyright();
-}
-void TRedactor::Windows() {
-    session_.Windows();
-}
-void TRedactor::TextVoprosa() {
-    session_.TextVoprosa();
-}
-void TRedactor::printVariants() {
-    session_.printVariants();
-}
-void TRedactor::Click_rb1() {
-    session_.clickVariantMode(qv::kNoVariants);
-}
-void TRedactor::Click_rb2() {
-    session_.clickVariantMode(qv::kFirstQuestionVariants);
-}
-void TRedactor::Click_rb3() {
-    session_.clickVariantMode(qv::kOwnVariants);
-}
-
 void TRedactor::nextvopros() {
-    if (!session_.nextvopros())
+    if (!session_.nextQuestion())
         services_.platform.showInformation(QString::fromUtf8(kEmptyQuestionNotice));
-}
-
-void TRedactor::predvopros() {
-    session_.predvopros();
 }
 
 QStringList TRedactor::shownMessageLines() {
@@ -460,7 +429,7 @@ bool TRedactor::saveTest() {
                 .arg(qv::kMaxMessageLines)))
         return false;
 
-    const auto saved = session_.SaveAll(chosen, shown);
+    const auto saved = session_.saveTest(chosen, shown);
     session_.markEditorSaved(messageLines());
     // What the file did not keep, and what a person taking the test would
     // meet, are told now, while they can be mended.
@@ -499,5 +468,5 @@ bool TRedactor::mayLeave() {
 void TRedactor::CloseRedactor() {
     if (!mayLeave()) return;
     emit closing();
-    session_.CloseRedactor();
+    session_.closeEditor();
 }

@@ -44,24 +44,8 @@ class TRedactor : public QWidget {
     // saves the test or lets the changes go.
     bool mayLeave();
 
-    // Handlers.
-    void ButtActive();
-    void UsButtCapt();
-    void Zagolovok();
-    void Copyright();
-    void Windows();
-    void TextVoprosa();
-    void printVariants();
-    void Click_rb1();
-    void Click_rb2();
-    void Click_rb3();
-    void nextvopros();
-    void predvopros();
-    void SaveAll();
+    // "Закрыть": asks about unsaved work, then the editor and the preview go.
     void CloseRedactor();
-    // Saves through the save dialog, asking first where a save would lose
-    // something; true once the test is saved.
-    bool saveTest();
 
     static constexpr const char* kEmptyQuestionNotice = "Не определен текст вопроса.";
 
@@ -74,6 +58,13 @@ class TRedactor : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Handlers that add to the session's rule what only the window knows.
+    void nextvopros();
+    void SaveAll();
+    // Saves through the save dialog, asking first where a save would lose
+    // something; true once the test is saved.
+    bool saveTest();
+
     void buildHeaderControls();
     void buildQuestionControls();
     void buildMessageControls();
@@ -89,7 +80,7 @@ class TRedactor : public QWidget {
     void forwardTyping(QLineEdit* field, void (qv::Session::*set)(std::string));
     void forwardTyping(QLineEdit* field, int button, void (qv::Session::*set)(int, std::string));
     // Sets a field's text from the session without taking it for typing.
-    void show(QLineEdit* field, const std::string& bytes);
+    void showText(QLineEdit* field, const std::string& bytes);
 
     TypingLimitEdit* edButt(int k) const { return EdButt.at(static_cast<std::size_t>(k - 1)); }
     TypingLimitEdit* variantEdit(int k) const { return v.at(static_cast<std::size_t>(k - 1)); }

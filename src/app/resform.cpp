@@ -62,12 +62,12 @@ void TResForm::saveres() {
     const auto name = services_.platform.saveResultFile(this, SDresName_);
     if (!name) return;
     SDresName_ = *name;
-    services_.session.saveres(fileNameBytes(*name));
+    services_.session.saveResult(fileNameBytes(*name));
 }
 
 void TResForm::CloseTest() {
     emit closing();
-    services_.session.CloseTest();
+    services_.session.leaveResult();
     Memo1->clear();
 }
 

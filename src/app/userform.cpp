@@ -131,7 +131,7 @@ void TUserForm::runReady() {
 // --- Handlers ------------------------------------------------------------------------------
 
 void TUserForm::NextV(int pressedButton) {
-    const qv::AnswerOutcome outcome = session_.NextV(pressedButton);
+    const qv::AnswerOutcome outcome = session_.answer(pressedButton);
     if (outcome == qv::AnswerOutcome::LastAnswered) {
         EndTest();
         return;
@@ -142,11 +142,11 @@ void TUserForm::NextV(int pressedButton) {
 }
 
 void TUserForm::EndTest() {
-    emit runEnded(session_.EndTest());
+    emit runEnded(session_.chooseResult());
 }
 
 void TUserForm::sgs() {
-    session_.sgs();
+    session_.testWindowActivated();
 }
 
 void TUserForm::view() {

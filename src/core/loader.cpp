@@ -16,15 +16,15 @@ const std::string kMessageHeader = "Message:";
 
 }  // namespace
 
-void TestLoader::Nextln() {
-    ioCheck(file_.readLine(LineBuffer));
+void TestLoader::nextLine() {
+    ioCheck(file_.readLine(line_));
     // The line is handed on by swapping: a buffer grown for a long line is
     // not handed on with a short one.
-    if (LineBuffer.capacity() > LineBuffer.size() + kSpareTextCapacity) LineBuffer.shrink_to_fit();
+    if (line_.capacity() > line_.size() + kSpareTextCapacity) line_.shrink_to_fit();
 }
 
-void TestLoader::dmassiv() {
-    LineFields_ = splitFields(LineBuffer);
+void TestLoader::splitLine() {
+    fields_ = splitFields(line_);
 }
 
 bool TestLoader::atEnd() {
@@ -34,31 +34,31 @@ bool TestLoader::atEnd() {
 }
 
 void TestLoader::readHeader(TestDocument& doc, LoadDestination& destination) {
-    Nextln();
-    dmassiv();
-    const std::int32_t questions = strToInt(LineFields_[0]);
+    nextLine();
+    splitLine();
+    const std::int32_t questions = strToInt(fields_[0]);
     if (questions < 0 || questions > kMaxQuestions) {
         refuse("В файле теста указано вопросов: " + std::to_string(questions) +
                ". Тест может содержать от 0 до 500 вопросов");
     }
     doc.questionCount = questions;
-    const std::int32_t buttons = strToInt(LineFields_[1]);
+    const std::int32_t buttons = strToInt(fields_[1]);
     if (buttons < 1 || buttons > kMaxButtons) {
         refuse("В файле теста указано кнопок: " + std::to_string(buttons) +
                ". Тест может иметь от 1 до 6 кнопок");
     }
     doc.buttonCount = buttons;
-    destination.buttonCountRead(LineFields_[1]);
-    doc.variantMode = strToInt(LineFields_[2]);
+    destination.buttonCountRead(fields_[1]);
+    doc.variantMode = strToInt(fields_[2]);
     destination.variantModeRead(doc.variantMode);
 
-    Nextln();
-    dmassiv();
-    destination.titleRead(LineFields_[0], LineFields_[1], LineFields_[2]);
+    nextLine();
+    splitLine();
+    destination.titleRead(fields_[0], fields_[1], fields_[2]);
 
-    Nextln();
-    dmassiv();
-    destination.buttonsRead(LineFields_);
+    nextLine();
+    splitLine();
+    destination.buttonsRead(fields_);
 }
 
 void TestLoader::readVariants(TestDocument& doc, std::int32_t mode, LoadDestination& destination) {
@@ -69,39 +69,39 @@ void TestLoader::readVariants(TestDocument& doc, std::int32_t mode, LoadDestinat
             for (int b = 1; b <= buttons; ++b) doc.setVariant(q, b, {});
     } else if (mode == kFirstQuestionVariants) {
         for (int b = 1; b <= buttons; ++b) {
-            Nextln();
-            destination.variantRead(1, b, LineBuffer);
-            doc.setVariant(1, b, LineBuffer);
+            nextLine();
+            destination.variantRead(1, b, line_);
+            doc.setVariant(1, b, line_);
         }
         for (int q = 2; q <= questions; ++q)
             for (int b = 1; b <= buttons; ++b) doc.setVariant(q, b, doc.variant(1, b));
     } else {
         for (int q = 1; q <= questions; ++q) {
             for (int b = 1; b <= buttons; ++b) {
-                Nextln();
-                destination.variantRead(q, b, LineBuffer);
-                doc.setVariant(q, b, LineBuffer);
+                nextLine();
+                destination.variantRead(q, b, line_);
+                doc.setVariant(q, b, line_);
             }
         }
     }
 }
 
 bool TestLoader::readPoints(TestDocument& doc) {
-    Nextln();  // the first points line
+    nextLine();  // the first points line
     // A test without questions has no points line: its "Message:" line
     // follows "Numbers:" directly and is taken as the message header.
-    if (doc.questionCount < 1 && LineBuffer == kMessageHeader) return true;
+    if (doc.questionCount < 1 && line_ == kMessageHeader) return true;
     PointsParser parser(doc, doc.buttonCount);
     for (;;) {
-        parser.parseLine(LineBuffer);
+        parser.parseLine(line_);
         if (atEnd()) return false;
-        Nextln();
-        if (LineBuffer == kMessageHeader) return true;
+        nextLine();
+        if (line_ == kMessageHeader) return true;
     }
 }
 
 void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestination& destination) {
-    LineBuffer.clear();
+    line_.clear();
     ioCheck(file_.open(path));
     // Whatever way the load ends, the file is closed and a buffer grown for a
     // long line is given back.
@@ -109,8 +109,7 @@ void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestinatio
         TestLoader& loader;
         ~Finish() {
             if (loader.file_.isOpen()) loader.file_.close();
-            if (loader.LineBuffer.capacity() > kSpareTextCapacity)
-                std::string().swap(loader.LineBuffer);
+            if (loader.line_.capacity() > kSpareTextCapacity) std::string().swap(loader.line_);
         }
     } finish{*this};
     if (file_.size() > kMaxTestFileBytes) {
@@ -120,21 +119,21 @@ void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestinatio
     readHeader(doc, destination);
     const std::int32_t mode = doc.variantMode;
 
-    Nextln();  // "Questions:"
+    nextLine();  // "Questions:"
     for (int q = 1; q <= doc.questionCount; ++q) {
-        Nextln();
-        doc.takeText(q, LineBuffer);
+        nextLine();
+        doc.takeText(q, line_);
     }
-    Nextln();  // the variants header line; the Info line alone decides the layout
+    nextLine();  // the variants header line; the Info line alone decides the layout
     readVariants(doc, mode, destination);
     destination.variantsRead();
 
-    Nextln();  // "Numbers:"
+    nextLine();  // "Numbers:"
     destination.messagesBegin();
     if (readPoints(doc)) {
         while (!atEnd()) {
-            Nextln();
-            destination.messageRead(LineBuffer);
+            nextLine();
+            destination.messageRead(line_);
         }
     }
     ioCheck(file_.close());

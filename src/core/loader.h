@@ -1,6 +1,7 @@
 // Reading a test file into the document. The loader owns the order of
-// reading; what differs between opening a test for editing and for a run is
-// handed to a LoadDestination, which the two windows implement.
+// reading; what differs between opening a test for editing and for a run
+// (and for the check and the read-back of a save) is handed to a
+// LoadDestination, which each of them implements.
 #pragma once
 
 #include <string>
@@ -47,18 +48,17 @@ class TestLoader {
     // everything stored before a failure stays.
     void load(const std::string& path, TestDocument& doc, LoadDestination& destination);
 
-    // Reads the next line of the open file into the line buffer; past the end
-    // of the file that is an empty line.
-    void Nextln();
-    // Splits the line buffer into the line fields.
-    void dmassiv();
-
-    const std::string& lineBuffer() const { return LineBuffer; }
     // The size of the file the last load opened.
     std::uint64_t lastFileSize() const { return file_.size(); }
-    const LineFields& lineFields() const { return LineFields_; }
+    // The last line the last load read.
+    const std::string& lastLine() const { return line_; }
 
   private:
+    // Reads the next line of the open file into line_; past the end of the
+    // file that is an empty line.
+    void nextLine();
+    // Splits line_ into fields_.
+    void splitLine();
     bool atEnd();
     void readHeader(TestDocument& doc, LoadDestination& destination);
     void readVariants(TestDocument& doc, std::int32_t mode, LoadDestination& destination);
@@ -66,8 +66,8 @@ class TestLoader {
     bool readPoints(TestDocument& doc);
 
     TextReader file_;
-    std::string LineBuffer;
-    LineFields LineFields_;
+    std::string line_;
+    LineFields fields_;
 };
 
 }  // namespace qv

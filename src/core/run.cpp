@@ -38,64 +38,71 @@ RangeBounds readRangeBounds(const std::string& line) {
 }
 
 AnswerOutcome answerQuestion(TestDocument& doc, RunState& run, int button) {
-    run.PressedButton = button;
+    run.pressedButton = button;
     const int q = doc.currentQuestion;
-    const std::int64_t sum = std::int64_t{run.Score} + strToInt(doc.points(q, button));
+    const std::int64_t sum = std::int64_t{run.score} + strToInt(doc.points(q, button));
     if (sum < std::numeric_limits<std::int32_t>::min() ||
         sum > std::numeric_limits<std::int32_t>::max()) {
         throw Exception(cp1251::fromUtf8(
             "Сумма баллов вышла за допустимые пределы (от -2147483648 до 2147483647). "
             "Проверьте баллы этого вопроса"));
     }
-    run.Score = static_cast<std::int32_t>(sum);
+    run.score = static_cast<std::int32_t>(sum);
     if (q >= doc.questionCount) return AnswerOutcome::LastAnswered;
     doc.currentQuestion = q + 1;
     return AnswerOutcome::NextQuestion;
 }
 
-bool EndTest(RunState& run, const MessageLines& messages) {
-    for (int i = 1; i <= messages.count(); ++i) {
-        run.CurrentMessageLine = messages.line(i);
-        run.MessageCursor = i;
-        if (isRangeLine(run.CurrentMessageLine)) Cont(run, messages);
-        if (run.RangeFound) break;
-        if (isEndMarker(messages.line(i))) break;
-    }
-    return run.RangeFound;
-}
+namespace {
 
-void Cont(RunState& run, const MessageLines& messages) {
-    const RangeBounds bounds = readRangeBounds(run.CurrentMessageLine);
-    if (bounds.low) run.RangeLow = *bounds.low;
-    if (bounds.high) run.RangeHigh = *bounds.high;
-    if (bounds.failing) strToInt(*bounds.failing);  // raises the conversion's own failure
-    if (run.RangeLow <= run.Score && run.Score <= run.RangeHigh) Beg(run, messages);
-}
-
-void Beg(RunState& run, const MessageLines& messages) {
-    const int r = run.MessageCursor;
-    run.CurrentMessageLine.clear();
-    run.RangeFound = true;
-    run.Score = 0;
-    run.ResultFirst = r + 1;
+// Chooses the block after the range line at the message cursor.
+void chooseBlock(RunState& run, const MessageLines& messages) {
+    const int r = run.messageCursor;
+    run.currentMessageLine.clear();
+    run.rangeFound = true;
+    run.score = 0;
+    run.resultFirst = r + 1;
     int k = r + 1;
     while (k <= messages.count() && !isRangeLine(messages.line(k)) &&
            !isEndMarker(messages.line(k)))
         ++k;
-    run.MessageCursor = k;
-    run.ResultLast = k - 1;
+    run.messageCursor = k;
+    run.resultLast = k - 1;
+}
+
+// The range test on the current message line; chooses the block when it
+// holds the score.
+void testRangeLine(RunState& run, const MessageLines& messages) {
+    const RangeBounds bounds = readRangeBounds(run.currentMessageLine);
+    if (bounds.low) run.rangeLow = *bounds.low;
+    if (bounds.high) run.rangeHigh = *bounds.high;
+    if (bounds.failing) strToInt(*bounds.failing);  // raises the conversion's own failure
+    if (run.rangeLow <= run.score && run.score <= run.rangeHigh) chooseBlock(run, messages);
+}
+
+}  // namespace
+
+bool chooseResult(RunState& run, const MessageLines& messages) {
+    for (int i = 1; i <= messages.count(); ++i) {
+        run.currentMessageLine = messages.line(i);
+        run.messageCursor = i;
+        if (isRangeLine(run.currentMessageLine)) testRangeLine(run, messages);
+        if (run.rangeFound) break;
+        if (isEndMarker(messages.line(i))) break;
+    }
+    return run.rangeFound;
 }
 
 std::vector<std::string> resultMemoLines(const RunState& run, const MessageLines& messages) {
     std::vector<std::string> lines{std::string{}};
-    for (int i = run.ResultFirst; i <= run.ResultLast; ++i) lines.push_back(messages.line(i));
+    for (int i = run.resultFirst; i <= run.resultLast; ++i) lines.push_back(messages.line(i));
     return lines;
 }
 
 std::string saveResult(const std::string& chosenName, const RunState& run,
                        const MessageLines& messages) {
     std::vector<std::string> block;
-    for (int i = run.ResultFirst; i <= run.ResultLast; ++i) block.push_back(messages.line(i));
+    for (int i = run.resultFirst; i <= run.resultLast; ++i) block.push_back(messages.line(i));
     const std::string fileName = resultFileName(chosenName);
     writeLines(fileName, block);
     return fileName;

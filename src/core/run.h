@@ -1,5 +1,5 @@
 // Taking a test: scoring the answers and choosing the result message for the
-// total. The state lives in the test window for as long as the program runs.
+// total. The session keeps the state of the run under way.
 #pragma once
 
 #include <cstdint>
@@ -12,15 +12,15 @@
 namespace qv {
 
 struct RunState {
-    std::int32_t RangeLow = 0;  // bounds of the last range line parsed; never reset
-    std::int32_t RangeHigh = 0;
-    std::string CurrentMessageLine;
-    std::int32_t MessageCursor = 0;
-    bool RangeFound = false;
-    std::int32_t PressedButton = 0;
-    std::int32_t Score = 0;
-    std::int32_t ResultFirst = 0;  // the chosen block, as MessageLines indexes
-    std::int32_t ResultLast = 0;   // ResultFirst - 1 for an empty block
+    std::int32_t rangeLow = 0;  // bounds of the last range line parsed; never reset
+    std::int32_t rangeHigh = 0;
+    std::string currentMessageLine;
+    std::int32_t messageCursor = 0;
+    bool rangeFound = false;
+    std::int32_t pressedButton = 0;
+    std::int32_t score = 0;
+    std::int32_t resultFirst = 0;  // the chosen block, as MessageLines indexes
+    std::int32_t resultLast = 0;   // resultFirst - 1 for an empty block
 };
 
 // A line of the message section that starts with "=", and one that starts
@@ -43,22 +43,16 @@ enum class AnswerOutcome { NextQuestion, LastAnswered };
 
 // Scores a press of answer button `button` on the current question: its
 // points text is converted (EConvertError when it is not a whole number) and
-// added to the Score. A sum outside the 32-bit range raises an Exception and
+// added to the score. A sum outside the 32-bit range raises an Exception and
 // changes nothing. Moves to the next question unless this was the last one.
 AnswerOutcome answerQuestion(TestDocument& doc, RunState& run, int button);
 
 // Result selection over the message lines: the first range line ("=X-Y")
-// before the first end marker ("$") whose range holds the Score chooses the
-// block of lines after it. On a match RangeFound is true, the Score 0, and
-// ResultFirst/ResultLast describe the block. Raises EConvertError for a bound
-// that is not a whole number, leaving the Score as it was.
-bool EndTest(RunState& run, const MessageLines& messages);
-
-// The range test on run.CurrentMessageLine; chooses the block when it holds the Score.
-void Cont(RunState& run, const MessageLines& messages);
-
-// Chooses the block after the range line at run.MessageCursor.
-void Beg(RunState& run, const MessageLines& messages);
+// before the first end marker ("$") whose range holds the score chooses the
+// block of lines after it. On a match rangeFound is true, the score 0, and
+// resultFirst/resultLast describe the block. Raises EConvertError for a bound
+// that is not a whole number, leaving the score as it was.
+bool chooseResult(RunState& run, const MessageLines& messages);
 
 // What the result window shows: an empty line, then the chosen block.
 std::vector<std::string> resultMemoLines(const RunState& run, const MessageLines& messages);

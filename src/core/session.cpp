@@ -68,7 +68,7 @@ class Session::EditDestination : public LoadDestination {
     }
     void variantsRead() override {
         s_.doc_.activeButtonCount = s_.doc_.buttonCount;
-        s_.ButtActive();
+        s_.applyButtonCount();
     }
     void messagesBegin() override {
         s_.editor_.messages.clear();
@@ -82,7 +82,7 @@ class Session::EditDestination : public LoadDestination {
         finished_ = true;
         s_.changed(kEditorMessages);
         if (s_.doc_.questionCount < 1) s_.startEmptyQuestion();
-        s_.outputTV();
+        s_.showStoredQuestion();
     }
 
   private:
@@ -152,7 +152,7 @@ void Session::changed(unsigned shown) {
 
 // --- The manager's commands ---------------------------------------------------------
 
-void Session::Creat() {
+void Session::newTest() {
     selectVariantMode(kOwnVariants);
 
     TestHeader& header = editor_.header;
@@ -174,7 +174,7 @@ void Session::Creat() {
     changed(kTestQuestion | kTestTitle | kTestButtons);
 
     doc_.activeButtonCount = 2;
-    ButtActive();
+    applyButtonCount();
     // The preview cannot be answered.
     test_.buttonsEnabled = false;
     changed(kTestButtons);
@@ -198,7 +198,7 @@ void Session::toFirstQuestion() {
     changed(kEditorQuestion);
 }
 
-void Session::Editing(const std::string& fileName) {
+void Session::loadForEditing(const std::string& fileName) {
     failedEditFile_ = fileName;  // until the load has succeeded
     editedFile_.clear();
     // The file as it is read: a save asks before replacing it once it is not.
@@ -227,7 +227,7 @@ void Session::Editing(const std::string& fileName) {
 
 void Session::beginRun() {
     doc_.currentQuestion = 1;
-    run_.Score = 0;
+    run_.score = 0;
     pressedButtons_.clear();
     runFinished_ = false;
     // A test that fails to load cannot be answered: what the window shows is another test's.
@@ -235,7 +235,7 @@ void Session::beginRun() {
     changed(kTestButtons);
 }
 
-void Session::Start(const std::string& fileName) {
+void Session::loadForRun(const std::string& fileName) {
     runFileName_ = fileName;
     const ReleaseAfterLargeFile release{loader_};
     RunDestination destination(*this);
@@ -274,7 +274,7 @@ void Session::setPointsText(int button, std::string text) {
     editor_.question.points.at(static_cast<std::size_t>(button - 1)) = std::move(text);
 }
 
-void Session::ButtActive() {
+void Session::applyButtonCount() {
     std::string& text = editor_.header.buttonCountText;
     if (text.empty()) text = kDefaultButtonCount;
     int count = strToInt(text);  // a failure leaves everything else as it was
@@ -288,33 +288,33 @@ void Session::ButtActive() {
     changed(kEditorButtons | kTestButtons);
 }
 
-void Session::UsButtCapt() {
+void Session::previewCaptions() {
     test_.captions = editor_.header.captions;
     changed(kTestButtons);
 }
 
-void Session::Zagolovok() {
+void Session::previewTitle() {
     test_.title = editor_.header.title;
     changed(kTestTitle);
 }
 
-void Session::Copyright() {
+void Session::previewAuthor() {
     test_.authorLine = kAuthorPrefix + editor_.header.author;
     changed(kTestTitle);
 }
 
-void Session::Windows() {
+void Session::previewCaption() {
     test_.caption = editor_.header.windowCaption;
     changed(kTestTitle);
 }
 
-void Session::TextVoprosa() {
+void Session::previewQuestion() {
     if (editor_.question.text.empty()) return;
     test_.question = editor_.question.text;
     changed(kTestQuestion);
 }
 
-void Session::printVariants() {
+void Session::previewVariants() {
     test_.variants = editor_.question.variants;
     changed(kTestVariants);
 }
@@ -331,7 +331,7 @@ void Session::selectVariantMode(int mode) {
     changed(kEditorHeader);
 }
 
-void Session::refreshdata() {
+void Session::storeShownQuestion() {
     const int q = doc_.currentQuestion;
     doc_.setText(q, editor_.question.text);
     for (int k = 1; k <= kMaxButtons; ++k) {
@@ -341,7 +341,7 @@ void Session::refreshdata() {
     }
 }
 
-void Session::outputTV() {
+void Session::showStoredQuestion() {
     const int q = doc_.currentQuestion;
     editor_.questionNumber = q;
     editor_.question.text = doc_.text(q);
@@ -353,10 +353,10 @@ void Session::outputTV() {
     changed(kEditorQuestion);
 }
 
-bool Session::nextvopros() {
+bool Session::nextQuestion() {
     if (editor_.question.text.empty()) return false;
     if (doc_.currentQuestion >= kMaxQuestions) return true;
-    refreshdata();
+    storeShownQuestion();
     if (doc_.currentQuestion >= doc_.questionCount) {
         // A new question is appended; its slot is written from the fields when it is next stored.
         editor_.question = {};
@@ -365,7 +365,7 @@ bool Session::nextvopros() {
         editor_.questionNumber = doc_.currentQuestion;
     } else {
         ++doc_.currentQuestion;
-        outputTV();
+        showStoredQuestion();
     }
     if (doc_.currentQuestion >= 2) editor_.backEnabled = true;
     if (doc_.currentQuestion >= kMaxQuestions) editor_.nextEnabled = false;
@@ -373,11 +373,11 @@ bool Session::nextvopros() {
     return true;
 }
 
-void Session::predvopros() {
+void Session::previousQuestion() {
     if (doc_.currentQuestion <= 1) return;
-    refreshdata();
+    storeShownQuestion();
     --doc_.currentQuestion;
-    outputTV();
+    showStoredQuestion();
     if (doc_.currentQuestion == 1) editor_.backEnabled = false;
     if (doc_.currentQuestion < kMaxQuestions) editor_.nextEnabled = true;
     questionMoved();
@@ -388,7 +388,7 @@ void Session::questionMoved() {
     changed(kEditorQuestion);
     test_.question = editor_.question.text;
     changed(kTestQuestion);
-    textvars();
+    previewVariants();
 }
 
 bool Session::replacesFailedLoad(const std::string& chosenName) const {
@@ -415,11 +415,11 @@ int Session::messageLinesWritten(const std::vector<std::string>& shownMessageLin
     return count;
 }
 
-Session::Saved Session::SaveAll(const std::string& chosenName,
-                                const std::vector<std::string>& shownMessageLines) {
-    refreshdata();
+Session::Saved Session::saveTest(const std::string& chosenName,
+                                 const std::vector<std::string>& shownMessageLines) {
+    storeShownQuestion();
     Saved saved;
-    saved.fileName = saveTest(chosenName, doc_, editor_.header, shownMessageLines);
+    saved.fileName = qv::saveTest(chosenName, doc_, editor_.header, shownMessageLines);
     editedFile_ = saved.fileName;
     editedIdentity_ = os::identityOf(saved.fileName);
     // Once replaced, the file holds the editor's test.
@@ -464,7 +464,7 @@ void Session::markEditorSaved(const std::vector<std::string>& messageLines) {
     savedContent_ = contentAsSaved(messageLines);
 }
 
-void Session::CloseRedactor() {
+void Session::closeEditor() {
     doc_.clearQuestions();
     editor_.messages.clear();
     changed(kEditorMessages);
@@ -497,24 +497,24 @@ void Session::showTestQuestion(int q) {
     changed(kTestQuestion | kTestVariants);
 }
 
-AnswerOutcome Session::NextV(int button) {
+AnswerOutcome Session::answer(int button) {
     const AnswerOutcome outcome = answerQuestion(doc_, run_, button);
     pressedButtons_.push_back(button);
     if (outcome == AnswerOutcome::NextQuestion) showTestQuestion(doc_.currentQuestion);
     return outcome;
 }
 
-bool Session::EndTest() {
-    const std::int32_t total = run_.Score;
+bool Session::chooseResult() {
+    const std::int32_t total = run_.score;
     bool found = false;
     try {
-        found = qv::EndTest(run_, messages_);
+        found = qv::chooseResult(run_, messages_);
     } catch (const Exception& e) {
         finishRun(RunOutcome::Failure, total, e.message());
         throw;
     }
     finishRun(found ? RunOutcome::Result : RunOutcome::NoRange, total,
-              found ? messages_.line(run_.ResultFirst - 1) : std::string{});
+              found ? messages_.line(run_.resultFirst - 1) : std::string{});
     return found;
 }
 
@@ -524,25 +524,25 @@ void Session::finishRun(RunOutcome outcome, std::int32_t total, std::string rang
     runFinished_ = true;
     FinishedRun finished{runFileName_,     test_.title, pressedButtons_, total, outcome,
                          std::move(range), {}};
-    if (outcome == RunOutcome::Result && run_.ResultFirst <= run_.ResultLast)
-        finished.resultLine = messages_.line(run_.ResultFirst);
+    if (outcome == RunOutcome::Result && run_.resultFirst <= run_.resultLast)
+        finished.resultLine = messages_.line(run_.resultFirst);
     onRunFinished(finished);
 }
 
-void Session::sgs() {
-    run_.RangeFound = false;
+void Session::testWindowActivated() {
+    run_.rangeFound = false;
 }
 
 std::vector<std::string> Session::resultLines() const {
     return resultMemoLines(run_, messages_);
 }
 
-std::string Session::saveres(const std::string& chosenName) {
-    return saveResult(chosenName, run_, messages_);
+std::string Session::saveResult(const std::string& chosenName) {
+    return qv::saveResult(chosenName, run_, messages_);
 }
 
-void Session::CloseTest() {
-    run_.Score = 0;
+void Session::leaveResult() {
+    run_.score = 0;
 }
 
 }  // namespace qv

@@ -93,26 +93,24 @@ class Session {
     std::function<void(unsigned shown)> onChange;
 
     const TestDocument& document() const { return doc_; }
-    TestDocument& document() { return doc_; }
     const EditorState& editor() const { return editor_; }
     const TestWindowState& testWindow() const { return test_; }
     const std::string& currentFileName() const { return currentFileName_; }
     const MessageLines& messageLines() const { return messages_; }
     const RunState& run() const { return run_; }
-    RunState& run() { return run_; }
 
     // --- The manager's commands ---------------------------------------------
     // A new test, once the preview and the editor are open.
-    void Creat();
+    void newTest();
     // A file chosen for editing, before the editor opens.
     void beginEditing(const std::string& fileName);
     // The chosen file read into the document and the editor.
-    void Editing(const std::string& fileName);
+    void loadForEditing(const std::string& fileName);
     // A run begins, before the test window opens: question 1, Score 0, and no
     // answer until its test has loaded.
     void beginRun();
     // The chosen file read into the document, the test window and the message lines.
-    void Start(const std::string& fileName);
+    void loadForRun(const std::string& fileName);
 
     // --- The editor ----------------------------------------------------------
     // The editor has opened: the test starts from question 1 of 1.
@@ -127,23 +125,29 @@ class Session {
     void setVariantText(int button, std::string text);
     void setPointsText(int button, std::string text);
 
-    void ButtActive();
-    void UsButtCapt();
-    void Zagolovok();
-    void Copyright();
-    void Windows();
-    void TextVoprosa();
-    void printVariants();
-    void textvars() { printVariants(); }
+    // The typed button count taken: 1..6 (anything else becomes 2), and the
+    // editor's fields and the preview's buttons follow.
+    void applyButtonCount();
+    // The preview takes a field the author has left: the button captions, the
+    // title, the author line, the window caption, the question text (unless
+    // empty) and the variants.
+    void previewCaptions();
+    void previewTitle();
+    void previewAuthor();
+    void previewCaption();
+    void previewQuestion();
+    void previewVariants();
     // A click on the radio button of a variant mode (1..3).
     void clickVariantMode(int mode);
     // Checks the radio button of a mode 1..3, as a click would; others change nothing.
     void selectVariantMode(int mode);
-    void refreshdata();
-    void outputTV();
+    // The question fields stored into the document as the current question.
+    void storeShownQuestion();
+    // The current question of the document shown in the question fields.
+    void showStoredQuestion();
     // False when the question text is empty: the author is told, and nothing moves.
-    bool nextvopros();
-    void predvopros();
+    bool nextQuestion();
+    void previousQuestion();
 
     // Whether saving under `chosenName` would replace the file whose load
     // for editing failed, which the editor does not show.
@@ -167,8 +171,10 @@ class Session {
     };
     // Saves the test under the chosen name and checks what was written;
     // `shownMessageLines` are the message field's lines as it shows them.
-    Saved SaveAll(const std::string& chosenName, const std::vector<std::string>& shownMessageLines);
-    void CloseRedactor();
+    Saved saveTest(const std::string& chosenName,
+                   const std::vector<std::string>& shownMessageLines);
+    // The editor closes: its questions are cleared from the document.
+    void closeEditor();
 
     // Whether the test in the editor differs from the one opened or saved
     // last; `messageLines` are the message field's lines, unwrapped.
@@ -178,17 +184,17 @@ class Session {
 
     // --- The test window -----------------------------------------------------
     // An answer button pressed: its points scored.
-    AnswerOutcome NextV(int button);
+    AnswerOutcome answer(int button);
     // Result selection after the last answer; true when a range holds the Score.
-    bool EndTest();
-    // The test window became the active window.
-    void sgs();
+    bool chooseResult();
+    // The test window became the active window: a range found earlier is forgotten.
+    void testWindowActivated();
     // What the result window shows: an empty line, then the chosen block.
     std::vector<std::string> resultLines() const;
     // Saves the chosen block; returns the name written.
-    std::string saveres(const std::string& chosenName);
-    // The result window is left.
-    void CloseTest();
+    std::string saveResult(const std::string& chosenName);
+    // The result window is left: the score goes back to 0.
+    void leaveResult();
 
     // Told once per run as it ends, whatever the outcome, before the result
     // or error window appears and before a failure of result selection
@@ -198,6 +204,7 @@ class Session {
     const std::vector<int>& pressedButtons() const { return pressedButtons_; }
 
   private:
+    friend struct SessionSetUp;  // tests and tools set up state directly
     class EditDestination;
     class RunDestination;
 

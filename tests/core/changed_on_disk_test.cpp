@@ -57,7 +57,7 @@ TEST(ChangedOnDisk, ASaveAsksOnlyWhenTheOpenedFileIsNoLongerItself) {
         writeBytes(file, example);
         qv::Session session;
         session.beginEditing(file);
-        session.Editing(file);
+        session.loadForEditing(file);
 
         c.change(dir, file);
         EXPECT_EQ(session.changedOnDisk(file), c.changed);
@@ -71,14 +71,14 @@ TEST(ChangedOnDisk, TheEditorsOwnSaveIsNoChange) {
     writeBytes(file, qvtest::workedExampleBytes());
     qv::Session session;
     session.beginEditing(file);
-    session.Editing(file);
+    session.loadForEditing(file);
     touchLater(file);
     ASSERT_TRUE(session.changedOnDisk(file));
 
-    session.SaveAll(file, {"=0-100", "ok"});
+    session.saveTest(file, {"=0-100", "ok"});
     EXPECT_FALSE(session.changedOnDisk(file));
     // Saved under a new name, that file is the one watched.
-    session.SaveAll(dir.file("copy"), {"=0-100", "ok"});
+    session.saveTest(dir.file("copy"), {"=0-100", "ok"});
     touchLater(file);
     EXPECT_FALSE(session.changedOnDisk(file));
     touchLater(dir.file("copy.tst"));

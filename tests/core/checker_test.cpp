@@ -207,7 +207,7 @@ TEST(Checker, FindsWhatATakerWouldMeet) {
             << qv::cp1251::toUtf8(qvtest::joined(report.problems));
         for (std::size_t i = 0; i < c.found.size(); ++i) {
             EXPECT_EQ(report.problems[i].rfind(ru(c.found[i]), 0), 0u)
-                << qv::cp1251::toUtf8(report.problems[i]);
+                << i << ": " << qv::cp1251::toUtf8(report.problems[i]);
         }
         EXPECT_EQ(report.summary(), ru(c.summary));
     }

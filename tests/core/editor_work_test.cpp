@@ -15,7 +15,7 @@ using Lines = std::vector<std::string>;
 // A new test with one filled question, saved: the starting point of each case.
 void startSavedTest(qv::Session& session) {
     session.editorOpened();
-    session.Creat();
+    session.newTest();
     session.setQuestionText(ru("Вопрос"));
     session.setPointsText(1, "1");
     session.setPointsText(2, "0");
@@ -47,13 +47,13 @@ TEST(EditorWork, OnlyWhatASaveWritesCountsAsAChange) {
          saved, false},
         {"a question moved to and back",
          [](qv::Session& s) {
-             s.nextvopros();
-             s.predvopros();
+             s.nextQuestion();
+             s.previousQuestion();
          },
          saved, false},
         {"a question added",
          [](qv::Session& s) {
-             s.nextvopros();
+             s.nextQuestion();
              s.setQuestionText("Q2");
          },
          saved, true},
@@ -76,7 +76,7 @@ TEST(EditorWork, AnOpenedTestStartsUnchangedAndASaveMarksItSaved) {
     qv::Session session;
     session.beginEditing(file);
     session.editorOpened();
-    session.Editing(file);
+    session.loadForEditing(file);
     EXPECT_FALSE(session.hasUnsavedChanges(session.editor().messages));
     EXPECT_FALSE(session.replacesAnotherFile(file)) << "the file being edited";
 
@@ -119,7 +119,7 @@ TEST(EditorWork, ASaveReadsTheFileBackAndNamesWhatItDidNotKeep) {
         qv::Session session;
         startSavedTest(session);
         c.edit(session);
-        const auto saved = session.SaveAll(dir.path() + "/t", {"=0-5", "Итог"});
+        const auto saved = session.saveTest(dir.path() + "/t", {"=0-5", "Итог"});
         if (*c.named == 0) {
             EXPECT_TRUE(saved.readBack.empty()) << qvtest::joined(saved.readBack);
         } else {

@@ -75,10 +75,10 @@ TEST(Journal, ARunIsRecordedOnceWhateverItsOutcome) {
         };
         // As the test window answers: result selection after the last question.
         const auto press = [&](int button) {
-            if (session.NextV(button) == qv::AnswerOutcome::LastAnswered) session.EndTest();
+            if (session.answer(button) == qv::AnswerOutcome::LastAnswered) session.chooseResult();
         };
         session.beginRun();
-        session.Start(file);
+        session.loadForRun(file);
         press(1);
         if (c.outcome == qv::RunOutcome::Failure) {
             EXPECT_THROW(press(3), qv::EConvertError);

@@ -121,7 +121,7 @@ TEST_F(Loader, ReadsTheWorkedExampleInFileOrder) {
     EXPECT_EQ(dest.calls,
               (Lines{"buttonCount", "variantMode", "title", "buttons", "variants", "messagesBegin",
                      "message", "message", "message", "message", "message", "finished"}));
-    EXPECT_EQ(loader.lineBuffer(), "$");
+    EXPECT_EQ(loader.lastLine(), "$");
 }
 
 struct ModeCase {
@@ -362,7 +362,7 @@ TEST_F(Loader, LetsGoOfTheFileAndOfLargeBuffers) {
     loadLines(file("1^E2^E3", {std::string(1 << 20, 'q')}, {"a", "b"}, {"1,2,"}, {"$"}));
     loadLines(file("1^E2^E3", {"short"}, {"a", "b"}, {"1,2,"}, {"$"}));
     EXPECT_LT(doc.text(1).capacity(), qv::kSpareTextCapacity);
-    EXPECT_LT(loader.lineBuffer().capacity(), qv::kSpareTextCapacity);
+    EXPECT_LT(loader.lastLine().capacity(), qv::kSpareTextCapacity);
 
     // A file far larger than any test is refused before it is read.
     const std::string huge = dir.file("huge.tst");

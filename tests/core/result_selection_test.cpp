@@ -60,17 +60,17 @@ TEST(ResultSelection, ChoosesTheFirstRangeThatHoldsTheScore) {
         SCOPED_TRACE(c.name);
         const qv::MessageLines messages = messagesOf(c.lines);
         qv::RunState run;
-        run.Score = c.score;
-        EXPECT_EQ(qv::EndTest(run, messages), c.found);
-        EXPECT_EQ(run.RangeFound, c.found);
+        run.score = c.score;
+        EXPECT_EQ(qv::chooseResult(run, messages), c.found);
+        EXPECT_EQ(run.rangeFound, c.found);
         if (c.found) {
-            EXPECT_EQ(run.Score, 0);
-            EXPECT_EQ(run.ResultFirst, c.first);
-            EXPECT_EQ(run.ResultLast, c.last);
-            EXPECT_EQ(run.MessageCursor, c.last + 1);  // the line that ended the block
+            EXPECT_EQ(run.score, 0);
+            EXPECT_EQ(run.resultFirst, c.first);
+            EXPECT_EQ(run.resultLast, c.last);
+            EXPECT_EQ(run.messageCursor, c.last + 1);  // the line that ended the block
             EXPECT_EQ(qv::resultMemoLines(run, messages), c.memo);
         } else {
-            EXPECT_EQ(run.Score, c.score);
+            EXPECT_EQ(run.score, c.score);
         }
     }
 }
@@ -93,41 +93,41 @@ TEST(ResultSelection, ABoundThatIsNoNumberAbandonsTheEvaluation) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lines[0]);
         qv::RunState run;
-        run.RangeLow = 77;
-        run.RangeHigh = 88;
-        run.Score = 5000;
+        run.rangeLow = 77;
+        run.rangeHigh = 88;
+        run.score = 5000;
         try {
-            qv::EndTest(run, messagesOf(c.lines));
+            qv::chooseResult(run, messagesOf(c.lines));
             ADD_FAILURE() << "no failure";
         } catch (const qv::EConvertError& e) {
             EXPECT_EQ(e.message(), "'" + c.failingText + "' is not a valid integer value");
         }
-        EXPECT_FALSE(run.RangeFound);
-        EXPECT_EQ(run.Score, 5000);
-        EXPECT_EQ(run.RangeLow, c.low);
-        EXPECT_EQ(run.RangeHigh, c.high);
+        EXPECT_FALSE(run.rangeFound);
+        EXPECT_EQ(run.score, 5000);
+        EXPECT_EQ(run.rangeLow, c.low);
+        EXPECT_EQ(run.rangeHigh, c.high);
     }
 }
 
 TEST(ResultSelection, BoundsCarryOverToARangeLineWithoutDash) {
     const qv::MessageLines bare = messagesOf({"=", "A", "$"});
     qv::RunState run;  // nothing parsed yet: the bounds are 0 and 0
-    run.Score = 1;
-    EXPECT_FALSE(qv::EndTest(run, bare));
-    run.Score = 0;
-    EXPECT_TRUE(qv::EndTest(run, bare));
+    run.score = 1;
+    EXPECT_FALSE(qv::chooseResult(run, bare));
+    run.score = 0;
+    EXPECT_TRUE(qv::chooseResult(run, bare));
 
     // An earlier evaluation leaves the bounds of its last range line parsed.
-    run.RangeFound = false;
-    run.Score = 70;
-    EXPECT_FALSE(qv::EndTest(run, messagesOf({"=10-20", "A", "=40-60", "B", "$"})));
-    EXPECT_EQ(run.RangeLow, 40);
-    EXPECT_EQ(run.RangeHigh, 60);
-    run.Score = 15;
-    EXPECT_FALSE(qv::EndTest(run, bare));
-    run.Score = 45;
-    EXPECT_TRUE(qv::EndTest(run, messagesOf({ru("=без черты"), "B", "$"})));
-    EXPECT_EQ(run.ResultFirst, 2);
+    run.rangeFound = false;
+    run.score = 70;
+    EXPECT_FALSE(qv::chooseResult(run, messagesOf({"=10-20", "A", "=40-60", "B", "$"})));
+    EXPECT_EQ(run.rangeLow, 40);
+    EXPECT_EQ(run.rangeHigh, 60);
+    run.score = 15;
+    EXPECT_FALSE(qv::chooseResult(run, bare));
+    run.score = 45;
+    EXPECT_TRUE(qv::chooseResult(run, messagesOf({ru("=без черты"), "B", "$"})));
+    EXPECT_EQ(run.resultFirst, 2);
 }
 
 class Answering : public ::testing::Test {
@@ -153,21 +153,21 @@ TEST_F(Answering, AddsThePointsOfEachPress) {
     EXPECT_EQ(qv::answerQuestion(doc, run, 2), qv::AnswerOutcome::NextQuestion);
     EXPECT_EQ(doc.currentQuestion, 3);
     EXPECT_EQ(qv::answerQuestion(doc, run, 1), qv::AnswerOutcome::LastAnswered);
-    EXPECT_EQ(run.Score, 2);
-    EXPECT_EQ(run.PressedButton, 1);
+    EXPECT_EQ(run.score, 2);
+    EXPECT_EQ(run.pressedButton, 1);
     EXPECT_EQ(doc.currentQuestion, 3);  // the last question is not passed
     // Pressing again on the last question adds again and stays there.
     EXPECT_EQ(qv::answerQuestion(doc, run, 3), qv::AnswerOutcome::LastAnswered);
-    EXPECT_EQ(run.Score, -2);
+    EXPECT_EQ(run.score, -2);
     EXPECT_EQ(doc.currentQuestion, 3);
 }
 
 TEST_F(Answering, APointsTextThatIsNoNumberChangesNothing) {
     EXPECT_EQ(qv::answerQuestion(doc, run, 4), qv::AnswerOutcome::NextQuestion);  // " 4"
-    EXPECT_EQ(run.Score, 4);
+    EXPECT_EQ(run.score, 4);
     for (const int button : {5, 6}) {
         EXPECT_THROW(qv::answerQuestion(doc, run, button), qv::EConvertError);
-        EXPECT_EQ(run.Score, 4);
+        EXPECT_EQ(run.score, 4);
         EXPECT_EQ(doc.currentQuestion, 2);
     }
     try {
@@ -179,17 +179,17 @@ TEST_F(Answering, APointsTextThatIsNoNumberChangesNothing) {
 
 TEST_F(Answering, ASumOutsideThe32BitRangeIsRefused) {
     doc.setPoints(1, 1, "2147483647");
-    run.Score = 1;
+    run.score = 1;
     EXPECT_THROW(qv::answerQuestion(doc, run, 1), qv::Exception);
-    EXPECT_EQ(run.Score, 1);
+    EXPECT_EQ(run.score, 1);
     EXPECT_EQ(doc.currentQuestion, 1);
     doc.setPoints(1, 2, "-2147483648");
-    run.Score = -1;
+    run.score = -1;
     EXPECT_THROW(qv::answerQuestion(doc, run, 2), qv::Exception);
-    EXPECT_EQ(run.Score, -1);
-    run.Score = 0;
+    EXPECT_EQ(run.score, -1);
+    run.score = 0;
     qv::answerQuestion(doc, run, 2);
-    EXPECT_EQ(run.Score, std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(run.score, std::numeric_limits<std::int32_t>::min());
 }
 
 TEST(ResultFile, HoldsTheChosenBlockLineByLine) {
@@ -197,8 +197,8 @@ TEST(ResultFile, HoldsTheChosenBlockLineByLine) {
     const qv::MessageLines messages =
         messagesOf({"=0-5", ru("Первая строка"), "", ru("Третья строка "), "=6-9", "x", "$"});
     qv::RunState run;
-    run.Score = 3;
-    ASSERT_TRUE(qv::EndTest(run, messages));
+    run.score = 3;
+    ASSERT_TRUE(qv::chooseResult(run, messages));
     const std::string name = qv::saveResult(dir.file(ru("Итог")), run, messages);
     EXPECT_EQ(name, dir.file(ru("Итог.txt")));
     const std::string expected = ru("Первая строка") + "\r\n\r\n" + ru("Третья строка ") + "\r\n";
@@ -210,8 +210,8 @@ TEST(ResultFile, HoldsTheChosenBlockLineByLine) {
 
     // An empty block gives an empty file.
     qv::RunState empty;
-    empty.Score = 7;
-    ASSERT_TRUE(qv::EndTest(empty, messagesOf({"=0-9", "$"})));
+    empty.score = 7;
+    ASSERT_TRUE(qv::chooseResult(empty, messagesOf({"=0-9", "$"})));
     EXPECT_EQ(qv::saveResult(dir.file("empty.txt"), empty, messagesOf({"=0-9", "$"})),
               dir.file("empty.txt"));
     EXPECT_EQ(readBytes(dir.file("empty.txt")), "");

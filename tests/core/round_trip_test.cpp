@@ -87,7 +87,7 @@ TEST(RoundTrip, RandomTestsReadBackAsWritten) {
         random.make(t);
         const std::string file = qv::saveTest(dir.file("rt"), t.doc, t.header, t.messages);
         session.editorOpened();
-        ASSERT_NO_THROW(session.Editing(file));
+        ASSERT_NO_THROW(session.loadForEditing(file));
 
         const int n = qv::questionsToSave(t.doc);
         const int b = t.buttons;

@@ -89,8 +89,8 @@ TEST(SaveSafety, ReadOnlyTargetIsRefusedAndUntouched) {
     lines.append("=0-1");
     lines.append("A");
     qv::RunState run;
-    run.ResultFirst = 2;
-    run.ResultLast = 2;
+    run.resultFirst = 2;
+    run.resultLast = 2;
     const std::string result = dir.file("result.txt");
     writeBytes(result, kPrevious);
     ASSERT_EQ(::chmod(result.c_str(), 0444), 0);

@@ -30,15 +30,15 @@ TEST(Session, ButtonCountRule) {
         SCOPED_TRACE("typed '" + c.typed + "'");
         qv::Session session;
         session.setButtonCountText("5");
-        session.ButtActive();
+        session.applyButtonCount();
         unsigned told = 0;
         session.onChange = [&](unsigned shown) { told |= shown; };
         session.setButtonCountText(c.typed);
         if (c.active == 0) {
-            EXPECT_THROW(session.ButtActive(), qv::EConvertError);
+            EXPECT_THROW(session.applyButtonCount(), qv::EConvertError);
             EXPECT_EQ(told, 0u);
         } else {
-            session.ButtActive();
+            session.applyButtonCount();
             EXPECT_EQ(told, unsigned{qv::kEditorButtons | qv::kTestButtons});
         }
         const int expected = c.active == 0 ? 5 : c.active;
@@ -52,13 +52,13 @@ TEST(Session, ButtonCountRule) {
 TEST(Session, MovingBetweenQuestionsStopsAtFiveHundred) {
     qv::Session session;
     session.editorOpened();
-    session.Creat();
-    EXPECT_FALSE(session.nextvopros()) << "an empty question text blocks moving on";
+    session.newTest();
+    EXPECT_FALSE(session.nextQuestion()) << "an empty question text blocks moving on";
     EXPECT_EQ(session.document().questionCount, 1);
 
     for (int q = 1; q < qv::kMaxQuestions; ++q) {
         session.setQuestionText("q" + std::to_string(q));
-        ASSERT_TRUE(session.nextvopros());
+        ASSERT_TRUE(session.nextQuestion());
     }
     EXPECT_EQ(session.document().questionCount, qv::kMaxQuestions);
     EXPECT_EQ(session.editor().questionNumber, qv::kMaxQuestions);
@@ -67,7 +67,7 @@ TEST(Session, MovingBetweenQuestionsStopsAtFiveHundred) {
     // The preview follows the question shown.
     EXPECT_TRUE(session.testWindow().question.empty());
 
-    session.predvopros();
+    session.previousQuestion();
     EXPECT_EQ(session.editor().question.text, "q499");
     EXPECT_EQ(session.testWindow().question, "q499");
     EXPECT_TRUE(session.editor().nextEnabled);
@@ -82,14 +82,14 @@ TEST(Session, AFileThatFailedToLoadIsNotSavedOverUnasked) {
     qv::Session session;
     session.beginEditing(file);
     session.editorOpened();
-    EXPECT_THROW(session.Editing(file), qv::EConvertError);
+    EXPECT_THROW(session.loadForEditing(file), qv::EConvertError);
     EXPECT_EQ(session.currentFileName(), file);
     EXPECT_TRUE(session.replacesFailedLoad(file));
     EXPECT_TRUE(session.replacesFailedLoad(dir.file("quiz")))
         << "the name the save writes, .tst added";
     EXPECT_FALSE(session.replacesFailedLoad(dir.file("other.tst")));
 
-    session.SaveAll(file, {});
+    session.saveTest(file, {});
     EXPECT_FALSE(session.replacesFailedLoad(file))
         << "once replaced, the file holds the editor's test";
 }
@@ -103,7 +103,7 @@ TEST(Session, AShortMessageLineKeepsNoBufferOfALongLineBeforeIt) {
     qv::Session session;
     session.beginEditing(file);
     session.editorOpened();
-    session.Editing(file);
+    session.loadForEditing(file);
     ASSERT_FALSE(session.editor().messages.empty());
     EXPECT_LT(session.editor().messages.front().capacity(), qv::kSpareTextCapacity);
 }
@@ -115,7 +115,7 @@ TEST(Session, ARunFromLoadToResult) {
     session.beginRun();
     EXPECT_FALSE(session.testWindow().buttonsEnabled)
         << "nothing can be answered before the test has loaded";
-    session.Start(qvtest::workedExamplePath());
+    session.loadForRun(qvtest::workedExamplePath());
 
     EXPECT_EQ(session.testWindow().title, ru("Проверка знаний"));
     EXPECT_EQ(session.testWindow().shownButtons, 3);
@@ -125,12 +125,12 @@ TEST(Session, ARunFromLoadToResult) {
     EXPECT_EQ(session.messageLines().count(), 5);
     EXPECT_TRUE(told.back() & qv::kRunReady);
 
-    EXPECT_EQ(session.NextV(1), qv::AnswerOutcome::NextQuestion);
+    EXPECT_EQ(session.answer(1), qv::AnswerOutcome::NextQuestion);
     EXPECT_EQ(session.testWindow().question, ru("Луна больше Земли?"));
-    EXPECT_EQ(session.NextV(2), qv::AnswerOutcome::LastAnswered);
-    ASSERT_TRUE(session.EndTest());
+    EXPECT_EQ(session.answer(2), qv::AnswerOutcome::LastAnswered);
+    ASSERT_TRUE(session.chooseResult());
     EXPECT_EQ(session.resultLines(), (std::vector<std::string>{"", ru("Хороший результат.")}));
-    EXPECT_EQ(session.run().Score, 0);
+    EXPECT_EQ(session.run().score, 0);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "manag.h"
 #include "redactor.h"
 #include "resform.h"
+#include "session_setup.h"
 #include "userform.h"
 #include "widgets.h"
 
@@ -209,12 +210,12 @@ void AccessibilityTest::errorMessageReadsAsOneText() {
     QFETCH(int, score);
     Program program;
     TErrorForm& error = *program.windows->ErrorForm;
-    qv::RunState& run = program.session().run();
+    qv::RunState& run = qv::SessionSetUp::run(program.session());
     const QString sentence = kMessageFrom.arg(score);
-    run.Score = 0;
+    run.score = 0;
     error.showScore();
     QCOMPARE(nameOf(ctl::label(&error, "Label2")), kMessageFrom.arg(0));
-    run.Score = score;
+    run.score = score;
     error.showScore();
     QCOMPARE(descriptionOf(&error),
              "Данный тест имеет ошибки в блоке составления сообщения. " + sentence);

@@ -16,6 +16,7 @@
 #include "manag.h"
 #include "redactor.h"
 #include "resform.h"
+#include "session_setup.h"
 #include "userform.h"
 
 namespace {
@@ -134,7 +135,7 @@ void AnsweringTest::buttonRule() {
 
     // The last visible button answers with its own points.
     press(program, {count});
-    QCOMPARE(program.session().run().Score, count);
+    QCOMPARE(program.session().run().score, count);
     QCOMPARE(ctl::label(w.UserForm, "TextVar1")->text(), QString("Вариант 2.1"));
 }
 
@@ -174,7 +175,7 @@ void AnsweringTest::scoreAddsThePointsOfThePressedButtons() {
     // No range holds the total, so the error window tells it.
     QVERIFY(program.platform.errors.isEmpty());
     QCOMPARE(program.visibleWindows(), QStringList{"ErrorForm"});
-    QCOMPARE(program.session().run().Score, score);
+    QCOMPARE(program.session().run().score, score);
     QCOMPARE(ctl::label(w.ErrorForm, "Label3")->text(), QString::number(score));
 }
 
@@ -186,7 +187,7 @@ void AnsweringTest::oneQuestionEndsWithTheFirstPress() {
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QCOMPARE(ctl::memo(w.ResForm, "Memo1")->toPlainText(), QString("\nРовно три"));
     QCOMPARE(program.session().document().currentQuestion, 1);
-    QCOMPARE(program.session().run().Score, 0);  // the found outcome sets it back
+    QCOMPARE(program.session().run().score, 0);  // the found outcome sets it back
 }
 
 void AnsweringTest::nextRunStartsAtQuestionOneWithScoreZero() {
@@ -197,11 +198,11 @@ void AnsweringTest::nextRunStartsAtQuestionOneWithScoreZero() {
     // Abandoned on question 3 with 3 points.
     startRun(program, t);
     press(program, {1, 1});
-    QCOMPARE(program.session().run().Score, 3);
+    QCOMPARE(program.session().run().score, 3);
     QVERIFY(w.UserForm->close());
     startRun(program, t);
     QCOMPARE(program.session().document().currentQuestion, 1);
-    QCOMPARE(program.session().run().Score, 0);
+    QCOMPARE(program.session().run().score, 0);
     QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 1"));
     QCOMPARE(ctl::label(w.UserForm, "TextVar1")->text(), QString("Вариант 1.1"));
 
@@ -210,9 +211,9 @@ void AnsweringTest::nextRunStartsAtQuestionOneWithScoreZero() {
     QCOMPARE(ctl::label(w.ErrorForm, "Label3")->text(), QString("7"));
     QTest::mouseClick(ctl::button(w.ErrorForm, "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
-    QCOMPARE(program.session().run().Score, 7);
+    QCOMPARE(program.session().run().score, 7);
     startRun(program, t);
-    QCOMPARE(program.session().run().Score, 0);
+    QCOMPARE(program.session().run().score, 0);
     press(program, {2, 2, 1});
     QCOMPARE(ctl::label(w.ErrorForm, "Label3")->text(), QString("4"));
 }
@@ -317,7 +318,7 @@ void AnsweringTest::runAfterThePreviewHasItsButtonsEnabled() {
     for (int k = 1; k <= 6; ++k)
         QVERIFY2(ctl::button(w.UserForm, k)->isEnabled(), qPrintable(QString::number(k)));
     QTest::mouseClick(ctl::button(w.UserForm, "Button3"), Qt::LeftButton);
-    QCOMPARE(program.session().run().Score, 5);
+    QCOMPARE(program.session().run().score, 5);
     QCOMPARE(program.session().document().currentQuestion, 2);
 }
 
@@ -333,11 +334,12 @@ void AnsweringTest::resultMemoAndClosing() {
     QCOMPARE(memo->toPlainText(), QString("\nСтрока 1\n\nСтрока 3"));
     QCOMPARE(memo->document()->blockCount(), 4);
 
-    program.session().run().Score = 9;  // whatever the Score holds, "Закрыть" zeroes it
+    qv::SessionSetUp::run(program.session()).score =
+        9;  // whatever the Score holds, "Закрыть" zeroes it
     QTest::mouseClick(ctl::button(w.ResForm, "Button3"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
     QVERIFY(memo->toPlainText().isEmpty());
-    QCOMPARE(program.session().run().Score, 0);
+    QCOMPARE(program.session().run().score, 0);
 
     // The next found outcome shows only its own block.
     startRun(program, threeLineResult());
@@ -391,7 +393,7 @@ void AnsweringTest::emptyBlockSavesAnEmptyFile() {
     press(program, {1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QCOMPARE(ctl::memo(program.windows->ResForm, "Memo1")->toPlainText(), QString());
-    QCOMPARE(program.session().run().ResultLast, program.session().run().ResultFirst - 1);
+    QCOMPARE(program.session().run().resultLast, program.session().run().resultFirst - 1);
 
     program.platform.saveResultAnswers.push_back(program.path("пусто"));
     QTest::mouseClick(ctl::button(program.windows->ResForm, "Button1"), Qt::LeftButton);

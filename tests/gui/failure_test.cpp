@@ -207,7 +207,7 @@ void FailureTest::failedRunStartSkipsTheRest() {
     QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Это текст заголовка"));
     QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), shownBefore);
     for (int k = 1; k <= 6; ++k) QVERIFY(!ctl::button(w.UserForm, k)->isEnabled());
-    QCOMPARE(program.session().run().Score, 0);
+    QCOMPARE(program.session().run().score, 0);
     QCOMPARE(program.session().document().currentQuestion, 1);
 }
 
@@ -269,18 +269,18 @@ void FailureTest::badPointsTextKeepsTheQuestion() {
     startRun(program, program.writeTest("t.tst", twoButtonTest({"2,1,", bad + ",1,", "0,5,"})));
 
     QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // question 1: 2 points
-    QCOMPARE(program.session().run().Score, 2);
+    QCOMPARE(program.session().run().score, 2);
     QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // question 2: the bad text
 
     QCOMPARE(program.platform.errors, QStringList{message});
-    QCOMPARE(program.session().run().Score, 2);
+    QCOMPARE(program.session().run().score, 2);
     QCOMPARE(program.session().document().currentQuestion, 2);
     QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 2"));
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
 
     // Another button still answers the same question.
     QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
-    QCOMPARE(program.session().run().Score, 3);
+    QCOMPARE(program.session().run().score, 3);
     QCOMPARE(program.session().document().currentQuestion, 3);
     QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 3"));
     QCOMPARE(program.platform.errors.size(), 1);
@@ -292,18 +292,18 @@ void FailureTest::scoreThatWouldOverflowIsRefused() {
     startRun(program,
              program.writeTest("big.tst", twoButtonTest({"2147483647,0,", "1,-1,", "0,0,"})));
     QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
-    QCOMPARE(program.session().run().Score, 2147483647);
+    QCOMPARE(program.session().run().score, 2147483647);
 
     QTest::mouseClick(ctl::button(w.UserForm, 1),
                       Qt::LeftButton);  // would wrap to a negative total
     QCOMPARE(program.platform.errors.size(), 1);
     QVERIFY(program.platform.errors.first().endsWith('.'));
-    QCOMPARE(program.session().run().Score, 2147483647);
+    QCOMPARE(program.session().run().score, 2147483647);
     QCOMPARE(program.session().document().currentQuestion, 2);
     QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 2"));
 
     QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
-    QCOMPARE(program.session().run().Score, 2147483646);
+    QCOMPARE(program.session().run().score, 2147483646);
     QCOMPARE(program.session().document().currentQuestion, 3);
 }
 
@@ -318,14 +318,14 @@ void FailureTest::badRangeLineKeepsTheLastQuestion() {
 
     QCOMPARE(program.platform.errors, QStringList{"'10 б' is not a valid integer value."});
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
-    QCOMPARE(program.session().run().Score, 4);
+    QCOMPARE(program.session().run().score, 4);
     QCOMPARE(program.session().document().currentQuestion, 2);
     QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 2"));
-    QVERIFY(!program.session().run().RangeFound);
+    QVERIFY(!program.session().run().rangeFound);
 
     // Each further press adds the points of the last question again.
     QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
-    QCOMPARE(program.session().run().Score, 7);
+    QCOMPARE(program.session().run().score, 7);
     QCOMPARE(program.platform.errors.size(), 2);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
     QVERIFY(ctl::memo(w.ResForm, "Memo1")->toPlainText().isEmpty());

@@ -137,7 +137,7 @@ void KeyboardTest::digitKeysPressTheAnswerButtons() {
     // The preview of a new test: its buttons are disabled, and a digit presses none.
     QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
     QTest::keyClick(w.UserForm, Qt::Key_1);
-    QCOMPARE(program.session().run().PressedButton, 0);
+    QCOMPARE(program.session().run().pressedButton, 0);
     QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
 
     // The example's three buttons: the digits of the main row and of the keypad press them;
@@ -151,7 +151,7 @@ void KeyboardTest::digitKeysPressTheAnswerButtons() {
     QCOMPARE(program.session().document().currentQuestion, 1);
     press(Qt::Key_3, Qt::KeypadModifier);  // 1 point
     QTRY_COMPARE(program.session().document().currentQuestion, 2);
-    QCOMPARE(program.session().run().PressedButton, 3);
+    QCOMPARE(program.session().run().pressedButton, 3);
     press(Qt::Key_2);  // 2 points: 3, "Хороший результат."
     QTRY_COMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QVERIFY(ctl::memo(w.ResForm, "Memo1")->toPlainText().contains("Хороший результат."));

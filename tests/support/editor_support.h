@@ -8,13 +8,14 @@
 #include "gui_support.h"
 #include "manag.h"
 #include "redactor.h"
+#include "session_setup.h"
 
 namespace editor {
 
 // The editor's controls, found by their names.
 struct Controls {
     explicit Controls(Program& program)
-        : window(program.windows->Redactor), doc(program.session().document()) {}
+        : window(program.windows->Redactor), doc(qv::SessionSetUp::document(program.session())) {}
 
     QLineEdit* edButt(int k) const { return ctl::edit(window, "EdButt", k); }
     QLineEdit* variantEdit(int k) const { return ctl::edit(window, "v", k); }

@@ -46,33 +46,33 @@ int main(int argc, char* argv[]) {
         failures.push_back(quoted(qv::withFullStop(e.message())));
     };
     session.beginRun();
-    session.sgs();
+    session.testWindowActivated();
     try {
-        session.Start(argv[1]);
+        session.loadForRun(argv[1]);
     } catch (const qv::Exception& e) {
         failed(e);
     }
     for (int i = 2; i < argc && end == "question" && session.testWindow().buttonsEnabled; ++i) {
         try {
-            if (session.NextV(std::atoi(argv[i])) == qv::AnswerOutcome::LastAnswered) {
-                const bool found = session.EndTest();
+            if (session.answer(std::atoi(argv[i])) == qv::AnswerOutcome::LastAnswered) {
+                const bool found = session.chooseResult();
                 end = found ? "result" : "norange";
                 if (found) {
                     const qv::RunState& run = session.run();
-                    for (int l = run.ResultFirst; l <= run.ResultLast; ++l)
+                    for (int l = run.resultFirst; l <= run.resultLast; ++l)
                         lines +=
                             (lines.empty() ? "" : ",") + quoted(session.messageLines().line(l));
                 }
             }
         } catch (const qv::Exception& e) {
             failed(e);
-            session.sgs();  // the box's OK makes the test window active again
+            session.testWindowActivated();  // the box's OK makes the test window active again
         }
     }
     std::string failureList;
     for (const auto& f : failures) failureList += (failureList.empty() ? "" : ",") + f;
     std::printf("{\"end\":\"%s\",\"failures\":[%s],\"lines\":[%s],\"score\":%d,\"question\":%d}\n",
-                end.c_str(), failureList.c_str(), lines.c_str(), session.run().Score,
+                end.c_str(), failureList.c_str(), lines.c_str(), session.run().score,
                 session.document().currentQuestion);
     return 0;
 }

@@ -165,12 +165,12 @@ const char* state() {
     j.key("result").open('[');
     if (p.phase == Phase::Result) {
         const qv::RunState& run = s.run();
-        for (int i = run.ResultFirst; i <= run.ResultLast; ++i) j.bytes(s.messageLines().line(i));
+        for (int i = run.resultFirst; i <= run.resultLast; ++i) j.bytes(s.messageLines().line(i));
     }
     j.close(']');
     j.key("rangeLine");
-    if (p.phase == Phase::Result && s.run().ResultFirst > 1) {
-        j.bytes(s.messageLines().line(s.run().ResultFirst - 1));
+    if (p.phase == Phase::Result && s.run().resultFirst > 1) {
+        j.bytes(s.messageLines().line(s.run().resultFirst - 1));
     } else {
         j.null();
     }
@@ -200,10 +200,10 @@ EMSCRIPTEN_KEEPALIVE const char* qv_open(const unsigned char* bytes, int size) {
     p.failureShown = false;
     p.scoredQuestion = p.scoredButton = 0;
     try {
-        p.session.CloseTest();
+        p.session.leaveResult();
         p.session.beginRun();
-        p.session.sgs();  // the test window is shown and so active
-        p.session.Start(kTestPath);
+        p.session.testWindowActivated();  // the test window is shown and so active
+        p.session.loadForRun(kTestPath);
     } catch (...) {
         showFailure(p, std::current_exception());
     }
@@ -220,16 +220,16 @@ EMSCRIPTEN_KEEPALIVE const char* qv_answer(int button) {
         return state();
     const int question = p.session.document().currentQuestion;
     try {
-        const qv::AnswerOutcome outcome = p.session.NextV(button);
+        const qv::AnswerOutcome outcome = p.session.answer(button);
         p.scoredQuestion = question;
         p.scoredButton = button;
         if (outcome == qv::AnswerOutcome::LastAnswered) {
-            p.total = p.session.run().Score;
-            if (p.session.EndTest()) {
+            p.total = p.session.run().score;
+            if (p.session.chooseResult()) {
                 p.phase = Phase::Result;
             } else {
                 p.phase = Phase::NoRange;
-                p.failure = noRangeMessage(p.session.run().Score);
+                p.failure = noRangeMessage(p.session.run().score);
                 p.failureShown = true;
             }
         }
@@ -246,7 +246,7 @@ EMSCRIPTEN_KEEPALIVE const char* qv_dismiss() {
     if (p.failureShown) {
         p.failureShown = false;
         try {
-            p.session.sgs();
+            p.session.testWindowActivated();
         } catch (...) {
             showFailure(p, std::current_exception());
         }
