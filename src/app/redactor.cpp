@@ -14,11 +14,13 @@
 #include <algorithm>
 #include <climits>
 
+#include "code_page_edits.h"
 #include "encoding.h"
 #include "errors.h"
 #include "fonts.h"
 #include "format.h"
 #include "platform.h"
+#include "stepwise_fill.h"
 #include "widgets.h"
 #include "window_frames.h"
 

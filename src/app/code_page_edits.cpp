@@ -1,0 +1,155 @@
+#include "code_page_edits.h"
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QSet>
+#include <QTextBoundaryFinder>
+#include <QToolTip>
+#include <QValidator>
+#include <algorithm>
+
+#include "encoding.h"
+
+namespace {
+
+// Keeps a line edit's typing limit and the code page of what is typed into it.
+// A validator sees each new text before the line edit takes it: the part that
+// differs from the text before is what the user typed, pasted or dropped.
+class TypingLimitValidator : public QValidator {
+  public:
+    TypingLimitValidator(QLineEdit* edit, int limit)
+        : QValidator(edit), edit_(edit), limit_(limit) {
+        connect(edit, &QLineEdit::textChanged, this,
+                [this](const QString& text) { before_ = text; });
+    }
+
+    // Characters that typing, pasting or dropping may not bring in; the
+    // hint beside the field says why when one is left out.
+    void refuse(const QString& characters, const QString& hint) {
+        refused_ = characters;
+        hint_ = hint;
+    }
+
+    State validate(QString& input, int& pos) const override {
+        // The line edit is unmodified right after the program has set its
+        // text (or after an undo back to it): that text stands whole.
+        if (!edit_->isModified()) {
+            held_ = {input};
+            return Acceptable;
+        }
+        // Undo and redo go back to texts the field has already held.
+        if (held_.contains(input)) return Acceptable;
+        const QString typed = withTypedPartConverted(input, pos);
+        const int length = visibleLength(typed);
+        // Typing may make a text longer only up to the limit.
+        if (length > limit_ && length > visibleLength(before_)) return Invalid;
+        input = typed;
+        held_.insert(typed);
+        return Acceptable;
+    }
+
+  private:
+    // The part of `input` that differs from the text before, widened to whole
+    // characters as the user sees them, goes through typedText; `pos` (the
+    // cursor) keeps its place.
+    QString withTypedPartConverted(const QString& input, int& pos) const {
+        const qsizetype common = std::min(before_.size(), input.size());
+        qsizetype start = 0;
+        while (start < common && before_[start] == input[start]) ++start;
+        qsizetype kept = 0;  // characters kept at the end
+        while (kept < common - start &&
+               before_[before_.size() - 1 - kept] == input[input.size() - 1 - kept])
+            ++kept;
+        qsizetype end = input.size() - kept;
+        if (start >= end) return input;  // only deleted
+
+        QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, input);
+        clusters.setPosition(start);
+        if (!clusters.isAtBoundary()) start = std::max<qsizetype>(0, clusters.toPreviousBoundary());
+        clusters.setPosition(end);
+        if (!clusters.isAtBoundary()) {
+            const qsizetype next = clusters.toNextBoundary();
+            end = next < 0 ? input.size() : next;
+        }
+
+        const QString part = withoutRefused(typedText(input.mid(start, end - start)));
+        const auto shift = static_cast<int>(part.size() - (end - start));
+        if (pos >= end)
+            pos += shift;
+        else if (pos > start)
+            pos = static_cast<int>(start + part.size());
+        return input.left(start) + part + input.mid(end);
+    }
+
+    QString withoutRefused(QString text) const {
+        const qsizetype typed = text.size();
+        text.removeIf([this](QChar c) { return refused_.contains(c); });
+        if (text.size() != typed)
+            QToolTip::showText(edit_->mapToGlobal(QPoint(0, edit_->height())), hint_, edit_);
+        return text;
+    }
+
+    QLineEdit* edit_;
+    int limit_;
+    mutable QSet<QString> held_;
+    QString before_;
+    QString refused_;
+    QString hint_;
+};
+
+}  // namespace
+
+TypingLimitEdit::TypingLimitEdit(QWidget* parent, const char* name, const QRect& geometry,
+                                 int typingLimit)
+    : QLineEdit(parent), limit_(typingLimit) {
+    setObjectName(QString::fromLatin1(name));
+    setGeometry(geometry);
+    setValidator(new TypingLimitValidator(this, typingLimit));
+}
+
+void TypingLimitEdit::refuse(const QString& characters, const QString& hint) {
+    static_cast<TypingLimitValidator*>(const_cast<QValidator*>(validator()))
+        ->refuse(characters, hint);
+}
+
+CodePageMemo::CodePageMemo(QWidget* parent, const char* name, const QRect& geometry)
+    : QPlainTextEdit(parent) {
+    setObjectName(QString::fromLatin1(name));
+    setGeometry(geometry);
+}
+
+void CodePageMemo::keyPressEvent(QKeyEvent* event) {
+    const QString typed = typedText(event->text());
+    if (typed == event->text()) {
+        QPlainTextEdit::keyPressEvent(event);
+        return;
+    }
+    QKeyEvent converted(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
+                        event->nativeVirtualKey(), event->nativeModifiers(), typed,
+                        event->isAutoRepeat(), static_cast<quint16>(event->count()));
+    QPlainTextEdit::keyPressEvent(&converted);
+    event->setAccepted(converted.isAccepted());
+}
+
+void CodePageMemo::inputMethodEvent(QInputMethodEvent* event) {
+    const QString typed = typedText(event->commitString());
+    if (typed == event->commitString()) {
+        QPlainTextEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent converted(event->preeditString(), event->attributes());
+    converted.setCommitString(typed, event->replacementStart(), event->replacementLength());
+    QPlainTextEdit::inputMethodEvent(&converted);
+    event->setAccepted(converted.isAccepted());
+}
+
+void CodePageMemo::insertFromMimeData(const QMimeData* source) {
+    if (!source || !source->hasText()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QMimeData plain;
+    plain.setText(typedText(source->text()));
+    QPlainTextEdit::insertFromMimeData(&plain);
+}
