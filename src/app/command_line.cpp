@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <algorithm>
+#include <optional>
 #include <sstream>
 
 #include "checker.h"
@@ -12,135 +13,154 @@
 #include "errors.h"
 #include "journal.h"
 
-CommandLine readCommandLine(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Quorvane: составление и прохождение тестов.\n"
-        "Без параметров открывается окно «Менеджер тестов». С файлом теста начинается его "
-        "прохождение, "
-        "как по команде «Запустить».");
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption edit(
-        {"e", "edit"},
-        "Открыть файл теста в редакторе, как по команде «Редактор»; без файла "
-        "редактор откроет тест, выбранный в окне открытия файла.");
-    const QCommandLineOption check(
+namespace {
+
+// The program's options, each declared once on the parser.
+struct Options {
+    QCommandLineOption help;
+    QCommandLineOption version;
+    QCommandLineOption edit{{"e", "edit"},
+                            "Открыть файл теста в редакторе, как по команде «Редактор»; без файла "
+                            "редактор откроет тест, выбранный в окне открытия файла."};
+    QCommandLineOption check{
         {"c", "check"},
         "Проверить файлы тестов перед тем, как их раздавать, и вывести по строке на каждую "
         "найденную проблему. "
-        "Код возврата: 0, если проблем нет, 1, если они есть, 2, если файл не удалось прочитать.");
-    const QCommandLineOption exportWeb(
-        "export-web",
-        "Сохранить тест как веб-страницу (.html): один файл, который открывается в любом браузере, "
-        "на компьютере и на телефоне, без сети.");
-    const QCommandLineOption exportScorm(
-        "export-scorm",
-        "Сохранить тест как пакет SCORM 1.2 (.zip) для систем дистанционного обучения "
-        "(Moodle и других).");
-    const QCommandLineOption output({"o", "output"},
-                                    "Куда сохранить страницу, пакет или таблицу журнала.", "файл");
-    const QCommandLineOption printKey(
-        "print-key",
-        "Печатная копия страницы заканчивается ключом: баллами каждой кнопки и диапазонами.");
-    parser.addOption(edit);
-    parser.addOption(check);
-    const QCommandLineOption journal(
+        "Код возврата: 0, если проблем нет, 1, если они есть, 2, если файл не удалось прочитать."};
+    QCommandLineOption journal{
         "journal",
         "Записывать в журнал результатов в этой папке каждое прохождение, только при этом запуске.",
-        "папка");
-    const QCommandLineOption journalExport(
+        "папка"};
+    QCommandLineOption journalExport{
         "journal-export",
         "Вывести журнал результатов из этой папки в формате CSV (в файл -o или на экран). "
         "Код возврата: 0, или 2, если папку не удалось прочитать.",
-        "папка");
-    parser.addOption(journal);
-    parser.addOption(journalExport);
-    parser.addOption(exportWeb);
-    parser.addOption(exportScorm);
-    parser.addOption(output);
-    parser.addOption(printKey);
+        "папка"};
+    QCommandLineOption exportWeb{
+        "export-web",
+        "Сохранить тест как веб-страницу (.html): один файл, который открывается в любом браузере, "
+        "на компьютере и на телефоне, без сети."};
+    QCommandLineOption exportScorm{
+        "export-scorm",
+        "Сохранить тест как пакет SCORM 1.2 (.zip) для систем дистанционного обучения "
+        "(Moodle и других)."};
+    QCommandLineOption output{
+        {"o", "output"}, "Куда сохранить страницу, пакет или таблицу журнала.", "файл"};
+    QCommandLineOption printKey{
+        "print-key",
+        "Печатная копия страницы заканчивается ключом: баллами каждой кнопки и диапазонами."};
+
+    explicit Options(QCommandLineParser& parser)
+        : help(parser.addHelpOption()), version(parser.addVersionOption()) {
+        parser.setApplicationDescription(
+            "Quorvane: составление и прохождение тестов.\n"
+            "Без параметров открывается окно «Менеджер тестов». С файлом теста начинается его "
+            "прохождение, "
+            "как по команде «Запустить».");
+        parser.addOptions(
+            {edit, check, journal, journalExport, exportWeb, exportScorm, output, printKey});
+        acceptToolkitOptions(parser);
+        parser.addPositionalArgument(
+            "файл", "Файл теста (.tst); для --check их может быть несколько.", "[файл...]");
+    }
+
     // The toolkit's own options ("-style fusion", "-platform offscreen"), which
     // the application object takes from the command line later: accepted and
     // not shown. They are words after a single dash.
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const auto acceptToolkitOption = [&parser](const char* name, bool takesValue) {
-        QCommandLineOption option(QString::fromLatin1(name));
-        if (takesValue) option.setValueName(QString::fromLatin1(name));
-        option.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(option);
-    };
-    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin",
-                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "display",
-                             "geometry", "name", "title", "style", "stylesheet", "qmljsdebugger"})
-        acceptToolkitOption(name, true);
-    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
-        acceptToolkitOption(name, false);
-    parser.addPositionalArgument("файл", "Файл теста (.tst); для --check их может быть несколько.",
-                                 "[файл...]");
+    static void acceptToolkitOptions(QCommandLineParser& parser) {
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        const auto accept = [&parser](const char* name, bool takesValue) {
+            QCommandLineOption option(QString::fromLatin1(name));
+            if (takesValue) option.setValueName(QString::fromLatin1(name));
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(option);
+        };
+        for (const char* name :
+             {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+              "qwindowicon", "qwindowtitle", "session", "display", "geometry", "name", "title",
+              "style", "stylesheet", "qmljsdebugger"})
+            accept(name, true);
+        for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+            accept(name, false);
+    }
+};
 
-    CommandLine line;
-    const auto wrong = [&line](const QString& text) {
-        line.action = CommandLine::Action::Wrong;
-        line.text = text;
-        return line;
-    };
-    if (!parser.parse(arguments)) return wrong(parser.errorText());
-    line.files = parser.positionalArguments();
-    line.journalFolder = parser.value(journal);
-    if (parser.isSet(help) || parser.isSet("help-all")) {
+// What is wrong with a command line, which keeps what was read of it.
+CommandLine wrong(CommandLine line, const QString& text) {
+    line.action = CommandLine::Action::Wrong;
+    line.text = text;
+    return line;
+}
+
+// What the options that need no window ask for, if one of them is given.
+std::optional<CommandLine> windowlessAction(const QCommandLineParser& parser, const Options& o,
+                                            CommandLine line) {
+    if (parser.isSet(o.help) || parser.isSet("help-all")) {
         line.action = CommandLine::Action::Help;
         // The help names the program as it was started, which needs the application object.
         if (QCoreApplication::instance()) line.text = parser.helpText();
         return line;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(o.version)) {
         line.action = CommandLine::Action::Version;
         line.text =
             QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion();
         return line;
     }
-    if (parser.isSet(journalExport)) {
-        if (!line.files.isEmpty() || parser.isSet(check) || parser.isSet(edit) ||
-            parser.isSet(journal))
-            return wrong("С --journal-export указывают только папку журнала и -o.");
+    if (parser.isSet(o.journalExport)) {
+        if (!line.files.isEmpty() || parser.isSet(o.check) || parser.isSet(o.edit) ||
+            parser.isSet(o.journal))
+            return wrong(line, "С --journal-export указывают только папку журнала и -o.");
         line.action = CommandLine::Action::JournalExport;
-        line.journalFolder = parser.value(journalExport);
-        line.journalCsv = parser.value(output);
+        line.journalFolder = parser.value(o.journalExport);
+        line.journalCsv = parser.value(o.output);
         return line;
     }
-    const bool exporting = parser.isSet(exportWeb) || parser.isSet(exportScorm);
-    if (exporting) {
-        if (parser.isSet(exportWeb) && parser.isSet(exportScorm))
-            return wrong("Параметры --export-web и --export-scorm нельзя указывать вместе.");
-        if (parser.isSet(check) || parser.isSet(edit))
-            return wrong("Экспорт нельзя совмещать с --check и --edit.");
-        if (line.files.size() != 1) return wrong("Укажите один файл теста для экспорта.");
+    if (parser.isSet(o.exportWeb) || parser.isSet(o.exportScorm)) {
+        if (parser.isSet(o.exportWeb) && parser.isSet(o.exportScorm))
+            return wrong(line, "Параметры --export-web и --export-scorm нельзя указывать вместе.");
+        if (parser.isSet(o.check) || parser.isSet(o.edit))
+            return wrong(line, "Экспорт нельзя совмещать с --check и --edit.");
+        if (line.files.size() != 1) return wrong(line, "Укажите один файл теста для экспорта.");
         line.action = CommandLine::Action::Export;
-        line.exportPackage = parser.isSet(exportScorm);
-        line.output = parser.value(output);
-        line.printKey = parser.isSet(printKey);
+        line.exportPackage = parser.isSet(o.exportScorm);
+        line.output = parser.value(o.output);
+        line.printKey = parser.isSet(o.printKey);
         return line;
     }
-    if (parser.isSet(output) || parser.isSet(printKey))
-        return wrong("Параметры -o и --print-key относятся к --export-web и --export-scorm.");
-    if (parser.isSet(check)) {
-        if (parser.isSet(edit)) return wrong("Параметры --check и --edit нельзя указывать вместе.");
-        if (line.files.isEmpty()) return wrong("Укажите файлы тестов, которые нужно проверить.");
+    if (parser.isSet(o.output) || parser.isSet(o.printKey))
+        return wrong(line, "Параметры -o и --print-key относятся к --export-web и --export-scorm.");
+    if (parser.isSet(o.check)) {
+        if (parser.isSet(o.edit))
+            return wrong(line, "Параметры --check и --edit нельзя указывать вместе.");
+        if (line.files.isEmpty())
+            return wrong(line, "Укажите файлы тестов, которые нужно проверить.");
         line.action = CommandLine::Action::Check;
         return line;
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+CommandLine readCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    const Options options(parser);
+    if (!parser.parse(arguments)) return wrong({}, parser.errorText());
+    CommandLine line;
+    line.files = parser.positionalArguments();
+    line.journalFolder = parser.value(options.journal);
+    if (auto windowless = windowlessAction(parser, options, line)) return *windowless;
     if (line.files.size() > 1) {
-        return wrong(QString("Можно указать только один файл теста, а указано %1: «%2».")
-                         .arg(line.files.size())
-                         .arg(line.files.join("», «")));
+        return wrong(line, QString("Можно указать только один файл теста, а указано %1: «%2».")
+                               .arg(line.files.size())
+                               .arg(line.files.join("», «")));
     }
-    if (parser.isSet(edit)) {
-        // Without a file (a desktop's "Редактировать" given none) the open dialog asks for one.
+    // --edit without a file (a desktop's "Редактировать" given none): the open dialog asks.
+    if (parser.isSet(options.edit))
         line.action = CommandLine::Action::Edit;
-        return line;
-    }
-    line.action = line.files.isEmpty() ? CommandLine::Action::Start : CommandLine::Action::Run;
+    else
+        line.action = line.files.isEmpty() ? CommandLine::Action::Start : CommandLine::Action::Run;
     return line;
 }
 
