@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPixmapCache>
 #include <QPushButton>
 #include <QSettings>
 #include <QTranslator>
@@ -52,6 +53,12 @@ const QString kResultFilter = QStringLiteral("Текстовый файл (*.txt
 
 std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode,
                                      const QString& filter, const QString& proposedName) {
+    // Every dialog draws its own new icons, so what the toolkit's pixmap cache
+    // keeps of them is never drawn again and would pile up with each use (up
+    // to the cache's 10 MB). It goes once the dialog has.
+    struct DropDialogPixmaps {
+        ~DropDialogPixmaps() { QPixmapCache::clear(); }
+    } dropPixmaps;
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
     dialog.setNameFilter(filter);
