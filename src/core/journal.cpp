@@ -410,12 +410,22 @@ std::string JournalWriter::append(const JournalRecord& r) {
     sqlite3_bind_int(stmt, 10, static_cast<int>(r.outcome));
     text(11, r.range);
     text(12, r.resultLine);
-    const int rc = sqlite3_step(stmt);
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    if (rc == SQLITE_DONE) return {};
-    std::string problem = problemText(rc, path_, sqlite3_errmsg(db_)) + " Результат не записан.";
-    close();  // opened afresh for the next record, which may find the disk freed
+    // The write lock is taken first: a writer that read first and then asked
+    // for it could meet another instance's commit and be refused at once,
+    // where waiting its turn would have done.
+    int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_DONE) rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    std::string problem;
+    if (rc != SQLITE_OK) {
+        problem = problemText(rc, path_, sqlite3_errmsg(db_)) + " Результат не записан.";
+        if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    // Opened afresh for each record: a file removed or replaced in the folder
+    // meanwhile (or a disk freed) is met as it is now, never written unseen.
+    close();
     return problem;
 }
 

@@ -57,8 +57,9 @@ std::string journalFileName(const std::string& computer);
 inline constexpr const char* kJournalExtension = ".qvjournal";
 
 // Appends records to this computer's file in the folder, making both when
-// needed. Two writers on one computer take turns (a busy timeout); every
-// record is committed to the disk before append returns.
+// needed, each in a connection of its own. Two writers on one computer take
+// turns (a busy timeout); every record is committed to the disk before
+// append returns.
 class JournalWriter {
   public:
     JournalWriter(std::string folder, const std::string& computer);
