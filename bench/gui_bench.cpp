@@ -298,7 +298,7 @@ void destroyWindows(std::unique_ptr<AppWindows>& windows) {
 // "Редактор", the largest test chosen, until question 1 is shown.
 double openInEditor() {
     AppWindows& w = *g->windows;
-    TRedactor& editor = *w.Redactor;
+    TRedactor& editor = *w.editor();
     QPushButton* const open = ctl::button(w.Manag, "Button2");
     g->platform.openAnswers.push_back(fileNameText(g->largestPath));
     const int paints = g->questionPaints.paints;
@@ -319,10 +319,10 @@ double openInEditor() {
 
 void closeEditor() {
     AppWindows& w = *g->windows;
-    ctl::button(w.Redactor, "Button12")->click();
+    ctl::button(w.editor(), "Button12")->click();
     settle();
     checkNoFailure("closing the editor");
-    check(w.Manag->isVisible() && !w.Redactor->isVisible(),
+    check(w.Manag->isVisible() && !w.editor()->isVisible(),
           "closing the editor did not bring the manager back");
 }
 
@@ -330,7 +330,7 @@ double saveFromEditor() {
     AppWindows& w = *g->windows;
     std::error_code ec;
     fs::remove(fs::path(fileNameBytes(g->guiSavePath)), ec);
-    QPushButton* const save = ctl::button(w.Redactor, "Button10");
+    QPushButton* const save = ctl::button(w.editor(), "Button10");
     g->platform.saveTestAnswers.push_back(g->guiSavePath);
     const auto start = Clock::now();
     save->click();
@@ -358,7 +358,7 @@ double stepEditor(QPushButton* button, int expectedQuestion, const std::string& 
 // 499 steps from question 1 to 500; every step's time kept under `name`.
 // Returns the total.
 double pageForward(const std::string& name) {
-    const TRedactor* editor = g->windows->Redactor;
+    const TRedactor* editor = g->windows->editor();
     check(g->windows->session.document().currentQuestion == 1, "paging must start at question 1");
     QPushButton* const next = ctl::button(editor, "nextvop");
     double total = 0;
@@ -372,7 +372,7 @@ double pageForward(const std::string& name) {
 }
 
 double pageBack(const std::string& name) {
-    const TRedactor* editor = g->windows->Redactor;
+    const TRedactor* editor = g->windows->editor();
     QPushButton* const back = ctl::button(editor, "predvop");
     double total = 0;
     for (int q = qv::kMaxQuestions - 1; q >= 1; --q) {
@@ -391,12 +391,12 @@ double startRun() {
     g->platform.openAnswers.push_back(fileNameText(g->largestPath));
     const auto start = Clock::now();
     run->click();
-    waitExposed(w.UserForm);
+    waitExposed(w.testWindow());
     const double ms = msBetween(start, Clock::now());
     checkNoFailure("starting the run");
-    check(w.UserForm->isVisible() && !w.Manag->isVisible(),
+    check(w.testWindow()->isVisible() && !w.Manag->isVisible(),
           "the test window did not replace the manager");
-    check(ctl::memo(w.UserForm, "Memo1")->toPlainText() == toQt(g->largest.doc->text(1)),
+    check(ctl::memo(w.testWindow(), "Memo1")->toPlainText() == toQt(g->largest.doc->text(1)),
           "the test window does not ask question 1");
     return ms;
 }
@@ -405,14 +405,14 @@ double startRun() {
 // press ends in the result window. Returns the total.
 double answerAll(const std::string& name) {
     AppWindows& w = *g->windows;
-    QPushButton* const first = ctl::button(w.UserForm, 1);
+    QPushButton* const first = ctl::button(w.testWindow(), 1);
     double total = 0;
     for (int q = 1; q <= qv::kMaxQuestions; ++q) {
         const int paints = g->testPaints.paints;
         StepTimer timer;
         first->click();
         if (q == qv::kMaxQuestions) {
-            waitExposed(w.ResForm);
+            waitExposed(w.resultWindow());
         } else {
             settle();
         }
@@ -423,19 +423,20 @@ double answerAll(const std::string& name) {
         }
     }
     checkNoFailure("answering");
-    check(w.ResForm->isVisible() && !w.UserForm->isVisible(),
+    check(w.resultWindow()->isVisible() && !w.testWindow()->isVisible(),
           "the run did not end in the result window");
-    check(w.session.run().rangeFound && !ctl::memo(w.ResForm, "Memo1")->document()->isEmpty(),
-          "the result window shows no result");
+    check(
+        w.session.run().rangeFound && !ctl::memo(w.resultWindow(), "Memo1")->document()->isEmpty(),
+        "the result window shows no result");
     return total;
 }
 
 void closeResult() {
     AppWindows& w = *g->windows;
-    ctl::button(w.ResForm, "Button3")->click();
+    ctl::button(w.resultWindow(), "Button3")->click();
     settle();
     checkNoFailure("closing the result");
-    check(w.Manag->isVisible() && !w.ResForm->isVisible(),
+    check(w.Manag->isVisible() && !w.resultWindow()->isVisible(),
           "closing the result did not bring the manager back");
 }
 
@@ -650,11 +651,11 @@ void makeFiles(Bench& b) {
 // here is a first time (nothing laid out, drawn or cached before).
 void firstSession(Bench& b) {
     AppWindows& w = *b.windows;
-    ctl::edit(w.Redactor, "Vopros")->installEventFilter(&b.questionPaints);
-    ctl::memo(w.UserForm, "Memo1")->viewport()->installEventFilter(&b.testPaints);
+    ctl::edit(w.editor(), "Vopros")->installEventFilter(&b.questionPaints);
+    ctl::memo(w.testWindow(), "Memo1")->viewport()->installEventFilter(&b.testPaints);
 
     keep("first.load", openInEditor());
-    b.savedMessageLines = fromQt(w.Redactor->shownMessageLines());
+    b.savedMessageLines = fromQt(w.editor()->shownMessageLines());
     keep("first.save", saveFromEditor());
     keep("first.page", pageForward("first.step.next"));
     keep("first.page.back", pageBack("first.step.prev"));
@@ -706,7 +707,7 @@ void largeFiles(Bench& b) {
         ctl::button(w.Manag, "Button3")->click();
         settle();
         checkNoFailure("running a long line");
-        w.UserForm->close();
+        w.testWindow()->close();
         settle();
     }
     std::printf("memory kept after a test with a 50 MB line and then the largest test: %+.1f MB\n",
@@ -720,10 +721,10 @@ void largeFiles(Bench& b) {
     platform.openAnswers.push_back(many);
     auto start = Clock::now();
     ctl::button(w.Manag, "Button2")->click();
-    waitExposed(w.Redactor);
+    waitExposed(w.editor());
     const double shownMs = msBetween(start, Clock::now());
     checkNoFailure("opening a million message lines");
-    QPlainTextEdit* messages = ctl::memo(w.Redactor, "Memo2");
+    QPlainTextEdit* messages = ctl::memo(w.editor(), "Memo2");
     double longestStep = 0;
     while (messages->isReadOnly()) {
         const auto step = Clock::now();
@@ -741,7 +742,7 @@ void largeFiles(Bench& b) {
     std::fflush(stdout);
     platform.saveTestAnswers.push_back(fileNameText((b.dir / "million-saved.tst").string()));
     start = Clock::now();
-    ctl::button(w.Redactor, "Button10")->click();
+    ctl::button(w.editor(), "Button10")->click();
     settle();
     const double saveMs = msBetween(start, Clock::now());
     platform.informations.clear();  // the check's notice of so many message lines
@@ -765,9 +766,9 @@ void memoryPerRun(Bench& b) {
     const auto runOnce = [&] {
         platform.openAnswers.push_back(example);
         ctl::button(w.Manag, "Button3")->click();
-        ctl::button(w.UserForm, 1)->click();
-        ctl::button(w.UserForm, 2)->click();
-        ctl::button(w.ResForm, "Button3")->click();
+        ctl::button(w.testWindow(), 1)->click();
+        ctl::button(w.testWindow(), 2)->click();
+        ctl::button(w.resultWindow(), "Button3")->click();
         settle();
     };
     for (int i = 0; i < 20; ++i) runOnce();

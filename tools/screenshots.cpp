@@ -66,7 +66,7 @@ int main(int argc, char* argv[]) {
     ok &= save(windows.Manag, folder, "1-manager");
 
     windows.Manag->Creat();
-    TRedactor* editor = windows.Redactor;
+    TRedactor* editor = windows.editor();
     ctl::edit(editor, "Vopros")->setText("Земля круглая?");
     ctl::edit(editor, "v", 1)->setText("Верно");
     ctl::edit(editor, "v", 2)->setText("Неверно");
@@ -77,26 +77,26 @@ int main(int argc, char* argv[]) {
     windows.session.previewVariants();
     windows.session.previewAuthor();
     ok &= save(editor, folder, "2-editor");
-    ok &= save(windows.UserForm, folder, "3-preview");
+    ok &= save(windows.testWindow(), folder, "3-preview");
     editor->CloseRedactor();
 
     platform.openAnswers.push_back(example);
     windows.Manag->Start();
-    ok &= save(windows.UserForm, folder, "4-test");
-    ctl::button(windows.UserForm, 1)->click();
-    ctl::button(windows.UserForm, 1)->click();
-    ok &= save(windows.ResForm, folder, "5-result");
-    windows.ResForm->CloseTest();
+    ok &= save(windows.testWindow(), folder, "4-test");
+    ctl::button(windows.testWindow(), 1)->click();
+    ctl::button(windows.testWindow(), 1)->click();
+    ok &= save(windows.resultWindow(), folder, "5-result");
+    windows.resultWindow()->CloseTest();
 
     // The error window as a run whose Score no range holds leaves it.
     qv::SessionSetUp::run(windows.session).score = 21;
-    windows.ErrorForm->showScore();
-    showWindow(windows.ErrorForm);
-    ok &= save(windows.ErrorForm, folder, "6-error");
-    windows.ErrorForm->StartRec();
+    windows.errorWindow()->showScore();
+    showWindow(windows.errorWindow());
+    ok &= save(windows.errorWindow(), folder, "6-error");
+    windows.errorWindow()->StartRec();
 
-    showWindow(windows.AB);
-    ok &= save(windows.AB, folder, "7-about");
+    showWindow(windows.about());
+    ok &= save(windows.about(), folder, "7-about");
 
     // A window that reported anything is not as a person sees it.
     for (const QString& message : platform.errors)

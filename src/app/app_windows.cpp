@@ -33,7 +33,7 @@ QAccessibleInterface* secondaryWindowAccessible(const QString& className, QObjec
 
 }  // namespace
 
-AppWindows::AppWindows(Platform& platform_, std::function<void()> quit, Creation creation)
+AppWindows::AppWindows(Platform& platform_, std::function<void()> quit)
     : platform(platform_),
       failures(platform_),
       services_{session, platform_, failures},
@@ -47,13 +47,6 @@ AppWindows::AppWindows(Platform& platform_, std::function<void()> quit, Creation
     Manag = new TManag(services_);
     connectManager();
     addHelpKey(Manag);
-    if (creation == Creation::AllAtOnce) {
-        editor();
-        testWindow();
-        resultWindow();
-        errorWindow();
-        about();
-    }
 }
 
 AppWindows::~AppWindows() {
@@ -68,26 +61,26 @@ AppWindows::~AppWindows() {
 
 std::vector<QWidget*> AppWindows::all() const {
     std::vector<QWidget*> windows;
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{Manag, Redactor, UserForm, ResForm, ErrorForm, AB}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{Manag, redactor_, userForm_, resForm_,
+                                                      errorForm_, about_}) {
         if (w) windows.push_back(w);
     }
     return windows;
 }
 
 void AppWindows::show(unsigned changed) {
-    if (Redactor) {
-        if (changed & qv::kEditorHeader) Redactor->showHeader();
-        if (changed & qv::kEditorButtons) Redactor->showButtonCount();
-        if (changed & qv::kEditorQuestion) Redactor->showQuestion();
-        if (changed & qv::kEditorMessages) Redactor->showMessages();
+    if (redactor_) {
+        if (changed & qv::kEditorHeader) redactor_->showHeader();
+        if (changed & qv::kEditorButtons) redactor_->showButtonCount();
+        if (changed & qv::kEditorQuestion) redactor_->showQuestion();
+        if (changed & qv::kEditorMessages) redactor_->showMessages();
     }
-    if (UserForm) {
-        if (changed & qv::kTestTitle) UserForm->showTitle();
-        if (changed & qv::kTestButtons) UserForm->showButtons();
-        if (changed & qv::kTestQuestion) UserForm->showQuestion();
-        if (changed & qv::kTestVariants) UserForm->showVariants();
-        if (changed & qv::kRunReady) UserForm->runReady();
+    if (userForm_) {
+        if (changed & qv::kTestTitle) userForm_->showTitle();
+        if (changed & qv::kTestButtons) userForm_->showButtons();
+        if (changed & qv::kTestQuestion) userForm_->showQuestion();
+        if (changed & qv::kTestVariants) userForm_->showVariants();
+        if (changed & qv::kRunReady) userForm_->runReady();
     }
 }
 
@@ -95,7 +88,7 @@ void AppWindows::show(unsigned changed) {
 // window flow gives.
 void AppWindows::connectManager() {
     // Work in the editor is not thrown away unasked.
-    Manag->setLeaveCheck([this] { return !Redactor || Redactor->mayLeave(); });
+    Manag->setLeaveCheck([this] { return !redactor_ || redactor_->mayLeave(); });
     QObject::connect(Manag, &TManag::runFailed, Manag,
                      services_.guard([this] { backToManager(); }));
     QObject::connect(Manag, &TManag::newTestOpening, Manag, services_.guard([this] {
@@ -112,7 +105,7 @@ void AppWindows::connectManager() {
     }));
     QObject::connect(Manag, &TManag::runOpening, Manag, services_.guard([this] {
         runJournal->beginRun(Manag);  // the taker's name, while runs are recorded
-        if (Redactor) Redactor->hide();
+        if (redactor_) redactor_->hide();
         Manag->hide();
         showWindow(testWindow());
     }));
@@ -132,66 +125,66 @@ void AppWindows::connectManager() {
 }
 
 TRedactor* AppWindows::editor() {
-    if (Redactor) return Redactor;
-    Redactor = new TRedactor(services_);
-    addHelpKey(Redactor);
-    QObject::connect(Redactor, &TRedactor::closing, Redactor, services_.guard([this] {
-        if (UserForm) UserForm->hide();
-        Redactor->hide();
+    if (redactor_) return redactor_;
+    redactor_ = new TRedactor(services_);
+    addHelpKey(redactor_);
+    QObject::connect(redactor_, &TRedactor::closing, redactor_, services_.guard([this] {
+        if (userForm_) userForm_->hide();
+        redactor_->hide();
         showWindow(Manag);
     }));
-    return Redactor;
+    return redactor_;
 }
 
 TUserForm* AppWindows::testWindow() {
-    if (UserForm) return UserForm;
-    UserForm = new TUserForm(services_);
-    addHelpKey(UserForm);
-    QObject::connect(UserForm, &TUserForm::runEnded, UserForm, [this](bool found) {
+    if (userForm_) return userForm_;
+    userForm_ = new TUserForm(services_);
+    addHelpKey(userForm_);
+    QObject::connect(userForm_, &TUserForm::runEnded, userForm_, [this](bool found) {
         failures.run([this, found] {
-            UserForm->hide();
+            userForm_->hide();
             if (found) {
                 showWindow(resultWindow());
-                ResForm->showResult();
+                resForm_->showResult();
             } else {
                 showWindow(errorWindow());
-                ErrorForm->showScore();
+                errorForm_->showScore();
             }
         });
     });
-    QObject::connect(UserForm, &TUserForm::closedByUser, UserForm,
+    QObject::connect(userForm_, &TUserForm::closedByUser, userForm_,
                      services_.guard([this] { showWindow(Manag); }));
-    return UserForm;
+    return userForm_;
 }
 
 TResForm* AppWindows::resultWindow() {
-    if (ResForm) return ResForm;
-    ResForm = new TResForm(services_);
-    addHelpKey(ResForm);
-    QObject::connect(ResForm, &TResForm::closing, ResForm, services_.guard([this] {
-        ResForm->hide();
+    if (resForm_) return resForm_;
+    resForm_ = new TResForm(services_);
+    addHelpKey(resForm_);
+    QObject::connect(resForm_, &TResForm::closing, resForm_, services_.guard([this] {
+        resForm_->hide();
         showWindow(Manag);
     }));
-    return ResForm;
+    return resForm_;
 }
 
 TErrorForm* AppWindows::errorWindow() {
-    if (ErrorForm) return ErrorForm;
-    ErrorForm = new TErrorForm(services_);
-    addHelpKey(ErrorForm);
-    QObject::connect(ErrorForm, &TErrorForm::closing, ErrorForm, services_.guard([this] {
-        ErrorForm->hide();
+    if (errorForm_) return errorForm_;
+    errorForm_ = new TErrorForm(services_);
+    addHelpKey(errorForm_);
+    QObject::connect(errorForm_, &TErrorForm::closing, errorForm_, services_.guard([this] {
+        errorForm_->hide();
         showWindow(Manag);
     }));
-    return ErrorForm;
+    return errorForm_;
 }
 
 TAB* AppWindows::about() {
-    if (!AB) {
-        AB = new TAB(services_);
-        addHelpKey(AB);
+    if (!about_) {
+        about_ = new TAB(services_);
+        addHelpKey(about_);
     }
-    return AB;
+    return about_;
 }
 
 JournalWindow* AppWindows::journalWindow() {
@@ -209,8 +202,8 @@ void AppWindows::addHelpKey(QWidget* window) {
 }
 
 void AppWindows::backToManager() {
-    if (Redactor && Redactor->isVisible()) Redactor->CloseRedactor();
-    if (UserForm && UserForm->isVisible()) UserForm->close();
+    if (redactor_ && redactor_->isVisible()) redactor_->CloseRedactor();
+    if (userForm_ && userForm_->isVisible()) userForm_->close();
 }
 
 void AppWindows::openFromCommandLine(const CommandLine& line) {

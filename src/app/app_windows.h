@@ -1,4 +1,4 @@
-// The program's six windows over one session, created once in a fixed order.
+// The program's six windows over one session, each created once, when first needed.
 // This is the one place that knows all six: it shows each window what the
 // session says has changed, and opens and closes windows as the commands
 // say. Tests build a fresh set of their own.
@@ -26,17 +26,9 @@ class RunJournal;
 
 class AppWindows {
   public:
-    // How the windows come to be: all six at once, hidden, in the order
-    // Manag, Redactor, UserForm, ResForm, ErrorForm, AB; or the manager at
-    // once and each other window when it is first needed, which puts the
-    // manager on the screen sooner. A window shows the session's state from
-    // its creation on, so either way the user sees the same.
-    enum class Creation { AllAtOnce, OnFirstUse };
-
     // `quit` ends the program; by default it ends the event loop at once,
     // whatever windows are open.
-    explicit AppWindows(Platform& platform, std::function<void()> quit = endEventLoop,
-                        Creation creation = Creation::AllAtOnce);
+    explicit AppWindows(Platform& platform, std::function<void()> quit = endEventLoop);
     ~AppWindows();
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
@@ -45,13 +37,15 @@ class AppWindows {
     Platform& platform;
     FailureHandler failures;
 
-    // Each is set as soon as its window exists.
+    // The manager is made at once; each other window when it is first asked
+    // for, which puts the manager on the screen sooner. A window shows the
+    // session's state from its creation on, so the user sees the same.
     TManag* Manag = nullptr;
-    TRedactor* Redactor = nullptr;
-    TUserForm* UserForm = nullptr;
-    TResForm* ResForm = nullptr;
-    TErrorForm* ErrorForm = nullptr;
-    TAB* AB = nullptr;
+    TRedactor* editor();
+    TUserForm* testWindow();
+    TResForm* resultWindow();
+    TErrorForm* errorWindow();
+    TAB* about();
     // The results journal window, apart from the six: made when first opened.
     JournalWindow* Journal = nullptr;
     // Whether runs are recorded and where; records each finished run.
@@ -81,15 +75,16 @@ class AppWindows {
     void backToManager();
     // F1 in the window opens the help.
     void addHelpKey(QWidget* window);
-    // The windows, each created and connected when first needed.
-    TRedactor* editor();
-    TUserForm* testWindow();
-    TResForm* resultWindow();
-    TErrorForm* errorWindow();
-    TAB* about();
     JournalWindow* journalWindow();
     void connectManager();
     void show(unsigned changed);
+
+    // Each is set once its window exists.
+    TRedactor* redactor_ = nullptr;
+    TUserForm* userForm_ = nullptr;
+    TResForm* resForm_ = nullptr;
+    TErrorForm* errorForm_ = nullptr;
+    TAB* about_ = nullptr;
 
     WindowServices services_;
     std::function<void()> quit_;

@@ -76,7 +76,7 @@ int main(int argc, char* argv[]) {
 
     QtPlatform platform;
     // The other windows are made when first needed: the manager is up sooner.
-    AppWindows windows(platform, AppWindows::endEventLoop, AppWindows::Creation::OnFirstUse);
+    AppWindows windows(platform);
     if (!line.journalFolder.isEmpty()) windows.runJournal->recordForThisStart(line.journalFolder);
     showWindow(windows.Manag);
     QTimer::singleShot(0, &application, [&windows, line] {

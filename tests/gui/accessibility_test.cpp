@@ -89,15 +89,15 @@ void AccessibilityTest::windowsReadAsFrameAndDialogs() {
         return face ? face->role() : QAccessible::NoRole;
     };
     QCOMPARE(role(w.Manag), QAccessible::Window);
-    for (QWidget* window :
-         std::initializer_list<QWidget*>{w.Redactor, w.UserForm, w.ResForm, w.ErrorForm, w.AB}) {
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             w.editor(), w.testWindow(), w.resultWindow(), w.errorWindow(), w.about()}) {
         QVERIFY2(role(window) == QAccessible::Dialog, qPrintable(window->objectName()));
     }
 }
 
 void AccessibilityTest::editorFieldsHaveDistinctNames() {
     Program program;
-    const QList<QWidget*> fields = editorFields(program.windows->Redactor);
+    const QList<QWidget*> fields = editorFields(program.windows->editor());
     QSet<QString> names;
     for (QWidget* field : fields) {
         const QString name = nameOf(field).trimmed();
@@ -139,14 +139,14 @@ void AccessibilityTest::editorFieldNames() {
     QFETCH(QString, field);
     QFETCH(QString, name);
     Program program;
-    auto* widget = program.windows->Redactor->findChild<QWidget*>(field);
+    auto* widget = program.windows->editor()->findChild<QWidget*>(field);
     QVERIFY(widget);
     QCOMPARE(nameOf(widget), name);
 }
 
 void AccessibilityTest::labelledFieldsPointToTheirLabels() {
     Program program;
-    const TRedactor* e = program.windows->Redactor;
+    const TRedactor* e = program.windows->editor();
     QComboBox* buttonCount = ctl::combo(e, "Edvar");
     // The button count's box reads its value as its name; the label reaches
     // a screen reader through the relation, and names the line typed into.
@@ -172,19 +172,19 @@ void AccessibilityTest::testWindowReadsTheQuestionAndTheVariants() {
     auto& w = *program.windows;
     program.platform.openAnswers.push_back(program.writeExample());
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
-    QVERIFY(w.UserForm->isVisible());
+    QVERIFY(w.testWindow()->isVisible());
 
-    QCOMPARE(nameOf(ctl::memo(w.UserForm, "Memo1")), QString("Текст вопроса"));
-    QCOMPARE(accessible(ctl::memo(w.UserForm, "Memo1"))->text(QAccessible::Value),
+    QCOMPARE(nameOf(ctl::memo(w.testWindow(), "Memo1")), QString("Текст вопроса"));
+    QCOMPARE(accessible(ctl::memo(w.testWindow(), "Memo1"))->text(QAccessible::Value),
              QString("Земля круглая?"));
-    QCOMPARE(nameOf(ctl::label(w.UserForm, "TextVar", 1)), QString("Верно"));
-    QCOMPARE(nameOf(ctl::label(w.UserForm, "TextVar", 3)), QString("Затрудняюсь ответить"));
-    QCOMPARE(nameOf(ctl::button(w.UserForm, 3)), QString("Не знаю"));
+    QCOMPARE(nameOf(ctl::label(w.testWindow(), "TextVar", 1)), QString("Верно"));
+    QCOMPARE(nameOf(ctl::label(w.testWindow(), "TextVar", 3)), QString("Затрудняюсь ответить"));
+    QCOMPARE(nameOf(ctl::button(w.testWindow(), 3)), QString("Не знаю"));
     // The next question's variants are read, not the first one's.
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
-    QCOMPARE(accessible(ctl::memo(w.UserForm, "Memo1"))->text(QAccessible::Value),
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
+    QCOMPARE(accessible(ctl::memo(w.testWindow(), "Memo1"))->text(QAccessible::Value),
              QString("Луна больше Земли?"));
-    QCOMPARE(nameOf(ctl::label(w.UserForm, "TextVar", 1)), QString("Больше"));
+    QCOMPARE(nameOf(ctl::label(w.testWindow(), "TextVar", 1)), QString("Больше"));
 }
 
 void AccessibilityTest::resultTextIsNamedByTheHeading() {
@@ -192,11 +192,11 @@ void AccessibilityTest::resultTextIsNamedByTheHeading() {
     auto& w = *program.windows;
     program.platform.openAnswers.push_back(program.writeExample());
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
-    QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
-    QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
-    QVERIFY(w.ResForm->isVisible());
-    QCOMPARE(nameOf(ctl::memo(w.ResForm, "Memo1")), QString("Ваш результат тестирования"));
-    QCOMPARE(accessible(ctl::memo(w.ResForm, "Memo1"))->text(QAccessible::Value),
+    QTest::mouseClick(ctl::button(w.testWindow(), 2), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 2), Qt::LeftButton);
+    QVERIFY(w.resultWindow()->isVisible());
+    QCOMPARE(nameOf(ctl::memo(w.resultWindow(), "Memo1")), QString("Ваш результат тестирования"));
+    QCOMPARE(accessible(ctl::memo(w.resultWindow(), "Memo1"))->text(QAccessible::Value),
              QString("\nСтоит повторить материал."));
 }
 
@@ -209,7 +209,7 @@ void AccessibilityTest::errorMessageReadsAsOneText_data() {
 void AccessibilityTest::errorMessageReadsAsOneText() {
     QFETCH(int, score);
     Program program;
-    TErrorForm& error = *program.windows->ErrorForm;
+    TErrorForm& error = *program.windows->errorWindow();
     qv::RunState& run = qv::SessionSetUp::run(program.session());
     const QString sentence = kMessageFrom.arg(score);
     run.score = 0;

@@ -64,7 +64,7 @@ void startRun(Program& program, const TestText& t, const QString& name = "t.tst"
 
 void press(Program& program, const QList<int>& buttons) {
     for (int b : buttons)
-        QTest::mouseClick(ctl::button(program.windows->UserForm, b), Qt::LeftButton);
+        QTest::mouseClick(ctl::button(program.windows->testWindow(), b), Qt::LeftButton);
 }
 
 // A result block of three lines, the middle one blank, for the Score 0..5.
@@ -114,7 +114,7 @@ void AnsweringTest::buttonRule() {
     auto& w = *program.windows;
     // A run of six buttons first, so that the rule has to hide as well as show.
     startRun(program, {6, {"1,1,1,1,1,1,"}}, "six.tst");
-    w.UserForm->close();
+    w.testWindow()->close();
 
     std::string points;
     for (int k = 1; k <= count; ++k) points += std::to_string(k) + ",";
@@ -122,21 +122,22 @@ void AnsweringTest::buttonRule() {
 
     for (int k = 1; k <= 6; ++k) {
         const QString row = QString::number(k);
-        QCOMPARE(ctl::button(w.UserForm, k)->isVisibleTo(w.UserForm), k <= shown);
-        QCOMPARE(ctl::label(w.UserForm, "TextVar", k)->isVisibleTo(w.UserForm), k <= shown);
-        QVERIFY2(ctl::button(w.UserForm, k)->isEnabled(), qPrintable(row));
-        QCOMPARE(ctl::button(w.UserForm, k)->text(),
+        QCOMPARE(ctl::button(w.testWindow(), k)->isVisibleTo(w.testWindow()), k <= shown);
+        QCOMPARE(ctl::label(w.testWindow(), "TextVar", k)->isVisibleTo(w.testWindow()), k <= shown);
+        QVERIFY2(ctl::button(w.testWindow(), k)->isEnabled(), qPrintable(row));
+        QCOMPARE(ctl::button(w.testWindow(), k)->text(),
                  k <= count ? QString("Кнопка %1").arg(k) : QString());
         if (k <= count)
-            QCOMPARE(ctl::label(w.UserForm, "TextVar", k)->text(), QString("Вариант 1.%1").arg(k));
+            QCOMPARE(ctl::label(w.testWindow(), "TextVar", k)->text(),
+                     QString("Вариант 1.%1").arg(k));
     }
     QCOMPARE(program.session().document().activeButtonCount, count);
-    QCOMPARE(ctl::combo(w.Redactor, "Edvar")->currentText(), QString::number(count));
+    QCOMPARE(ctl::combo(w.editor(), "Edvar")->currentText(), QString::number(count));
 
     // The last visible button answers with its own points.
     press(program, {count});
     QCOMPARE(program.session().run().score, count);
-    QCOMPARE(ctl::label(w.UserForm, "TextVar1")->text(), QString("Вариант 2.1"));
+    QCOMPARE(ctl::label(w.testWindow(), "TextVar1")->text(), QString("Вариант 2.1"));
 }
 
 void AnsweringTest::scoreAddsThePointsOfThePressedButtons_data() {
@@ -166,7 +167,7 @@ void AnsweringTest::scoreAddsThePointsOfThePressedButtons() {
         if (i + 1 < presses.size()) {
             press(program, {presses[i]});
             QCOMPARE(program.session().document().currentQuestion, static_cast<int>(i) + 2);
-            QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(),
+            QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(),
                      QString("Вопрос %1").arg(i + 2));
         } else {
             press(program, {presses[i]});
@@ -176,7 +177,7 @@ void AnsweringTest::scoreAddsThePointsOfThePressedButtons() {
     QVERIFY(program.platform.errors.isEmpty());
     QCOMPARE(program.visibleWindows(), QStringList{"ErrorForm"});
     QCOMPARE(program.session().run().score, score);
-    QCOMPARE(ctl::label(w.ErrorForm, "Label3")->text(), QString::number(score));
+    QCOMPARE(ctl::label(w.errorWindow(), "Label3")->text(), QString::number(score));
 }
 
 void AnsweringTest::oneQuestionEndsWithTheFirstPress() {
@@ -185,7 +186,7 @@ void AnsweringTest::oneQuestionEndsWithTheFirstPress() {
     startRun(program, {2, {"3,0,"}, {"=0-2", "Мало", "=3-3", "Ровно три", "$"}});
     press(program, {1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(ctl::memo(w.ResForm, "Memo1")->toPlainText(), QString("\nРовно три"));
+    QCOMPARE(ctl::memo(w.resultWindow(), "Memo1")->toPlainText(), QString("\nРовно три"));
     QCOMPARE(program.session().document().currentQuestion, 1);
     QCOMPARE(program.session().run().score, 0);  // the found outcome sets it back
 }
@@ -199,23 +200,23 @@ void AnsweringTest::nextRunStartsAtQuestionOneWithScoreZero() {
     startRun(program, t);
     press(program, {1, 1});
     QCOMPARE(program.session().run().score, 3);
-    QVERIFY(w.UserForm->close());
+    QVERIFY(w.testWindow()->close());
     startRun(program, t);
     QCOMPARE(program.session().document().currentQuestion, 1);
     QCOMPARE(program.session().run().score, 0);
-    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 1"));
-    QCOMPARE(ctl::label(w.UserForm, "TextVar1")->text(), QString("Вариант 1.1"));
+    QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Вопрос 1"));
+    QCOMPARE(ctl::label(w.testWindow(), "TextVar1")->text(), QString("Вариант 1.1"));
 
     // Ended in the error window with 7 points; "Хорошо" keeps them until the next run.
     press(program, {1, 1, 1});
-    QCOMPARE(ctl::label(w.ErrorForm, "Label3")->text(), QString("7"));
-    QTest::mouseClick(ctl::button(w.ErrorForm, "Button1"), Qt::LeftButton);
+    QCOMPARE(ctl::label(w.errorWindow(), "Label3")->text(), QString("7"));
+    QTest::mouseClick(ctl::button(w.errorWindow(), "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
     QCOMPARE(program.session().run().score, 7);
     startRun(program, t);
     QCOMPARE(program.session().run().score, 0);
     press(program, {2, 2, 1});
-    QCOMPARE(ctl::label(w.ErrorForm, "Label3")->text(), QString("4"));
+    QCOMPARE(ctl::label(w.errorWindow(), "Label3")->text(), QString("4"));
 }
 
 void AnsweringTest::errorWindowShowsTheScore_data() {
@@ -236,9 +237,9 @@ void AnsweringTest::errorWindowShowsTheScore() {
     QFETCH(QString, score);
     Program program;
     auto& w = *program.windows;
-    QLabel* label2 = ctl::label(w.ErrorForm, "Label2");
-    QLabel* label3 = ctl::label(w.ErrorForm, "Label3");
-    QLabel* label4 = ctl::label(w.ErrorForm, "Label4");
+    QLabel* label2 = ctl::label(w.errorWindow(), "Label2");
+    QLabel* label3 = ctl::label(w.errorWindow(), "Label3");
+    QLabel* label4 = ctl::label(w.errorWindow(), "Label4");
     const QString label4Text = label4->text();
     const int gap = label4->x() - label3->geometry().right();
     startRun(program, {2, {points.toStdString()}, {"=0-10", "Мало.", "=11-20", "Хорошо.", "$"}});
@@ -251,7 +252,7 @@ void AnsweringTest::errorWindowShowsTheScore() {
     QCOMPARE(label3->size(), label3->sizeHint());
     // "баллов" follows the Score with the gap it has after the design's "00000".
     QCOMPARE(label4->x() - label3->geometry().right(), gap);
-    QVERIFY(ctl::memo(w.ResForm, "Memo1")->toPlainText().isEmpty());
+    QVERIFY(ctl::memo(w.resultWindow(), "Memo1")->toPlainText().isEmpty());
 }
 
 void AnsweringTest::longTitleAndQuestionAreReadable() {
@@ -270,15 +271,15 @@ void AnsweringTest::longTitleAndQuestionAreReadable() {
                                        "Buttons=(Да\x05Нет)", "Questions:", question,
                                        "Variants: none", "Numbers:", "1,0,", "Message:", "$"}));
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
-    QVERIFY(QTest::qWaitForWindowExposed(w.UserForm));
+    QVERIFY(QTest::qWaitForWindowExposed(w.testWindow()));
 
-    QCOMPARE(w.UserForm->size(), QSize(666, 571));
-    QLabel* zagolov = ctl::label(w.UserForm, "Zagolov");
+    QCOMPARE(w.testWindow()->size(), QSize(666, 571));
+    QLabel* zagolov = ctl::label(w.testWindow(), "Zagolov");
     QCOMPARE(zagolov->text(), QString::fromStdString(title));
-    QVERIFY(zagolov->geometry().right() < w.UserForm->width());
+    QVERIFY(zagolov->geometry().right() < w.testWindow()->width());
     QCOMPARE(zagolov->font().family(), QString("Times New Roman"));
     // The question opens at its first line.
-    QPlainTextEdit* memo = ctl::memo(w.UserForm, "Memo1");
+    QPlainTextEdit* memo = ctl::memo(w.testWindow(), "Memo1");
     QCOMPARE(memo->verticalScrollBar()->value(), 0);
     QVERIFY(memo->verticalScrollBar()->maximum() > 0);
     QCOMPARE(memo->cursorForPosition({5, 5}).position(), 0);
@@ -289,20 +290,20 @@ void AnsweringTest::authorLineWithoutThePreviewPrefix() {
     auto& w = *program.windows;
     // The preview shows the author line with its prefix once the author leaves the field.
     QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
-    QVERIFY(QTest::qWaitForWindowActive(w.Redactor));
-    QLineEdit* author = ctl::edit(w.Redactor, "Edit1");
-    QLabel* authorLine = ctl::label(w.UserForm, "Label1");
-    QLabel* zagolov = ctl::label(w.UserForm, "Zagolov");
+    QVERIFY(QTest::qWaitForWindowActive(w.editor()));
+    QLineEdit* author = ctl::edit(w.editor(), "Edit1");
+    QLabel* authorLine = ctl::label(w.testWindow(), "Label1");
+    QLabel* zagolov = ctl::label(w.testWindow(), "Zagolov");
     author->setFocus(Qt::MouseFocusReason);
     QTest::keyClick(author, Qt::Key_Tab);
     QVERIFY(!author->hasFocus());
     QCOMPARE(authorLine->text(), QString("Автор теста: Неизвестен"));
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
 
     startRun(program, {2, {"1,0,"}});
     QCOMPARE(authorLine->text(), QString("Неизвестен"));
     QCOMPARE(zagolov->text(), QString("Заголовок"));
-    QCOMPARE(w.UserForm->windowTitle(), QString("Окно"));
+    QCOMPARE(w.testWindow()->windowTitle(), QString("Окно"));
     QCOMPARE(zagolov->size(), zagolov->sizeHint());
     QCOMPARE(authorLine->size(), authorLine->sizeHint());
 }
@@ -311,13 +312,13 @@ void AnsweringTest::runAfterThePreviewHasItsButtonsEnabled() {
     Program program;
     auto& w = *program.windows;
     QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
-    QVERIFY(!ctl::button(w.UserForm, "Button1")->isEnabled());
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    QVERIFY(!ctl::button(w.testWindow(), "Button1")->isEnabled());
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
 
     startRun(program, {3, {"0,0,5,", "0,0,0,"}});
     for (int k = 1; k <= 6; ++k)
-        QVERIFY2(ctl::button(w.UserForm, k)->isEnabled(), qPrintable(QString::number(k)));
-    QTest::mouseClick(ctl::button(w.UserForm, "Button3"), Qt::LeftButton);
+        QVERIFY2(ctl::button(w.testWindow(), k)->isEnabled(), qPrintable(QString::number(k)));
+    QTest::mouseClick(ctl::button(w.testWindow(), "Button3"), Qt::LeftButton);
     QCOMPARE(program.session().run().score, 5);
     QCOMPARE(program.session().document().currentQuestion, 2);
 }
@@ -325,7 +326,7 @@ void AnsweringTest::runAfterThePreviewHasItsButtonsEnabled() {
 void AnsweringTest::resultMemoAndClosing() {
     Program program;
     auto& w = *program.windows;
-    QPlainTextEdit* memo = ctl::memo(w.ResForm, "Memo1");
+    QPlainTextEdit* memo = ctl::memo(w.resultWindow(), "Memo1");
     startRun(program, threeLineResult());
     press(program, {1, 1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
@@ -336,7 +337,7 @@ void AnsweringTest::resultMemoAndClosing() {
 
     qv::SessionSetUp::run(program.session()).score =
         9;  // whatever the Score holds, "Закрыть" zeroes it
-    QTest::mouseClick(ctl::button(w.ResForm, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.resultWindow(), "Button3"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
     QVERIFY(memo->toPlainText().isEmpty());
     QCOMPARE(program.session().run().score, 0);
@@ -345,14 +346,14 @@ void AnsweringTest::resultMemoAndClosing() {
     startRun(program, threeLineResult());
     press(program, {2, 2});
     QCOMPARE(memo->toPlainText(), QString("\nСтрока 1\n\nСтрока 3"));
-    QTest::mouseClick(ctl::button(w.ResForm, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.resultWindow(), "Button3"), Qt::LeftButton);
     startRun(program, {2, {"7,0,"}, {"=0-5", "A", "=6-9", "Другое", "$"}});
     press(program, {1});
     QCOMPARE(memo->toPlainText(), QString("\nДругое"));
 
     // Saved: the block only, without the memo's empty first line.
     program.platform.saveResultAnswers.push_back(program.path("итог"));
-    QTest::mouseClick(ctl::button(w.ResForm, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.resultWindow(), "Button1"), Qt::LeftButton);
     QCOMPARE(Program::bytes(program.path("итог.txt")), fileBytes({"Другое"}));
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
 }
@@ -379,7 +380,7 @@ void AnsweringTest::savedResultName() {
     startRun(program, threeLineResult());
     press(program, {1, 1});
     program.platform.saveResultAnswers.push_back(program.path(chosen));
-    QTest::mouseClick(ctl::button(program.windows->ResForm, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->resultWindow(), "Button1"), Qt::LeftButton);
 
     QVERIFY(program.platform.errors.isEmpty());
     QCOMPARE(Program::bytes(program.path(written)), fileBytes({"Строка 1", "", "Строка 3"}));
@@ -392,11 +393,11 @@ void AnsweringTest::emptyBlockSavesAnEmptyFile() {
     startRun(program, {2, {"1,0,"}, {"=0-5", "=6-9", "B", "$"}});
     press(program, {1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(ctl::memo(program.windows->ResForm, "Memo1")->toPlainText(), QString());
+    QCOMPARE(ctl::memo(program.windows->resultWindow(), "Memo1")->toPlainText(), QString());
     QCOMPARE(program.session().run().resultLast, program.session().run().resultFirst - 1);
 
     program.platform.saveResultAnswers.push_back(program.path("пусто"));
-    QTest::mouseClick(ctl::button(program.windows->ResForm, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->resultWindow(), "Button1"), Qt::LeftButton);
     QVERIFY(program.platform.errors.isEmpty());
     QVERIFY(QFile::exists(program.path("пусто.txt")));
     QCOMPARE(QFile(program.path("пусто.txt")).size(), 0);
@@ -427,11 +428,11 @@ void AnsweringTest::resultSavedByteForByte() {
     QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
     press(program, {1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(ctl::memo(program.windows->ResForm, "Memo1")->document()->blockCount(),
+    QCOMPARE(ctl::memo(program.windows->resultWindow(), "Memo1")->document()->blockCount(),
              4);  // the LF splits no line
 
     program.platform.saveResultAnswers.push_back(program.path("raw"));
-    QTest::mouseClick(ctl::button(program.windows->ResForm, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->resultWindow(), "Button1"), Qt::LeftButton);
     QVERIFY(program.platform.errors.isEmpty());
     QCOMPARE(Program::bytes(program.path("raw.txt")), block);
 }
@@ -440,7 +441,7 @@ void AnsweringTest::savingTwiceAndTheProposedName() {
     Program program;
     auto& w = *program.windows;
     auto& answers = program.platform.saveResultAnswers;
-    QPushButton* save = ctl::button(w.ResForm, "Button1");
+    QPushButton* save = ctl::button(w.resultWindow(), "Button1");
     startRun(program, threeLineResult());
     press(program, {1, 1});
 
@@ -451,7 +452,7 @@ void AnsweringTest::savingTwiceAndTheProposedName() {
     QCOMPARE(Program::bytes(program.path("итог.txt")), fileBytes({"Строка 1", "", "Строка 3"}));
 
     QTest::mouseClick(save, Qt::LeftButton);  // cancelled: nothing written, the name stays
-    QTest::mouseClick(ctl::button(w.ResForm, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.resultWindow(), "Button3"), Qt::LeftButton);
     startRun(program, threeLineResult());
     press(program, {2, 2});
     answers.push_back(program.path("второй.txt"));
@@ -480,19 +481,19 @@ void AnsweringTest::failedSaveKeepsTheOldFile() {
 
     startRun(program, threeLineResult());
     press(program, {1, 1});
-    const QString memo = ctl::memo(w.ResForm, "Memo1")->toPlainText();
+    const QString memo = ctl::memo(w.resultWindow(), "Memo1")->toPlainText();
     program.platform.saveResultAnswers.push_back(program.path("итог"));
-    QTest::mouseClick(ctl::button(w.ResForm, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.resultWindow(), "Button1"), Qt::LeftButton);
 
     QCOMPARE(program.platform.errors, QStringList{"File access denied."});
     QCOMPARE(Program::bytes(target), old);
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(ctl::memo(w.ResForm, "Memo1")->toPlainText(), memo);
-    QCOMPARE(program.platform.activeAtError.back(), static_cast<QWidget*>(w.ResForm));
+    QCOMPARE(ctl::memo(w.resultWindow(), "Memo1")->toPlainText(), memo);
+    QCOMPARE(program.platform.activeAtError.back(), static_cast<QWidget*>(w.resultWindow()));
 
     // Another name saves the same block.
     program.platform.saveResultAnswers.push_back(program.path("другой"));
-    QTest::mouseClick(ctl::button(w.ResForm, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.resultWindow(), "Button1"), Qt::LeftButton);
     QCOMPARE(Program::bytes(program.path("другой.txt")), fileBytes({"Строка 1", "", "Строка 3"}));
     QCOMPARE(program.platform.errors.size(), 1);
 }

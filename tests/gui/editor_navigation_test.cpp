@@ -64,8 +64,8 @@ void EditorNavigationTest::editingShowsTheFileAndLeavesTheTestWindowAlone() {
     QCOMPARE(ed.doc.questionCount, 3);
     QCOMPARE(ed.Memo2->toPlainText(), QString("=0-10\nХорошо\n"));
     // Texts set by the program run no handler: the test window shows what it showed.
-    QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Это текст заголовка"));
-    QCOMPARE(w.UserForm->windowTitle(), QString("Тест"));
+    QCOMPARE(ctl::label(w.testWindow(), "Zagolov")->text(), QString("Это текст заголовка"));
+    QCOMPARE(w.testWindow()->windowTitle(), QString("Тест"));
     QVERIFY(program.platform.errors.isEmpty());
 }
 
@@ -98,8 +98,8 @@ void EditorNavigationTest::newTestAfterAnEditedOneStartsFromTheDefaults() {
         QCOMPARE(ed.edButt(k)->isEnabled(), k <= 2);
         QVERIFY(ed.variantEdit(k)->text().isEmpty());
         QVERIFY(ed.kball(k)->text().isEmpty());
-        QVERIFY(!ctl::button(w.UserForm, k)->isEnabled());
-        QCOMPARE(ctl::button(w.UserForm, k)->isVisibleTo(w.UserForm), k <= 2);
+        QVERIFY(!ctl::button(w.testWindow(), k)->isEnabled());
+        QCOMPARE(ctl::button(w.testWindow(), k)->isVisibleTo(w.testWindow()), k <= 2);
     }
     QVERIFY(ed.Vopros->text().isEmpty());
     QVERIFY(ed.Memo2->toPlainText().isEmpty());
@@ -112,12 +112,12 @@ void EditorNavigationTest::newTestAfterAnEditedOneStartsFromTheDefaults() {
     QCOMPARE(fileNameText(program.session().currentFileName()), QString("test"));
     // The preview: cleared question, title and the first two captions; the
     // caption and the author line wait until their fields are left.
-    QVERIFY(ctl::memo(w.UserForm, "Memo1")->toPlainText().isEmpty());
-    QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Это текст заголовка"));
-    QCOMPARE(ctl::button(w.UserForm, 1)->text(), QString("Да"));
-    QCOMPARE(ctl::button(w.UserForm, 2)->text(), QString("Нет"));
-    QCOMPARE(w.UserForm->windowTitle(), QString("Окно"));
-    QCOMPARE(ctl::label(w.UserForm, "Label1")->text(), QString("Автор теста: Петров"));
+    QVERIFY(ctl::memo(w.testWindow(), "Memo1")->toPlainText().isEmpty());
+    QCOMPARE(ctl::label(w.testWindow(), "Zagolov")->text(), QString("Это текст заголовка"));
+    QCOMPARE(ctl::button(w.testWindow(), 1)->text(), QString("Да"));
+    QCOMPARE(ctl::button(w.testWindow(), 2)->text(), QString("Нет"));
+    QCOMPARE(w.testWindow()->windowTitle(), QString("Окно"));
+    QCOMPARE(ctl::label(w.testWindow(), "Label1")->text(), QString("Автор теста: Петров"));
 }
 
 void EditorNavigationTest::emptyQuestionBlocksNext() {
@@ -156,8 +156,8 @@ void EditorNavigationTest::appendingAndGoingBack() {
     QCOMPARE(ed.doc.text(1), cp("Первый?"));
     QCOMPARE(ed.doc.variant(1, 1), cp("первый вариант"));
     QCOMPARE(ed.doc.points(1, 2), cp("-3"));
-    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString());
-    QCOMPARE(ctl::label(w.UserForm, "TextVar", 1)->text(), QString());
+    QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString());
+    QCOMPARE(ctl::label(w.testWindow(), "TextVar", 1)->text(), QString());
 
     typeInto(ed.Vopros, "Второй?");
     QTest::mouseClick(ed.predvop, Qt::LeftButton);
@@ -169,8 +169,8 @@ void EditorNavigationTest::appendingAndGoingBack() {
     QCOMPARE(ed.variantEdit(1)->text(), QString("первый вариант"));
     QCOMPARE(ed.kball(1)->text(), QString("1"));
     QCOMPARE(ed.doc.text(2), cp("Второй?"));
-    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Первый?"));
-    QCOMPARE(ctl::label(w.UserForm, "TextVar", 1)->text(), QString("первый вариант"));
+    QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Первый?"));
+    QCOMPARE(ctl::label(w.testWindow(), "TextVar", 1)->text(), QString("первый вариант"));
 
     // Forward again shows question 2 instead of appending.
     QTest::mouseClick(ed.nextvop, Qt::LeftButton);
@@ -248,7 +248,7 @@ void EditorNavigationTest::eachOpeningStartsAtTheFirstField() {
         ed.Button12->setFocus(Qt::TabFocusReason);
         QTest::keyClick(ed.Button12, Qt::Key_Return);
         QVERIFY(!ed.window->isVisible());
-        w.UserForm->close();
+        w.testWindow()->close();
     }
 }
 

@@ -22,7 +22,7 @@ using Editor = editor::Controls;
 
 // The test window's controls, found by their names.
 struct Preview {
-    explicit Preview(Program& program) : window(program.windows->UserForm) {}
+    explicit Preview(Program& program) : window(program.windows->testWindow()) {}
 
     QPushButton* button(int k) const { return ctl::button(window, k); }
     QLabel* textVar(int k) const { return ctl::label(window, "TextVar", k); }

@@ -145,10 +145,10 @@ void EditorSaveTest::testWrittenInTheEditorSavedReopenedAndRun() {
     QTest::mouseClick(ed.Button12, Qt::LeftButton);
     program.platform.openAnswers.push_back(file);
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // 2 points
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // 1 point: 3 in all
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);  // 2 points
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);  // 1 point: 3 in all
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QCOMPARE(ctl::memo(w.ResForm, "Memo1")->toPlainText(), QString("\nХорошо."));
+    QCOMPARE(ctl::memo(w.resultWindow(), "Memo1")->toPlainText(), QString("\nХорошо."));
     QVERIFY(program.platform.errors.isEmpty());
 }
 
@@ -271,10 +271,10 @@ void EditorSaveTest::saveProposesTheCurrentFileName() {
     QVERIFY(openNewTest(program));
     save(program, program.path("first"));
     save(program, program.path("second"));
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     const QString example = program.writeExample();
     QVERIFY(openForEditing(program, example));
-    QTest::mouseClick(ctl::button(w.Redactor, "Button10"), Qt::LeftButton);  // cancelled
+    QTest::mouseClick(ctl::button(w.editor(), "Button10"), Qt::LeftButton);  // cancelled
     QCOMPARE(program.platform.saveTestProposals, (QStringList{"test", "test", example}));
     QVERIFY(QFile::exists(program.path("second.tst")));
     QCOMPARE(fileNameText(program.session().currentFileName()), example);

@@ -82,7 +82,7 @@ void EverydayUseTest::fieldsRefuseWhatTheirLineCannotHold() {
     QFETCH(QString, kept);
     Program program;
     QVERIFY(openNewTest(program));
-    QLineEdit* edit = ctl::edit(program.windows->Redactor, field);
+    QLineEdit* edit = ctl::edit(program.windows->editor(), field);
     retype(edit, QString());
     QToolTip::hideText();
     typeKeys(edit, typed);
@@ -129,12 +129,12 @@ void EverydayUseTest::unsavedWorkIsAskedAbout() {
     const QString file = program.path("example.tst");
     const QByteArray before = Program::bytes(file);
     if (answer >= 0) {
-        typeInto(ctl::edit(w.Redactor, "Edzag"), "!");
+        typeInto(ctl::edit(w.editor(), "Edzag"), "!");
         program.platform.yesNoCancelAnswers.push_back(static_cast<Platform::Answer>(answer));
         program.platform.saveTestAnswers.push_back(file);
     }
     if (leaving == "close") {
-        QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+        QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     } else {
         // The manager is reached with the editor open once the preview is closed.
         w.Manag->show();
@@ -168,7 +168,7 @@ void EverydayUseTest::eachPressAnswersOnce() {
     Program program;
     auto* test = [&] {
         startRun(program, threeQuestions(program));
-        return program.windows->UserForm;
+        return program.windows->testWindow();
     }();
     QVERIFY(QTest::qWaitForWindowActive(test));
     QPushButton* yes = ctl::button(test, 1);
@@ -214,19 +214,19 @@ void EverydayUseTest::desktopKeys() {
 
     // F1 in any window asks for the help; Ctrl+S saves in the editor.
     QVERIFY(openNewTest(program));
-    QTest::keyClick(w.Redactor, Qt::Key_F1);
+    QTest::keyClick(w.editor(), Qt::Key_F1);
     QCOMPARE(program.platform.helpRequests.size(), 1);
-    typeInto(ctl::edit(w.Redactor, "Vopros"), "Q");
+    typeInto(ctl::edit(w.editor(), "Vopros"), "Q");
     program.platform.saveTestAnswers.push_back(program.path("k"));
-    QTest::keyClick(ctl::edit(w.Redactor, "Vopros"), Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(ctl::edit(w.editor(), "Vopros"), Qt::Key_S, Qt::ControlModifier);
     QVERIFY(QFile::exists(program.path("k.tst")));
 
     // Esc leaves the About window.
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     ctl::action(w.Manag, "N8")->trigger();
-    QVERIFY(QTest::qWaitForWindowActive(w.AB));
-    QTest::keyClick(w.AB, Qt::Key_Escape);
-    QVERIFY(!w.AB->isVisible());
+    QVERIFY(QTest::qWaitForWindowActive(w.about()));
+    QTest::keyClick(w.about(), Qt::Key_Escape);
+    QVERIFY(!w.about()->isVisible());
 }
 
 void EverydayUseTest::recentTests() {
@@ -234,9 +234,9 @@ void EverydayUseTest::recentTests() {
     auto& w = *program.windows;
     const QString example = program.writeExample();
     startRun(program, example);
-    w.UserForm->close();
+    w.testWindow()->close();
     QVERIFY(openForEditing(program, program.writeExample("e.tst")));
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
 
     // Kept between starts, newest first, each opened as it was last.
     const RecentTests kept;
@@ -248,8 +248,8 @@ void EverydayUseTest::recentTests() {
     emit menu->aboutToShow();
     QCOMPARE(menu->actions().size(), 2);
     menu->actions()[1]->trigger();
-    QVERIFY(w.UserForm->isVisible());
-    w.UserForm->close();
+    QVERIFY(w.testWindow()->isVisible());
+    w.testWindow()->close();
 
     // A test gone is told and leaves the list.
     QFile::remove(example);

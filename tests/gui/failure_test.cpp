@@ -125,7 +125,7 @@ void FailureTest::unreadableFile() {
              run ? QString() : program.path(name));
 
     // A failed run is over at its message; the editor's way back is "Закрыть".
-    if (!run) QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    if (!run) QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
 }
 
@@ -171,8 +171,8 @@ void FailureTest::failedRunStartSkipsTheRest() {
     auto& w = *program.windows;
     QTest::mouseClick(ctl::button(w.Manag, "Button1"),
                       Qt::LeftButton);  // the preview disables the buttons
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
-    const QString shownBefore = ctl::memo(w.UserForm, "Memo1")->toPlainText();
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
+    const QString shownBefore = ctl::memo(w.testWindow(), "Memo1")->toPlainText();
 
     // A file that ends after its Title line is no failure: the missing lines
     // read as empty, and the run is set up in full...
@@ -183,18 +183,18 @@ void FailureTest::failedRunStartSkipsTheRest() {
                                                       "A\x05"
                                                       "C)"}));
     QVERIFY(program.platform.errors.isEmpty());
-    QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Новый"));
-    QVERIFY(ctl::button(w.UserForm, 3)->isVisibleTo(w.UserForm));
-    QCOMPARE(ctl::button(w.UserForm, 1)->text(), QString());
-    QVERIFY(ctl::memo(w.UserForm, "Memo1")->toPlainText().isEmpty());
-    QVERIFY(ctl::button(w.UserForm, 1)->isEnabled());
+    QCOMPARE(ctl::label(w.testWindow(), "Zagolov")->text(), QString("Новый"));
+    QVERIFY(ctl::button(w.testWindow(), 3)->isVisibleTo(w.testWindow()));
+    QCOMPARE(ctl::button(w.testWindow(), 1)->text(), QString());
+    QVERIFY(ctl::memo(w.testWindow(), "Memo1")->toPlainText().isEmpty());
+    QVERIFY(ctl::button(w.testWindow(), 1)->isEnabled());
     // ...though its empty points fail when pressed.
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QCOMPARE(program.platform.errors, QStringList{"'' is not a valid integer value."});
-    QVERIFY(w.UserForm->close());
+    QVERIFY(w.testWindow()->close());
 
     QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     startRun(program, program.writeTest("bad2.tst", twoButtonTest({"1,0,"}, {"$"},
                                                                   "Info=(1\x05"
                                                                   "2\x05"
@@ -204,9 +204,9 @@ void FailureTest::failedRunStartSkipsTheRest() {
     // line ran (the hidden window keeps the preview's title, question and
     // disabled buttons).
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
-    QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Это текст заголовка"));
-    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), shownBefore);
-    for (int k = 1; k <= 6; ++k) QVERIFY(!ctl::button(w.UserForm, k)->isEnabled());
+    QCOMPARE(ctl::label(w.testWindow(), "Zagolov")->text(), QString("Это текст заголовка"));
+    QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), shownBefore);
+    for (int k = 1; k <= 6; ++k) QVERIFY(!ctl::button(w.testWindow(), k)->isEnabled());
     QCOMPARE(program.session().run().score, 0);
     QCOMPARE(program.session().document().currentQuestion, 1);
 }
@@ -215,15 +215,15 @@ void FailureTest::aFailedLoadIsNeitherAnsweredNorOverwritten() {
     Program program;
     auto& w = *program.windows;
     startRun(program, program.writeExample());
-    QVERIFY(w.UserForm->close());
+    QVERIFY(w.testWindow()->close());
     // A run whose file fails leaves the last test's question unanswerable.
     startRun(program, program.writeTest("bad.tst", twoButtonTest({"1,0,"}, {"$"},
                                                                  "Info=(1\x05"
                                                                  "2\x05"
                                                                  "3 )")));
     QCOMPARE(program.platform.errors.size(), 1);
-    for (int k = 1; k <= 6; ++k) QVERIFY(!ctl::button(w.UserForm, k)->isEnabled());
-    QVERIFY(w.UserForm->close());
+    for (int k = 1; k <= 6; ++k) QVERIFY(!ctl::button(w.testWindow(), k)->isEnabled());
+    QVERIFY(w.testWindow()->close());
 
     // Saving over a file whose load for editing failed asks first, naming it.
     const QString file = program.path("bad.tst");
@@ -235,14 +235,14 @@ void FailureTest::aFailedLoadIsNeitherAnsweredNorOverwritten() {
         program.platform.yesNoAnswers.push_back(yes);
         program.platform.saveTestAnswers.push_back(
             fileNameText(program.session().currentFileName()));
-        QTest::mouseClick(ctl::button(w.Redactor, "Button10"), Qt::LeftButton);
+        QTest::mouseClick(ctl::button(w.editor(), "Button10"), Qt::LeftButton);
         QVERIFY(program.platform.questions.last().contains("«" + file + "»"));
         QCOMPARE(Program::bytes(file) == before, !yes);
     }
     QCOMPARE(program.platform.questions.size(), 2);
     // Once replaced, it is the editor's test, and saving it again asks nothing.
     program.platform.saveTestAnswers.push_back(file);
-    QTest::mouseClick(ctl::button(w.Redactor, "Button10"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.editor(), "Button10"), Qt::LeftButton);
     QCOMPARE(program.platform.questions.size(), 2);
     QCOMPARE(program.platform.errors.size(), 2);
 }
@@ -268,21 +268,21 @@ void FailureTest::badPointsTextKeepsTheQuestion() {
     const std::string bad = points.toStdString();
     startRun(program, program.writeTest("t.tst", twoButtonTest({"2,1,", bad + ",1,", "0,5,"})));
 
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // question 1: 2 points
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);  // question 1: 2 points
     QCOMPARE(program.session().run().score, 2);
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // question 2: the bad text
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);  // question 2: the bad text
 
     QCOMPARE(program.platform.errors, QStringList{message});
     QCOMPARE(program.session().run().score, 2);
     QCOMPARE(program.session().document().currentQuestion, 2);
-    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 2"));
+    QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Вопрос 2"));
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
 
     // Another button still answers the same question.
-    QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 2), Qt::LeftButton);
     QCOMPARE(program.session().run().score, 3);
     QCOMPARE(program.session().document().currentQuestion, 3);
-    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 3"));
+    QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Вопрос 3"));
     QCOMPARE(program.platform.errors.size(), 1);
 }
 
@@ -291,18 +291,18 @@ void FailureTest::scoreThatWouldOverflowIsRefused() {
     auto& w = *program.windows;
     startRun(program,
              program.writeTest("big.tst", twoButtonTest({"2147483647,0,", "1,-1,", "0,0,"})));
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QCOMPARE(program.session().run().score, 2147483647);
 
-    QTest::mouseClick(ctl::button(w.UserForm, 1),
+    QTest::mouseClick(ctl::button(w.testWindow(), 1),
                       Qt::LeftButton);  // would wrap to a negative total
     QCOMPARE(program.platform.errors.size(), 1);
     QVERIFY(program.platform.errors.first().endsWith('.'));
     QCOMPARE(program.session().run().score, 2147483647);
     QCOMPARE(program.session().document().currentQuestion, 2);
-    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 2"));
+    QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Вопрос 2"));
 
-    QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 2), Qt::LeftButton);
     QCOMPARE(program.session().run().score, 2147483646);
     QCOMPARE(program.session().document().currentQuestion, 3);
 }
@@ -313,22 +313,22 @@ void FailureTest::badRangeLineKeepsTheLastQuestion() {
     startRun(program,
              program.writeTest("range.tst",
                                twoButtonTest({"1,0,", "3,0,"}, {"=0-10 баллов", "Хорошо", "$"})));
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);  // the last answer: 4 points
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);  // the last answer: 4 points
 
     QCOMPARE(program.platform.errors, QStringList{"'10 б' is not a valid integer value."});
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
     QCOMPARE(program.session().run().score, 4);
     QCOMPARE(program.session().document().currentQuestion, 2);
-    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Вопрос 2"));
+    QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Вопрос 2"));
     QVERIFY(!program.session().run().rangeFound);
 
     // Each further press adds the points of the last question again.
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QCOMPARE(program.session().run().score, 7);
     QCOMPARE(program.platform.errors.size(), 2);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
-    QVERIFY(ctl::memo(w.ResForm, "Memo1")->toPlainText().isEmpty());
+    QVERIFY(ctl::memo(w.resultWindow(), "Memo1")->toPlainText().isEmpty());
 }
 
 void FailureTest::countsBeyondTheLimitsAreRefused_data() {
@@ -380,13 +380,13 @@ void FailureTest::countsBeyondTheLimitsAreRefused() {
 
     // The program goes on: back to the manager and a sound test runs to its end.
     if (run) {
-        QVERIFY(w.UserForm->close());
+        QVERIFY(w.testWindow()->close());
     } else {
-        QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+        QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     }
     startRun(program, program.writeExample());
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QCOMPARE(program.platform.errors.size(), 1);
 }
@@ -398,23 +398,23 @@ void FailureTest::activeWindowAtAndAfterAFailure() {
     // A missing file: the run has shown the test window, which is active when the error comes.
     startRun(program, program.path("missing.tst"));
     QCOMPARE(program.platform.activeAtError.size(), std::size_t{1});
-    QCOMPARE(program.platform.activeAtError[0], static_cast<QWidget*>(w.UserForm));
+    QCOMPARE(program.platform.activeAtError[0], static_cast<QWidget*>(w.testWindow()));
     QVERIFY(QTest::qWaitForWindowActive(w.Manag));
 
     // A bad points text, pressed in the active test window.
     startRun(program, program.writeTest("t.tst", twoButtonTest({"x,0,"})));
-    QVERIFY(QTest::qWaitForWindowActive(w.UserForm));
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QVERIFY(QTest::qWaitForWindowActive(w.testWindow()));
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QCOMPARE(program.platform.activeAtError.size(), std::size_t{2});
-    QCOMPARE(program.platform.activeAtError[1], static_cast<QWidget*>(w.UserForm));
-    QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(w.UserForm));
+    QCOMPARE(program.platform.activeAtError[1], static_cast<QWidget*>(w.testWindow()));
+    QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(w.testWindow()));
 
     // A file that cannot be read for editing: the editor is the active window.
-    w.UserForm->close();
+    w.testWindow()->close();
     program.platform.openAnswers.push_back(program.path("missing.tst"));
     QTest::mouseClick(ctl::button(w.Manag, "Button2"), Qt::LeftButton);
     QCOMPARE(program.platform.activeAtError.size(), std::size_t{3});
-    QCOMPARE(program.platform.activeAtError[2], static_cast<QWidget*>(w.Redactor));
+    QCOMPARE(program.platform.activeAtError[2], static_cast<QWidget*>(w.editor()));
 }
 
 void FailureTest::handlerShowsMessagesWithTheFullStopRule_data() {

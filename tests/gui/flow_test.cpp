@@ -38,7 +38,7 @@ void command(Program& program, const QString& name) {
 // The editor open beside the manager: a new test whose preview was closed.
 void editorBesideManager(Program& program) {
     QTest::mouseClick(ctl::button(program.windows->Manag, "Button1"), Qt::LeftButton);
-    program.windows->UserForm->close();
+    program.windows->testWindow()->close();
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "Redactor"}));
 }
 
@@ -107,7 +107,7 @@ void FlowTest::managerCommands() {
 
     Program program;
     if (chooseFile) program.platform.openAnswers.push_back(program.writeExample());
-    const QString titleBefore = ctl::label(program.windows->UserForm, "Zagolov")->text();
+    const QString titleBefore = ctl::label(program.windows->testWindow(), "Zagolov")->text();
 
     ::command(program, command);
 
@@ -119,7 +119,7 @@ void FlowTest::managerCommands() {
         // A cancelled dialog changes nothing at all.
         QCOMPARE(program.platform.openProposals.size(), 1);
         QVERIFY(program.session().currentFileName().empty());
-        QCOMPARE(ctl::label(program.windows->UserForm, "Zagolov")->text(), titleBefore);
+        QCOMPARE(ctl::label(program.windows->testWindow(), "Zagolov")->text(), titleBefore);
         QCOMPARE(program.session().messageLines().count(), 0);
     }
 }
@@ -130,17 +130,17 @@ void FlowTest::newTestPreviewCannotBeAnswered() {
     // A finished run leaves every button enabled; the preview must disable them all.
     program.platform.openAnswers.push_back(program.writeExample());
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
-    w.UserForm->close();
+    w.testWindow()->close();
 
     QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm"}));
     for (int k = 1; k <= 6; ++k)
-        QVERIFY2(!ctl::button(w.UserForm, k)->isEnabled(), qPrintable(QString::number(k)));
+        QVERIFY2(!ctl::button(w.testWindow(), k)->isEnabled(), qPrintable(QString::number(k)));
     QCOMPARE(fileNameText(program.session().currentFileName()), QString("test"));
 
     // A click on a disabled preview button scores nothing and moves nowhere.
     const int question = program.session().document().currentQuestion;
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QCOMPARE(program.session().document().currentQuestion, question);
     QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm"}));
 }
@@ -151,7 +151,8 @@ void FlowTest::runHidesAnEditorOpenBesideTheManager() {
     program.platform.openAnswers.push_back(program.writeExample());
     QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
-    for (int k = 1; k <= 6; ++k) QVERIFY(ctl::button(program.windows->UserForm, k)->isEnabled());
+    for (int k = 1; k <= 6; ++k)
+        QVERIFY(ctl::button(program.windows->testWindow(), k)->isEnabled());
 }
 
 void FlowTest::editorCloseReturnsToTheManager_data() {
@@ -165,9 +166,9 @@ void FlowTest::editorCloseReturnsToTheManager() {
     Program program;
     program.platform.openAnswers.push_back(program.writeExample());
     ::command(program, command);
-    QVERIFY(program.windows->Redactor->isVisible());
+    QVERIFY(program.windows->editor()->isVisible());
 
-    QTest::mouseClick(ctl::button(program.windows->Redactor, "Button12"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->editor(), "Button12"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
     QVERIFY(program.platform.errors.isEmpty());
 }
@@ -186,9 +187,9 @@ void FlowTest::testWindowCloseBox() {
     Program program;
     program.platform.openAnswers.push_back(program.writeExample());
     ::command(program, command);
-    QVERIFY(program.windows->UserForm->isVisible());
+    QVERIFY(program.windows->testWindow()->isVisible());
 
-    QVERIFY(program.windows->UserForm->close());
+    QVERIFY(program.windows->testWindow()->close());
     QCOMPARE(program.visibleWindows(), visibleAfterClose);
     QCOMPARE(program.quitRequests, 0);
 }
@@ -212,24 +213,24 @@ void FlowTest::aboutWindow() {
     // The About window is not modal: the manager's commands go on working beside it.
     QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm", "AB"}));
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "AB"}));
 
     if (byEnterKey) {
-        w.AB->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.AB));
+        w.about()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.about()));
         QWidget* focus = QApplication::focusWidget();
-        QVERIFY(focus && focus->window() == w.AB);
+        QVERIFY(focus && focus->window() == w.about());
         QTest::keyClick(focus, Qt::Key_Return);
     } else {
-        QTest::mouseClick(ctl::button(w.AB, "OKButton"), Qt::LeftButton);
+        QTest::mouseClick(ctl::button(w.about(), "OKButton"), Qt::LeftButton);
     }
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
 
     // Its close box is refused: only "OK" leaves it.
     ctl::action(w.Manag, "N8")->trigger();
-    QVERIFY(!w.AB->close());
-    QVERIFY(w.AB->isVisible());
+    QVERIFY(!w.about()->close());
+    QVERIFY(w.about()->isVisible());
 }
 
 void FlowTest::helpAlwaysAsksForTheSameFile() {
@@ -240,7 +241,7 @@ void FlowTest::helpAlwaysAsksForTheSameFile() {
 
     program.platform.openAnswers.push_back(program.writeExample("other.hlp.tst"));
     QTest::mouseClick(ctl::button(w.Manag, "Button2"), Qt::LeftButton);
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     ctl::action(w.Manag, "N7")->trigger();
     editorBesideManager(program);
     ctl::action(w.Manag, "N7")->trigger();
@@ -313,9 +314,9 @@ void FlowTest::quitEndsTheEventLoopInEveryState() {
                                                                "Variants: none", "Numbers:", "5,",
                                                                "Message:", "=0-1", "$"}));
         ctl::button(w.Manag, "Button3")->click();
-        ctl::button(w.UserForm, 1)->click();
-        if (state == "result") ctl::button(w.UserForm, 1)->click();
-        QVERIFY(state == "result" ? w.ResForm->isVisible() : w.ErrorForm->isVisible());
+        ctl::button(w.testWindow(), 1)->click();
+        if (state == "result") ctl::button(w.testWindow(), 1)->click();
+        QVERIFY(state == "result" ? w.resultWindow()->isVisible() : w.errorWindow()->isVisible());
     }
     if (!w.Manag->isVisible()) showWindow(w.Manag);
 
@@ -342,18 +343,18 @@ void FlowTest::openDialogOffersTheLastChosenName() {
 
     answers.push_back(first);
     ctl::action(w.Manag, "N4")->trigger();  // Редактировать
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     answers.push_back(std::nullopt);
     QTest::mouseClick(ctl::button(w.Manag, "Button3"),
                       Qt::LeftButton);  // cancelled: the name stays
     answers.push_back(second);
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
-    w.UserForm->close();
+    w.testWindow()->close();
     QTest::mouseClick(ctl::button(w.Manag, "Button2"),
                       Qt::LeftButton);  // nothing queued: cancelled
     QTest::mouseClick(ctl::button(w.Manag, "Button1"),
                       Qt::LeftButton);  // a new test does not touch the dialog
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     ctl::action(w.Manag, "N5")->trigger();
 
     QCOMPARE(program.platform.openProposals, (QStringList{"", first, first, second, second}));

@@ -64,8 +64,8 @@ void JournalWindowTest::aRunIsRecordedUnderTheNameGiven() {
     w.Manag->runFile(program.writeExample());
     QCOMPARE(program.platform.takerNameQuestions, recording ? 1 : 0);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
-    QTest::mouseClick(ctl::button(w.UserForm, 2), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 2), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QVERIFY(program.platform.errors.isEmpty());
 
@@ -93,8 +93,8 @@ void JournalWindowTest::aFolderThatCannotBeWrittenIsToldAndTheResultShown() {
     program.platform.takerNameAnswers.push_back(QString("Борис"));
 
     w.Manag->runFile(program.writeExample());
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
-    QTest::mouseClick(ctl::button(w.UserForm, 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QCOMPARE(program.platform.errors.size(), 1);
     QVERIFY2(program.platform.errors[0].contains("результат не записан"),

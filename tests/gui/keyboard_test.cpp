@@ -58,9 +58,9 @@ void KeyboardTest::focusStartsOnTheFirstButtonOfEachWindow() {
     press(Qt::Key_Tab);
     QCOMPARE(focused(), QString("Button3"));  // "Запустить"
     press(Qt::Key_Space);
-    QVERIFY(program.windows->UserForm->isVisible());
+    QVERIFY(program.windows->testWindow()->isVisible());
     // The question, not an answer, holds the focus: Enter answers nothing unread.
-    QCOMPARE(QApplication::focusWidget(), ctl::memo(program.windows->UserForm, "Memo1"));
+    QCOMPARE(QApplication::focusWidget(), ctl::memo(program.windows->testWindow(), "Memo1"));
 }
 
 void KeyboardTest::wholeTestTakenAndSavedWithTheKeyboard() {
@@ -70,7 +70,7 @@ void KeyboardTest::wholeTestTakenAndSavedWithTheKeyboard() {
     press(Qt::Key_Tab);
     press(Qt::Key_Tab);
     press(Qt::Key_Return);  // "Запустить"
-    QVERIFY(w.UserForm->isVisible());
+    QVERIFY(w.testWindow()->isVisible());
 
     press(Qt::Key_Return);
     press(Qt::Key_Space);
@@ -79,21 +79,22 @@ void KeyboardTest::wholeTestTakenAndSavedWithTheKeyboard() {
     press(Qt::Key_Tab);  // "Нет": 0 points on question 1
     QCOMPARE(focused(), QString("Button2"));
     press(Qt::Key_Space);
-    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Луна больше Земли?"));
+    QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Луна больше Земли?"));
     QCOMPARE(focused(), QString("Memo1"));           // the pressed button gave the focus up
     for (int i = 0; i < 3; ++i) press(Qt::Key_Tab);  // "Не знаю": 1 point on question 2
     QCOMPARE(focused(), QString("Button3"));
     press(Qt::Key_Return);
 
-    QVERIFY(w.ResForm->isVisible());
-    QCOMPARE(ctl::memo(w.ResForm, "Memo1")->toPlainText(), QString("\nСтоит повторить материал."));
-    QCOMPARE(QApplication::focusWidget(), ctl::button(w.ResForm, "Button1"));  // "Сохранить"
+    QVERIFY(w.resultWindow()->isVisible());
+    QCOMPARE(ctl::memo(w.resultWindow(), "Memo1")->toPlainText(),
+             QString("\nСтоит повторить материал."));
+    QCOMPARE(QApplication::focusWidget(), ctl::button(w.resultWindow(), "Button1"));  // "Сохранить"
     program.platform.saveResultAnswers.push_back(program.path("итог"));
     press(Qt::Key_Return);
     QCOMPARE(Program::bytes(program.path("итог.txt")), fileBytes({"Стоит повторить материал."}));
 
     press(Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), ctl::button(w.ResForm, "Button3"));  // "Закрыть"
+    QCOMPARE(QApplication::focusWidget(), ctl::button(w.resultWindow(), "Button3"));  // "Закрыть"
     press(Qt::Key_Space);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
     QVERIFY(program.platform.errors.isEmpty());
@@ -108,10 +109,10 @@ void KeyboardTest::menusOpenByTheirAccessLetters() {
     QTest::keyClick(file, Qt::Key_Down);  // "Редактировать"
     program.platform.openAnswers.push_back(program.writeExample());
     QTest::keyClick(file, Qt::Key_Return);
-    QVERIFY(w.Redactor->isVisible());
-    QCOMPARE(ctl::edit(w.Redactor, "Edzag")->text(), QString("Проверка знаний"));
+    QVERIFY(w.editor()->isVisible());
+    QCOMPARE(ctl::edit(w.editor(), "Edzag")->text(), QString("Проверка знаний"));
 
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);  // back to the manager
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);  // back to the manager
     QTest::sendKeyEvent(QTest::Click, w.Manag, static_cast<Qt::Key>(0x041F), QString("п"),
                         Qt::AltModifier);
     QMenu* help = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -125,10 +126,10 @@ void KeyboardTest::aboutWindowClosesOnEnter() {
     Program program;
     auto& w = *program.windows;
     ctl::action(w.Manag, "N8")->trigger();
-    QVERIFY(w.AB->isVisible());
-    QCOMPARE(QApplication::focusWidget(), ctl::button(w.AB, "OKButton"));
+    QVERIFY(w.about()->isVisible());
+    QCOMPARE(QApplication::focusWidget(), ctl::button(w.about(), "OKButton"));
     press(Qt::Key_Return);
-    QVERIFY(!w.AB->isVisible());
+    QVERIFY(!w.about()->isVisible());
 }
 
 void KeyboardTest::digitKeysPressTheAnswerButtons() {
@@ -136,9 +137,9 @@ void KeyboardTest::digitKeysPressTheAnswerButtons() {
     auto& w = *program.windows;
     // The preview of a new test: its buttons are disabled, and a digit presses none.
     QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
-    QTest::keyClick(w.UserForm, Qt::Key_1);
+    QTest::keyClick(w.testWindow(), Qt::Key_1);
     QCOMPARE(program.session().run().pressedButton, 0);
-    QTest::mouseClick(ctl::button(w.Redactor, "Button12"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
 
     // The example's three buttons: the digits of the main row and of the keypad press them;
     // 4 has no button shown; a letter is no answer.
@@ -154,7 +155,7 @@ void KeyboardTest::digitKeysPressTheAnswerButtons() {
     QCOMPARE(program.session().run().pressedButton, 3);
     press(Qt::Key_2);  // 2 points: 3, "Хороший результат."
     QTRY_COMPARE(program.visibleWindows(), QStringList{"ResForm"});
-    QVERIFY(ctl::memo(w.ResForm, "Memo1")->toPlainText().contains("Хороший результат."));
+    QVERIFY(ctl::memo(w.resultWindow(), "Memo1")->toPlainText().contains("Хороший результат."));
 }
 
 QTEST_MAIN(KeyboardTest)

@@ -187,8 +187,8 @@ std::vector<Control> controls() {
 
 QWidget* window(Program& program, const QString& name) {
     auto& w = *program.windows;
-    for (QWidget* win : std::initializer_list<QWidget*>{w.Manag, w.Redactor, w.UserForm, w.ResForm,
-                                                        w.ErrorForm, w.AB})
+    for (QWidget* win : std::initializer_list<QWidget*>{
+             w.Manag, w.editor(), w.testWindow(), w.resultWindow(), w.errorWindow(), w.about()})
         if (win->objectName() == name) return win;
     return nullptr;
 }
@@ -337,7 +337,7 @@ void LayoutTest::controls() {
 
 void LayoutTest::errorWindowLetters() {
     Program program;
-    TErrorForm* form = program.windows->ErrorForm;
+    TErrorForm* form = program.windows->errorWindow();
     const QString label8 = ctl::label(form, "Label8")->text();
     const auto range = label8.indexOf('=');
     QVERIFY(range > 0);
@@ -358,17 +358,17 @@ void LayoutTest::errorWindowLetters() {
 
 void LayoutTest::testWindowAtStartAndPictures() {
     Program program;
-    TUserForm* form = program.windows->UserForm;
+    TUserForm* form = program.windows->testWindow();
     for (int k = 1; k <= 6; ++k) {
         QCOMPARE(ctl::button(form, k)->isVisibleTo(form), k <= 2);
         QCOMPARE(ctl::label(form, "TextVar", k)->isVisibleTo(form), k <= 2);
     }
     QCOMPARE(ctl::as<QFrame>(form, "Panel1")->frameShadow(), QFrame::Sunken);
-    QVERIFY(ctl::button(program.windows->AB, "OKButton")->isDefault());
+    QVERIFY(ctl::button(program.windows->about(), "OKButton")->isDefault());
 
     // The pictures are drawn unscaled from their top-left corners.
     QLabel* managerPicture = ctl::label(program.windows->Manag, "Image1");
-    QLabel* aboutPicture = ctl::label(program.windows->AB, "Image1");
+    QLabel* aboutPicture = ctl::label(program.windows->about(), "Image1");
     for (QLabel* picture : {managerPicture, aboutPicture}) {
         QVERIFY(!picture->hasScaledContents());
         QCOMPARE(picture->alignment(), Qt::AlignLeft | Qt::AlignTop);
@@ -380,18 +380,18 @@ void LayoutTest::testWindowAtStartAndPictures() {
 
 void LayoutTest::memos() {
     Program program;
-    QPlainTextEdit* question = ctl::memo(program.windows->UserForm, "Memo1");
+    QPlainTextEdit* question = ctl::memo(program.windows->testWindow(), "Memo1");
     QVERIFY(question->isReadOnly());
     QCOMPARE(question->frameShape(), QFrame::NoFrame);
     QCOMPARE(question->palette().color(QPalette::Base).rgb(), qRgb(192, 192, 192));
     QCOMPARE(question->lineWrapMode(), QPlainTextEdit::WidgetWidth);
 
-    QPlainTextEdit* result = ctl::memo(program.windows->ResForm, "Memo1");
+    QPlainTextEdit* result = ctl::memo(program.windows->resultWindow(), "Memo1");
     QVERIFY(result->isReadOnly());
     QCOMPARE(result->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(result->lineWrapMode(), QPlainTextEdit::WidgetWidth);
 
-    QPlainTextEdit* messages = ctl::memo(program.windows->Redactor, "Memo2");
+    QPlainTextEdit* messages = ctl::memo(program.windows->editor(), "Memo2");
     QVERIFY(!messages->isReadOnly());
     QCOMPARE(messages->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 }
@@ -495,7 +495,7 @@ void LayoutTest::tabKeyInTheTestWindow() {
          "6)",
          "Questions:", "Q", "Variants: none", "Numbers:", "0,0,0,0,0,0,", "Message:", "$"}));
     QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
-    TUserForm* form = program.windows->UserForm;
+    TUserForm* form = program.windows->testWindow();
     QVERIFY(QTest::qWaitForWindowActive(form));
 
     ctl::button(form, 1)->setFocus(Qt::TabFocusReason);

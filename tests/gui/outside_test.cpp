@@ -103,7 +103,7 @@ void OutsideTest::checkPrintsALineAFileAndExitsWithItsStatus() {
 
 void OutsideTest::aNamedOrDroppedFileIsTakenAsIfChosen() {
     // The windows as the program makes them: each when first needed.
-    Program program(false, AppWindows::Creation::OnFirstUse);
+    Program program;
     auto& w = *program.windows;
     QCOMPARE(w.all().size(), std::size_t{1});
     const auto open = [&w](const QStringList& arguments) {
@@ -112,8 +112,8 @@ void OutsideTest::aNamedOrDroppedFileIsTakenAsIfChosen() {
     // Named for a run: as if chosen through "Запустить", and offered by the open dialog next.
     open({program.writeExample()});
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
-    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Земля круглая?"));
-    w.UserForm->close();
+    QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Земля круглая?"));
+    w.testWindow()->close();
 
     // One that cannot be read: its failure is told, and the manager is back.
     open({"--edit", program.path("missing.tst")});
@@ -129,10 +129,10 @@ void OutsideTest::aNamedOrDroppedFileIsTakenAsIfChosen() {
     QDropEvent drop({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w.Manag, &drop);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
-    QCOMPARE(ctl::label(w.UserForm, "Zagolov")->text(), QString("Проверка знаний"));
+    QCOMPARE(ctl::label(w.testWindow(), "Zagolov")->text(), QString("Проверка знаний"));
 
-    ctl::button(w.UserForm, 1)->click();  // the run goes on as any run
-    QCOMPARE(ctl::memo(w.UserForm, "Memo1")->toPlainText(), QString("Луна больше Земли?"));
+    ctl::button(w.testWindow(), 1)->click();  // the run goes on as any run
+    QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Луна больше Земли?"));
 }
 
 QTEST_MAIN(OutsideTest)

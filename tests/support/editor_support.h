@@ -15,7 +15,7 @@ namespace editor {
 // The editor's controls, found by their names.
 struct Controls {
     explicit Controls(Program& program)
-        : window(program.windows->Redactor), doc(qv::SessionSetUp::document(program.session())) {}
+        : window(program.windows->editor()), doc(qv::SessionSetUp::document(program.session())) {}
 
     QLineEdit* edButt(int k) const { return ctl::edit(window, "EdButt", k); }
     QLineEdit* variantEdit(int k) const { return ctl::edit(window, "v", k); }
@@ -81,20 +81,20 @@ inline void tabAway(QWidget* field) {
 // "Новый тест" in the manager window; the editor then has the keyboard.
 inline bool openNewTest(Program& program) {
     QTest::mouseClick(ctl::button(program.windows->Manag, "Button1"), Qt::LeftButton);
-    return QTest::qWaitForWindowActive(program.windows->Redactor);
+    return QTest::qWaitForWindowActive(program.windows->editor());
 }
 
 // "Редактор" with `file` chosen in the open dialog.
 inline bool openForEditing(Program& program, const QString& file) {
     program.platform.openAnswers.push_back(file);
     QTest::mouseClick(ctl::button(program.windows->Manag, "Button2"), Qt::LeftButton);
-    return QTest::qWaitForWindowActive(program.windows->Redactor);
+    return QTest::qWaitForWindowActive(program.windows->editor());
 }
 
 // "Сохранить" of the editor with `chosen` given to the save dialog.
 inline void save(Program& program, const QString& chosen) {
     program.platform.saveTestAnswers.push_back(chosen);
-    QTest::mouseClick(ctl::button(program.windows->Redactor, "Button10"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->editor(), "Button10"), Qt::LeftButton);
 }
 
 }  // namespace editor

@@ -82,13 +82,12 @@ std::optional<QString> FakePlatform::saveExportFile(QWidget*, const QString& pro
     return take(saveExportAnswers);
 }
 
-Program::Program(bool realQuit, AppWindows::Creation creation) {
+Program::Program(bool realQuit) {
     // The settings a program keeps between starts (recent tests, the folder
     // used last) go to this program's scratch folder, never the user's.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(path("config")));
-    windows = realQuit ? std::make_unique<AppWindows>(platform, AppWindows::endEventLoop, creation)
-                       : std::make_unique<AppWindows>(
-                             platform, [this] { ++quitRequests; }, creation);
+    windows = realQuit ? std::make_unique<AppWindows>(platform, AppWindows::endEventLoop)
+                       : std::make_unique<AppWindows>(platform, [this] { ++quitRequests; });
     showWindow(windows->all().front());  // the manager, as at start-up
 }
 

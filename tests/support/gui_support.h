@@ -73,10 +73,9 @@ class FakePlatform : public Platform {
 // A fresh program: the six windows with the manager shown, as at start-up.
 struct Program {
     // `realQuit`: "Выход" ends the event loop as in the program, instead of
-    // being counted in quitRequests. `creation`: all windows at once, or each
-    // when first needed, as the program makes them.
-    explicit Program(bool realQuit = false,
-                     AppWindows::Creation creation = AppWindows::Creation::AllAtOnce);
+    // being counted in quitRequests. The windows are made as the program
+    // makes them: the manager at once, each other one when first needed.
+    explicit Program(bool realQuit = false);
     ~Program();
 
     FakePlatform platform;
