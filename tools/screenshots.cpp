@@ -65,7 +65,7 @@ int main(int argc, char* argv[]) {
     showWindow(windows.Manag);
     ok &= save(windows.Manag, folder, "1-manager");
 
-    windows.Manag->Creat();
+    ctl::button(windows.Manag, "Button1")->click();  // "Новый тест"
     TRedactor* editor = windows.editor();
     ctl::edit(editor, "Vopros")->setText("Земля круглая?");
     ctl::edit(editor, "v", 1)->setText("Верно");
@@ -81,19 +81,19 @@ int main(int argc, char* argv[]) {
     editor->CloseRedactor();
 
     platform.openAnswers.push_back(example);
-    windows.Manag->Start();
+    ctl::button(windows.Manag, "Button3")->click();  // "Запустить"
     ok &= save(windows.testWindow(), folder, "4-test");
     ctl::button(windows.testWindow(), 1)->click();
     ctl::button(windows.testWindow(), 1)->click();
     ok &= save(windows.resultWindow(), folder, "5-result");
-    windows.resultWindow()->CloseTest();
+    ctl::button(windows.resultWindow(), "Button3")->click();  // "Закрыть"
 
     // The error window as a run whose Score no range holds leaves it.
     qv::SessionSetUp::run(windows.session).score = 21;
     windows.errorWindow()->showScore();
     showWindow(windows.errorWindow());
     ok &= save(windows.errorWindow(), folder, "6-error");
-    windows.errorWindow()->StartRec();
+    ctl::button(windows.errorWindow(), "Button1")->click();  // "Хорошо"
 
     showWindow(windows.about());
     ok &= save(windows.about(), folder, "7-about");

@@ -17,9 +17,6 @@ class TErrorForm : public QWidget {
     // Shows the session's Score.
     void showScore();
 
-    // Handler.
-    void StartRec();
-
   signals:
     // "Хорошо": this window goes, the manager opens.
     void closing();
@@ -28,6 +25,8 @@ class TErrorForm : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Handler.
+    void StartRec();
     void updateSpokenMessage();
 
     WindowServices& services_;

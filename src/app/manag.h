@@ -22,13 +22,8 @@ class TManag : public QMainWindow {
   public:
     explicit TManag(WindowServices& services);
 
-    // Handlers.
-    void Creat();
+    // "Редактор": a test chosen in the open dialog goes to the editor.
     void Editing();
-    void Start();
-    void N3Click();
-    void N7Click();
-    void N8Click();
 
     // A run, or the editor, for a file chosen without the open dialog:
     // dropped on this window or named on the command line.
@@ -65,6 +60,13 @@ class TManag : public QMainWindow {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // Handlers.
+    void Creat();
+    void Start();
+    void N3Click();
+    void N7Click();
+    void N8Click();
+
     // The one open dialog of "Редактор" and "Запустить": it offers the name
     // chosen last, whichever command chose it.
     std::optional<QString> chooseTestFile();

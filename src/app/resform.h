@@ -18,10 +18,6 @@ class TResForm : public QWidget {
     // Adds the session's result lines (an empty line, then the block) to the memo.
     void showResult();
 
-    // Handlers.
-    void saveres();
-    void CloseTest();
-
     static constexpr const char* kFirstResultName = "Результат тестирования";
 
   signals:
@@ -32,6 +28,10 @@ class TResForm : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Handlers.
+    void saveres();
+    void CloseTest();
+
     WindowServices& services_;
     QString SDresName_;  // what the save dialog proposes: the name chosen last
     AutoLabel* Label1;

@@ -27,19 +27,6 @@ class TUserForm : public QWidget {
     // that no answer is given unread.
     void runReady();
 
-    // Handlers.
-    void b1() { NextV(1); }
-    void b2() { NextV(2); }
-    void b3() { NextV(3); }
-    void b4() { NextV(4); }
-    void b5() { NextV(5); }
-    void b6() { NextV(6); }
-    // Scores the pressed button (PressedButton) and moves on or ends the run.
-    void NextV(int pressedButton);
-    void EndTest();
-    void sgs();
-    void view();
-
   signals:
     // The last answer was scored: a range held the Score (`found`) or none did.
     void runEnded(bool found);
@@ -56,6 +43,19 @@ class TUserForm : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Handlers.
+    void b1() { NextV(1); }
+    void b2() { NextV(2); }
+    void b3() { NextV(3); }
+    void b4() { NextV(4); }
+    void b5() { NextV(5); }
+    void b6() { NextV(6); }
+    // Scores the pressed button  and moves on or ends the run.
+    void NextV(int pressedButton);
+    void EndTest();
+    void sgs();
+    void view();
+
     void setTitle(const QString& title);
 
     QPushButton* button(int k) const { return buttons_.at(static_cast<std::size_t>(k - 1)); }
