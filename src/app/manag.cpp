@@ -28,36 +28,7 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
     setFont(fonts::windowFont());
     setAcceptDrops(true);
 
-    N1 = menuBar()->addMenu("&Файл");
-    N1->setObjectName("N1");
-    N3 = N1->addAction("Новый");
-    N3->setObjectName("N3");
-    N4 = N1->addAction("Редактировать");
-    N4->setObjectName("N4");
-    N5 = N1->addAction("Запустить");
-    N5->setObjectName("N5");
-    recentMenu_ = N1->addMenu("Недавние");
-    recentMenu_->setObjectName("RecentTests");
-    connect(recentMenu_, &QMenu::aboutToShow, this, [this] { showRecentTests(); });
-    QAction* journal = N1->addAction("Журнал результатов…");
-    journal->setObjectName("JournalMenuItem");
-    connect(journal, &QAction::triggered, this,
-            services.guard([this] { emit journalRequested(); }));
-    // Handing a test out, apart from the items a test is made and taken with.
-    N1->addSeparator();
-    QAction* exportItem = N1->addAction("Экспорт…");
-    exportItem->setObjectName("ExportMenuItem");
-    connect(exportItem, &QAction::triggered, this,
-            services.guard([this] { emit exportRequested(); }));
-    N1->addSeparator();
-    N6 = N1->addAction("Выход");
-    N6->setObjectName("N6");
-    N2 = menuBar()->addMenu("&Помощь");
-    N2->setObjectName("N2");
-    N7 = N2->addAction("Инструктаж");
-    N7->setObjectName("N7");
-    N8 = N2->addAction("О программе...");
-    N8->setObjectName("N8");
+    buildMenus();
 
     auto* client = new QWidget(this);
     client->setObjectName("ManagClient");
@@ -88,6 +59,40 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
     connect(N6, &QAction::triggered, this, services.guard([this] { N3Click(); }));
     connect(N7, &QAction::triggered, this, services.guard([this] { N7Click(); }));
     connect(N8, &QAction::triggered, this, services.guard([this] { N8Click(); }));
+}
+
+void TManag::buildMenus() {
+    N1 = menuBar()->addMenu("&Файл");
+    N1->setObjectName("N1");
+    N3 = N1->addAction("Новый");
+    N3->setObjectName("N3");
+    N4 = N1->addAction("Редактировать");
+    N4->setObjectName("N4");
+    N5 = N1->addAction("Запустить");
+    N5->setObjectName("N5");
+    recentMenu_ = N1->addMenu("Недавние");
+    recentMenu_->setObjectName("RecentTests");
+    connect(recentMenu_, &QMenu::aboutToShow, this, [this] { showRecentTests(); });
+    // Handing a test out and the class's results, apart from the items a
+    // test is made and taken with.
+    N1->addSeparator();
+    QAction* exportItem = N1->addAction("Экспорт…");
+    exportItem->setObjectName("ExportMenuItem");
+    connect(exportItem, &QAction::triggered, this,
+            services_.guard([this] { emit exportRequested(); }));
+    QAction* journal = N1->addAction("Журнал результатов…");
+    journal->setObjectName("JournalMenuItem");
+    connect(journal, &QAction::triggered, this,
+            services_.guard([this] { emit journalRequested(); }));
+    N1->addSeparator();
+    N6 = N1->addAction("Выход");
+    N6->setObjectName("N6");
+    N2 = menuBar()->addMenu("&Помощь");
+    N2->setObjectName("N2");
+    N7 = N2->addAction("Инструктаж");
+    N7->setObjectName("N7");
+    N8 = N2->addAction("О программе...");
+    N8->setObjectName("N8");
 }
 
 std::optional<QString> TManag::chooseTestFile() {

@@ -67,6 +67,8 @@ class TManag : public QMainWindow {
     void N7Click();
     void N8Click();
 
+    // "Файл" and "Помощь" with their items.
+    void buildMenus();
     // The one open dialog of "Редактор" and "Запустить": it offers the name
     // chosen last, whichever command chose it.
     std::optional<QString> chooseTestFile();
