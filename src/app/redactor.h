@@ -1,6 +1,8 @@
 // The editor window: where an author writes a test. Its fields show the
-// session's editor state; what the author types goes to the session, and
-// its handlers are the session's rules.
+// session's editor state and take only what the file can hold; what the
+// author types and presses goes straight to the session, and the window adds
+// only what a window must: the save dialog, the questions before a save or
+// before unsaved work is left, and what it tells the author.
 #pragma once
 
 #include <QStringList>

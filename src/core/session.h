@@ -1,8 +1,10 @@
 // The program's state and rules, apart from any window: the one test
 // document, what the editor's and the test window's fields hold, the file
 // name a save proposes, the message lines and the run state of a test being
-// taken, and every rule that acts on them. The windows show this state and
-// forward what the user does; `onChange` tells them which part to show again.
+// taken, what the editor held when its test was opened or saved, and every
+// rule that acts on them. The windows show this state (handed out read-only)
+// and forward what the user does through calls named by what they do;
+// `onChange` tells them which part to show again.
 //
 // Texts are Windows-1251 bytes as in the files; file names are the
 // operating system's bytes.
