@@ -28,6 +28,7 @@
 #include "format.h"
 #include "number.h"
 #include "session.h"
+#include "session_setup.h"
 #include "writer.h"
 
 // Prints what failed and aborts, so that libFuzzer keeps the input.
@@ -325,7 +326,7 @@ qv::Session& sessionFor(std::size_t which) {
     static std::array<std::unique_ptr<qv::Session>, 2> sessions;
     auto& session = sessions.at(which);
     if (!session) session = std::make_unique<qv::Session>();
-    session->document() = *blank;
+    qv::SessionSetUp::document(*session) = *blank;
     return *session;
 }
 
