@@ -172,12 +172,33 @@ JournalWindow::JournalWindow(WindowServices& services, RunJournal& journal)
     setWindowTitle(QStringLiteral("Журнал результатов"));
     setWindowIcon(programIcon());
 
+    QLayout* settings = buildSettingsRow();
+    QLayout* filters = buildFilterRow();
+    buildTable();
+    QWidget* analysis = buildAnalysis();
+
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    splitter->addWidget(table_);
+    splitter->addWidget(analysis);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(settings);
+    layout->addLayout(filters);
+    layout->addWidget(splitter, 1);
+    layout->addWidget(skipped_);
+    resize(1100, 760);
+}
+
+// Whether runs are recorded, the folder, and the buttons that act on it.
+QLayout* JournalWindow::buildSettingsRow() {
     recording_ = new QCheckBox(QStringLiteral("Записывать результаты"), this);
     recording_->setObjectName("Recording");
-    recording_->setChecked(journal.recording());
+    recording_->setChecked(journal_.recording());
     recording_->setToolTip(
         QStringLiteral("Перед каждым тестом спрашивать имя и записывать результат в журнал"));
-    folder_ = new QLineEdit(journal.folder(), this);
+    folder_ = new QLineEdit(journal_.folder(), this);
     folder_->setObjectName("JournalFolder");
     folder_->setReadOnly(true);
     folder_->setAccessibleName(QStringLiteral("Папка журнала"));
@@ -188,6 +209,26 @@ JournalWindow::JournalWindow(WindowServices& services, RunJournal& journal)
     auto* exportButton = new QPushButton(QStringLiteral("Экспорт в CSV"), this);
     exportButton->setObjectName("ExportCsv");
 
+    auto* top = new QHBoxLayout;
+    top->addWidget(recording_);
+    top->addSpacing(12);
+    top->addWidget(new QLabel(QStringLiteral("Папка:"), this));
+    top->addWidget(folder_, 1);
+    top->addWidget(chooseFolder);
+    top->addWidget(reloadButton);
+    top->addWidget(exportButton);
+
+    connect(recording_, &QCheckBox::toggled, this,
+            services_.guard([this] { journal_.setRecording(recording_->isChecked()); }));
+    connect(chooseFolder, &QPushButton::clicked, this,
+            services_.guard([this] { this->chooseFolder(); }));
+    connect(reloadButton, &QPushButton::clicked, this, services_.guard([this] { reload(); }));
+    connect(exportButton, &QPushButton::clicked, this, services_.guard([this] { exportCsv(); }));
+    return top;
+}
+
+// The filters by test, name and dates.
+QLayout* JournalWindow::buildFilterRow() {
     testFilter_ = new QComboBox(this);
     testFilter_->setObjectName("TestFilter");
     testFilter_->setMinimumContentsLength(30);
@@ -205,6 +246,28 @@ JournalWindow::JournalWindow(WindowServices& services, RunJournal& journal)
         date->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
     }
 
+    auto* filters = new QHBoxLayout;
+    const auto labelled = [this, filters](const char* text, QWidget* field, int stretch) {
+        auto* label = new QLabel(QString::fromUtf8(text), this);
+        label->setBuddy(field);
+        filters->addWidget(label);
+        filters->addWidget(field, stretch);
+    };
+    labelled("&Тест:", testFilter_, 3);
+    labelled("&Имя:", nameFilter_, 2);
+    labelled("&с", from_, 0);
+    labelled("&по", to_, 0);
+
+    connect(testFilter_, &QComboBox::currentIndexChanged, this,
+            services_.guard([this] { filtersChanged(); }));
+    connect(nameFilter_, &QLineEdit::textChanged, this,
+            services_.guard([this] { filtersChanged(); }));
+    connect(from_, &QDateEdit::dateChanged, this, services_.guard([this] { filtersChanged(); }));
+    connect(to_, &QDateEdit::dateChanged, this, services_.guard([this] { filtersChanged(); }));
+    return filters;
+}
+
+void JournalWindow::buildTable() {
     model_ = new JournalModel(this);
     filter_ = new JournalFilter(model_, this);
     table_ = new QTableView(this);
@@ -222,7 +285,10 @@ JournalWindow::JournalWindow(WindowServices& services, RunJournal& journal)
     table_->setWordWrap(false);
     const int columnWidths[] = {120, 170, 220, 60, 150, 240};
     for (int c = 0; c < 6; ++c) table_->setColumnWidth(c, columnWidths[c]);
+}
 
+// For the chosen test: the figures, the histogram and the answers by question.
+QWidget* JournalWindow::buildAnalysis() {
     statistics_ = new QLabel(this);
     statistics_->setObjectName("Statistics");
     statistics_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -239,27 +305,6 @@ JournalWindow::JournalWindow(WindowServices& services, RunJournal& journal)
     skipped_->setWordWrap(true);
     skipped_->setStyleSheet(QStringLiteral("color: #a00000"));
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(recording_);
-    top->addSpacing(12);
-    top->addWidget(new QLabel(QStringLiteral("Папка:"), this));
-    top->addWidget(folder_, 1);
-    top->addWidget(chooseFolder);
-    top->addWidget(reloadButton);
-    top->addWidget(exportButton);
-
-    auto* filters = new QHBoxLayout;
-    const auto labelled = [this, filters](const char* text, QWidget* field, int stretch) {
-        auto* label = new QLabel(QString::fromUtf8(text), this);
-        label->setBuddy(field);
-        filters->addWidget(label);
-        filters->addWidget(field, stretch);
-    };
-    labelled("&Тест:", testFilter_, 3);
-    labelled("&Имя:", nameFilter_, 2);
-    labelled("&с", from_, 0);
-    labelled("&по", to_, 0);
-
     auto* analysis = new QWidget(this);
     auto* analysisLayout = new QHBoxLayout(analysis);
     analysisLayout->setContentsMargins(0, 0, 0, 0);
@@ -272,32 +317,7 @@ JournalWindow::JournalWindow(WindowServices& services, RunJournal& journal)
         new QLabel(QStringLiteral("Ответы по вопросам (сколько раз нажата кнопка):"), this));
     right->addWidget(items_, 1);
     analysisLayout->addLayout(right, 2);
-
-    auto* splitter = new QSplitter(Qt::Vertical, this);
-    splitter->addWidget(table_);
-    splitter->addWidget(analysis);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(filters);
-    layout->addWidget(splitter, 1);
-    layout->addWidget(skipped_);
-    resize(1100, 760);
-
-    connect(recording_, &QCheckBox::toggled, this,
-            services.guard([this] { journal_.setRecording(recording_->isChecked()); }));
-    connect(chooseFolder, &QPushButton::clicked, this,
-            services.guard([this] { this->chooseFolder(); }));
-    connect(reloadButton, &QPushButton::clicked, this, services.guard([this] { reload(); }));
-    connect(exportButton, &QPushButton::clicked, this, services.guard([this] { exportCsv(); }));
-    connect(testFilter_, &QComboBox::currentIndexChanged, this,
-            services.guard([this] { filtersChanged(); }));
-    connect(nameFilter_, &QLineEdit::textChanged, this,
-            services.guard([this] { filtersChanged(); }));
-    connect(from_, &QDateEdit::dateChanged, this, services.guard([this] { filtersChanged(); }));
-    connect(to_, &QDateEdit::dateChanged, this, services.guard([this] { filtersChanged(); }));
+    return analysis;
 }
 
 void JournalWindow::reload() {

@@ -73,6 +73,8 @@ class JournalFilter : public QSortFilterProxyModel {
     qint64 to_ = 0;
 };
 
+class QLayout;
+
 class JournalWindow : public QWidget {
     Q_OBJECT
   public:
@@ -87,6 +89,10 @@ class JournalWindow : public QWidget {
     JournalFilter* filter() const { return filter_; }
 
   private:
+    QLayout* buildSettingsRow();
+    QLayout* buildFilterRow();
+    void buildTable();
+    QWidget* buildAnalysis();
     void chooseFolder();
     void filtersChanged();
     void showStatistics();
