@@ -317,7 +317,7 @@ double openInEditor() {
     return ms;
 }
 
-void closeEditor() {
+void leaveTheEditor() {
     AppWindows& w = *g->windows;
     ctl::button(w.editor(), "Button12")->click();
     settle();
@@ -385,7 +385,7 @@ double pageBack(const std::string& name) {
 }
 
 // "Запустить", the largest test chosen, until question 1 is shown.
-double startRun() {
+double runTheLargestTest() {
     AppWindows& w = *g->windows;
     QPushButton* const run = ctl::button(w.Manag, "Button3");
     g->platform.openAnswers.push_back(fileNameText(g->largestPath));
@@ -534,7 +534,7 @@ void BM_GuiCreateWindows(benchmark::State& state) {
 void BM_GuiEditorLoad(benchmark::State& state) {
     measured(state, [] {
         const double ms = openInEditor();
-        closeEditor();
+        leaveTheEditor();
         keep("gui.load", ms);
         return ms;
     });
@@ -559,7 +559,7 @@ void inEditor(benchmark::State& state, Body body) {
     }
     measured(state, body);
     try {
-        closeEditor();
+        leaveTheEditor();
     } catch (const std::exception& e) {
         if (!state.error_occurred()) state.SkipWithError(e.what());
     }
@@ -601,7 +601,7 @@ void BM_CorePage(benchmark::State& state) {
 
 void BM_GuiRun(benchmark::State& state) {
     measured(state, [] {
-        const double startMs = startRun();
+        const double startMs = runTheLargestTest();
         const double answersMs = answerAll("gui.press");
         closeResult();
         keep("gui.run.start", startMs);
@@ -659,8 +659,8 @@ void firstSession(Bench& b) {
     keep("first.save", saveFromEditor());
     keep("first.page", pageForward("first.step.next"));
     keep("first.page.back", pageBack("first.step.prev"));
-    closeEditor();
-    keep("first.run.start", startRun());
+    leaveTheEditor();
+    keep("first.run.start", runTheLargestTest());
     keep("first.run.answers", answerAll("first.press"));
     closeResult();
     keep("first.rss", peakRssMb());
@@ -747,7 +747,7 @@ void largeFiles(Bench& b) {
     const double saveMs = msBetween(start, Clock::now());
     platform.informations.clear();  // the check's notice of so many message lines
     checkNoFailure("saving a million message lines");
-    closeEditor();
+    leaveTheEditor();
     std::printf("editor: 1,000,000 message lines saved %.0f ms\n", saveMs);
     std::fflush(stdout);
     memoryPerRun(b);
@@ -844,8 +844,8 @@ std::optional<double> maxOf(const std::string& name) {
     return s->max;
 }
 
-void row(const std::string& work, const std::string& gui, const std::string& core,
-         const std::string& windowShare, const std::string& aim, const std::string& result) {
+void tableRow(const std::string& work, const std::string& gui, const std::string& core,
+              const std::string& windowShare, const std::string& aim, const std::string& result) {
     std::printf("%-44s %-24s %-22s %-9s %-12s %s\n", work.c_str(), gui.c_str(), core.c_str(),
                 windowShare.c_str(), aim.c_str(), result.c_str());
 }
@@ -869,11 +869,11 @@ std::size_t overFrame(const std::string& name) {
 // by the wall clock but not here was held up by other work on the machine.
 void processorRow(const std::string& name) {
     const std::string cpu = name + ".cpu";
-    row("    processor time of those steps", steps(cpu), "-", "-", "<= 16 ms",
-        verdict(maxOf(cpu), kFrameMs) + " (" + std::to_string(overFrame(cpu)) + " over)");
+    tableRow("    processor time of those steps", steps(cpu), "-", "-", "<= 16 ms",
+             verdict(maxOf(cpu), kFrameMs) + " (" + std::to_string(overFrame(cpu)) + " over)");
 }
 
-void report(const Bench& b, bool benchmarksRan) {
+void printReport(const Bench& b, bool benchmarksRan) {
     std::printf(
         "\nplatform: %s; largest test: %zu bytes; the editor's save writes %zu message lines\n",
         QGuiApplication::platformName().toUtf8().constData(), b.largestBytes,
@@ -882,67 +882,72 @@ void report(const Bench& b, bool benchmarksRan) {
         "times in ms: median (10th-90th percentile) of the repeated runs; steps: median / 99th pct "
         "/ max\n");
     std::printf("windows %%: the share of the GUI time not spent in the core's file work\n\n");
-    row("work", "GUI ms", "core ms", "windows %", "aim", "");
-    row("start-up, main() to manager shown (first)", median("start.main"), "-", "-", "<= 300 ms",
-        verdict(medianOf("start.main"), kStartupAimMs));
-    row("  process start to manager shown (+-10 ms)", median("start.process"), "-", "-",
-        "<= 300 ms", verdict(medianOf("start.process"), kStartupAimMs));
-    row("  process start to main() (+-10 ms)", median("start.premain"), "-", "-", "", "");
-    row("  QApplication created", median("start.application"), "-", "-", "", "");
-    row("  fonts and translations", median("start.setup"), "-", "-", "", "");
-    row("  six windows built", median("start.windows"), "-", "-", "", "");
-    row("  manager shown and exposed", median("start.shown"), "-", "-", "", "");
+    tableRow("work", "GUI ms", "core ms", "windows %", "aim", "");
+    tableRow("start-up, main() to manager shown (first)", median("start.main"), "-", "-",
+             "<= 300 ms", verdict(medianOf("start.main"), kStartupAimMs));
+    tableRow("  process start to manager shown (+-10 ms)", median("start.process"), "-", "-",
+             "<= 300 ms", verdict(medianOf("start.process"), kStartupAimMs));
+    tableRow("  process start to main() (+-10 ms)", median("start.premain"), "-", "-", "", "");
+    tableRow("  QApplication created", median("start.application"), "-", "-", "", "");
+    tableRow("  fonts and translations", median("start.setup"), "-", "-", "", "");
+    tableRow("  six windows built", median("start.windows"), "-", "-", "", "");
+    tableRow("  manager shown and exposed", median("start.shown"), "-", "-", "", "");
     if (benchmarksRan) {
-        row("six windows built, manager shown (again)", median("gui.windows"), "-", "-", "", "");
+        tableRow("six windows built, manager shown (again)", median("gui.windows"), "-", "-", "",
+                 "");
     }
-    row("editor: largest loaded, q1 shown (first)", median("first.load"), median("core.load"),
-        share("first.load", "core.load"), "<= 30 ms", verdict(medianOf("first.load"), kLoadAimMs));
+    tableRow("editor: largest loaded, q1 shown (first)", median("first.load"), median("core.load"),
+             share("first.load", "core.load"), "<= 30 ms",
+             verdict(medianOf("first.load"), kLoadAimMs));
     if (benchmarksRan) {
-        row("editor: largest loaded, q1 shown", median("gui.load"), median("core.load"),
-            share("gui.load", "core.load"), "<= 30 ms", verdict(medianOf("gui.load"), kLoadAimMs));
-        row("editor: saved", median("gui.save"), median("core.save"),
-            share("gui.save", "core.save"), "", "");
+        tableRow("editor: largest loaded, q1 shown", median("gui.load"), median("core.load"),
+                 share("gui.load", "core.load"), "<= 30 ms",
+                 verdict(medianOf("gui.load"), kLoadAimMs));
+        tableRow("editor: saved", median("gui.save"), median("core.save"),
+                 share("gui.save", "core.save"), "", "");
     } else {
-        row("editor: saved (first)", median("first.save"), "-", "-", "", "");
+        tableRow("editor: saved (first)", median("first.save"), "-", "-", "", "");
     }
     const std::string pages = benchmarksRan ? "gui.page" : "first.page";
-    row("editor: 499 steps forward, all", median(pages), median("core.page"),
-        share(pages, "core.page"), "", "");
+    tableRow("editor: 499 steps forward, all", median(pages), median("core.page"),
+             share(pages, "core.page"), "", "");
     for (const char* name :
          {"first.step.next", "first.step.prev", "gui.step.next", "gui.step.prev"}) {
         if (!spread(name)) continue;
         const std::string label = std::string("  one step ") +
                                   (std::string(name).ends_with("next") ? "forward" : "back") +
                                   (std::string(name).starts_with("first") ? " (first pass)" : "");
-        row(label, steps(name), "-", "-", "<= 16 ms",
+        tableRow(
+            label, steps(name), "-", "-", "<= 16 ms",
             verdict(maxOf(name), kFrameMs) + " (" + std::to_string(overFrame(name)) + " over)");
         processorRow(name);
     }
     const std::string runStart = benchmarksRan ? "gui.run.start" : "first.run.start";
     const std::string runAnswers = benchmarksRan ? "gui.run.answers" : "first.run.answers";
-    row(std::string("run: started, q1 shown") + (benchmarksRan ? "" : " (first)"), median(runStart),
-        median("core.load"), share(runStart, "core.load"), "<= 30 ms",
-        verdict(medianOf(runStart), kLoadAimMs));
-    row("run: 500 presses to the result window", median(runAnswers), median("core.run.answers"),
-        share(runAnswers, "core.run.answers"), "", "");
+    tableRow(std::string("run: started, q1 shown") + (benchmarksRan ? "" : " (first)"),
+             median(runStart), median("core.load"), share(runStart, "core.load"), "<= 30 ms",
+             verdict(medianOf(runStart), kLoadAimMs));
+    tableRow("run: 500 presses to the result window", median(runAnswers),
+             median("core.run.answers"), share(runAnswers, "core.run.answers"), "", "");
     for (const char* name : {"first.press", "gui.press"}) {
         if (!spread(name)) continue;
-        row(std::string("  one press") +
+        tableRow(
+            std::string("  one press") +
                 (std::string(name).starts_with("first") ? " (first run)" : ""),
             steps(name), "-", "-", "<= 16 ms",
             verdict(maxOf(name), kFrameMs) + " (" + std::to_string(overFrame(name)) + " over)");
         processorRow(name);
     }
     if (benchmarksRan) {
-        row("run: whole", median("gui.run"), median("core.run"), share("gui.run", "core.run"), "",
-            "");
+        tableRow("run: whole", median("gui.run"), median("core.run"), share("gui.run", "core.run"),
+                 "", "");
     }
     const double firstRss = spread("first.rss") ? spread("first.rss")->max : 0;
-    row("peak memory after the first session, MB", fmt(firstRss), "-", "-", "<= 60 MB",
-        verdict(firstRss, kMemoryAimMb));
+    tableRow("peak memory after the first session, MB", fmt(firstRss), "-", "-", "<= 60 MB",
+             verdict(firstRss, kMemoryAimMb));
     if (benchmarksRan) {
-        row("peak memory at the end, MB", fmt(peakRssMb()), "-", "-", "<= 60 MB",
-            verdict(peakRssMb(), kMemoryAimMb));
+        tableRow("peak memory at the end, MB", fmt(peakRssMb()), "-", "-", "<= 60 MB",
+                 verdict(peakRssMb(), kMemoryAimMb));
     }
 }
 
@@ -1050,7 +1055,7 @@ int main(int argc, char** argv) {
         if (!sessionOnly) {
             benchmark::RunSpecifiedBenchmarks();
         }
-        report(*bench, !sessionOnly);
+        printReport(*bench, !sessionOnly);
         if (sessionOnly) printFigures();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "gui_bench: %s\n", e.what());

@@ -41,7 +41,7 @@ AppWindows::AppWindows(Platform& platform_, std::function<void()> quit)
     static const bool accessibleWindows =
         (QAccessible::installFactory(secondaryWindowAccessible), true);
     (void)accessibleWindows;
-    session.onChange = [this](unsigned changed) { show(changed); };
+    session.onChange = [this](unsigned changed) { showChanges(changed); };
     runJournal = std::make_unique<RunJournal>(platform_);
     session.onRunFinished = [this](const qv::FinishedRun& run) { runJournal->record(run); };
     Manag = new TManag(services_);
@@ -68,7 +68,7 @@ std::vector<QWidget*> AppWindows::all() const {
     return windows;
 }
 
-void AppWindows::show(unsigned changed) {
+void AppWindows::showChanges(unsigned changed) {
     if (redactor_) {
         if (changed & qv::kEditorHeader) redactor_->showHeader();
         if (changed & qv::kEditorButtons) redactor_->showButtonCount();
@@ -95,12 +95,12 @@ void AppWindows::connectManager() {
         // The preview opens beside the editor where the screen has room for both.
         moveBeside(testWindow(), editor(), frameMargins(Manag));
         showWindow(testWindow());
-        editor()->open();
+        editor()->openForWork();
         Manag->hide();
     }));
     QObject::connect(Manag, &TManag::editingOpening, Manag, services_.guard([this] {
         centreOnScreen(editor());  // a new test may have moved it aside for its preview
-        editor()->open();
+        editor()->openForWork();
         Manag->hide();
     }));
     QObject::connect(Manag, &TManag::runOpening, Manag, services_.guard([this] {

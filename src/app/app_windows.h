@@ -77,7 +77,7 @@ class AppWindows {
     void addHelpKey(QWidget* window);
     JournalWindow* journalWindow();
     void connectManager();
-    void show(unsigned changed);
+    void showChanges(unsigned changed);
 
     // Each is set once its window exists.
     TRedactor* redactor_ = nullptr;

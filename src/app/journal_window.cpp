@@ -220,8 +220,7 @@ QLayout* JournalWindow::buildSettingsRow() {
 
     connect(recording_, &QCheckBox::toggled, this,
             services_.guard([this] { journal_.setRecording(recording_->isChecked()); }));
-    connect(chooseFolder, &QPushButton::clicked, this,
-            services_.guard([this] { this->chooseFolder(); }));
+    connect(chooseFolder, &QPushButton::clicked, this, services_.guard([this] { changeFolder(); }));
     connect(reloadButton, &QPushButton::clicked, this, services_.guard([this] { reload(); }));
     connect(exportButton, &QPushButton::clicked, this, services_.guard([this] { exportCsv(); }));
     return top;
@@ -526,7 +525,7 @@ void JournalWindow::showItemAnalysis(const std::vector<const qv::JournalRecord*>
     items_->resizeColumnsToContents();
 }
 
-void JournalWindow::chooseFolder() {
+void JournalWindow::changeFolder() {
     const auto folder = services_.platform.chooseFolder(this, journal_.folder());
     if (!folder) return;
     journal_.setFolder(*folder);

@@ -93,7 +93,7 @@ class JournalWindow : public QWidget {
     QLayout* buildFilterRow();
     void buildTable();
     QWidget* buildAnalysis();
-    void chooseFolder();
+    void changeFolder();
     void filtersChanged();
     void showStatistics();
     void showHistogram(const std::vector<const qv::JournalRecord*>& shown);

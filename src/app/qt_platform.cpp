@@ -85,6 +85,23 @@ std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mo
     return dialog.selectedFiles().constFirst();
 }
 
+// An application-modal question with the buttons given, in that order;
+// returns the index of the one pressed (Esc and the close box press `escape`).
+qsizetype askWithButtons(const QString& question, const QStringList& captions, qsizetype byDefault,
+                         qsizetype escape) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvane"), question,
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    QList<QPushButton*> buttons;
+    for (const QString& caption : captions)
+        buttons << box.addButton(caption, QMessageBox::AcceptRole);
+    box.setDefaultButton(buttons.at(byDefault));
+    box.setEscapeButton(buttons.at(escape));
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    const qsizetype pressed = buttons.indexOf(box.clickedButton());
+    return pressed < 0 ? escape : pressed;
+}
+
 }  // namespace
 
 void QtPlatform::prepareToolkit() {
@@ -139,29 +156,14 @@ void QtPlatform::showInformation(const QString& message) {
 }
 
 bool QtPlatform::askYesNo(const QString& question) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvane"), question,
-                    QMessageBox::NoButton, QApplication::activeWindow());
-    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
-    box.setDefaultButton(no);
-    box.setEscapeButton(no);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-    return box.clickedButton() == yes;
+    // "Нет" is the default, and Esc or the close box answer it too.
+    return askWithButtons(question, {QStringLiteral("Да"), QStringLiteral("Нет")}, 1, 1) == 0;
 }
 
 Platform::Answer QtPlatform::askYesNoCancel(const QString& question) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvane"), question,
-                    QMessageBox::NoButton, QApplication::activeWindow());
-    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(cancel);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-    if (box.clickedButton() == yes) return Answer::Yes;
-    return box.clickedButton() == no ? Answer::No : Answer::Cancel;
+    const Answer answers[] = {Answer::Yes, Answer::No, Answer::Cancel};
+    return answers[askWithButtons(
+        question, {QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("Отмена")}, 0, 2)];
 }
 
 void QtPlatform::showHelp(const QString& helpFileName) {

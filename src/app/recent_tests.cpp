@@ -1,8 +1,8 @@
 #include "recent_tests.h"
 
 #include <QDir>
-#include <QSettings>
-#include <QStandardPaths>
+
+#include "program_settings.h"
 
 namespace {
 
@@ -11,17 +11,10 @@ const QString kLastFileKey = QStringLiteral("recent/lastFile");
 const QString kEditPrefix = QStringLiteral("edit:");
 const QString kRunPrefix = QStringLiteral("run:");
 
-// Named explicitly: the toolkit's default settings go nowhere (see QtPlatform).
-QSettings settingsFile() {
-    const QString folder =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/quorvane";
-    return QSettings(QDir(folder).filePath(QStringLiteral("quorvane.conf")), QSettings::IniFormat);
-}
-
 }  // namespace
 
 RecentTests::RecentTests() {
-    const QSettings settings = settingsFile();
+    const QSettings settings = programSettings();
     for (const QString& item : settings.value(kRecentKey).toStringList()) {
         if (item.startsWith(kEditPrefix))
             entries_.append({item.mid(kEditPrefix.size()), Use::Edit});
@@ -55,7 +48,7 @@ void RecentTests::write() const {
     QStringList items;
     for (const Entry& entry : entries_)
         items << (entry.use == Use::Edit ? kEditPrefix : kRunPrefix) + entry.path;
-    QSettings settings = settingsFile();
+    QSettings settings = programSettings();
     settings.setValue(kRecentKey, items);
     settings.setValue(kLastFileKey, lastFile_);
 }

@@ -300,7 +300,7 @@ void TRedactor::closeEvent(QCloseEvent* event) {
 
 // --- Opening and showing the session ------------------------------------------------
 
-void TRedactor::open() {
+void TRedactor::openForWork() {
     // Every opening starts at the first field. Set while the window is hidden,
     // this runs no field's action on leaving.
     Edzag->setFocus(Qt::OtherFocusReason);
@@ -308,7 +308,7 @@ void TRedactor::open() {
     session_.editorOpened();
 }
 
-void TRedactor::showText(QLineEdit* field, const std::string& bytes) {
+void TRedactor::setFieldText(QLineEdit* field, const std::string& bytes) {
     const QString text = toQt(bytes);
     if (field->text() == text) return;
     showing_ = true;
@@ -318,11 +318,11 @@ void TRedactor::showText(QLineEdit* field, const std::string& bytes) {
 
 void TRedactor::showHeader() {
     const qv::EditorState& editor = session_.editor();
-    showText(Edzag, editor.header.title);
-    showText(Edit1, editor.header.author);
-    showText(Edit2, editor.header.windowCaption);
+    setFieldText(Edzag, editor.header.title);
+    setFieldText(Edit1, editor.header.author);
+    setFieldText(Edit2, editor.header.windowCaption);
     for (int k = 1; k <= 6; ++k)
-        showText(edButt(k), editor.header.captions[static_cast<std::size_t>(k - 1)]);
+        setFieldText(edButt(k), editor.header.captions[static_cast<std::size_t>(k - 1)]);
     QRadioButton* checked[] = {RB1, RB2, RB3};
     checked[editor.checkedVariantMode - 1]->setChecked(true);
 }
@@ -342,11 +342,11 @@ void TRedactor::showButtonCount() {
 void TRedactor::showQuestion() {
     const qv::EditorState& editor = session_.editor();
     nv->setCaption(QString::number(editor.questionNumber));
-    showText(Vopros, editor.question.text);
+    setFieldText(Vopros, editor.question.text);
     for (int k = 1; k <= 6; ++k) {
         const auto b = static_cast<std::size_t>(k - 1);
-        showText(variantEdit(k), editor.question.variants[b]);
-        showText(kball(k), editor.question.points[b]);
+        setFieldText(variantEdit(k), editor.question.variants[b]);
+        setFieldText(kball(k), editor.question.points[b]);
     }
     predvop->setEnabled(editor.backEnabled);
     nextvop->setEnabled(editor.nextEnabled);

@@ -29,7 +29,7 @@ class TRedactor : public QWidget {
 
     // Opening, for a new test or an existing one: the window is shown with
     // the focus on its first field, and the test starts from question 1 of 1.
-    void open();
+    void openForWork();
 
     // Show what the session holds.
     void showHeader();
@@ -82,7 +82,7 @@ class TRedactor : public QWidget {
     void forwardTyping(QLineEdit* field, void (qv::Session::*set)(std::string));
     void forwardTyping(QLineEdit* field, int button, void (qv::Session::*set)(int, std::string));
     // Sets a field's text from the session without taking it for typing.
-    void showText(QLineEdit* field, const std::string& bytes);
+    void setFieldText(QLineEdit* field, const std::string& bytes);
 
     TypingLimitEdit* edButt(int k) const { return EdButt.at(static_cast<std::size_t>(k - 1)); }
     TypingLimitEdit* variantEdit(int k) const { return v.at(static_cast<std::size_t>(k - 1)); }

@@ -1,12 +1,12 @@
 #include "run_journal.h"
 
 #include <QDir>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QSysInfo>
 
 #include "encoding.h"
 #include "platform.h"
+#include "program_settings.h"
 #include "session.h"
 
 namespace {
@@ -14,17 +14,10 @@ namespace {
 const QString kRecordingKey = QStringLiteral("journal/recording");
 const QString kFolderKey = QStringLiteral("journal/folder");
 
-// Named explicitly: the toolkit's default settings go nowhere (see QtPlatform).
-QSettings settingsFile() {
-    const QString folder =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/quorvane";
-    return QSettings(QDir(folder).filePath(QStringLiteral("quorvane.conf")), QSettings::IniFormat);
-}
-
 }  // namespace
 
 RunJournal::RunJournal(Platform& platform) : platform_(platform) {
-    const QSettings settings = settingsFile();
+    const QSettings settings = programSettings();
     recording_ = settings.value(kRecordingKey, false).toBool();
     folder_ = settings.value(kFolderKey, defaultFolder()).toString();
 }
@@ -42,7 +35,7 @@ QString RunJournal::computerName() {
 
 void RunJournal::save() const {
     if (forThisStart_) return;
-    QSettings settings = settingsFile();
+    QSettings settings = programSettings();
     settings.setValue(kRecordingKey, recording_);
     settings.setValue(kFolderKey, folder_);
 }
