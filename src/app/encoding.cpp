@@ -96,5 +96,5 @@ std::string fileNameBytes(const QString& name) {
 }
 
 QString fileNameText(const std::string& bytes) {
-    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return QFile::decodeName(QByteArray(bytes.c_str(), static_cast<qsizetype>(bytes.size())));
 }

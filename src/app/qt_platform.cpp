@@ -122,7 +122,7 @@ void QtPlatform::prepareToolkit() {
 QtPlatform::QtPlatform() = default;
 
 QtPlatform::~QtPlatform() {
-    delete helpViewer_.data();
+    delete helpViewer_.get();
 }
 
 std::optional<QString> QtPlatform::openTestFile(QWidget* parent, const QString& proposedName) {

@@ -260,13 +260,13 @@ std::string sha256OfFile(const std::string& path) {
     EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
     std::array<char, 65536> buffer{};
     while (in) {
-        in.read(buffer.data(), buffer.size());
+        in.read(&buffer[0], buffer.size());
         if (in.gcount() > 0)
-            EVP_DigestUpdate(ctx, buffer.data(), static_cast<std::size_t>(in.gcount()));
+            EVP_DigestUpdate(ctx, &buffer[0], static_cast<std::size_t>(in.gcount()));
     }
     std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
     unsigned length = 0;
-    EVP_DigestFinal_ex(ctx, digest.data(), &length);
+    EVP_DigestFinal_ex(ctx, &digest[0], &length);
     EVP_MD_CTX_free(ctx);
     if (in.bad()) return {};
     std::string hex;
@@ -395,7 +395,7 @@ std::string JournalWriter::append(const JournalRecord& r) {
     }
     auto* stmt = static_cast<sqlite3_stmt*>(insert_);
     const auto text = [stmt](int column, const std::string& value) {
-        sqlite3_bind_text(stmt, column, value.data(), static_cast<int>(value.size()),
+        sqlite3_bind_text(stmt, column, value.c_str(), static_cast<int>(value.size()),
                           SQLITE_STATIC);
     };
     text(1, r.takenAt);
