@@ -12,6 +12,7 @@
 #include "encoding.h"
 #include "errors.h"
 #include "journal.h"
+#include "writer.h"
 
 namespace {
 
@@ -215,11 +216,11 @@ int exportJournal(const QString& folder, const QString& csvFile, std::FILE* out,
         std::fflush(out);
         return 0;
     }
-    std::FILE* file = std::fopen(fileNameBytes(csvFile).c_str(), "wb");
-    const bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if ((file && std::fclose(file) != 0) || !written) {
-        std::fprintf(err, "quorvane: файл «%s» не удалось записать.\n",
-                     csvFile.toUtf8().constData());
+    try {
+        qv::writeBytes(fileNameBytes(csvFile), bytes);
+    } catch (const qv::Exception& failure) {
+        std::fprintf(err, "quorvane: файл «%s» не удалось записать: %s\n",
+                     csvFile.toUtf8().constData(), toQt(failure.message()).toUtf8().constData());
         return 2;
     }
     return 0;

@@ -21,8 +21,8 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
-#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "cp1251.h"
 #include "encoding.h"
@@ -31,6 +31,7 @@
 #include "run_journal.h"
 #include "widgets.h"
 #include "window_frames.h"
+#include "writer.h"
 
 namespace {
 
@@ -536,11 +537,8 @@ void JournalWindow::exportCsv() {
     const auto name = services_.platform.saveCsvFile(
         this, QDir(journal_.folder()).filePath(QStringLiteral("журнал.csv")));
     if (!name) return;
-    std::ofstream out(fileNameBytes(*name), std::ios::binary | std::ios::trunc);
-    qv::writeJournalCsv(shownRecords(), out);
-    out.close();
-    if (!out) {
-        services_.platform.showError(
-            QString("Файл «%1» не удалось записать.").arg(QDir::toNativeSeparators(*name)));
-    }
+    std::ostringstream csv;
+    qv::writeJournalCsv(shownRecords(), csv);
+    // Saved as a test is: a failure keeps the old file and is told by the failure handler.
+    qv::writeBytes(fileNameBytes(*name), csv.str());
 }

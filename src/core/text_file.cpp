@@ -120,6 +120,13 @@ int TextWriter::writeLine(const std::string& line) {
     return rc;
 }
 
+int TextWriter::write(const std::string& bytes) {
+    if (!open_) return io::kWriteNotOpen;
+    if (failure_ != io::kOk) return failure_;
+    failure_ = put(bytes.data(), bytes.size());
+    return failure_;
+}
+
 int TextWriter::close() {
     if (!open_) return io::kCloseNotOpen;
     open_ = false;

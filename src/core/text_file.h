@@ -58,6 +58,8 @@ class TextWriter {
 
     int create(const std::string& path);
     int writeLine(const std::string& line);
+    // The bytes as they are, with no line end added.
+    int write(const std::string& bytes);
     int close();
     bool isOpen() const { return open_; }
     // After a failed close(): the copy that holds the file's previous content

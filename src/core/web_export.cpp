@@ -11,6 +11,7 @@
 #include "loader.h"
 #include "os_errors.h"
 #include "os_file.h"
+#include "writer.h"
 
 namespace qv {
 
@@ -36,18 +37,6 @@ std::string readWholeFile(const std::string& path, std::uint64_t limit) {
         if (bytes.size() > limit) throw EInOutError(io::kAccessDenied);
     }
     return bytes;
-}
-
-// Writes the bytes in place of `path` only once all of them are written.
-void writeWholeFile(const std::string& path, const std::string& bytes) {
-    os::PendingWrite pending;
-    ioCheck(os::beginWrite(path, pending));
-    int code = os::writeAll(pending, bytes.data(), bytes.size());
-    if (code == 0) code = os::commitWrite(pending);
-    if (code != 0) {
-        os::abandonWrite(pending);
-        throw EInOutError(code);
-    }
 }
 
 std::string escapeMarkup(const std::string& text) {
@@ -293,7 +282,7 @@ std::string exportTest(const std::string& testPath, const std::string& outputPat
     const std::string page = testPage(readPageParts(partsFolder), bytes, title, options.answerKey);
     const std::string written =
         outputPath.empty() ? exportName(testPath, options.kind) : outputPath;
-    writeWholeFile(written, options.kind == ExportKind::WebPage ? page : scormPackage(page, title));
+    writeBytes(written, options.kind == ExportKind::WebPage ? page : scormPackage(page, title));
     return written;
 }
 

@@ -65,12 +65,15 @@ std::vector<std::string> testFileLines(const TestDocument& doc, std::int32_t que
     return lines;
 }
 
-void writeLines(const std::string& fileName, const std::vector<std::string>& lines) {
+namespace {
+
+// Saves a file through a text writer that `fill` writes into; `fill`
+// returns the first failure's code, or 0.
+template <typename Fill>
+void saveFile(const std::string& fileName, Fill fill) {
     TextWriter file;
     ioCheck(file.create(fileName));
-    int rc = 0;
-    for (const auto& line : lines)
-        if ((rc = file.writeLine(line)) != 0) break;
+    int rc = fill(file);
     // A failed line is reported after the close that gives the file its
     // previous content back, so that a copy left instead is told at once.
     const int closed = file.close();
@@ -78,6 +81,20 @@ void writeLines(const std::string& fileName, const std::vector<std::string>& lin
     if (rc != 0 && !file.keptCopy().empty())
         throw EInOutError(rc, file.targetPath(), file.keptCopy());
     ioCheck(rc);
+}
+
+}  // namespace
+
+void writeLines(const std::string& fileName, const std::vector<std::string>& lines) {
+    saveFile(fileName, [&lines](TextWriter& file) {
+        for (const auto& line : lines)
+            if (const int rc = file.writeLine(line)) return rc;
+        return 0;
+    });
+}
+
+void writeBytes(const std::string& fileName, const std::string& bytes) {
+    saveFile(fileName, [&bytes](TextWriter& file) { return file.write(bytes); });
 }
 
 std::string saveTest(const std::string& chosenName, const TestDocument& doc,

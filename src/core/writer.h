@@ -38,5 +38,8 @@ std::string saveTest(const std::string& chosenName, const TestDocument& doc,
 // Writes lines to a file, each ended by CR LF, with the I/O check after
 // every step.
 void writeLines(const std::string& fileName, const std::vector<std::string>& lines);
+// Writes the bytes as they are, saved as a test is: the file is replaced
+// only once all of them are written.
+void writeBytes(const std::string& fileName, const std::string& bytes);
 
 }  // namespace qv
