@@ -395,14 +395,18 @@ bool Session::replacesFailedLoad(const std::string& chosenName) const {
     return !failedEditFile_.empty() && os::sameFile(testFileName(chosenName), failedEditFile_);
 }
 
+// The name, however spelled, of the test being edited.
+bool Session::namesEditedFile(const std::string& fileName) const {
+    return !editedFile_.empty() && (fileName == editedFile_ || os::sameFile(fileName, editedFile_));
+}
+
 bool Session::replacesAnotherFile(const std::string& chosenName) const {
     const std::string fileName = testFileName(chosenName);
-    return os::fileExists(fileName) &&
-           (editedFile_.empty() || !os::sameFile(fileName, editedFile_));
+    return os::fileExists(fileName) && !namesEditedFile(fileName);
 }
 
 bool Session::changedOnDisk(const std::string& chosenName) const {
-    if (editedFile_.empty() || testFileName(chosenName) != editedFile_) return false;
+    if (!namesEditedFile(testFileName(chosenName))) return false;
     const os::FileIdentity now = os::identityOf(editedFile_);
     // A file gone is no file replaced; a link to nothing is a change.
     return (now.exists || now.isLink) && now != editedIdentity_;
@@ -427,36 +431,27 @@ Session::Saved Session::saveTest(const std::string& chosenName,
     try {
         saved.check = checkTest(saved.fileName);
     } catch (const EInOutError&) {
-        // Saved, but not to be read back (a device, say): there is nothing to check.
+        // Saved, but not to be read back: there is nothing to check or compare.
         return saved;
     }
     saved.readBack = readBackDifferences(saved.fileName, doc_, editor_.header, shownMessageLines);
     return saved;
 }
 
-std::vector<std::string> Session::contentAsSaved(
-    const std::vector<std::string>& messageLines) const {
-    TestDocument doc = doc_;
-    const int q = doc.currentQuestion;
-    if (q >= 1 && q <= kMaxQuestions) {
-        doc.setText(q, editor_.question.text);
-        for (int k = 1; k <= kMaxButtons; ++k) {
-            const auto b = static_cast<std::size_t>(k - 1);
-            doc.setVariant(q, k, editor_.question.variants[b]);
-            doc.setPoints(q, k, editor_.question.points[b]);
-        }
-    }
+std::vector<std::string> Session::contentAsSaved(const std::vector<std::string>& messageLines) {
+    // The fields are the newer copy of the question shown, as a save takes them.
+    storeShownQuestion();
     int buttons = kMaxButtons;
     try {
         buttons = std::clamp(strToInt(editor_.header.buttonCountText), 1, kMaxButtons);
     } catch (const EConvertError&) {
         // Not a number: every field counts; the count's own text is compared too.
     }
-    const std::int32_t questions = std::clamp(questionsToSave(doc), 0, kMaxQuestions);
-    return testFileLines(doc, questions, buttons, editor_.header, messageLines);
+    const std::int32_t questions = std::clamp(questionsToSave(doc_), 0, kMaxQuestions);
+    return testFileLines(doc_, questions, buttons, editor_.header, messageLines);
 }
 
-bool Session::hasUnsavedChanges(const std::vector<std::string>& messageLines) const {
+bool Session::hasUnsavedChanges(const std::vector<std::string>& messageLines) {
     return contentAsSaved(messageLines) != savedContent_;
 }
 

@@ -180,7 +180,7 @@ class Session {
 
     // Whether the test in the editor differs from the one opened or saved
     // last; `messageLines` are the message field's lines, unwrapped.
-    bool hasUnsavedChanges(const std::vector<std::string>& messageLines) const;
+    bool hasUnsavedChanges(const std::vector<std::string>& messageLines);
     // The test in the editor, with these message lines, is what its file holds.
     void markEditorSaved(const std::vector<std::string>& messageLines);
 
@@ -202,8 +202,6 @@ class Session {
     // or error window appears and before a failure of result selection
     // is raised on.
     std::function<void(const FinishedRun&)> onRunFinished;
-    // The buttons that scored the questions of this run so far, in turn.
-    const std::vector<int>& pressedButtons() const { return pressedButtons_; }
 
   private:
     friend struct SessionSetUp;  // tests and tools set up state directly
@@ -216,9 +214,10 @@ class Session {
     void startEmptyQuestion();
     void toFirstQuestion();
     void questionMoved();
+    bool namesEditedFile(const std::string& fileName) const;
     // The test in the editor as a save would write it, the fields of the
     // question shown included.
-    std::vector<std::string> contentAsSaved(const std::vector<std::string>& messageLines) const;
+    std::vector<std::string> contentAsSaved(const std::vector<std::string>& messageLines);
 
     TestDocument doc_;
     EditorState editor_;
