@@ -628,7 +628,12 @@ CheckReport checkTest(const std::string& path) {
     } catch (const Exception& e) {
         refusal = withFullStop(e.message());
     }
-    const FileLines lines = readFileLines(path);
+    // A file refused for its size is not read through a second time.
+    FileLines lines;
+    if (loader.lastFileSize() > kMaxTestFileBytes)
+        lines.count = 1;
+    else
+        lines = readFileLines(path);
     if (lines.utf8) {
         report.problems.push_back(
             ru("файл, похоже, в кодировке UTF-8, а тест читает его в Windows-1251, и русские "

@@ -45,9 +45,8 @@ std::string_view bytesEndingField(FieldLine line) {
             return kFieldListEnds;
         case FieldLine::Points:
             return ",";
-        default:
-            return {};
     }
+    return {};
 }
 
 std::string variantsHeader(std::int32_t variantMode) {

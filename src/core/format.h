@@ -23,7 +23,7 @@ LineFields splitFields(const std::string& line);
 // caption, the button captions) ")" and 0x05 end the field; in the points
 // lines "," ends the value. Question, variant and message lines hold any
 // byte but the line end.
-enum class FieldLine { FieldList, Points, Text };
+enum class FieldLine { FieldList, Points };
 std::string_view bytesEndingField(FieldLine line);
 
 // Reads the points lines into the document. Values are ended by ",", and

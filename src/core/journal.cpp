@@ -201,10 +201,11 @@ FileRead readRolledBackCopy(const std::string& path, JournalContents& contents) 
     fs::create_directories(folder, ec);
     const fs::path copy = folder / fs::path(path).filename();
     fs::copy_file(path, copy, fs::copy_options::overwrite_existing, ec);
-    if (!ec) {
-        std::error_code journalEc;
+    // Without its rollback journal the copy would read a half-written record as whole.
+    if (!ec)
         fs::copy_file(path + "-journal", copy.string() + "-journal",
-                      fs::copy_options::overwrite_existing, journalEc);
+                      fs::copy_options::overwrite_existing, ec);
+    if (!ec) {
         Connection c;
         int rc = sqlite3_open_v2(copy.c_str(), &c.db, SQLITE_OPEN_READWRITE, nullptr);
         std::string detail;

@@ -71,8 +71,6 @@ class JournalWriter {
     // text when the record is safely on the disk.
     std::string append(const JournalRecord& record);
 
-    const std::string& path() const { return path_; }
-
   private:
     std::string open();
     void close();

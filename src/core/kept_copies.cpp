@@ -25,7 +25,6 @@ namespace {
 
 const std::string kRecordSuffix = ".source";
 const std::string kTemporaryNoteSuffix = ".temporary";
-const std::string kTemporaryPrefix = ".quorvane-";
 
 bool endsWith(const std::string& text, const std::string& end) {
     return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;

@@ -25,6 +25,9 @@ bool syncFolder(const std::string& folder);
 Handle openRegularFile(const std::string& path, int flags, bool followLinks);
 
 // A 64-bit FNV-1a digest of bytes, continued from `digest`.
+// How a save's temporary file beside its target begins; the next start
+// removes those a kill left behind by this name.
+inline constexpr char kTemporaryPrefix[] = ".quorvane-";
 inline constexpr std::uint64_t kDigestStart = 14695981039346656037ULL;
 std::uint64_t digestOf(std::uint64_t digest, const char* data, std::size_t size);
 

@@ -188,7 +188,7 @@ std::string uniqueSuffix() {
 }
 
 std::string temporaryName(const PendingWrite& pending) {
-    return folderOf(pending.targetPath) + "/.quorvane-" + uniqueSuffix();
+    return folderOf(pending.targetPath) + "/" + kTemporaryPrefix + uniqueSuffix();
 }
 
 // The bytes of a save go to a file in the target's folder. Where the system
