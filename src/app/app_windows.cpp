@@ -106,6 +106,8 @@ void AppWindows::connectManager() {
     QObject::connect(Manag, &TManag::runOpening, Manag, services_.guard([this] {
         runJournal->beginRun(Manag);  // the taker's name, while runs are recorded
         if (redactor_) redactor_->hide();
+        // Other takers' names and scores are not for the one taking the test.
+        if (Journal) Journal->hide();
         Manag->hide();
         showWindow(testWindow());
     }));

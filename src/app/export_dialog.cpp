@@ -92,10 +92,11 @@ ExportDialog::ExportDialog(WindowServices& services, const QString& testFile, QW
     keyRow->addWidget(key_);
     layout->addLayout(keyRow);
     layout->addWidget(package_);
-    connect(package_, &QRadioButton::toggled, key_, [this](bool on) {
+    connect(package_, &QRadioButton::toggled, key_, services_.guard([this] {
+        const bool on = package_->isChecked();
         key_->setEnabled(!on);
         if (on) key_->setChecked(false);
-    });
+    }));
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* save =
         buttons->addButton(QStringLiteral("Сохранить…"), QDialogButtonBox::AcceptRole);

@@ -85,9 +85,6 @@ class JournalWindow : public QWidget {
     // The records shown, in the table's order.
     std::vector<qv::JournalRecord> shownRecords() const;
 
-    JournalModel* model() const { return model_; }
-    JournalFilter* filter() const { return filter_; }
-
   private:
     QLayout* buildSettingsRow();
     QLayout* buildFilterRow();

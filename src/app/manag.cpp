@@ -72,7 +72,7 @@ void TManag::buildMenus() {
     N5->setObjectName("N5");
     recentMenu_ = N1->addMenu("Недавние");
     recentMenu_->setObjectName("RecentTests");
-    connect(recentMenu_, &QMenu::aboutToShow, this, [this] { showRecentTests(); });
+    connect(recentMenu_, &QMenu::aboutToShow, this, services_.guard([this] { showRecentTests(); }));
     // Handing a test out and the class's results, apart from the items a
     // test is made and taken with.
     N1->addSeparator();
@@ -131,10 +131,6 @@ void TManag::openRecent(const RecentTests::Entry& entry) {
         startRun(entry.path);
 }
 
-void TManag::rememberOpened(const QString& name) {
-    recent_.setLastFile(name);
-}
-
 void TManag::Creat() {
     if (!mayLeaveWork()) return;
     emit newTestOpening();
@@ -156,7 +152,7 @@ void TManag::startRun(const QString& name) {
 }
 
 void TManag::editFile(const QString& name) {
-    rememberOpened(name);
+    recent_.setLastFile(name);
     const std::string file = fileNameBytes(name);
     services_.session.beginEditing(file);
     emit editingOpening();
@@ -165,7 +161,7 @@ void TManag::editFile(const QString& name) {
 }
 
 void TManag::runFile(const QString& name) {
-    rememberOpened(name);
+    recent_.setLastFile(name);
     services_.session.beginRun();
     emit runOpening();
     services_.session.loadForRun(fileNameBytes(name));

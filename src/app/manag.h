@@ -75,7 +75,6 @@ class TManag : public QMainWindow {
     bool mayLeaveWork() const { return !mayLeaveWork_ || mayLeaveWork_(); }
     // A run of a file; one whose test cannot be read leaves no test window.
     void startRun(const QString& name);
-    void rememberOpened(const QString& name);
     void showRecentTests();
     void openRecent(const RecentTests::Entry& entry);
 

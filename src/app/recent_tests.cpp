@@ -32,6 +32,7 @@ void RecentTests::setLastFile(const QString& path) {
 }
 
 void RecentTests::opened(const QString& path, Use use) {
+    lastFile_ = path;  // set with the list, in one write
     const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
     entries_.removeIf([&](const Entry& entry) { return entry.path == absolute; });
     entries_.prepend({absolute, use});
