@@ -16,7 +16,7 @@ packages=(
   # Handing tests out: the zip library, the WebAssembly compiler for the page's
   # player, and the browser, its driver and PDF reader the page is tested with.
   libzip-dev libssl-dev emscripten chromium chromium-driver python3-selenium poppler-utils
-  libsqlite3-dev libssl-dev qt6-charts-dev libqt6opengl6-dev
+  libsqlite3-dev qt6-charts-dev libqt6opengl6-dev
 )
 
 missing=()
@@ -25,6 +25,10 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+# The browser tests' npm packages need npm; Debian's own is installed only
+# where there is none, as it cannot stand beside a Node.js from elsewhere.
+if ! command -v npm >/dev/null; then missing+=(npm); fi
 
 if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
@@ -36,14 +40,7 @@ if ((${#missing[@]})); then
 fi
 
 # The browser tests' SCORM runtime and accessibility checker, at the versions
-# tests/web/package-lock.json pins. npm comes with Node.js; Debian's own npm is
-# installed only where there is none, as it cannot stand beside another Node.js.
-if ! command -v npm >/dev/null; then
-  export DEBIAN_FRONTEND=noninteractive
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  $SUDO apt-get install -y -qq --no-install-recommends npm
-fi
+# tests/web/package-lock.json pins.
 web_tests="$(dirname "$0")/../tests/web"
 if ! cmp -s "$web_tests/package-lock.json" "$web_tests/node_modules/.quorvane-lock.json"; then
   (cd "$web_tests" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error &&
