@@ -179,6 +179,10 @@ void JournalWindowTest::theWindowShowsFiltersCountsAndExports() {
     qv::writeJournalCsv(w.Journal->shownRecords(), expected);
     QCOMPARE(w.Journal->shownRecords().size(), std::size_t{2});
     QCOMPARE(Program::bytes(csv).toStdString(), expected.str());
+    // ...which are Аркадий's and Вера's, lowest total first, and no other.
+    const QString written = QString::fromUtf8(Program::bytes(csv));
+    QVERIFY(written.indexOf("Аркадий") > 0 && written.indexOf("Аркадий") < written.indexOf("Вера"));
+    QVERIFY(!written.contains("Анна"));
 
     // The setting is kept for the next start.
     ctl::as<QCheckBox>(w.Journal, "Recording")->setChecked(true);
