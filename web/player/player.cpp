@@ -191,16 +191,22 @@ extern "C" {
 // A run of the test whose bytes are given, as "Запустить" starts one. The
 // bytes are kept for the runs that follow.
 EMSCRIPTEN_KEEPALIVE const char* qv_open(const unsigned char* bytes, int size) {
-    if (std::FILE* file = std::fopen(kTestPath, "wb")) {
-        std::fwrite(bytes, 1, static_cast<std::size_t>(size), file);
-        std::fclose(file);
-    }
     Player& p = player();
     p.phase = Phase::Question;
     p.failureShown = false;
     p.scoredQuestion = p.scoredButton = 0;
+    // A test that could not be put where the loader reads it must not run the
+    // one put there before.
+    std::FILE* file = std::fopen(kTestPath, "wb");
+    const bool written = file && std::fwrite(bytes, 1, static_cast<std::size_t>(size), file) ==
+                                     static_cast<std::size_t>(size);
+    if (!file || std::fclose(file) != 0 || !written) {
+        std::remove(kTestPath);
+        p.failure = "Недостаточно памяти, чтобы открыть тест.";
+        p.failureShown = true;
+        return state();
+    }
     try {
-        p.session.leaveResult();
         p.session.beginRun();
         p.session.testWindowActivated();  // the test window is shown and so active
         p.session.loadForRun(kTestPath);
