@@ -56,7 +56,7 @@ int exportFromCommandLine(const CommandLine& line, std::FILE* out, std::FILE* er
         const std::string written = qv::exportTest(fileNameBytes(test), fileNameBytes(line.output),
                                                    partsFolderBytes(), options);
         std::fprintf(out, "%s: записано в %s\n", test.toUtf8().constData(),
-                     QString::fromLocal8Bit(written.c_str()).toUtf8().constData());
+                     fileNameText(written).toUtf8().constData());
     } catch (const qv::Exception& e) {
         std::fprintf(err, "quorvane: %s\n",
                      qv::cp1251::toUtf8(qv::withFullStop(e.message())).c_str());
@@ -116,14 +116,14 @@ bool ExportDialog::exportChosen() {
     options.kind = package_->isChecked() ? qv::ExportKind::ScormPackage : qv::ExportKind::WebPage;
     options.answerKey = key_->isChecked() && !package_->isChecked();
     const std::string test = fileNameBytes(testFile_);
-    const QString proposed = QString::fromLocal8Bit(qv::exportName(test, options.kind).c_str());
+    const QString proposed = fileNameText(qv::exportName(test, options.kind));
     const std::optional<QString> chosen = services_.platform.saveExportFile(
         this, proposed, options.kind == qv::ExportKind::ScormPackage);
     if (!chosen) return false;
     const qv::CheckReport check = qv::checkTest(test);
     const std::string written =
         qv::exportTest(test, fileNameBytes(*chosen), partsFolderBytes(), options);
-    QString message = QStringLiteral("Записано: %1").arg(QString::fromLocal8Bit(written.c_str()));
+    QString message = QStringLiteral("Записано: %1").arg(fileNameText(written));
     if (!check.clean()) {
         message += QStringLiteral("\n\nПроверка нашла в тесте то, на чём споткнётся проходящий:");
         for (const std::string& problem : check.problems) message += "\n" + toQt(problem);
