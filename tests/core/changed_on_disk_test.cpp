@@ -61,6 +61,7 @@ TEST(ChangedOnDisk, ASaveAsksOnlyWhenTheOpenedFileIsNoLongerItself) {
 
         c.change(dir, file);
         EXPECT_EQ(session.changedOnDisk(file), c.changed);
+        EXPECT_EQ(session.changedOnDisk(dir.path() + "/./quiz"), c.changed) << "spelled otherwise";
         EXPECT_FALSE(session.changedOnDisk(dir.file("other.tst")));
     }
 }
