@@ -51,8 +51,11 @@ class RussianFileDetails : public QIdentityProxyModel {
 const QString kTestFilter = QStringLiteral("Файлы тестов (*.tst)");
 const QString kResultFilter = QStringLiteral("Текстовый файл (*.txt)");
 
+// `askBeforeReplacing`: the dialogs of tests and results ask nothing before a
+// file is replaced; those of the exported page and the journal's table do.
 std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode,
-                                     const QString& filter, const QString& proposedName) {
+                                     const QString& filter, const QString& proposedName,
+                                     bool askBeforeReplacing = false) {
     // Every dialog draws its own new icons, so what the toolkit's pixmap cache
     // keeps of them is never drawn again and would pile up with each use (up
     // to the cache's 10 MB). It goes once the dialog has.
@@ -62,10 +65,10 @@ std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mo
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
     dialog.setNameFilter(filter);
-    // The open dialog takes a typed name that does not exist; neither asks
-    // before a file is replaced, and neither adds an extension.
+    // The open dialog takes a typed name that does not exist; no dialog adds
+    // an extension.
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !askBeforeReplacing);
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setDefaultSuffix(QString());
     dialog.setProxyModel(new RussianFileDetails(&dialog));
@@ -207,12 +210,12 @@ std::optional<QString> QtPlatform::chooseFolder(QWidget* parent, const QString& 
 
 std::optional<QString> QtPlatform::saveCsvFile(QWidget* parent, const QString& proposedName) {
     return runFileDialog(parent, QFileDialog::AcceptSave, QStringLiteral("Таблица CSV (*.csv)"),
-                         proposedName);
+                         proposedName, true);
 }
 
 std::optional<QString> QtPlatform::saveExportFile(QWidget* parent, const QString& proposedName,
                                                   bool package) {
     const QString filter = package ? QStringLiteral("Пакет SCORM 1.2 (*.zip)")
                                    : QStringLiteral("Веб-страница (*.html)");
-    return runFileDialog(parent, QFileDialog::AcceptSave, filter, proposedName);
+    return runFileDialog(parent, QFileDialog::AcceptSave, filter, proposedName, true);
 }
