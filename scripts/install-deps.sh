@@ -13,9 +13,10 @@ packages=(
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-x11
   fonts-liberation2 fonts-dejavu-core
   desktop-file-utils appstream shared-mime-info man-db dpkg-dev file
-  # Handing tests out: the zip library, the WebAssembly compiler for the page's
-  # player, and the browser, its driver and PDF reader the page is tested with.
-  libzip-dev libssl-dev emscripten chromium chromium-driver python3-selenium poppler-utils
+  # Handing tests out: the zip library, the XML parser the package's manifest is
+  # read back with, the WebAssembly compiler for the page's player, and the
+  # browser, its driver and PDF reader the page is tested with.
+  libzip-dev libxml2-dev libssl-dev emscripten chromium chromium-driver python3-selenium poppler-utils
   libsqlite3-dev qt6-charts-dev libqt6opengl6-dev
 )
 

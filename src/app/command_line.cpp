@@ -46,10 +46,11 @@ struct Options {
         "Сохранить тест как пакет SCORM 1.2 (.zip) для систем дистанционного обучения "
         "(Moodle и других)."};
     QCommandLineOption output{
-        {"o", "output"}, "Куда сохранить страницу, пакет или таблицу журнала.", "файл"};
+        {"o", "output"}, "Куда сохранить страницу, пакет, ключ или таблицу журнала.", "файл"};
     QCommandLineOption printKey{
         "print-key",
-        "Печатная копия страницы заканчивается ключом: баллами каждой кнопки и диапазонами."};
+        "Сохранить ключ для автора (.html, для печати): баллы каждой кнопки и диапазоны с "
+        "сообщениями. Ключ не кладут в страницу или пакет: их открывают проходящие."};
 
     explicit Options(QCommandLineParser& parser)
         : help(parser.addHelpOption()), version(parser.addVersionOption()) {
@@ -117,9 +118,14 @@ std::optional<CommandLine> windowlessAction(const QCommandLineParser& parser, co
         line.journalCsv = parser.value(o.output);
         return line;
     }
-    if (parser.isSet(o.exportWeb) || parser.isSet(o.exportScorm)) {
+    if (parser.isSet(o.exportWeb) || parser.isSet(o.exportScorm) || parser.isSet(o.printKey)) {
         if (parser.isSet(o.exportWeb) && parser.isSet(o.exportScorm))
             return wrong(line, "Параметры --export-web и --export-scorm нельзя указывать вместе.");
+        // What a taker opens never holds the author's key.
+        if (parser.isSet(o.printKey) && (parser.isSet(o.exportWeb) || parser.isSet(o.exportScorm)))
+            return wrong(line,
+                         "Ключ для автора нельзя класть в страницу или пакет: их открывают "
+                         "проходящие тест. Сохраните ключ отдельно: --print-key файл.tst.");
         if (parser.isSet(o.check) || parser.isSet(o.edit))
             return wrong(line, "Экспорт нельзя совмещать с --check и --edit.");
         if (line.files.size() != 1) return wrong(line, "Укажите один файл теста для экспорта.");
@@ -129,8 +135,8 @@ std::optional<CommandLine> windowlessAction(const QCommandLineParser& parser, co
         line.printKey = parser.isSet(o.printKey);
         return line;
     }
-    if (parser.isSet(o.output) || parser.isSet(o.printKey))
-        return wrong(line, "Параметры -o и --print-key относятся к --export-web и --export-scorm.");
+    if (parser.isSet(o.output))
+        return wrong(line, "Параметр -o относится к --export-web, --export-scorm и --print-key.");
     if (parser.isSet(o.check)) {
         if (parser.isSet(o.edit))
             return wrong(line, "Параметры --check и --edit нельзя указывать вместе.");

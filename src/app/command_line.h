@@ -26,8 +26,8 @@ struct CommandLine {
     // the folder read and the CSV file written (empty: standard output).
     QString journalFolder;
     QString journalCsv;
-    // Export: a web page or a package, where to (empty: beside the test), and
-    // whether the printed copy ends with the author's key.
+    // Export: a web page, a package, or the author's key (printKey) as a
+    // document of its own, and where to (empty: beside the test).
     bool exportPackage = false;
     QString output;
     bool printKey = false;

@@ -1,14 +1,14 @@
 #include "export_dialog.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "checker.h"
@@ -16,6 +16,7 @@
 #include "cp1251.h"
 #include "encoding.h"
 #include "errors.h"
+#include "manag.h"
 #include "platform.h"
 #include "web_export.h"
 #include "window_services.h"
@@ -50,8 +51,9 @@ int exportFromCommandLine(const CommandLine& line, std::FILE* out, std::FILE* er
     int status = checkTestFiles({test}, out);
     if (status == 2) return status;
     qv::ExportOptions options;
-    options.kind = line.exportPackage ? qv::ExportKind::ScormPackage : qv::ExportKind::WebPage;
-    options.answerKey = line.printKey;
+    options.kind = line.printKey        ? qv::ExportKind::AnswerKey
+                   : line.exportPackage ? qv::ExportKind::ScormPackage
+                                        : qv::ExportKind::WebPage;
     try {
         const std::string written = qv::exportTest(fileNameBytes(test), fileNameBytes(line.output),
                                                    partsFolderBytes(), options);
@@ -80,41 +82,65 @@ ExportDialog::ExportDialog(WindowServices& services, const QString& testFile, QW
         this);
     page_->setObjectName("WebPage");
     page_->setChecked(true);
-    key_ = new QCheckBox(QStringLiteral("&Ключ для автора в печатной копии"), this);
-    key_->setObjectName("AnswerKey");
     package_ = new QRadioButton(
         QStringLiteral("&Пакет SCORM 1.2 (.zip) для Moodle и других систем обучения"), this);
     package_->setObjectName("ScormPackage");
+    key_ = new QRadioButton(
+        QStringLiteral("&Ключ для автора (.html, для печати): баллы всех кнопок и диапазоны"),
+        this);
+    key_->setObjectName("AnswerKey");
     layout->addWidget(page_);
-    // The check box belongs to the web page, under which it stands indented.
-    auto* keyRow = new QHBoxLayout;
-    keyRow->addSpacing(24);
-    keyRow->addWidget(key_);
-    layout->addLayout(keyRow);
     layout->addWidget(package_);
-    connect(package_, &QRadioButton::toggled, key_, services_.guard([this] {
-        const bool on = package_->isChecked();
-        key_->setEnabled(!on);
-        if (on) key_->setChecked(false);
-    }));
+    layout->addWidget(key_);
+    auto* points = new QLabel(
+        QStringLiteral("Страница и пакет несут в себе баллы теста: их считает браузер, и "
+                       "знающий человек может их прочитать. Ключ в них не попадает. Чтобы баллы "
+                       "оставались только у учителя, проводите тест через сервер класса (он "
+                       "появится в следующей версии программы)."),
+        this);
+    points->setObjectName("PointsNote");
+    points->setWordWrap(true);
+    layout->addWidget(points);
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* save =
-        buttons->addButton(QStringLiteral("Сохранить…"), QDialogButtonBox::AcceptRole);
-    save->setObjectName("Save");
-    save->setDefault(true);
+    save_ = buttons->addButton(QStringLiteral("&Сохранить…"), QDialogButtonBox::AcceptRole);
+    save_->setObjectName("Save");
+    save_->setDefault(true);
     buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole)
         ->setObjectName("Cancel");
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(save, &QPushButton::clicked, this, services_.guard([this] {
+    connect(save_, &QPushButton::clicked, this, services_.guard([this] {
         if (exportChosen()) accept();
     }));
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, services_.guard([this] {
+        services_.platform.showHelp(QString::fromLatin1(TManag::kHelpFile));
+    }));
+}
+
+void ExportDialog::keyPressEvent(QKeyEvent* event) {
+    // Alt with the key that carries the access letter ("В", "П", "К", "С")
+    // works in a Latin layout too, where the same key gives "D", "G", "R", "C".
+    if (event->modifiers() == Qt::AltModifier) {
+        const std::pair<int, QAbstractButton*> keys[] = {
+            {Qt::Key_D, page_}, {Qt::Key_G, package_}, {Qt::Key_R, key_}, {Qt::Key_C, save_}};
+        QAbstractButton* button = nullptr;
+        for (const auto& [key, target] : keys)
+            if (event->key() == key) button = target;
+        if (button) {
+            button->setFocus(Qt::ShortcutFocusReason);
+            button->animateClick();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool ExportDialog::exportChosen() {
     qv::ExportOptions options;
-    options.kind = package_->isChecked() ? qv::ExportKind::ScormPackage : qv::ExportKind::WebPage;
-    options.answerKey = key_->isChecked() && !package_->isChecked();
+    options.kind = package_->isChecked() ? qv::ExportKind::ScormPackage
+                   : key_->isChecked()   ? qv::ExportKind::AnswerKey
+                                         : qv::ExportKind::WebPage;
     const std::string test = fileNameBytes(testFile_);
     const QString proposed = fileNameText(qv::exportName(test, options.kind));
     const std::optional<QString> chosen = services_.platform.saveExportFile(

@@ -7,8 +7,8 @@
 #include <cstdio>
 
 struct CommandLine;
-class QCheckBox;
-class QLabel;
+class QKeyEvent;
+class QPushButton;
 class QRadioButton;
 struct WindowServices;
 
@@ -21,9 +21,11 @@ QString webPartsFolder();
 // or a part could not be read, or the output not written).
 int exportFromCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err);
 
-// Asks how to hand the chosen test out: a web page, with or without the
-// author's key in its printed copy, or a SCORM package; "Сохранить…" asks
-// where, writes it and tells what was written and what the check found.
+// Asks how to hand the chosen test out: a web page, a SCORM package, or the
+// author's key to print, and says that a page and a package carry the test's
+// points; "Сохранить…" asks where, writes it and tells what was written and
+// what the check found. F1 opens the help; the access keys work in a Latin
+// keyboard layout too.
 class ExportDialog : public QDialog {
     Q_OBJECT
   public:
@@ -33,10 +35,14 @@ class ExportDialog : public QDialog {
     // that dialog is cancelled.
     bool exportChosen();
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     WindowServices& services_;
     QString testFile_;
     QRadioButton* page_ = nullptr;
     QRadioButton* package_ = nullptr;
-    QCheckBox* key_ = nullptr;
+    QRadioButton* key_ = nullptr;
+    QPushButton* save_ = nullptr;
 };

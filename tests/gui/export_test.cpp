@@ -1,7 +1,6 @@
 // Handing a test out from the manager's "Экспорт…" and from the command line's
 // export options.
 #include <QApplication>
-#include <QCheckBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -21,6 +20,7 @@ class ExportTest : public QObject {
     void exportIsItsOwnItemJustBeforeExit();
     void theDialogWritesWhatIsChosen_data();
     void theDialogWritesWhatIsChosen();
+    void theDialogsKeysWorkInEitherLayout();
     void commandLine_data();
     void commandLine();
 };
@@ -45,14 +45,14 @@ void ExportTest::exportIsItsOwnItemJustBeforeExit() {
 }
 
 void ExportTest::theDialogWritesWhatIsChosen_data() {
-    QTest::addColumn<QString>("choice");  // the radio button, and "key" for the check box
+    QTest::addColumn<QString>("choice");  // the radio button
     QTest::addColumn<bool>("cancelled");
     QTest::addColumn<QString>("proposed");
     QTest::addColumn<QByteArray>("written");  // bytes the file must hold; empty: no file
     QTest::newRow("web page") << "WebPage" << false << "html: ex.html"
-                              << QByteArray("data-answer-key=\"0\"");
-    QTest::newRow("with the key") << "key" << false << "html: ex.html"
-                                  << QByteArray("data-answer-key=\"1\"");
+                              << QByteArray("application/x-quorvane-test");
+    QTest::newRow("the author's key")
+        << "AnswerKey" << false << "html: ex-key.html" << QByteArray("<thead><tr><th>№</th>");
     QTest::newRow("package") << "ScormPackage" << false << "zip: ex.zip"
                              << QByteArray("imsmanifest.xml");
     QTest::newRow("save dialog cancelled") << "WebPage" << true << "html: ex.html" << QByteArray();
@@ -73,11 +73,7 @@ void ExportTest::theDialogWritesWhatIsChosen() {
         auto* dialog = qobject_cast<ExportDialog*>(QApplication::activeModalWidget());
         if (!dialog) return;
         dialogShown = true;
-        if (choice == "key") {
-            dialog->findChild<QCheckBox*>("AnswerKey")->setChecked(true);
-        } else {
-            dialog->findChild<QRadioButton*>(choice)->setChecked(true);
-        }
+        dialog->findChild<QRadioButton*>(choice)->setChecked(true);
         dialog->findChild<QPushButton*>("Save")->click();
         if (dialog->isVisible()) dialog->reject();
     });
@@ -99,6 +95,29 @@ void ExportTest::theDialogWritesWhatIsChosen() {
     QVERIFY(p.platform.informations.front().startsWith("Записано: " + output));
 }
 
+void ExportTest::theDialogsKeysWorkInEitherLayout() {
+    Program p;
+    p.platform.openAnswers.push_back(p.writeExample("ex.tst"));
+    QStringList chosen;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<ExportDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        // Alt with the Latin letter of the key that carries the access
+        // letter chooses as Alt with the Cyrillic one does.
+        for (const Qt::Key key : {Qt::Key_G, Qt::Key_R, Qt::Key_D}) {
+            QTest::keyClick(dialog, key, Qt::AltModifier);
+            QTest::qWait(250);  // the click is animated
+            for (const char* name : {"WebPage", "ScormPackage", "AnswerKey"})
+                if (dialog->findChild<QRadioButton*>(name)->isChecked()) chosen << name;
+        }
+        QTest::keyClick(dialog, Qt::Key_F1);
+        dialog->reject();
+    });
+    p.windows->Manag->findChild<QAction*>("ExportMenuItem")->trigger();
+    QCOMPARE(chosen, (QStringList{"ScormPackage", "AnswerKey", "WebPage"}));
+    QCOMPARE(p.platform.helpRequests, QStringList{"testhelp.hlp"});
+}
+
 void ExportTest::commandLine_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("accepted");
@@ -107,9 +126,12 @@ void ExportTest::commandLine_data() {
     QTest::addColumn<bool>("key");
     QTest::newRow("--export-web") << QStringList{"--export-web", "a.tst"} << true << false << ""
                                   << false;
-    QTest::newRow("-o and --print-key")
-        << QStringList{"--export-web", "a.tst", "-o", "p.html", "--print-key"} << true << false
-        << "p.html" << true;
+    QTest::newRow("the key alone, with -o")
+        << QStringList{"--print-key", "a.tst", "-o", "k.html"} << true << false << "k.html" << true;
+    QTest::newRow("the key in a page")
+        << QStringList{"--export-web", "a.tst", "--print-key"} << false << false << "" << false;
+    QTest::newRow("the key in a package")
+        << QStringList{"--export-scorm", "--print-key", "a.tst"} << false << false << "" << false;
     QTest::newRow("--export-scorm") << QStringList{"--export-scorm", "-o", "z.zip", "a.tst"} << true
                                     << true << "z.zip" << false;
     QTest::newRow("both kinds") << QStringList{"--export-web", "--export-scorm", "a.tst"} << false

@@ -9,8 +9,9 @@
   var testBytes = null;
   var state = null;
   var lastPressed = null;
-  var platform = null;  // the learning platform's SCORM 1.2 API, when there is one
-  var reported = false;  // the run's end has been told to the platform
+  var platform = null;  // the learning platform (platform.js), when the page is in one
+  var presses = '';  // the buttons the run has taken, in turn
+  var paperBuilt = false;
 
   function decodeBase64(text) {
     var binary = atob(text.replace(/\s+/g, ''));
@@ -33,6 +34,8 @@
 
   function isShown(k) { return k === 1 || k <= state.shown; }
 
+  function failingNow(s) { return s.failure !== null; }
+
   function draw(moved) {
     var s = state;
     var ended = s.phase !== 'question' && s.failure === null;
@@ -42,21 +45,26 @@
     byId('progress').textContent = s.phase === 'question' && s.count > 0
       ? 'Вопрос ' + s.number + ' из ' + s.count : '';
     byId('question').textContent = s.question;
+    var anyVariant = false;
     for (var k = 1; k <= 6; k++) {
       var variant = byId('variant' + k);
       var button = byId('answer' + k);
       variant.textContent = s.variants[k - 1];
       variant.hidden = !isShown(k);
+      if (isShown(k) && s.variants[k - 1] !== '') anyVariant = true;
       button.textContent = s.captions[k - 1];
       button.hidden = !isShown(k);
       button.disabled = !s.enabled;
     }
+    // A test without variants has no numbered list to show.
+    byId('variants').hidden = !anyVariant;
     byId('question-block').hidden = s.phase !== 'question';
     byId('end-block').hidden = !ended;
     document.body.classList.toggle('ended', ended);
     var result = byId('result');
     result.textContent = '';
-    s.result.forEach(function (line) {
+    var lines = s.explanation !== null && !failingNow(s) ? [s.explanation] : s.result;
+    lines.forEach(function (line) {
       var p = document.createElement('p');
       p.textContent = line;
       result.appendChild(p);
@@ -84,63 +92,32 @@
     }
   }
 
-  // --- The learning platform (SCORM 1.2) ---------------------------------
+  // --- The learning platform ----------------------------------------------
 
-  function findApi(win) {
-    for (var tries = 0; win && tries < 10; tries++) {
-      try {
-        if (win.API) return win.API;
-      } catch (e) { /* a window of another origin */ }
-      if (!win.parent || win.parent === win) break;
-      win = win.parent;
-    }
-    return null;
+  function platformLine(text) {
+    var line = byId('platform-line');
+    line.textContent = text;
+    line.hidden = false;
   }
 
-  function connectPlatform() {
-    var api = findApi(window.parent !== window ? window.parent : null);
-    if (!api) {
-      try { if (window.opener) api = findApi(window.opener); } catch (e) { api = null; }
-    }
-    if (!api) return;
-    var started = api.LMSInitialize('');
-    if (started === true || started === 'true') platform = api;
-  }
+  var notSent = 'Результат этого теста уже записан в системе обучения; новое прохождение туда не отправляется.';
 
-  function tellPlatform(name, value) {
-    if (platform) platform.LMSSetValue(name, String(value));
-  }
-
-  var interactionCount = 0;
-  function recordAnswer(s) {
-    if (!platform || !s.scoredQuestion) return;
-    var at = 'cmi.interactions.' + interactionCount++ + '.';
-    tellPlatform(at + 'id', 'q' + s.scoredQuestion);
-    tellPlatform(at + 'type', 'choice');
-    tellPlatform(at + 'student_response', s.scoredButton);
-  }
-
-  function reportEnd(s) {
-    if (!platform || reported) return;
-    reported = true;
-    var score = read(player._qv_platform_score());
-    tellPlatform('cmi.core.score.min', score.min);
-    tellPlatform('cmi.core.score.max', score.max);
-    tellPlatform('cmi.core.score.raw', score.raw);
-    var kept = 'total=' + s.total + ';low=' + score.low + ';high=' + score.high;
-    if (s.rangeLine !== null) kept += ';range=' + s.rangeLine;
-    tellPlatform('cmi.suspend_data', kept.slice(0, 4096));
-    tellPlatform('cmi.core.lesson_status', 'completed');
-    platform.LMSCommit('');
-    platform.LMSFinish('');
-    platform = null;
-  }
-
-  function leavePlatform() {
+  function tellPlatform(s) {
     if (!platform) return;
-    platform.LMSCommit('');
-    platform.LMSFinish('');
-    platform = null;
+    if (s.scoredQuestion) platform.answered(s.scoredQuestion, s.scoredButton, presses);
+    if (s.phase === 'question' && s.failure !== null) platform.failed(s.failure);
+    if (s.phase !== 'question') {
+      platform.ended(read(player._qv_platform_score()), presses, s.rangeLine);
+    }
+  }
+
+  // Presses kept by the platform, answered again without telling it.
+  function replay(kept) {
+    for (var i = 0; i < kept.length && state.phase === 'question' && state.failure === null; i++) {
+      state = read(player._qv_answer(Number(kept.charAt(i))));
+      if (state.scoredQuestion) presses += kept.charAt(i);
+    }
+    if (state.phase === 'norange') state = read(player._qv_dismiss());
   }
 
   // --- What the person does ----------------------------------------------
@@ -150,9 +127,10 @@
     var before = state;
     lastPressed = byId('answer' + k);
     state = read(player._qv_answer(k));
-    recordAnswer(state);
-    if (state.phase !== 'question') reportEnd(state);
+    if (state.scoredQuestion) presses += String(k);
+    // The page first shows where the run is; the platform's failures cannot change that.
     draw(state.number !== before.number || state.phase !== before.phase);
+    tellPlatform(state);
   }
 
   function dismissFailure() {
@@ -164,7 +142,9 @@
 
   function restart() {
     state = openTest();
+    presses = '';
     lastPressed = null;
+    if (platform && platform.sent()) platformLine(notSent);
     draw(true);
   }
 
@@ -182,6 +162,8 @@
   // The whole test for paper, with a box for every shown button, and the
   // author's key when the page was made with it.
   function buildPaper() {
+    if (paperBuilt || !state || state.count === 0) return;
+    paperBuilt = true;
     var paper = byId('paper');
     var test = read(player._qv_paper());
     var add = function (parent, tag, text, className) {
@@ -200,26 +182,13 @@
       var block = add(paper, 'section', undefined, 'paper-question');
       add(block, 'h2', 'Вопрос ' + (i + 1) + ' из ' + test.questions.length);
       add(block, 'p', question.text);
-      var list = add(block, 'ol');
-      shown.forEach(function (b) { add(list, 'li', question.variants[b - 1]); });
+      if (shown.some(function (b) { return question.variants[b - 1] !== ''; })) {
+        var list = add(block, 'ol');
+        shown.forEach(function (b) { add(list, 'li', question.variants[b - 1]); });
+      }
       var boxes = add(block, 'div', undefined, 'boxes');
       shown.forEach(function (b) { add(boxes, 'span', state.captions[b - 1] || String(b)); });
     });
-    if (document.body.getAttribute('data-answer-key') !== '1') return;
-    var key = add(paper, 'section', undefined, 'key');
-    add(key, 'h2', 'Ключ: баллы за каждую кнопку');
-    var table = add(key, 'table');
-    var head = add(table, 'tr');
-    add(head, 'th', 'Вопрос');
-    shown.forEach(function (b) { add(head, 'th', state.captions[b - 1] || String(b)); });
-    test.questions.forEach(function (question, i) {
-      var row = add(table, 'tr');
-      add(row, 'td', String(i + 1));
-      shown.forEach(function (b) { add(row, 'td', question.points[b - 1]); });
-    });
-    add(key, 'h2', 'Диапазоны и сообщения о результатах');
-    var messages = add(key, 'div', undefined, 'messages');
-    test.messages.forEach(function (line) { add(messages, 'p', line); });
   }
 
   function connectControls() {
@@ -238,6 +207,11 @@
         event.preventDefault();  // a held key answers once
         return;
       }
+      if (event.key === 'Escape' && state && state.failure !== null) {
+        event.preventDefault();  // Esc closes the box as its button does
+        dismissFailure();
+        return;
+      }
       if (event.repeat || event.ctrlKey || event.altKey || event.metaKey) return;
       if (!/^[1-6]$/.test(event.key) || !state || state.failure !== null) return;
       var k = Number(event.key);
@@ -249,23 +223,55 @@
     byId('failure-ok').addEventListener('click', dismissFailure);
     byId('restart').addEventListener('click', restart);
     byId('save-result').addEventListener('click', saveResult);
-    byId('print').addEventListener('click', function () { window.print(); });
-    window.addEventListener('pagehide', leavePlatform);
+    byId('print').addEventListener('click', function () {
+      buildPaper();
+      window.print();
+    });
+    // The printed copy is made only when printing is asked for.
+    window.addEventListener('beforeprint', buildPaper);
+    window.addEventListener('pagehide', function () { if (platform) platform.leave(); });
   }
 
   function start(module) {
     player = module;
     testBytes = decodeBase64(byId('test-data').textContent);
     connectControls();
-    connectPlatform();
+    platform = quorvanePlatform(platformLine);
     state = openTest();
-    if (state.count > 0) buildPaper();
+    if (platform && platform.mode === 'open') {
+      replay(platform.resume);
+      if (state.failure !== null && state.phase === 'question') platform.failed(state.failure);
+      if (state.phase !== 'question') {
+        platform.ended(read(player._qv_platform_score()), presses, state.rangeLine);
+      }
+      // The check behind the score runs now, not at the last answer.
+      setTimeout(function () { player._qv_totals(); }, 0);
+    } else if (platform && platform.mode === 'recorded') {
+      if (platform.recorded.total !== undefined) replay(platform.recorded.presses);
+      platformLine(notSent);
+    }
+    byId('loading').hidden = true;
     draw(false);
-    byId('question').focus();
+    if (state.phase === 'question') byId('question').focus();
     document.body.setAttribute('data-ready', '1');
     // When the first question is on screen, for whoever measures the page.
     requestAnimationFrame(function () { performance.mark('quorvane-first-question'); });
   }
 
-  QuorvanePlayer().then(start);
+  // A browser that may not run WebAssembly (refused by the page's server,
+  // say) leaves the test unrun: the page says so.
+  function refused() {
+    var loading = byId('loading');
+    loading.textContent = 'Браузер отказался запустить тест: на этой странице ему не разрешено ' +
+      'выполнять WebAssembly. Откройте файл страницы прямо с диска или в другом браузере.';
+    loading.hidden = false;
+    loading.setAttribute('role', 'alert');
+  }
+
+  try {
+    if (typeof WebAssembly !== 'object') throw new Error('no WebAssembly');
+    QuorvanePlayer({ onRefused: refused }).then(start, refused);
+  } catch (e) {
+    refused();
+  }
 })();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "checker.h"
@@ -107,6 +108,12 @@ struct Player {
     std::int32_t total = 0;     // the Score when the last question was answered
     int scoredQuestion = 0;     // the question the last press scored, 0 when it scored nothing
     int scoredButton = 0;
+    // The lowest and highest totals a run can reach, found by the check once
+    // for the test's bytes (nothing when the check cannot tell).
+    bool totalsKnown = false;
+    std::optional<std::int64_t> lowest;
+    std::optional<std::int64_t> highest;
+    std::string bytes;  // the test the totals belong to
     std::string json;
 };
 
@@ -168,6 +175,13 @@ const char* state() {
         for (int i = run.resultFirst; i <= run.resultLast; ++i) j.bytes(s.messageLines().line(i));
     }
     j.close(']');
+    // The error window's text stays on the page once "Хорошо" has closed it.
+    j.key("explanation");
+    if (p.phase == Phase::NoRange) {
+        j.utf8(p.failure);
+    } else {
+        j.null();
+    }
     j.key("rangeLine");
     if (p.phase == Phase::Result && s.run().resultFirst > 1) {
         j.bytes(s.messageLines().line(s.run().resultFirst - 1));
@@ -195,6 +209,11 @@ EMSCRIPTEN_KEEPALIVE const char* qv_open(const unsigned char* bytes, int size) {
     p.phase = Phase::Question;
     p.failureShown = false;
     p.scoredQuestion = p.scoredButton = 0;
+    const std::string given(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
+    if (given != p.bytes) {
+        p.bytes = given;
+        p.totalsKnown = false;
+    }
     // A test that could not be put where the loader reads it must not run the
     // one put there before.
     std::FILE* file = std::fopen(kTestPath, "wb");
@@ -289,36 +308,70 @@ EMSCRIPTEN_KEEPALIVE const char* qv_paper() {
     return p.json.c_str();
 }
 
-// What a learning platform is told of the run just ended: the total as a
-// score within 0..100, with the lowest and highest totals the check finds;
-// totals outside 0..100 are scaled into it.
+// The lowest and highest totals a run can reach, as the check finds them;
+// found once for the test, and kept: a page in a learning platform asks
+// for them while the first question is on screen, so that the last answer
+// does not wait for the check.
+EMSCRIPTEN_KEEPALIVE const char* qv_totals() {
+    Player& p = player();
+    if (!p.totalsKnown) {
+        p.totalsKnown = true;
+        p.lowest.reset();
+        p.highest.reset();
+        try {
+            const qv::CheckReport report = qv::checkTest(kTestPath);
+            p.lowest = report.lowest;
+            p.highest = report.highest;
+        } catch (...) {
+            // The bytes were read once already; without the check there is no range of totals.
+        }
+    }
+    Json j;
+    j.open('{');
+    j.key("low");
+    p.lowest ? j.number(*p.lowest) : j.null();
+    j.key("high");
+    p.highest ? j.number(*p.highest) : j.null();
+    j.close('}');
+    p.json = j.text();
+    return p.json.c_str();
+}
+
+// What a learning platform is told of the run just ended. The score is the
+// total's place between the lowest and the highest total a run can reach,
+// in whole per cent (halves up), so that every test is graded on the same
+// 0..100; the comment says the total in words a teacher reads.
 EMSCRIPTEN_KEEPALIVE const char* qv_platform_score() {
     Player& p = player();
-    std::int64_t low = 0;
-    std::int64_t high = 100;
-    try {
-        const qv::CheckReport report = qv::checkTest(kTestPath);
-        if (report.lowest && report.highest) {
-            low = *report.lowest;
-            high = *report.highest;
-        }
-    } catch (...) {
-        // The bytes were read once already; without the check the score is given unscaled.
-    }
+    qv_totals();
     const std::int64_t total = p.total;
     Json j;
     j.open('{');
-    if (low >= 0 && high <= 100 && total >= low && total <= high) {
-        j.key("raw").number(total).key("min").number(low).key("max").number(high);
-        j.key("scaled").boolean(false);
+    j.key("total").number(total);
+    std::string comment = "Сумма баллов: " + std::to_string(total);
+    if (p.lowest && p.highest) {
+        const std::int64_t low = *p.lowest;
+        const std::int64_t high = *p.highest;
+        std::int64_t raw = 100;
+        if (high > low) {
+            const std::int64_t place = total < low ? 0 : total > high ? high - low : total - low;
+            raw = (place * 200 + (high - low)) / (2 * (high - low));
+        } else if (total < low) {
+            raw = 0;
+        }
+        j.key("raw").number(raw).key("low").number(low).key("high").number(high);
+        comment += " из " + std::to_string(high) + " возможных";
+        if (low != 0) comment += ", наименьшая возможная " + std::to_string(low);
     } else {
-        const std::int64_t span = high > low ? high - low : 1;
-        std::int64_t raw = (total - low) * 100 / span;
-        raw = raw < 0 ? 0 : raw > 100 ? 100 : raw;
-        j.key("raw").number(raw).key("min").number(0).key("max").number(100);
-        j.key("scaled").boolean(true);
+        j.key("raw").null().key("low").null().key("high").null();
     }
-    j.key("low").number(low).key("high").number(high);
+    if (p.phase == Phase::Result && p.session.run().resultFirst > 1) {
+        comment += "; диапазон " +
+                   qv::cp1251::toUtf8(p.session.messageLines().line(p.session.run().resultFirst - 1));
+    } else if (p.phase == Phase::NoRange) {
+        comment += "; ни один диапазон не содержит эту сумму";
+    }
+    j.key("comment").utf8(comment);
     j.close('}');
     p.json = j.text();
     return p.json.c_str();
