@@ -54,6 +54,8 @@ class Outcomes(Folder):
                    progress="Вопрос 1 из 2")),
         ("another button after the failure goes on", variant(points=[["4 ", "0"], ["1", "0"]]),
          [1, "ok", 2, 1], dict(result=["Мало."])),
+        ("Esc closes the failure box as its button does", variant(
+            points=[["4 ", "0"], ["1", "0"]]), [1, "esc", 2, 1], dict(result=["Мало."])),
         ("bound not a number fails on the last question",
          variant(messages=["=0-10 баллов", "A", "$"]), [1, 1],
          dict(failure="'10 б' is not a valid integer value.", button="OK",
@@ -65,7 +67,12 @@ class Outcomes(Folder):
             with self.subTest(name):
                 page = self.page("outcome%d" % i, test_lines(**test))
                 for press in presses:
-                    page.ok() if press == "ok" else page.press(press)
+                    if press == "ok":
+                        page.ok()
+                    elif press == "esc":
+                        page.key("Escape")
+                    else:
+                        page.press(press)
                 self.assertEqual(page.failure(), expected.get("failure"))
                 if "button" in expected:
                     self.assertEqual(page.text("failure-ok"), expected["button"])
@@ -96,6 +103,9 @@ class Outcomes(Folder):
         self.assertEqual([page.shown("answer%d" % k) for k in range(1, 7)],
                          [True, True, True, False, False, False])
         self.assertEqual(page.driver.title, "Окно")
+        self.assertEqual([page.driver.execute_script(
+            "return getComputedStyle(document.getElementById('answer%d'), '::before').content" % k)
+            for k in (1, 2, 3)], ['"1"', '"2"', '"3"'])  # each button shows its number
         page.press(3)
         self.assertEqual((page.text("progress"), page.text("variant2")), ("Вопрос 2 из 2", "Меньше"))
         self.assertEqual(page.active(), "question")  # focus follows the new question
@@ -119,12 +129,14 @@ class Outcomes(Folder):
         self.assertEqual(page.result(), ["Мало."])
 
         page = self.page("norange-out", test_lines(**variant(messages=["=5-9", "A", "$"])))
+        self.assertFalse(page.shown("variants"))  # no variants, no empty numbered items
         page.press(1)
         page.press(1)
         page.ok()
         self.assertEqual(page.failure(), None)
         self.assertTrue(page.shown("restart"))
         self.assertFalse(page.shown("save-result"))
+        self.assertEqual(page.result(), [NO_RANGE.format(2)])  # the total and why stay in sight
 
 
 class Input(Folder):
@@ -200,6 +212,73 @@ class Safety(Folder):
 
 
 class Layout(Folder):
+    LONG = "Очень длинное условие вопроса, которое занимает много строк. " * 12
+    # name: test, presses that bring the box, the button that must be reachable
+    BOXES = {
+        "question": (dict(TWO, questions=[LONG, "Второй?"]), [], "answer2"),
+        "failure box": (variant(points=[["x" * 400, "0"], ["1", "0"]]), [1], "failure-ok"),
+        "no-range box": (variant(messages=["=5-9", "A", "$"]), [1, 1], "failure-ok"),
+        "result": (variant(messages=["=0-9"] + [LONG] * 3 + ["$"]), [1, 1], "restart"),
+    }
+    # name: CSS viewport width, height, a phone's, root text size
+    SCREENS = [
+        ("phone", 360, 640, True, "100%"),
+        ("phone, text 130%", 360, 640, True, "130%"),
+        ("desktop", 1280, 800, False, "100%"),
+        ("desktop, text 130%", 1280, 800, False, "130%"),
+        ("desktop at 400%", 320, 200, False, "100%"),
+    ]
+
+    def test_every_box_reachable_on_every_screen(self):
+        driver = webtest.browser()
+        pages = {name: export_page(self.folder, "box%d" % i, test_lines(**test))
+                 for i, (name, (test, _, _)) in enumerate(self.BOXES.items())}
+        try:
+            for screen, width, height, mobile, text in self.SCREENS:
+                driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+                    "width": width, "height": height, "mobile": mobile,
+                    "deviceScaleFactor": 2 if mobile else 1})
+                for box, (_, presses, button) in self.BOXES.items():
+                    with self.subTest(screen=screen, box=box):
+                        page = Page(pages[box], driver)
+                        driver.execute_script(
+                            "document.documentElement.style.fontSize = arguments[0]", text)
+                        for press in presses:
+                            page.press(press)
+                        found = driver.execute_script("""
+                            var b = document.getElementById(arguments[0]);
+                            b.scrollIntoView({block: 'nearest'});
+                            var r = b.getBoundingClientRect();
+                            var q = document.getElementById('question');
+                            return {overflow: document.documentElement.scrollWidth - innerWidth,
+                                    inside: r.top >= 0 && r.bottom <= innerHeight + 1 &&
+                                            r.left >= 0 && r.right <= innerWidth + 1,
+                                    top: document.elementFromPoint(r.left + r.width / 2,
+                                        r.top + r.height / 2) === b,
+                                    innerScroll: q.scrollHeight > q.clientHeight + 1};""",
+                            button)
+                        self.assertLessEqual(found["overflow"], 0)
+                        self.assertTrue(found["inside"] and found["top"], found)
+                        if mobile:
+                            self.assertFalse(found["innerScroll"])
+        finally:
+            driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
+    def test_loading_and_a_refused_webassembly_are_said(self):
+        path = export_page(self.folder, "refused", test_lines(**TWO))
+        with open(path, encoding="utf-8") as f:
+            self.assertIn('<p id="loading" role="status">Загрузка…</p>', f.read())
+        # A server's own policy that allows no WebAssembly.
+        policy = ("Content-Security-Policy", "default-src 'none'; script-src 'unsafe-inline'; "
+                  "style-src 'unsafe-inline'")
+        with webtest.served(self.folder, [policy]) as url:
+            driver = webtest.browser()
+            driver.get(url + "refused.html")
+            page = Page.__new__(Page)
+            page.driver = driver
+            page.wait(lambda: page.text("loading").startswith("Браузер отказался"))
+            self.assertFalse(page.shown("question-block"))
+
     def test_fits_a_phone_and_passes_axe(self):
         page = Page(export_page(self.folder, "phone", test_lines(
             questions=["Очень длинный вопрос " * 20, "Второй"],

@@ -147,11 +147,11 @@ class Page:
 
     def key(self, key, repeat=False):
         """A key pressed as the keyboard sends it; an auto-repeated one is held down."""
-        named = {"Enter": ("Enter", 13, "\r"), " ": ("Space", 32, " ")}
+        named = {"Enter": ("Enter", 13, "\r"), " ": ("Space", 32, " "), "Escape": ("Escape", 27, "")}
         code, vk, text = named[key] if key in named else ("Digit" + key, ord(key), key)
         event = {"key": key, "code": code, "windowsVirtualKeyCode": vk}
-        self.driver.execute_cdp_cmd("Input.dispatchKeyEvent", dict(
-            event, type="keyDown", text=text, autoRepeat=repeat))
+        down = dict(event, type="keyDown", text=text) if text else dict(event, type="rawKeyDown")
+        self.driver.execute_cdp_cmd("Input.dispatchKeyEvent", dict(down, autoRepeat=repeat))
         if not repeat:
             self.driver.execute_cdp_cmd("Input.dispatchKeyEvent", dict(event, type="keyUp"))
 
@@ -163,11 +163,17 @@ class Page:
 
 
 @contextlib.contextmanager
-def served(folder):
-    """A web server for `folder` on this machine, for pages that need one origin."""
+def served(folder, headers=()):
+    """A web server for `folder` on this machine, for pages that need one
+    origin, sending `headers` (name, value pairs) with every file."""
     class Quiet(http.server.SimpleHTTPRequestHandler):
         def log_message(self, *args):
             pass
+
+        def end_headers(self):
+            for name, value in headers:
+                self.send_header(name, value)
+            super().end_headers()
 
     handler = functools.partial(Quiet, directory=folder)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
