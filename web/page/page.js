@@ -102,12 +102,33 @@
 
   var notSent = 'Результат этого теста уже записан в системе обучения; новое прохождение туда не отправляется.';
 
+  // What the platform is told of a press waits until the press is on
+  // screen (its commit may take a while); leaving the page tells it at once.
+  var untold = [];
+  function tellPlatformSoon(s) {
+    if (!platform) return;
+    untold.push(s);
+    if (untold.length === 1) {
+      requestAnimationFrame(function () { setTimeout(tellUntold, 0); });
+    }
+  }
+
+  function tellUntold() {
+    if (untold.length === 0) return;
+    var began = performance.now();
+    var states = untold;
+    untold = [];
+    states.forEach(tellPlatform);
+    // How long the platform took, for whoever measures the page.
+    performance.measure('quorvane-platform', { start: began });
+  }
+
   function tellPlatform(s) {
     if (!platform) return;
-    if (s.scoredQuestion) platform.answered(s.scoredQuestion, s.scoredButton, presses);
+    if (s.scoredQuestion) platform.answered(s.scoredQuestion, s.scoredButton, s.presses);
     if (s.phase === 'question' && s.failure !== null) platform.failed(s.failure);
     if (s.phase !== 'question') {
-      platform.ended(read(player._qv_platform_score()), presses, s.rangeLine);
+      platform.ended(s.score, s.presses, s.rangeLine);
     }
   }
 
@@ -128,9 +149,12 @@
     lastPressed = byId('answer' + k);
     state = read(player._qv_answer(k));
     if (state.scoredQuestion) presses += String(k);
+    state.presses = presses;
+    // The score is the player's at the end of this run, whenever it is sent.
+    if (platform && state.phase !== 'question') state.score = read(player._qv_platform_score());
     // The page first shows where the run is; the platform's failures cannot change that.
     draw(state.number !== before.number || state.phase !== before.phase);
-    tellPlatform(state);
+    tellPlatformSoon(state);
   }
 
   function dismissFailure() {
@@ -141,6 +165,7 @@
   }
 
   function restart() {
+    tellUntold();  // the run before is told first
     state = openTest();
     presses = '';
     lastPressed = null;
@@ -229,7 +254,11 @@
     });
     // The printed copy is made only when printing is asked for.
     window.addEventListener('beforeprint', buildPaper);
-    window.addEventListener('pagehide', function () { if (platform) platform.leave(); });
+    window.addEventListener('pagehide', function () {
+      if (!platform) return;
+      tellUntold();
+      platform.leave();
+    });
   }
 
   function start(module) {
