@@ -5,8 +5,10 @@
 //   quorvane --edit [FILE]     FILE in the editor, as "Редактор" would open it;
 //                              without FILE, "Редактор" itself
 //   quorvane --check FILE...   the check of each file, printed; no window
-//   quorvane --export-web FILE [-o PAGE] [--print-key], --export-scorm FILE [-o ZIP]
-//                              the test as a web page or a SCORM package; no window
+//   quorvane --export-web FILE [-o PAGE], --export-scorm FILE [-o ZIP],
+//            --print-key FILE [-o KEY]
+//                              the test as a web page, a SCORM package or the
+//                              author's key (never combined); no window
 //   quorvane --journal FOLDER [FILE]  as above, every run recorded in the
 //                              results journal in FOLDER, for this start only
 //   quorvane --journal-export FOLDER [-o FILE.csv]
