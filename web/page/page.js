@@ -34,8 +34,6 @@
 
   function isShown(k) { return k === 1 || k <= state.shown; }
 
-  function failingNow(s) { return s.failure !== null; }
-
   function draw(moved) {
     var s = state;
     var ended = s.phase !== 'question' && s.failure === null;
@@ -63,7 +61,7 @@
     document.body.classList.toggle('ended', ended);
     var result = byId('result');
     result.textContent = '';
-    var lines = s.explanation !== null && !failingNow(s) ? [s.explanation] : s.result;
+    var lines = s.explanation !== null && s.failure === null ? [s.explanation] : s.result;
     lines.forEach(function (line) {
       var p = document.createElement('p');
       p.textContent = line;
@@ -273,8 +271,9 @@
       if (state.phase !== 'question') {
         platform.ended(read(player._qv_platform_score()), presses, state.rangeLine);
       }
-      // The check behind the score runs now, not at the last answer.
-      setTimeout(function () { player._qv_totals(); }, 0);
+      // The check behind the score runs once the first question is on
+      // screen, not at the last answer.
+      requestAnimationFrame(function () { setTimeout(function () { player._qv_totals(); }, 0); });
     } else if (platform && platform.mode === 'recorded') {
       if (platform.recorded.total !== undefined) replay(platform.recorded.presses);
       platformLine(notSent);
