@@ -444,6 +444,7 @@ QWidget* JournalWindow::buildAnalysis() {
     status_->setObjectName("Status");
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_->hide();  // until there is something to say
 
     auto* analysis = new QWidget(this);
     auto* analysisLayout = new QHBoxLayout(analysis);
@@ -472,7 +473,7 @@ void JournalWindow::reload() {
     for (const auto& line : contents.skipped) problems << shownText(line);
     skipped_->setText(problems.join('\n'));
     skippedArea_->setVisible(!problems.isEmpty());
-    status_->clear();
+    status_->hide();
 
     model_->setRecords(std::move(contents.records));
 
@@ -550,12 +551,19 @@ void JournalWindow::showStatistics() {
 
 // Bars of how many runs reached each range of the test (and the totals
 // outside them), or each span of totals when the records' ranges do not
-// make a set of bars.
+// make a set of bars. The labels are the program's own numbers.
 void JournalWindow::showHistogram(const qv::JournalStats& stats) {
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Распределение сумм баллов"));
+    chart->setTitle(QStringLiteral("Число прохождений по суммам баллов"));
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->setBackgroundRoundness(0);
     chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setVisible(false);
     if (!stats.histogram.empty()) {
+        const std::int64_t width = stats.histogram.front().high - stats.histogram.front().low + 1;
+        // Spans of equal width are named by where each begins, which keeps
+        // the labels short however many bars there are.
+        const bool byStart = !stats.byRanges && width > 1;
         auto* inRanges = new QBarSet(QStringLiteral("в диапазоне результата"));
         auto* outside = new QBarSet(stats.byRanges ? QStringLiteral("вне диапазонов")
                                                    : QStringLiteral("прохождений"));
@@ -569,8 +577,9 @@ void JournalWindow::showHistogram(const qv::JournalStats& stats) {
             *outside << (bin.isRange ? 0 : runs);
             anyOutside = anyOutside || (!bin.isRange && bin.runs);
             most = std::max(most, bin.runs);
-            categories << (bin.low == bin.high ? QString::number(bin.low)
-                                               : QString("%1–%2").arg(bin.low).arg(bin.high));
+            categories << (bin.low == bin.high || byStart
+                               ? QString::number(bin.low)
+                               : QString("%1…%2").arg(bin.low).arg(bin.high));
             longest = std::max(longest, categories.back().size());
         }
         auto* series = new QStackedBarSeries;
@@ -583,22 +592,28 @@ void JournalWindow::showHistogram(const qv::JournalStats& stats) {
         else
             delete outside;
         chart->addSeries(series);
-        chart->legend()->setVisible(stats.byRanges);
+        chart->legend()->setVisible(stats.byRanges && anyOutside);
         auto* x = new QBarCategoryAxis;
         x->append(categories);
         x->setTitleText(stats.byRanges ? QStringLiteral("Сумма баллов по диапазонам")
-                                       : QStringLiteral("Сумма баллов"));
+                        : byStart ? QString("Сумма баллов, промежутки по %1").arg(width)
+                                  : QStringLiteral("Сумма баллов"));
         QFont labels = x->labelsFont();
         labels.setPointSizeF(std::min(labels.pointSizeF(), 8.0));
         x->setLabelsFont(labels);
         // Labels that would not fit side by side stand upright.
-        if (categories.size() * (longest + 1) > 60) x->setLabelsAngle(-90);
+        const int room = std::max(histogram_->width(), histogram_->minimumWidth()) - 80;
+        if (categories.size() * (longest + 1) * QFontMetrics(labels).averageCharWidth() > room)
+            x->setLabelsAngle(-90);
         auto* y = new QValueAxis;
         const int highest = static_cast<int>(std::min<std::size_t>(most, INT32_MAX));
-        y->setRange(0, std::max(1, highest));
         y->setLabelFormat(QStringLiteral("%d"));
-        y->setTickCount(std::min(highest, 5) + 1);
-        y->setTitleText(QStringLiteral("Прохождений"));
+        y->setRange(0, std::max(1, highest));
+        if (highest <= 5) {
+            y->setTickCount(highest + 1);
+        } else {
+            y->applyNiceNumbers();
+        }
         chart->addAxis(x, Qt::AlignBottom);
         chart->addAxis(y, Qt::AlignLeft);
         series->attachAxis(x);
@@ -661,7 +676,7 @@ void JournalWindow::exportShown() {
         this, QDir(journal_.folder()).filePath(QStringLiteral("журнал.xlsx")));
     if (!name) return;
     const std::vector<qv::JournalRecord> records = shownRecords();
-    status_->clear();
+    status_->hide();
     if (name->endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
         std::ostringstream csv;
         qv::writeJournalCsv(records, csv);
@@ -675,4 +690,5 @@ void JournalWindow::exportShown() {
     status_->setText(QString("Записей: %1. Сохранено в «%2».")
                          .arg(records.size())
                          .arg(shownText(QDir::toNativeSeparators(*name))));
+    status_->show();
 }
