@@ -527,7 +527,7 @@ void JournalWindow::showStatistics() {
         shown.push_back(&model_->records()[static_cast<std::size_t>(source)]);
         doubtful += !shown.back()->doubt.empty();
     }
-    const qv::JournalStats stats = qv::journalStats(shown);
+    const qv::JournalStats stats = qv::journalStats(shown, testFilter_->currentData().isValid());
     if (stats.count == 0) {
         statistics_->setText(model_->rowCount() == 0
                                  ? QStringLiteral("В журнале пока нет записей.")

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 #include <set>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "cp1251.h"
@@ -76,7 +78,7 @@ std::vector<TotalsBin> equalBins(const std::vector<std::int32_t>& totals) {
 
 }  // namespace
 
-JournalStats journalStats(const std::vector<const JournalRecord*>& records) {
+JournalStats journalStats(const std::vector<const JournalRecord*>& records, bool byQuestion) {
     JournalStats stats;
     stats.count = records.size();
     if (records.empty()) return stats;
@@ -86,18 +88,21 @@ JournalStats journalStats(const std::vector<const JournalRecord*>& records) {
     std::int64_t sum = 0;
     std::set<Bounds> ranges;
     bool rangesUsable = true;
-    const std::string* lastRange = nullptr;  // runs of one test repeat a few range texts
+    // Runs of one test repeat a few range texts: each is read once.
+    std::unordered_set<std::string_view> rangeTexts;
     for (const JournalRecord* r : records) {
         totals.push_back(r->total);
         sum += r->total;
         if (r->outcome == RunOutcome::NoRange) ++stats.noRange;
         if (r->outcome == RunOutcome::Failure) ++stats.failures;
-        if (rangesUsable && !(lastRange && *lastRange == r->range)) {
-            lastRange = &r->range;
+        if (r->outcome == RunOutcome::Result && rangesUsable &&
+            rangeTexts.insert(r->range).second) {
             if (const auto bounds = boundsOf(*r)) ranges.insert(*bounds);
-            // Past this many ranges the bars could not be shown one per range.
-            rangesUsable = ranges.size() <= kMostBins;
+            // Past this many ranges (or texts of them) the bars could not be
+            // shown one per range.
+            rangesUsable = ranges.size() <= kMostBins && rangeTexts.size() <= 8 * kMostBins;
         }
+        if (!byQuestion) continue;
         const std::size_t questions =
             std::min(r->answers.size(), static_cast<std::size_t>(kMaxQuestions));
         if (stats.pressed.size() < questions) stats.pressed.resize(questions);

@@ -41,13 +41,16 @@ struct JournalStats {
     // width from the lowest total to the highest. Empty without records.
     std::vector<TotalsBin> histogram;
     bool byRanges = false;
-    // Per question (at most kMaxQuestions), how many pressed each button.
+    // Per question (at most kMaxQuestions), how many pressed each button;
+    // empty unless counted by question.
     std::vector<std::array<std::size_t, kMaxButtons>> pressed;
     int buttons = 0;  // the highest button anyone pressed
 };
 
 // The figures of the records. Range bounds are read as result selection reads
-// them; a range text that gives no bounds in order adds no range.
-JournalStats journalStats(const std::vector<const JournalRecord*>& records);
+// them; a range text that gives no bounds in order adds no range. The buttons
+// pressed are counted only `byQuestion`, which runs of several tests make
+// meaningless.
+JournalStats journalStats(const std::vector<const JournalRecord*>& records, bool byQuestion);
 
 }  // namespace qv

@@ -30,10 +30,10 @@ std::vector<qv::JournalRecord> recordsOf(const std::vector<TakenRun>& runs) {
     return records;
 }
 
-qv::JournalStats statsOf(const std::vector<qv::JournalRecord>& records) {
+qv::JournalStats statsOf(const std::vector<qv::JournalRecord>& records, bool byQuestion = false) {
     std::vector<const qv::JournalRecord*> pointers;
     for (const auto& r : records) pointers.push_back(&r);
-    return qv::journalStats(pointers);
+    return qv::journalStats(pointers, byQuestion);
 }
 
 struct Bin {
@@ -145,7 +145,8 @@ TEST(JournalStats, TheSummaryAndTheButtonsPressedPerQuestion) {
     const auto stats = statsOf(recordsOf({{4, "=3-4", "12"},
                                           {1, "-", "22"},
                                           {3, "!", "136"},
-                                          {-2, "=-5-0", "7" + std::string(600, '4')}}));
+                                          {-2, "=-5-0", "7" + std::string(600, '4')}}),
+                               true);
     EXPECT_EQ(stats.count, 4u);
     EXPECT_DOUBLE_EQ(stats.mean, 1.5);
     EXPECT_EQ(stats.lowest, -2);
@@ -160,6 +161,8 @@ TEST(JournalStats, TheSummaryAndTheButtonsPressedPerQuestion) {
     EXPECT_EQ(stats.pressed[1], (Row{0, 2, 1, 1, 0, 0}));
     EXPECT_EQ(stats.pressed[2], (Row{0, 0, 0, 1, 0, 1}));
     EXPECT_EQ(stats.pressed[499], (Row{0, 0, 0, 1, 0, 0}));
+    // Runs of several tests are not counted by question.
+    EXPECT_TRUE(statsOf(recordsOf({{4, "=3-4", "12"}})).pressed.empty());
 }
 
 }  // namespace
