@@ -95,7 +95,8 @@ JournalStats journalStats(const std::vector<const JournalRecord*>& records, bool
         sum += r->total;
         if (r->outcome == RunOutcome::NoRange) ++stats.noRange;
         if (r->outcome == RunOutcome::Failure) ++stats.failures;
-        if (r->outcome == RunOutcome::Result && rangesUsable &&
+        // A record under doubt counts, but does not shape the bars.
+        if (r->outcome == RunOutcome::Result && r->doubt.empty() && rangesUsable &&
             rangeTexts.insert(r->range).second) {
             if (const auto bounds = boundsOf(*r)) ranges.insert(*bounds);
             // Past this many ranges (or texts of them) the bars could not be

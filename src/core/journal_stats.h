@@ -48,9 +48,9 @@ struct JournalStats {
 };
 
 // The figures of the records. Range bounds are read as result selection reads
-// them; a range text that gives no bounds in order adds no range. The buttons
-// pressed are counted only `byQuestion`, which runs of several tests make
-// meaningless.
+// them; a range text that gives no bounds in order adds no range, nor does a
+// record under doubt. The buttons pressed are counted only `byQuestion`, as
+// the questions of different tests have nothing in common.
 JournalStats journalStats(const std::vector<const JournalRecord*>& records, bool byQuestion);
 
 }  // namespace qv

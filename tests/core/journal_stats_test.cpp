@@ -14,6 +14,7 @@ struct TakenRun {
     std::int32_t total;
     std::string range;  // "-": no range held the total; "!": result selection failed
     std::string answers = "";
+    bool doubted = false;
 };
 
 std::vector<qv::JournalRecord> recordsOf(const std::vector<TakenRun>& runs) {
@@ -23,6 +24,7 @@ std::vector<qv::JournalRecord> recordsOf(const std::vector<TakenRun>& runs) {
         r.total = run.total;
         r.answers = run.answers;
         r.range = run.range;
+        if (run.doubted) r.doubt = "the total does not follow from the answers";
         if (run.range == "-") r.outcome = qv::RunOutcome::NoRange;
         if (run.range == "!") r.outcome = qv::RunOutcome::Failure;
         records.push_back(r);
@@ -100,6 +102,10 @@ TEST(JournalStats, TheHistogramFollowsTheRangesWhenTheyAreUsable) {
           {5, 5, 1, false},
           {6, 6, 0, false},
           {7, 7, 1, false}}},
+        {"the range of a record under doubt",
+         {{1, "=0-2"}, {4, "=3-4"}, {3, "=0-9", "", true}},
+         true,
+         {{0, 2, 1, true}, {3, 4, 2, true}}},
         {"bounds in the program's own number forms",
          {{16, "=$0A-$1F"}, {3, "=  0-9"}},
          true,
