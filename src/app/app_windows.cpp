@@ -190,7 +190,10 @@ TAB* AppWindows::about() {
 }
 
 JournalWindow* AppWindows::journalWindow() {
-    if (!Journal) Journal = new JournalWindow(services_, *runJournal);
+    if (!Journal) {
+        Journal = new JournalWindow(services_, *runJournal);
+        addHelpKey(Journal);
+    }
     return Journal;
 }
 

@@ -1,5 +1,6 @@
 #include "journal_window.h"
 
+#include <QApplication>
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
@@ -14,8 +15,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStackedBarSeries>
+#include <QStyle>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -24,19 +30,52 @@
 #include <map>
 #include <sstream>
 
-#include "cp1251.h"
 #include "encoding.h"
 #include "platform.h"
-#include "run.h"
 #include "run_journal.h"
 #include "widgets.h"
 #include "window_frames.h"
 #include "writer.h"
 
+#if __has_include("journal_xlsx.h")
+#include "journal_xlsx.h"
+#endif
+
 namespace {
 
-// Past this many different totals the histogram's bars each take a span.
-constexpr int kMostBars = 24;
+// Text from the folder as the window shows it: the characters that would act
+// rather than show (line breaks, terminal and direction controls) are shown
+// as visible signs, so that no name can pass for two lines or turn round.
+QString shownText(QString text) {
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20) {
+            c = QChar(char16_t(0x2400 + u));  // the control pictures
+        } else if (u == 0x7F) {
+            c = QChar(char16_t(0x2421));
+        } else if ((u >= 0x80 && u < 0xA0) || u == 0x2028 || u == 0x2029 ||
+                   (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069)) {
+            c = QChar(QChar::ReplacementCharacter);
+        }
+    }
+    return text;
+}
+QString shownText(const std::string& utf8) {
+    return shownText(journalText(utf8));
+}
+
+// A tooltip that shows its text as it is: a tooltip takes any text that
+// looks like markup for markup.
+QString plainTip(const QString& text) {
+    return QStringLiteral("<p style='white-space:pre-wrap'>%1</p>").arg(text.toHtmlEscaped());
+}
+
+QLabel* plainLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    return label;
+}
 
 QDateTime momentOf(const qv::JournalRecord& r) {
     return QDateTime::fromSecsSinceEpoch(r.takenAtUnix);
@@ -48,7 +87,27 @@ QString shownTime(const qv::JournalRecord& r) {
     const QString text = journalText(r.takenAt);
     if (text.size() < 16 || text[10] != 'T')
         return QLocale().toString(momentOf(r), QStringLiteral("dd.MM.yyyy HH:mm"));
-    return text.mid(8, 2) + '.' + text.mid(5, 2) + '.' + text.left(4) + ' ' + text.mid(11, 5);
+    return shownText(text.mid(8, 2) + '.' + text.mid(5, 2) + '.' + text.left(4) + ' ' +
+                     text.mid(11, 5));
+}
+
+// The journal file a record came from, without its folder.
+QString sourceName(const qv::JournalRecord& r) {
+    const QString path = fileNameText(r.sourceFile);
+    return shownText(path.mid(path.lastIndexOf('/') + 1));
+}
+
+// Writes the records as a spreadsheet; returns what went wrong, in Russian,
+// or an empty text when the file is written.
+std::string writeSpreadsheet(const std::vector<qv::JournalRecord>& records,
+                             const std::string& path) {
+#if __has_include("journal_xlsx.h")
+    return qv::writeJournalXlsx(records, path);
+#else
+    (void)records;
+    (void)path;
+    return "Эта сборка программы не записывает таблицы Excel: сохраните журнал в CSV.";
+#endif
 }
 
 }  // namespace
@@ -65,11 +124,11 @@ void JournalModel::setRecords(std::vector<qv::JournalRecord> records) {
     tests_.reserve(records_.size());
     std::map<std::pair<std::string, std::string>, int> testIndex;
     for (const auto& r : records_) {
-        names_.push_back(journalText(r.taker));
+        names_.push_back(shownText(r.taker));
         const auto [it, added] =
             testIndex.try_emplace({r.testTitle, r.testFile}, static_cast<int>(testNames_.size()));
         if (added) {
-            testNames_ << QString("%1 (%2)").arg(journalText(r.testTitle), journalText(r.testFile));
+            testNames_ << QString("%1 (%2)").arg(shownText(r.testTitle), shownText(r.testFile));
         }
         tests_.push_back(it->second);
     }
@@ -87,10 +146,33 @@ int JournalModel::columnCount(const QModelIndex& parent) const {
 QVariant JournalModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     const auto& r = records_[static_cast<std::size_t>(index.row())];
-    if (role == Qt::TextAlignmentRole && index.column() == kTotal)
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    if (role == Qt::ToolTipRole && index.column() == kDate) return journalText(r.takenAt);
-    if (role != Qt::DisplayRole) return {};
+    const bool doubtful = !r.doubt.empty();
+    switch (role) {
+        case Qt::TextAlignmentRole:
+            if (index.column() == kTotal) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+            return {};
+        case Qt::ToolTipRole:
+            if (index.column() == kDate) return plainTip(shownText(r.takenAt));
+            if (index.column() == kFile) return plainTip(shownText(fileNameText(r.sourceFile)));
+            if (doubtful)
+                return plainTip(QStringLiteral("Запись под сомнением: ") + shownText(r.doubt));
+            return {};
+        case Qt::DecorationRole:
+            if (doubtful && index.column() == kName) {
+                return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+            }
+            return {};
+        case Qt::BackgroundRole:
+            if (doubtful) return QColor(0xFF, 0xE8, 0xC0);
+            return {};
+        case Qt::ForegroundRole:
+            if (doubtful) return QColor(Qt::black);  // on the light mark in a dark theme too
+            return {};
+        case Qt::DisplayRole:
+            break;
+        default:
+            return {};
+    }
     switch (index.column()) {
         case kDate:
             return shownTime(r);
@@ -101,11 +183,15 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
         case kTotal:
             return r.total;
         case kOutcome:
-            return journalText(qv::outcomeText(r));
+            return shownText(qv::outcomeText(r));
         case kResultLine:
-            return journalText(r.resultLine);
+            return shownText(r.resultLine);
         case kComputer:
-            return journalText(r.computer);
+            return shownText(r.computer);
+        case kFile:
+            return sourceName(r);
+        case kDoubt:
+            return doubtful ? QStringLiteral("⚠ ") + shownText(r.doubt) : QString();
     }
     return {};
 }
@@ -113,7 +199,8 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
 QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     static const char* const headings[kColumns] = {
-        "Дата", "Имя", "Тест", "Сумма", "Диапазон", "Первая строка результата", "Компьютер"};
+        "Дата",      "Имя",          "Тест",    "Сумма", "Диапазон", "Первая строка результата",
+        "Компьютер", "Файл журнала", "Сомнения"};
     return QString::fromUtf8(headings[section]);
 }
 
@@ -160,6 +247,11 @@ bool JournalFilter::lessThan(const QModelIndex& left, const QModelIndex& right) 
             return qv::outcomeText(a) < qv::outcomeText(b);
         case JournalModel::kResultLine:
             return a.resultLine < b.resultLine;
+        case JournalModel::kFile:
+            return a.sourceFile < b.sourceFile;
+        case JournalModel::kDoubt:
+            // Records under doubt first when sorted in descending order.
+            return a.doubt.empty() != b.doubt.empty() ? a.doubt.empty() : a.doubt < b.doubt;
         default:
             return a.computer < b.computer;
     }
@@ -188,8 +280,42 @@ JournalWindow::JournalWindow(WindowServices& services, RunJournal& journal)
     layout->addLayout(settings);
     layout->addLayout(filters);
     layout->addWidget(splitter, 1);
-    layout->addWidget(skipped_);
+    layout->addWidget(skippedArea_);
+    layout->addWidget(status_);
     resize(1100, 760);
+
+    // Esc closes the window, as the toolkit's dialogs do.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, services_.guard([this] { this->close(); }));
+}
+
+void JournalWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous() && !isMaximized() && !isFullScreen()) fitScreen();
+}
+
+void JournalWindow::fitScreen() {
+    // The screen of the window it is opened from, when there is one.
+    const QWidget* opener = QApplication::activeWindow();
+    const QScreen* where = opener && opener != this ? opener->screen() : screen();
+    if (!where) return;
+    const QRect area = where->availableGeometry();
+    // The window system tells the frame once it has drawn one; until then a
+    // title bar's worth is kept free.
+    QMargins frame = frameMargins(this);
+    if (frame.isNull()) frame = QMargins(4, 32, 4, 4);
+    resize(size().boundedTo(area.size().shrunkBy(frame)).expandedTo(minimumSizeHint()));
+    // Centred the first time, and moved back within the screen after.
+    const QSize outer = size().grownBy(frame);
+    QPoint at = area.topLeft() +
+                QPoint((area.width() - outer.width()) / 2, (area.height() - outer.height()) / 2);
+    if (testAttribute(Qt::WA_Moved)) {
+        at.setX(std::clamp(pos().x(), area.left(),
+                           std::max(area.left(), area.right() + 1 - outer.width())));
+        at.setY(std::clamp(pos().y(), area.top(),
+                           std::max(area.top(), area.bottom() + 1 - outer.height())));
+    }
+    move(at);
 }
 
 // Whether runs are recorded, the folder, and the buttons that act on it.
@@ -207,13 +333,15 @@ QLayout* JournalWindow::buildSettingsRow() {
     chooseFolder->setObjectName("ChooseFolder");
     auto* reloadButton = new QPushButton(QStringLiteral("Обновить"), this);
     reloadButton->setObjectName("Reload");
-    auto* exportButton = new QPushButton(QStringLiteral("Экспорт в CSV"), this);
-    exportButton->setObjectName("ExportCsv");
+    auto* exportButton = new QPushButton(QStringLiteral("Экспорт…"), this);
+    exportButton->setObjectName("Export");
+    exportButton->setToolTip(
+        QStringLiteral("Записать показанные записи в таблицу Excel (.xlsx) или в CSV"));
 
     auto* top = new QHBoxLayout;
     top->addWidget(recording_);
     top->addSpacing(12);
-    top->addWidget(new QLabel(QStringLiteral("Папка:"), this));
+    top->addWidget(plainLabel(QStringLiteral("Папка:"), this));
     top->addWidget(folder_, 1);
     top->addWidget(chooseFolder);
     top->addWidget(reloadButton);
@@ -223,7 +351,7 @@ QLayout* JournalWindow::buildSettingsRow() {
             services_.guard([this] { journal_.setRecording(recording_->isChecked()); }));
     connect(chooseFolder, &QPushButton::clicked, this, services_.guard([this] { changeFolder(); }));
     connect(reloadButton, &QPushButton::clicked, this, services_.guard([this] { reload(); }));
-    connect(exportButton, &QPushButton::clicked, this, services_.guard([this] { exportCsv(); }));
+    connect(exportButton, &QPushButton::clicked, this, services_.guard([this] { exportShown(); }));
     return top;
 }
 
@@ -248,7 +376,7 @@ QLayout* JournalWindow::buildFilterRow() {
 
     auto* filters = new QHBoxLayout;
     const auto labelled = [this, filters](const char* text, QWidget* field, int stretch) {
-        auto* label = new QLabel(QString::fromUtf8(text), this);
+        QLabel* label = plainLabel(QString::fromUtf8(text), this);
         label->setBuddy(field);
         filters->addWidget(label);
         filters->addWidget(field, stretch);
@@ -283,27 +411,40 @@ void JournalWindow::buildTable() {
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setWordWrap(false);
-    const int columnWidths[] = {120, 170, 220, 60, 150, 240};
-    for (int c = 0; c < 6; ++c) table_->setColumnWidth(c, columnWidths[c]);
+    const int columnWidths[] = {120, 170, 220, 60, 150, 240, 110, 140};
+    for (int c = 0; c < 8; ++c) table_->setColumnWidth(c, columnWidths[c]);
 }
 
 // For the chosen test: the figures, the histogram and the answers by question.
 QWidget* JournalWindow::buildAnalysis() {
-    statistics_ = new QLabel(this);
+    statistics_ = plainLabel(QString(), this);
     statistics_->setObjectName("Statistics");
+    statistics_->setWordWrap(true);
     statistics_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     histogram_ = new QChartView(this);
     histogram_->setObjectName("Histogram");
     histogram_->setRenderHint(QPainter::Antialiasing);
-    histogram_->setMinimumSize(420, 260);
+    histogram_->setMinimumSize(380, 220);
     items_ = new QTableWidget(this);
     items_->setObjectName("ItemAnalysis");
     items_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    items_->setMinimumWidth(300);
-    skipped_ = new QLabel(this);
+    items_->setMinimumWidth(280);
+    // The files skipped, however many, in a few lines that scroll.
+    skipped_ = plainLabel(QString(), this);
     skipped_->setObjectName("Skipped");
     skipped_->setWordWrap(true);
+    skipped_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     skipped_->setStyleSheet(QStringLiteral("color: #a00000"));
+    skippedArea_ = new QScrollArea(this);
+    skippedArea_->setWidget(skipped_);
+    skippedArea_->setWidgetResizable(true);
+    skippedArea_->setFrameShape(QFrame::NoFrame);
+    skippedArea_->setMaximumHeight(4 * fontMetrics().lineSpacing() + 4);
+    status_ = plainLabel(QString(), this);
+    status_->setObjectName("Status");
+    status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_->hide();  // until there is something to say
 
     auto* analysis = new QWidget(this);
     auto* analysisLayout = new QHBoxLayout(analysis);
@@ -314,7 +455,7 @@ QWidget* JournalWindow::buildAnalysis() {
     analysisLayout->addLayout(left, 3);
     auto* right = new QVBoxLayout;
     right->addWidget(
-        new QLabel(QStringLiteral("Ответы по вопросам (сколько раз нажата кнопка):"), this));
+        plainLabel(QStringLiteral("Ответы по вопросам (сколько раз нажата кнопка):"), this));
     right->addWidget(items_, 1);
     analysisLayout->addLayout(right, 2);
     return analysis;
@@ -328,10 +469,11 @@ void JournalWindow::reload() {
     if (QFileInfo::exists(folder)) contents = qv::readJournalFolder(fileNameBytes(folder));
 
     QStringList problems;
-    if (!contents.folderProblem.empty()) problems << journalText(contents.folderProblem);
-    for (const auto& line : contents.skipped) problems << journalText(line);
+    if (!contents.folderProblem.empty()) problems << shownText(contents.folderProblem);
+    for (const auto& line : contents.skipped) problems << shownText(line);
     skipped_->setText(problems.join('\n'));
-    skipped_->setVisible(!problems.isEmpty());
+    skippedArea_->setVisible(!problems.isEmpty());
+    status_->hide();
 
     model_->setRecords(std::move(contents.records));
 
@@ -379,94 +521,99 @@ std::vector<qv::JournalRecord> JournalWindow::shownRecords() const {
 void JournalWindow::showStatistics() {
     std::vector<const qv::JournalRecord*> shown;
     shown.reserve(static_cast<std::size_t>(filter_->rowCount()));
+    std::size_t doubtful = 0;
     for (int row = 0; row < filter_->rowCount(); ++row) {
         const int source = filter_->mapToSource(filter_->index(row, 0)).row();
         shown.push_back(&model_->records()[static_cast<std::size_t>(source)]);
+        doubtful += !shown.back()->doubt.empty();
     }
-    if (shown.empty()) {
+    const qv::JournalStats stats = qv::journalStats(shown, testFilter_->currentData().isValid());
+    if (stats.count == 0) {
         statistics_->setText(model_->rowCount() == 0
                                  ? QStringLiteral("В журнале пока нет записей.")
                                  : QStringLiteral("Нет записей по этим условиям."));
     } else {
-        qint64 sum = 0;
-        int lowest = shown.front()->total, highest = lowest;
-        for (const auto* r : shown) {
-            sum += r->total;
-            lowest = std::min(lowest, r->total);
-            highest = std::max(highest, r->total);
-        }
-        const double mean = static_cast<double>(sum) / static_cast<double>(shown.size());
-        statistics_->setText(QString("Записей: %1    Средняя сумма: %2    Наименьшая: %3    "
-                                     "Наибольшая: %4")
-                                 .arg(shown.size())
-                                 .arg(QLocale().toString(mean, 'f', 1))
-                                 .arg(lowest)
-                                 .arg(highest));
+        QString text = QString(
+                           "Записей: %1    Средняя сумма: %2    Наименьшая: %3    "
+                           "Наибольшая: %4")
+                           .arg(stats.count)
+                           .arg(QLocale().toString(stats.mean, 'f', 1))
+                           .arg(stats.lowest)
+                           .arg(stats.highest);
+        if (stats.noRange) text += QString("    Без диапазона: %1").arg(stats.noRange);
+        if (stats.failures) text += QString("    Ошибка выбора результата: %1").arg(stats.failures);
+        if (doubtful) text += QString("    ⚠ Под сомнением: %1").arg(doubtful);
+        statistics_->setText(text);
     }
-    showHistogram(shown);
-    showItemAnalysis(shown);
+    showHistogram(stats);
+    showItemAnalysis(stats);
 }
 
-// Bars of how many runs reached each total (or span of totals), one colour
-// per range line, so that the chart shows where each range begins and ends.
-void JournalWindow::showHistogram(const std::vector<const qv::JournalRecord*>& shown) {
+// Bars of how many runs reached each range of the test (and the totals
+// outside them), or each span of totals when the records' ranges do not
+// make a set of bars. The labels are the program's own numbers.
+void JournalWindow::showHistogram(const qv::JournalStats& stats) {
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Распределение сумм баллов"));
+    chart->setTitle(QStringLiteral("Число прохождений по суммам баллов"));
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->setBackgroundRoundness(0);
     chart->legend()->setAlignment(Qt::AlignBottom);
-    if (!shown.empty()) {
-        int lowest = shown.front()->total, highest = lowest;
-        for (const auto* r : shown) {
-            lowest = std::min(lowest, r->total);
-            highest = std::max(highest, r->total);
-        }
-        const qint64 spread = qint64{highest} - lowest + 1;
-        const qint64 width = (spread + kMostBars - 1) / kMostBars;
-        const int bars = static_cast<int>((spread + width - 1) / width);
-        // One set per range line, ordered by its low bound; runs without a range last.
-        std::map<std::pair<qint64, QString>, std::vector<int>> sets;
-        for (const auto* r : shown) {
-            QString name = journalText(qv::outcomeText(*r));
-            qint64 order = std::numeric_limits<qint64>::max();
-            if (r->outcome == qv::RunOutcome::Result) {
-                const auto bounds = qv::readRangeBounds(qv::cp1251::fromUtf8(r->range));
-                if (bounds.low) order = *bounds.low;
-            } else if (r->outcome == qv::RunOutcome::Failure) {
-                name = QStringLiteral("ошибка выбора результата");
-            }
-            auto& counts = sets[{order, name}];
-            counts.resize(static_cast<std::size_t>(bars));
-            ++counts[static_cast<std::size_t>((qint64{r->total} - lowest) / width)];
+    chart->legend()->setVisible(false);
+    if (!stats.histogram.empty()) {
+        const std::int64_t width = stats.histogram.front().high - stats.histogram.front().low + 1;
+        // Spans of equal width are named by where each begins, which keeps
+        // the labels short however many bars there are.
+        const bool byStart = !stats.byRanges && width > 1;
+        auto* inRanges = new QBarSet(QStringLiteral("в диапазоне результата"));
+        auto* outside = new QBarSet(stats.byRanges ? QStringLiteral("вне диапазонов")
+                                                   : QStringLiteral("прохождений"));
+        QStringList categories;
+        qsizetype longest = 0;
+        std::size_t most = 0;
+        bool anyOutside = false;
+        for (const qv::TotalsBin& bin : stats.histogram) {
+            const auto runs = static_cast<qreal>(bin.runs);
+            *inRanges << (bin.isRange ? runs : 0);
+            *outside << (bin.isRange ? 0 : runs);
+            anyOutside = anyOutside || (!bin.isRange && bin.runs);
+            most = std::max(most, bin.runs);
+            categories << (bin.low == bin.high || byStart
+                               ? QString::number(bin.low)
+                               : QString("%1…%2").arg(bin.low).arg(bin.high));
+            longest = std::max(longest, categories.back().size());
         }
         auto* series = new QStackedBarSeries;
-        int most = 0;
-        std::vector<int> heights(static_cast<std::size_t>(bars));
-        for (const auto& [key, counts] : sets) {
-            auto* set = new QBarSet(key.second);
-            for (std::size_t i = 0; i < counts.size(); ++i) {
-                *set << counts[i];
-                heights[i] += counts[i];
-            }
-            series->append(set);
-        }
-        for (int h : heights) most = std::max(most, h);
+        if (stats.byRanges)
+            series->append(inRanges);
+        else
+            delete inRanges;
+        if (!stats.byRanges || anyOutside)
+            series->append(outside);
+        else
+            delete outside;
         chart->addSeries(series);
-        QStringList categories;
-        for (int i = 0; i < bars; ++i) {
-            const qint64 start = lowest + qint64{i} * width;
-            categories << (width == 1 ? QString::number(start)
-                                      : QString("%1–%2").arg(start).arg(start + width - 1));
-        }
+        chart->legend()->setVisible(stats.byRanges && anyOutside);
         auto* x = new QBarCategoryAxis;
         x->append(categories);
-        x->setTitleText(QStringLiteral("Сумма баллов"));
+        x->setTitleText(stats.byRanges ? QStringLiteral("Сумма баллов по диапазонам")
+                        : byStart ? QString("Сумма баллов, промежутки по %1").arg(width)
+                                  : QStringLiteral("Сумма баллов"));
         QFont labels = x->labelsFont();
         labels.setPointSizeF(std::min(labels.pointSizeF(), 8.0));
         x->setLabelsFont(labels);
+        // Labels that would not fit side by side stand upright.
+        const int room = std::max(histogram_->width(), histogram_->minimumWidth()) - 80;
+        if (categories.size() * (longest + 1) * QFontMetrics(labels).averageCharWidth() > room)
+            x->setLabelsAngle(-90);
         auto* y = new QValueAxis;
-        y->setRange(0, std::max(1, most));
+        const int highest = static_cast<int>(std::min<std::size_t>(most, INT32_MAX));
         y->setLabelFormat(QStringLiteral("%d"));
-        y->setTickCount(std::min(most, 5) + 1);
-        y->setTitleText(QStringLiteral("Прохождений"));
+        y->setRange(0, std::max(1, highest));
+        if (highest <= 5) {
+            y->setTickCount(highest + 1);
+        } else {
+            y->applyNiceNumbers();
+        }
         chart->addAxis(x, Qt::AlignBottom);
         chart->addAxis(y, Qt::AlignLeft);
         series->attachAxis(x);
@@ -479,7 +626,7 @@ void JournalWindow::showHistogram(const std::vector<const qv::JournalRecord*>& s
 
 // Per question, how many pressed each button: for the chosen test only, as
 // the questions of different tests have nothing in common.
-void JournalWindow::showItemAnalysis(const std::vector<const qv::JournalRecord*>& shown) {
+void JournalWindow::showItemAnalysis(const qv::JournalStats& stats) {
     items_->clear();
     if (!testFilter_->currentData().isValid()) {
         items_->setRowCount(0);
@@ -488,38 +635,28 @@ void JournalWindow::showItemAnalysis(const std::vector<const qv::JournalRecord*>
         items_->horizontalHeader()->setStretchLastSection(true);
         return;
     }
-    std::size_t questions = 0;
-    int buttons = 1;
-    for (const auto* r : shown) {
-        questions = std::max(questions, r->answers.size());
-        for (char c : r->answers) buttons = std::max(buttons, c - '0');
-    }
-    buttons = std::min(buttons, 6);
-    std::vector<std::array<int, 6>> counts(questions, std::array<int, 6>{});
-    for (const auto* r : shown) {
-        for (std::size_t q = 0; q < r->answers.size(); ++q) {
-            const int b = r->answers[q] - '1';
-            if (b >= 0 && b < 6) ++counts[q][static_cast<std::size_t>(b)];
-        }
-    }
-    items_->setRowCount(static_cast<int>(questions));
+    const int questions = static_cast<int>(stats.pressed.size());
+    const int buttons = std::max(1, stats.buttons);
+    items_->setRowCount(questions);
     items_->setColumnCount(buttons);
     QStringList headings;
     for (int b = 1; b <= buttons; ++b) headings << QString("Кнопка %1").arg(b);
     items_->setHorizontalHeaderLabels(headings);
     QStringList rows;
-    for (std::size_t q = 1; q <= questions; ++q) rows << QString("Вопрос %1").arg(q);
+    for (int q = 1; q <= questions; ++q) rows << QString("Вопрос %1").arg(q);
     items_->setVerticalHeaderLabels(rows);
-    for (std::size_t q = 0; q < questions; ++q) {
-        int answered = 0;
-        for (int c : counts[q]) answered += c;
+    for (int q = 0; q < questions; ++q) {
+        const auto& counts = stats.pressed[static_cast<std::size_t>(q)];
+        std::size_t answered = 0;
+        for (std::size_t c : counts) answered += c;
         for (int b = 0; b < buttons; ++b) {
-            const int n = counts[q][static_cast<std::size_t>(b)];
+            const std::size_t n = counts[static_cast<std::size_t>(b)];
             auto* cell = new QTableWidgetItem(
-                answered ? QString("%1 (%2%)").arg(n).arg(qRound(100.0 * n / answered))
-                         : QString::number(n));
+                answered
+                    ? QString("%1 (%2%)").arg(n).arg(qRound(100.0 * double(n) / double(answered)))
+                    : QString::number(n));
             cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            items_->setItem(static_cast<int>(q), b, cell);
+            items_->setItem(q, b, cell);
         }
     }
     items_->horizontalHeader()->setStretchLastSection(false);
@@ -533,12 +670,25 @@ void JournalWindow::changeFolder() {
     reload();
 }
 
-void JournalWindow::exportCsv() {
+// The rows shown, as a spreadsheet, or as CSV for a name ending in ".csv".
+void JournalWindow::exportShown() {
     const auto name = services_.platform.saveCsvFile(
-        this, QDir(journal_.folder()).filePath(QStringLiteral("журнал.csv")));
+        this, QDir(journal_.folder()).filePath(QStringLiteral("журнал.xlsx")));
     if (!name) return;
-    std::ostringstream csv;
-    qv::writeJournalCsv(shownRecords(), csv);
-    // Saved as a test is: a failure keeps the old file and is told by the failure handler.
-    qv::writeBytes(fileNameBytes(*name), csv.str());
+    const std::vector<qv::JournalRecord> records = shownRecords();
+    status_->hide();
+    if (name->endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
+        std::ostringstream csv;
+        qv::writeJournalCsv(records, csv);
+        // Saved as a test is: a failure keeps the old file and is told by the failure handler.
+        qv::writeBytes(fileNameBytes(*name), csv.str());
+    } else if (const std::string problem = writeSpreadsheet(records, fileNameBytes(*name));
+               !problem.empty()) {
+        services_.platform.showError(QString::fromStdString(problem));
+        return;
+    }
+    status_->setText(QString("Записей: %1. Сохранено в «%2».")
+                         .arg(records.size())
+                         .arg(shownText(QDir::toNativeSeparators(*name))));
+    status_->show();
 }

@@ -1,8 +1,10 @@
 // The results journal window: whether runs are recorded and where, the
 // records of every computer's file in the folder in a sortable table with
-// filters by test, name and dates, and for the chosen test the count, mean,
+// filters by test, name and dates (each record with the file it came from,
+// and what casts doubt on it), and for the chosen test the count, mean,
 // lowest and highest totals, a histogram of the totals by range and how many
-// pressed each button of each question. "Экспорт в CSV" writes the rows shown.
+// pressed each button of each question. "Экспорт…" writes the rows shown as a
+// spreadsheet or as CSV. Every text from the folder is shown as plain text.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "journal.h"
+#include "journal_stats.h"
 #include "window_services.h"
 
 class QCheckBox;
@@ -30,7 +33,18 @@ class RunJournal;
 class JournalModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { kDate, kName, kTest, kTotal, kOutcome, kResultLine, kComputer, kColumns };
+    enum Column {
+        kDate,
+        kName,
+        kTest,
+        kTotal,
+        kOutcome,
+        kResultLine,
+        kComputer,
+        kFile,
+        kDoubt,
+        kColumns
+    };
 
     using QAbstractTableModel::QAbstractTableModel;
     void setRecords(std::vector<qv::JournalRecord> records);
@@ -74,6 +88,7 @@ class JournalFilter : public QSortFilterProxyModel {
 };
 
 class QLayout;
+class QScrollArea;
 
 class JournalWindow : public QWidget {
     Q_OBJECT
@@ -85,6 +100,9 @@ class JournalWindow : public QWidget {
     // The records shown, in the table's order.
     std::vector<qv::JournalRecord> shownRecords() const;
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     QLayout* buildSettingsRow();
     QLayout* buildFilterRow();
@@ -93,9 +111,11 @@ class JournalWindow : public QWidget {
     void changeFolder();
     void filtersChanged();
     void showStatistics();
-    void showHistogram(const std::vector<const qv::JournalRecord*>& shown);
-    void showItemAnalysis(const std::vector<const qv::JournalRecord*>& shown);
-    void exportCsv();
+    void showHistogram(const qv::JournalStats& stats);
+    void showItemAnalysis(const qv::JournalStats& stats);
+    void exportShown();
+    // Within the screen it opens on, frame and all.
+    void fitScreen();
 
     WindowServices& services_;
     RunJournal& journal_;
@@ -112,4 +132,6 @@ class JournalWindow : public QWidget {
     QChartView* histogram_;
     QTableWidget* items_;
     QLabel* skipped_;
+    QScrollArea* skippedArea_;
+    QLabel* status_;
 };

@@ -36,7 +36,7 @@ class Platform {
     virtual std::optional<QString> askTakerName(QWidget* parent) = 0;
     // A folder chosen in the folder dialog, starting at `current`.
     virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& current) = 0;
-    // The save dialog of the journal's CSV export.
+    // The save dialog of the journal's export: a spreadsheet (.xlsx) first, CSV second.
     virtual std::optional<QString> saveCsvFile(QWidget* parent, const QString& proposedName) = 0;
     // The save dialog of an export: a web page (.html) or, for `package`, a
     // SCORM package (.zip).

@@ -209,7 +209,8 @@ std::optional<QString> QtPlatform::chooseFolder(QWidget* parent, const QString& 
 }
 
 std::optional<QString> QtPlatform::saveCsvFile(QWidget* parent, const QString& proposedName) {
-    return runFileDialog(parent, QFileDialog::AcceptSave, QStringLiteral("Таблица CSV (*.csv)"),
+    return runFileDialog(parent, QFileDialog::AcceptSave,
+                         QStringLiteral("Таблица Excel (*.xlsx);;Таблица CSV (*.csv)"),
                          proposedName, true);
 }
 

@@ -38,6 +38,8 @@ struct JournalRecord {
     RunOutcome outcome = RunOutcome::Result;
     std::string range;       // the chosen range line, or what happened instead
     std::string resultLine;  // the first line of the chosen block
+    std::string sourceFile;  // the journal file the record was read from
+    std::string doubt;       // why the record does not hold up; empty when it does
 };
 
 // The newest layout this program writes and reads (`PRAGMA user_version`).

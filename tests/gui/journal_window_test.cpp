@@ -1,9 +1,12 @@
 // The results journal through the windows: the name asked before a run and
 // the record made as it ends, a folder that cannot be written, and the
-// journal window's table, filters, statistics, item analysis and export.
+// journal window's table, filters, statistics, item analysis and export, and
+// what it shows of the folder's texts.
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QLabel>
+#include <QScreen>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
@@ -28,6 +31,7 @@ class JournalWindowTest : public QObject {
     void aRunIsRecordedUnderTheNameGiven();
     void aFolderThatCannotBeWrittenIsToldAndTheResultShown();
     void theWindowShowsFiltersCountsAndExports();
+    void theFolderTextsAreShownAsTheyAreAndTheWindowFitsTheScreen();
     void theCommandLineExportNamesWhatItSkips();
 
   private:
@@ -174,7 +178,8 @@ void JournalWindowTest::theWindowShowsFiltersCountsAndExports() {
     // The export writes the rows shown, in the order shown.
     const QString csv = program.path("class.csv");
     program.platform.saveCsvAnswers.push_back(csv);
-    QTest::mouseClick(ctl::button(w.Journal, "ExportCsv"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.Journal, "Export"), Qt::LeftButton);
+    QVERIFY(ctl::label(w.Journal, "Status")->text().contains(QDir::toNativeSeparators(csv)));
     std::ostringstream expected;
     qv::writeJournalCsv(w.Journal->shownRecords(), expected);
     QCOMPARE(w.Journal->shownRecords().size(), std::size_t{2});
@@ -183,11 +188,70 @@ void JournalWindowTest::theWindowShowsFiltersCountsAndExports() {
     const QString written = QString::fromUtf8(Program::bytes(csv));
     QVERIFY(written.indexOf("Аркадий") > 0 && written.indexOf("Аркадий") < written.indexOf("Вера"));
     QVERIFY(!written.contains("Анна"));
+#if __has_include("journal_xlsx.h")
+    // Any other name is a spreadsheet, a zip archive.
+    const QString xlsx = program.path("class.xlsx");
+    program.platform.saveCsvAnswers.push_back(xlsx);
+    QTest::mouseClick(ctl::button(w.Journal, "Export"), Qt::LeftButton);
+    QVERIFY(Program::bytes(xlsx).startsWith("PK\x03\x04"));
+    QVERIFY(ctl::label(w.Journal, "Status")->text().contains(QDir::toNativeSeparators(xlsx)));
+#endif
 
     // The setting is kept for the next start.
     ctl::as<QCheckBox>(w.Journal, "Recording")->setChecked(true);
     QVERIFY(RunJournal(program.platform).recording());
     QCOMPARE(RunJournal(program.platform).folder(), folder);
+    QVERIFY(program.platform.errors.isEmpty());
+}
+
+void JournalWindowTest::theFolderTextsAreShownAsTheyAreAndTheWindowFitsTheScreen() {
+    Program program;
+    auto& w = *program.windows;
+    const QString folder = program.path("journal");
+    qv::JournalWriter(fileNameBytes(folder), "pc")
+        .append(record("Анна\nИванова <b>", "Алгебра", 4, "12", 0));
+    const QString hidden = "<font color=#efefef size=1>hidden.qvjournal";
+    qvtest::writeBytes(fileNameBytes(folder + "/" + hidden), std::string(2048, 'z'));
+    w.runJournal->setFolder(folder);
+    ctl::action(w.Manag, "JournalMenuItem")->trigger();
+    JournalWindow* window = w.Journal;
+
+    // Markup is shown as the characters it is made of, a line break as a sign.
+    for (const QLabel* label : window->findChildren<QLabel*>())
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+    QVERIFY(ctl::label(window, "Skipped")->text().contains(hidden));
+    auto* table = ctl::as<QTableView>(window, "Records");
+    QCOMPARE(table->model()->index(0, JournalModel::kName).data().toString(),
+             QString("Анна\u240AИванова <b>"));
+
+    // Each record names its file; one under doubt is marked, and says why.
+    struct Case {
+        std::string doubt;
+        bool marked;
+    } cases[] = {{"", false}, {"сумма <b>999</b> не следует из ответов", true}};
+    for (const Case& c : cases) {
+        qv::JournalRecord r = record("Борис", "Алгебра", 4, "12", 0);
+        r.sourceFile = fileNameBytes(folder + "/pc.qvjournal");
+        r.doubt = c.doubt;
+        JournalModel model;
+        model.setRecords({r});
+        QCOMPARE(model.index(0, JournalModel::kFile).data().toString(), QString("pc.qvjournal"));
+        QCOMPARE(model.index(0, JournalModel::kName).data(Qt::DecorationRole).isValid(), c.marked);
+        QCOMPARE(model.index(0, JournalModel::kDoubt).data().toString().contains("<b>999</b>"),
+                 c.marked);
+        QCOMPARE(model.index(0, JournalModel::kTotal)
+                     .data(Qt::ToolTipRole)
+                     .toString()
+                     .contains("&lt;b&gt;999"),
+                 c.marked);
+    }
+
+    // The window fits the screen, F1 opens the help and Esc closes it.
+    QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
+    QTest::keyClick(window, Qt::Key_F1);
+    QCOMPARE(program.platform.helpRequests.size(), 1);
+    QTest::keyClick(window, Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
     QVERIFY(program.platform.errors.isEmpty());
 }
 
