@@ -94,6 +94,8 @@ qsizetype askWithButtons(const QString& question, const QStringList& captions, q
                          qsizetype escape) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvane"), question,
                     QMessageBox::NoButton, QApplication::activeWindow());
+    // File names and test texts in a question are never read as markup.
+    box.setTextFormat(Qt::PlainText);
     QList<QPushButton*> buttons;
     for (const QString& caption : captions)
         buttons << box.addButton(caption, QMessageBox::AcceptRole);
@@ -143,6 +145,7 @@ std::optional<QString> QtPlatform::saveResultFile(QWidget* parent, const QString
 void QtPlatform::showError(const QString& message) {
     QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), message,
                     QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
     box.setWindowTitle(QStringLiteral("Quorvane"));
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
@@ -151,6 +154,7 @@ void QtPlatform::showError(const QString& message) {
 void QtPlatform::showInformation(const QString& message) {
     QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), message,
                     QMessageBox::NoButton, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
