@@ -8,10 +8,23 @@
 #include <QToolTip>
 #include <QValidator>
 #include <algorithm>
+#include <optional>
 
 #include "encoding.h"
 
 namespace {
+
+// The first `count` characters of `text` as the user sees them.
+QString firstCharacters(const QString& text, int count) {
+    QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, text);
+    qsizetype end = 0;
+    for (int i = 0; i < count && end < text.size(); ++i) {
+        const qsizetype next = clusters.toNextBoundary();
+        if (next < 0) break;
+        end = next;
+    }
+    return text.left(end);
+}
 
 // Keeps a line edit's typing limit and the code page of what is typed into it.
 // A validator sees each new text before the line edit takes it: the part that
@@ -30,6 +43,11 @@ class TypingLimitValidator : public QValidator {
         refused_ = characters;
         hint_ = hint;
     }
+    // Characters that are taken, with a hint beside the field.
+    void hintAt(const QString& characters, const QString& hint) {
+        hinted_ = characters;
+        hintedHint_ = hint;
+    }
 
     State validate(QString& input, int& pos) const override {
         // The line edit is unmodified right after the program has set its
@@ -40,20 +58,24 @@ class TypingLimitValidator : public QValidator {
         }
         // Undo and redo go back to texts the field has already held.
         if (held_.contains(input)) return Acceptable;
-        const QString typed = withTypedPartConverted(input, pos);
-        const int length = visibleLength(typed);
-        // Typing may make a text longer only up to the limit.
-        if (length > limit_ && length > visibleLength(before_)) return Invalid;
-        input = typed;
-        held_.insert(typed);
+        // Typing may make a text longer only up to the limit; a pasted text
+        // is cut there. Either way the hint says that the text stops.
+        const std::optional<QString> typed = withTypedPartConverted(input, pos);
+        if (!typed) {
+            showHint(limitHint());
+            return Invalid;
+        }
+        input = *typed;
+        held_.insert(input);
         return Acceptable;
     }
 
   private:
     // The part of `input` that differs from the text before, widened to whole
-    // characters as the user sees them, goes through typedText; `pos` (the
-    // cursor) keeps its place.
-    QString withTypedPartConverted(const QString& input, int& pos) const {
+    // characters as the user sees them, goes through typedText and is cut
+    // where the text would pass the limit; `pos` (the cursor) keeps its
+    // place. Nothing when no typed character is left within the limit.
+    std::optional<QString> withTypedPartConverted(const QString& input, int& pos) const {
         const qsizetype common = std::min(before_.size(), input.size());
         qsizetype start = 0;
         while (start < common && before_[start] == input[start]) ++start;
@@ -73,21 +95,41 @@ class TypingLimitValidator : public QValidator {
             end = next < 0 ? input.size() : next;
         }
 
-        const QString part = withoutRefused(typedText(input.mid(start, end - start)));
+        QString part = withoutRefused(typedText(input.mid(start, end - start)));
+        const QString head = input.left(start);
+        const QString tail = input.mid(end);
+        // The longest text typing may leave: the limit, or the length of a
+        // longer text set by the program.
+        const int room = std::max(limit_, visibleLength(before_)) - visibleLength(head + tail);
+        if (visibleLength(part) > room) {
+            if (room <= 0) return std::nullopt;
+            part = firstCharacters(part, room);
+            showHint(limitHint());
+        }
+        if (!hinted_.isEmpty() &&
+            std::any_of(part.begin(), part.end(), [this](QChar c) { return hinted_.contains(c); }))
+            showHint(hintedHint_);
         const auto shift = static_cast<int>(part.size() - (end - start));
         if (pos >= end)
             pos += shift;
         else if (pos > start)
             pos = static_cast<int>(start + part.size());
-        return input.left(start) + part + input.mid(end);
+        return head + part + tail;
     }
 
     QString withoutRefused(QString text) const {
         const qsizetype typed = text.size();
         text.removeIf([this](QChar c) { return refused_.contains(c); });
-        if (text.size() != typed)
-            QToolTip::showText(edit_->mapToGlobal(QPoint(0, edit_->height())), hint_, edit_);
+        if (text.size() != typed) showHint(hint_);
         return text;
+    }
+
+    QString limitHint() const {
+        return QStringLiteral("Здесь не больше %1 знаков: дальше текст не вводится.").arg(limit_);
+    }
+
+    void showHint(const QString& hint) const {
+        QToolTip::showText(edit_->mapToGlobal(QPoint(0, edit_->height())), hint, edit_);
     }
 
     QLineEdit* edit_;
@@ -96,6 +138,8 @@ class TypingLimitValidator : public QValidator {
     QString before_;
     QString refused_;
     QString hint_;
+    QString hinted_;
+    QString hintedHint_;
 };
 
 }  // namespace
@@ -111,6 +155,21 @@ TypingLimitEdit::TypingLimitEdit(QWidget* parent, const char* name, const QRect&
 void TypingLimitEdit::refuse(const QString& characters, const QString& hint) {
     static_cast<TypingLimitValidator*>(const_cast<QValidator*>(validator()))
         ->refuse(characters, hint);
+}
+
+void TypingLimitEdit::hintAt(const QString& characters, const QString& hint) {
+    static_cast<TypingLimitValidator*>(const_cast<QValidator*>(validator()))
+        ->hintAt(characters, hint);
+}
+
+void TypingLimitEdit::setMarked(bool marked, const QString& why) {
+    if (marked == marked_) return;
+    marked_ = marked;
+    QPalette p = palette();
+    p.setColor(QPalette::Base, marked ? QColor(255, 200, 200) : QPalette().color(QPalette::Base));
+    setPalette(p);
+    setToolTip(marked ? why : QString());
+    setAccessibleDescription(marked ? why : QString());
 }
 
 CodePageMemo::CodePageMemo(QWidget* parent, const char* name, const QRect& geometry)

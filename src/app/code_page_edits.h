@@ -21,9 +21,17 @@ class TypingLimitEdit : public QLineEdit {
     // What the user types, pastes or drops loses these characters, and a
     // short hint beside the field says why.
     void refuse(const QString& characters, const QString& hint);
+    // What the user types, pastes or drops keeps these characters, and the
+    // hint beside the field says what they mean.
+    void hintAt(const QString& characters, const QString& hint);
+    // A field marked holds a text to mend: a colour, and `why` as its tool
+    // tip and description for a screen reader.
+    void setMarked(bool marked, const QString& why);
+    bool isMarked() const { return marked_; }
 
   private:
     int limit_;
+    bool marked_ = false;
 };
 
 // A multi-line text field without a limit whose typed, pasted and dropped

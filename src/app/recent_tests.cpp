@@ -13,43 +13,48 @@ const QString kRunPrefix = QStringLiteral("run:");
 
 }  // namespace
 
-RecentTests::RecentTests() {
+QList<RecentTests::Entry> RecentTests::entries() const {
+    QList<Entry> entries;
     const QSettings settings = programSettings();
     for (const QString& item : settings.value(kRecentKey).toStringList()) {
         if (item.startsWith(kEditPrefix))
-            entries_.append({item.mid(kEditPrefix.size()), Use::Edit});
+            entries.append({item.mid(kEditPrefix.size()), Use::Edit});
         else if (item.startsWith(kRunPrefix))
-            entries_.append({item.mid(kRunPrefix.size()), Use::Run});
-        if (entries_.size() == kKept) break;
+            entries.append({item.mid(kRunPrefix.size()), Use::Run});
+        if (entries.size() == kKept) break;
     }
-    lastFile_ = settings.value(kLastFileKey).toString();
+    return entries;
+}
+
+QString RecentTests::lastFile() const {
+    return programSettings().value(kLastFileKey).toString();
 }
 
 void RecentTests::setLastFile(const QString& path) {
-    if (lastFile_ == path) return;
-    lastFile_ = path;
-    write();
+    if (lastFile() == path) return;
+    write(entries(), path);
 }
 
 void RecentTests::opened(const QString& path, Use use) {
-    lastFile_ = path;  // set with the list, in one write
     const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
-    entries_.removeIf([&](const Entry& entry) { return entry.path == absolute; });
-    entries_.prepend({absolute, use});
-    if (entries_.size() > kKept) entries_.resize(kKept);
-    write();
+    QList<Entry> list = entries();
+    list.removeIf([&](const Entry& entry) { return entry.path == absolute; });
+    list.prepend({absolute, use});
+    if (list.size() > kKept) list.resize(kKept);
+    write(list, path);  // the file offered next, with the list, in one write
 }
 
 void RecentTests::remove(const QString& path) {
-    entries_.removeIf([&](const Entry& entry) { return entry.path == path; });
-    write();
+    QList<Entry> list = entries();
+    list.removeIf([&](const Entry& entry) { return entry.path == path; });
+    write(list, lastFile());
 }
 
-void RecentTests::write() const {
+void RecentTests::write(const QList<Entry>& entries, const QString& lastFile) {
     QStringList items;
-    for (const Entry& entry : entries_)
+    for (const Entry& entry : entries)
         items << (entry.use == Use::Edit ? kEditPrefix : kRunPrefix) + entry.path;
     QSettings settings = programSettings();
     settings.setValue(kRecentKey, items);
-    settings.setValue(kLastFileKey, lastFile_);
+    settings.setValue(kLastFileKey, lastFile);
 }

@@ -1,6 +1,7 @@
-// The tests the manager opened last and the file it opened last, kept
-// between starts in the user's configuration folder
-// ($XDG_CONFIG_HOME/quorvane/quorvane.conf).
+// The tests opened or saved last and the file opened last, kept between
+// starts in the user's configuration folder
+// ($XDG_CONFIG_HOME/quorvane/quorvane.conf). Every instance reads and writes
+// the one stored list, so the editor's saves and the manager's menu agree.
 #pragma once
 
 #include <QList>
@@ -16,22 +17,16 @@ class RecentTests {
     };
     static constexpr qsizetype kKept = 5;
 
-    // Reads what an earlier start kept; an unreadable file keeps nothing.
-    RecentTests();
-
-    // The newest first.
-    const QList<Entry>& entries() const { return entries_; }
+    // The newest first, as stored now; an unreadable store keeps nothing.
+    QList<Entry> entries() const;
     // The file the open dialog offers: the one chosen last.
-    const QString& lastFile() const { return lastFile_; }
+    QString lastFile() const;
 
     void setLastFile(const QString& path);
-    // A test opened: its entry goes to the top.
+    // A test opened or saved: its entry goes to the top.
     void opened(const QString& path, Use use);
     void remove(const QString& path);
 
   private:
-    void write() const;
-
-    QList<Entry> entries_;
-    QString lastFile_;
+    static void write(const QList<Entry>& entries, const QString& lastFile);
 };

@@ -1,16 +1,24 @@
 #include "redactor.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTime>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
 
@@ -20,6 +28,7 @@
 #include "fonts.h"
 #include "format.h"
 #include "platform.h"
+#include "recent_tests.h"
 #include "stepwise_fill.h"
 #include "widgets.h"
 #include "window_frames.h"
@@ -42,6 +51,20 @@ TRedactor::TRedactor(WindowServices& services)
     setWindowIcon(programIcon());
     setFont(fonts::windowFont());
 
+    // The controls stand on a client area of the specified size, which
+    // scrolls where the screen is too small for the whole window.
+    client_ = new QWidget;
+    client_->setObjectName("RedactorClient");
+    client_->setFixedSize(kClientSize);
+    scroller_ = new QScrollArea(this);
+    scroller_->setObjectName("RedactorScroller");
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setFocusPolicy(Qt::NoFocus);
+    scroller_->setWidget(client_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroller_);
+
     buildHeaderControls();
     buildQuestionControls();
     buildMessageControls();
@@ -49,7 +72,7 @@ TRedactor::TRedactor(WindowServices& services)
     nameFieldsForScreenReaders();
     refuseUnholdableCharacters();
     connectHandlers();
-    placeFixed(this, 891, 515);
+    placeFixed(this, kClientSize.width(), kClientSize.height());
     showHeader();
     showButtonCount();
     showQuestion();
@@ -57,10 +80,10 @@ TRedactor::TRedactor(WindowServices& services)
 }
 
 void TRedactor::buildHeaderControls() {
-    GroupBox1 = makeGroup(this, "GroupBox1", " Загологвок ", {8, 16, 241, 73});
+    GroupBox1 = makeGroup(client_, "GroupBox1", " Загологвок ", {8, 16, 241, 73});
     Edzag = new TypingLimitEdit(GroupBox1, "Edzag", {16, 32, 209, 21}, 50);
 
-    GroupBox2 = makeGroup(this, "GroupBox2", " Кнопки ", {8, 104, 241, 297});
+    GroupBox2 = makeGroup(client_, "GroupBox2", " Кнопки ", {8, 104, 241, 297});
     Label1 = new AutoLabel(GroupBox2, "Label1", "Кол-во кнопок на форме", {16, 32});
     Label1->setLabelFont(fonts::font(fonts::kTahoma, 11));
     for (int k = 1; k <= 6; ++k) {
@@ -74,6 +97,7 @@ void TRedactor::buildHeaderControls() {
     }
 
     Edvar = new QComboBox(GroupBox2);
+    readByName(Edvar);  // before anything asks how it is read
     Edvar->setObjectName("Edvar");
     Edvar->setGeometry(184, 24, 41, 24);
     Edvar->setEditable(true);
@@ -82,7 +106,7 @@ void TRedactor::buildHeaderControls() {
     Edvar->addItems({"2", "3", "4", "5", "6"});
     Edvar->setFont(fonts::font(fonts::kSansSerif, 13, true));
 
-    GroupBox5 = makeGroup(this, "GroupBox5", " Копирайт ", {8, 408, 241, 97});
+    GroupBox5 = makeGroup(client_, "GroupBox5", " Копирайт ", {8, 408, 241, 97});
     Label15 = new AutoLabel(GroupBox5, "Label15", "Автор:", {16, 32});
     Label16 = new AutoLabel(GroupBox5, "Label16", "Подпись окна: ", {16, 64});
     Edit1 = new TypingLimitEdit(GroupBox5, "Edit1", {64, 24, 161, 21}, 100);
@@ -90,7 +114,7 @@ void TRedactor::buildHeaderControls() {
 }
 
 void TRedactor::buildQuestionControls() {
-    GroupBox3 = makeGroup(this, "GroupBox3", " Данные теста ", {264, 16, 321, 385});
+    GroupBox3 = makeGroup(client_, "GroupBox3", " Данные теста ", {264, 16, 321, 385});
     Label8 = new AutoLabel(GroupBox3, "Label8", "Вопрос", {16, 32});
     nv = new AutoLabel(GroupBox3, "nv", "1", {280, 24});
     nv->setLabelFont(fonts::font(fonts::kTimes, 16, true));
@@ -119,16 +143,17 @@ void TRedactor::buildQuestionControls() {
     predvop = makeButton(GroupBox3, "predvop", "< Назад ", {24, 344, 121, 25});
     nextvop = makeButton(GroupBox3, "nextvop", "Дальше > ", {184, 344, 113, 25});
 
-    // v1..v3 belong to the window itself but line up with v4..v6 in one column.
+    // v1..v3 stand on the client area itself, not in the group box, but line
+    // up with v4..v6 in one column.
     for (int k = 1; k <= 3; ++k) {
         v[static_cast<std::size_t>(k - 1)] = new TypingLimitEdit(
-            this, numbered("v", k).constData(), {328, 88 + 32 * (k - 1), 233, 21}, 80);
+            client_, numbered("v", k).constData(), {328, 88 + 32 * (k - 1), 233, 21}, 80);
     }
 }
 
 void TRedactor::buildMessageControls() {
     GroupBox4 =
-        makeGroup(this, "GroupBox4", " Вывод результатов тестирования ", {600, 16, 281, 385});
+        makeGroup(client_, "GroupBox4", " Вывод результатов тестирования ", {600, 16, 281, 385});
     Label12 =
         new AutoLabel(GroupBox4, "Label12", "Введите сообщения результатов, разделяя ", {16, 24});
     Label11 =
@@ -143,20 +168,28 @@ void TRedactor::buildMessageControls() {
     messageFill_ = new StepwiseFill(Memo2);
 
     const QFont bold = fonts::font(fonts::kSansSerif, 13, true);
-    Button10 = makeButton(this, "Button10", "Сохранить", {600, 456, 137, 41});
+    Button10 = makeButton(client_, "Button10", "Сохранить", {600, 456, 137, 41});
     Button10->setFont(bold);
-    Button12 = makeButton(this, "Button12", "Закрыть", {752, 456, 129, 41});
+    Button12 = makeButton(client_, "Button12", "Закрыть", {752, 456, 129, 41});
     Button12->setFont(bold);
+    // Where a finished save is confirmed, above the buttons.
+    statusLine_ = new QLabel(client_);
+    statusLine_->setObjectName("StatusLine");
+    statusLine_->setGeometry(600, 408, 281, 44);
+    statusLine_->setWordWrap(true);
+    statusLine_->setTextFormat(Qt::PlainText);
+    statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusLine_->setAccessibleName("Строка состояния");
 
-    RadioGroup1 = makeGroup(this, "RadioGroup1", " Оптимизация записи вариантов ответа ",
+    RadioGroup1 = makeGroup(client_, "RadioGroup1", " Оптимизация записи вариантов ответа ",
                             {264, 408, 321, 97});
-    RB1 = new QRadioButton("Без вариантов", this);
+    RB1 = new QRadioButton("Без вариантов", client_);
     RB1->setObjectName("RB1");
     RB1->setGeometry(280, 432, 113, 17);
-    RB2 = new QRadioButton("Вариант первого вопроса - для всех", this);
+    RB2 = new QRadioButton("Вариант первого вопроса - для всех", client_);
     RB2->setObjectName("RB2");
     RB2->setGeometry(280, 456, 209, 17);
-    RB3 = new QRadioButton("Для каждого вопроса - свои варианты ответа", this);
+    RB3 = new QRadioButton("Для каждого вопроса - свои варианты ответа", client_);
     RB3->setObjectName("RB3");
     RB3->setGeometry(280, 480, 265, 17);
 }
@@ -183,6 +216,8 @@ void TRedactor::nameFieldsForScreenReaders() {
         kball(k)->setAccessibleName(QString("Баллы за кнопку № %1").arg(k));
     }
     Label1->setBuddy(Edvar);
+    // The box reads by its label, not by the count it holds.
+    Edvar->setAccessibleName(Label1->text());
     Edvar->lineEdit()->setAccessibleName(Label1->text());
     Label8->setBuddy(Vopros);
     nv->setAccessibleDescription("Номер вопроса");
@@ -210,11 +245,20 @@ void TRedactor::refuseUnholdableCharacters() {
         "пропало бы.");
     for (TypingLimitEdit* field : {Edzag, Edit1, Edit2}) field->refuse(listEnds, listHint);
     for (TypingLimitEdit* field : EdButt) field->refuse(listEnds, listHint);
-    const QString pointsEnds = charactersOf(qv::bytesEndingField(qv::FieldLine::Points));
+    // Points typed with a decimal separator are kept as typed, so that they
+    // never silently read as another number, and marked until mended: a save
+    // refuses them.
     for (TypingLimitEdit* field : Kball)
-        field->refuse(pointsEnds,
-                      QStringLiteral("Баллы — целое число: запятая в файле теста отделяет "
-                                     "баллы одной кнопки от баллов другой."));
+        field->hintAt(QStringLiteral(",."),
+                      QStringLiteral("Баллы — целое число: с запятой или точкой тест не "
+                                     "сохранится (запятая в файле теста отделяет баллы одной "
+                                     "кнопки от баллов другой)."));
+}
+
+void TRedactor::markPointsToMend(TypingLimitEdit* field) {
+    field->setMarked(
+        qv::pointsNeedMending(fromQt(field->text())),
+        QStringLiteral("Баллы — целое число: исправьте их, иначе тест не сохранится."));
 }
 
 void TRedactor::connectHandlers() {
@@ -234,6 +278,7 @@ void TRedactor::connectHandlers() {
         forwardTyping(edButt(k), k, &qv::Session::setCaption);
         forwardTyping(variantEdit(k), k, &qv::Session::setVariantText);
         forwardTyping(kball(k), k, &qv::Session::setPointsText);
+        connect(kball(k), &QLineEdit::textChanged, this, [this, k] { markPointsToMend(kball(k)); });
     }
 
     for (QObject* field :
@@ -295,7 +340,9 @@ bool TRedactor::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TRedactor::closeEvent(QCloseEvent* event) {
-    event->ignore();  // left only through "Закрыть"
+    // The close box a window manager may draw anyway acts as "Закрыть".
+    event->ignore();
+    if (isVisible() && event->spontaneous()) services_.failures.run([this] { CloseRedactor(); });
 }
 
 // --- Opening and showing the session ------------------------------------------------
@@ -304,8 +351,42 @@ void TRedactor::openForWork() {
     // Every opening starts at the first field. Set while the window is hidden,
     // this runs no field's action on leaving.
     Edzag->setFocus(Qt::OtherFocusReason);
+    statusLine_->clear();
+    fitToScreen();
     showWindow(this);
     session_.editorOpened();
+    // The window system's frame is known once the window is shown.
+    QTimer::singleShot(kFrameSettles, this, [this] {
+        if (isVisible()) fitToScreen();
+    });
+}
+
+void TRedactor::fitToScreen() {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect available = screen->availableGeometry();
+    // Before the window is shown its frame is not known: the largest frame
+    // of the program's other windows stands for it.
+    QMargins frame = frameMargins(this);
+    if (!isVisible()) {
+        for (const QWidget* other : QApplication::topLevelWidgets()) {
+            if (!other->isVisible() || other->windowType() == Qt::Popup ||
+                other->windowType() == Qt::ToolTip)
+                continue;
+            const QMargins m = frameMargins(other);
+            frame =
+                QMargins(std::max(frame.left(), m.left()), std::max(frame.top(), m.top()),
+                         std::max(frame.right(), m.right()), std::max(frame.bottom(), m.bottom()));
+        }
+    }
+    const QSize size = fittedClientSize(kClientSize, available, frame);
+    if (size != this->size()) setFixedSize(size);
+    if (size == kClientSize) return;  // the window keeps its specified place
+    // Cut: the whole frame goes on the screen, centred where there is room.
+    const QSize outer = size.grownBy(frame);
+    const QPoint corner(available.left() + std::max(0, (available.width() - outer.width()) / 2),
+                        available.top() + std::max(0, (available.height() - outer.height()) / 2));
+    move(corner);  // a window's position is that of its frame
 }
 
 void TRedactor::setFieldText(QLineEdit* field, const std::string& bytes) {
@@ -318,6 +399,7 @@ void TRedactor::setFieldText(QLineEdit* field, const std::string& bytes) {
 
 void TRedactor::showHeader() {
     const qv::EditorState& editor = session_.editor();
+    showCaption();
     setFieldText(Edzag, editor.header.title);
     setFieldText(Edit1, editor.header.author);
     setFieldText(Edit2, editor.header.windowCaption);
@@ -325,6 +407,18 @@ void TRedactor::showHeader() {
         setFieldText(edButt(k), editor.header.captions[static_cast<std::size_t>(k - 1)]);
     QRadioButton* checked[] = {RB1, RB2, RB3};
     checked[editor.checkedVariantMode - 1]->setChecked(true);
+}
+
+void TRedactor::showCaption() {
+    const QString shortName = [](const std::string& bytes) {
+        return QFileInfo(fileNameText(bytes)).fileName();
+    }(session_.editedFile().empty() ? session_.failedEditFile() : session_.editedFile());
+    QString caption = QStringLiteral("Редактор тестов");
+    if (!session_.editedFile().empty())
+        caption += QString(" — %1").arg(shortName);
+    else if (!session_.failedEditFile().empty())
+        caption += QString(" — %1: файл не удалось прочитать").arg(shortName);
+    setWindowTitle(caption);
 }
 
 void TRedactor::showButtonCount() {
@@ -347,6 +441,16 @@ void TRedactor::showQuestion() {
         const auto b = static_cast<std::size_t>(k - 1);
         setFieldText(variantEdit(k), editor.question.variants[b]);
         setFieldText(kball(k), editor.question.points[b]);
+    }
+    // A button that disables itself while it has the focus would hand it
+    // on along the tab order: to the other button, which one more press
+    // would take, or to a field whose selected text the next key replaces.
+    // The focus goes to the question text instead, at its end.
+    if (QWidget* focused = focusWidget(); (focused == predvop && !editor.backEnabled) ||
+                                          (focused == nextvop && !editor.nextEnabled)) {
+        Vopros->setFocus(Qt::OtherFocusReason);
+        Vopros->deselect();
+        Vopros->end(false);
     }
     predvop->setEnabled(editor.backEnabled);
     nextvop->setEnabled(editor.nextEnabled);
@@ -399,12 +503,31 @@ void TRedactor::SaveAll() {
 }
 
 bool TRedactor::saveTest() {
+    // Points that the file would turn into another number are mended first.
+    if (const auto mend = session_.pointsToMend()) {
+        if (mend->question == session_.editor().questionNumber)
+            kball(mend->button)->setFocus(Qt::OtherFocusReason);
+        services_.platform.showError(toQt(mend->message()));
+        return false;
+    }
     const auto name =
         services_.platform.saveTestFile(this, fileNameText(session_.currentFileName()));
     if (!name) return false;
     const std::string chosen = fileNameBytes(*name);
     const QString fileName = fileNameText(qv::testFileName(chosen));
-    if (session_.replacesFailedLoad(chosen)) {
+    if (session_.replacesWithEmptyTest(chosen)) {
+        const QString unread = session_.failedEditFile().empty()
+                                   ? QString()
+                                   : QStringLiteral(
+                                         "Тест, открытый последним, прочитать не "
+                                         "удалось, и в редакторе ");
+        if (!services_.platform.askYesNo(
+                QString("Файл «%1» уже существует. %2%3нет ни одного вопроса: файл будет заменён "
+                        "пустым тестом, и всё, что в нём было, пропадёт. Заменить его пустым "
+                        "тестом?")
+                    .arg(fileName, unread, unread.isEmpty() ? "В редакторе " : "")))
+            return false;
+    } else if (session_.replacesFailedLoad(chosen)) {
         if (!services_.platform.askYesNo(
                 QString("Файл «%1» не удалось открыть, и редактор показывает не его "
                         "содержимое. Заменить этот файл тем, что сейчас в редакторе?")
@@ -433,6 +556,11 @@ bool TRedactor::saveTest() {
 
     const auto saved = session_.saveTest(chosen, shown);
     session_.markEditorSaved(messageLines());
+    const QString savedName = fileNameText(saved.fileName);
+    RecentTests().opened(savedName, RecentTests::Use::Edit);
+    statusLine_->setText(QString("Тест сохранён в файл «%1» в %2.")
+                             .arg(QFileInfo(savedName).fileName(),
+                                  QTime::currentTime().toString(QStringLiteral("HH:mm"))));
     // What the file did not keep, and what a person taking the test would
     // meet, are told now, while they can be mended.
     const auto bulleted = [](const std::vector<std::string>& items) {

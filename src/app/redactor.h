@@ -5,6 +5,7 @@
 // before unsaved work is left, and what it tells the author.
 #pragma once
 
+#include <QSize>
 #include <QStringList>
 #include <QWidget>
 #include <array>
@@ -14,6 +15,8 @@
 
 class AutoLabel;
 class QComboBox;
+class QLabel;
+class QScrollArea;
 class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -36,6 +39,13 @@ class TRedactor : public QWidget {
     void showButtonCount();
     void showQuestion();
     void showMessages();
+    // The caption names the file the test was opened from or saved to, or
+    // the file that could not be read.
+    void showCaption();
+
+    // Where the screen is too small for the whole window, the window takes
+    // what fits and its client area scrolls; otherwise it has its own size.
+    void fitToScreen();
 
     // The result messages line by line as the field shows them, wrapped lines
     // broken where the field breaks them (once the field holds them all).
@@ -50,6 +60,7 @@ class TRedactor : public QWidget {
     void CloseRedactor();
 
     static constexpr const char* kEmptyQuestionNotice = "Не определен текст вопроса.";
+    static constexpr QSize kClientSize{891, 515};
 
   signals:
     // "Закрыть": the editor and the preview go, the manager opens.
@@ -75,6 +86,7 @@ class TRedactor : public QWidget {
     // The header and points fields take no character that their lines in
     // the file give a meaning to.
     void refuseUnholdableCharacters();
+    void markPointsToMend(TypingLimitEdit* field);
     // The message field's lines as the author wrote them, unwrapped.
     std::vector<std::string> messageLines();
     void connectHandlers();
@@ -90,7 +102,12 @@ class TRedactor : public QWidget {
 
     WindowServices& services_;
     qv::Session& session_;
-    bool showing_ = false;  // the fields are being set from the session
+    bool showing_ = false;                     // the fields are being set from the session
+    static constexpr int kFrameSettles = 300;  // ms after showing
+
+    QWidget* client_;
+    QScrollArea* scroller_;
+    QLabel* statusLine_;
 
     QGroupBox* GroupBox1;
     TypingLimitEdit* Edzag;

@@ -1,7 +1,11 @@
 #include "widgets.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QComboBox>
 #include <QPalette>
 #include <QPushButton>
+#include <algorithm>
 
 AutoLabel::AutoLabel(QWidget* parent, const char* name, const QString& caption, QPoint at)
     : QLabel(parent) {
@@ -56,4 +60,47 @@ QString joinedCaptions(const QList<const QLabel*>& labels) {
         text += line;
     }
     return text;
+}
+
+QSize fittedClientSize(QSize client, const QRect& available, const QMargins& frame) {
+    const QSize room = available.size().shrunkBy(frame);
+    return {std::clamp(room.width(), 1, client.width()),
+            std::clamp(room.height(), 1, client.height())};
+}
+
+namespace {
+
+constexpr char kReadByName[] = "quorvaneReadByName";
+
+class NamedComboAccessible : public QAccessibleWidget {
+  public:
+    explicit NamedComboAccessible(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+    QString text(QAccessible::Text t) const override {
+        const auto* box = static_cast<const QComboBox*>(widget());
+        switch (t) {
+            case QAccessible::Name:
+                return box->accessibleName();
+            case QAccessible::Value:
+                return box->currentText();
+            default:
+                return QAccessibleWidget::text(t);
+        }
+    }
+};
+
+QAccessibleInterface* namedComboFactory(const QString&, QObject* object) {
+    auto* box = qobject_cast<QComboBox*>(object);
+    if (box && box->property(kReadByName).toBool()) return new NamedComboAccessible(box);
+    return nullptr;
+}
+
+}  // namespace
+
+void readByName(QComboBox* box) {
+    static const bool installed = [] {
+        QAccessible::installFactory(namedComboFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    box->setProperty(kReadByName, true);
 }

@@ -7,9 +7,12 @@
 #include <QFont>
 #include <QLabel>
 #include <QList>
+#include <QMargins>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
+class QComboBox;
 class QPushButton;
 class QWidget;
 
@@ -33,3 +36,13 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 // reader should hear it: a word hyphenated at a line end is joined again and
 // each run of blanks becomes one.
 QString joinedCaptions(const QList<const QLabel*>& labels);
+
+// The client size a window of client area `client` can have on a screen
+// whose free area is `available`, the window system adding `frame` around
+// it: `client` where it fits, and otherwise as much of it as fits.
+QSize fittedClientSize(QSize client, const QRect& available, const QMargins& frame);
+
+// A combo box that a screen reader reads by its accessible name (the label
+// beside it), with its text as its value, where it would otherwise be read
+// by its text alone.
+void readByName(QComboBox* box);

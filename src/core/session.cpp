@@ -153,20 +153,14 @@ void Session::changed(unsigned shown) {
 // --- The manager's commands ---------------------------------------------------------
 
 void Session::newTest() {
-    selectVariantMode(kOwnVariants);
-
-    TestHeader& header = editor_.header;
-    header.author = kNewAuthor;
-    header.windowCaption = kNewWindowCaption;
-    header.title = kNewTitle;
-    header.buttonCountText = kDefaultButtonCount;
-    header.captions = {kYes, kNo};
-    editor_.question = {};
-    editor_.messages.clear();
-    changed(kEditorHeader | kEditorButtons | kEditorMessages);
+    currentFileName_ = "test";
+    failedEditFile_.clear();
+    editedFile_.clear();
+    blankEditor();
     toFirstQuestion();
 
     // The preview is brought in line.
+    const TestHeader& header = editor_.header;
     test_.question.clear();
     test_.title = header.title;
     test_.captions[0] = header.captions[0];
@@ -179,10 +173,21 @@ void Session::newTest() {
     test_.buttonsEnabled = false;
     changed(kTestButtons);
 
-    currentFileName_ = "test";
-    failedEditFile_.clear();
-    editedFile_.clear();
     markEditorSaved(editor_.messages);
+}
+
+void Session::blankEditor() {
+    selectVariantMode(kOwnVariants);
+    TestHeader& header = editor_.header;
+    header.author = kNewAuthor;
+    header.windowCaption = kNewWindowCaption;
+    header.title = kNewTitle;
+    header.buttonCountText = kDefaultButtonCount;
+    header.captions = {kYes, kNo};
+    editor_.fieldsInUse = 2;
+    editor_.question = {};
+    editor_.messages.clear();
+    changed(kEditorHeader | kEditorButtons | kEditorQuestion | kEditorMessages);
 }
 
 void Session::beginEditing(const std::string& fileName) {
@@ -201,15 +206,19 @@ void Session::toFirstQuestion() {
 void Session::loadForEditing(const std::string& fileName) {
     failedEditFile_ = fileName;  // until the load has succeeded
     editedFile_.clear();
+    // Whatever the load fails to read is as a new test has it, never what
+    // an earlier test left in the fields.
+    blankEditor();
     // The file as it is read: a save asks before replacing it once it is not.
     const os::FileIdentity opened = os::identityOf(fileName);
     // However the load ends, what the editor then shows is the starting point
-    // that changes are measured from.
+    // that changes are measured from, and the window names the file.
     struct MarkShownAsSaved {
         Session& s;
         ~MarkShownAsSaved() {
             try {
                 s.markEditorSaved(s.editor_.messages);
+                s.changed(kEditorHeader);
             } catch (...) {
                 // Without a starting point every test counts as changed.
             }
@@ -412,6 +421,42 @@ bool Session::changedOnDisk(const std::string& chosenName) const {
     return (now.exists || now.isLink) && now != editedIdentity_;
 }
 
+bool Session::replacesWithEmptyTest(const std::string& chosenName) {
+    storeShownQuestion();  // the fields are the newer copy of the question shown
+    const std::string fileName = testFileName(chosenName);
+    return questionsToSave(doc_) < 1 && os::fileExists(fileName) && !namesEditedFile(fileName);
+}
+
+bool pointsNeedMending(std::string_view points) {
+    return points.find_first_of(",.") != std::string_view::npos;
+}
+
+std::string Session::PointsToMend::message() const {
+    return cp1251::fromUtf8("Баллы за кнопку № ") + std::to_string(button) +
+           cp1251::fromUtf8(" в вопросе ") + std::to_string(question) + cp1251::fromUtf8(" — «") +
+           text +
+           cp1251::fromUtf8(
+               "» — не целое число. В файле теста запятая отделяет баллы одной "
+               "кнопки от баллов другой, и записались бы другие баллы. Исправьте их "
+               "на целое число: тест не сохранён.");
+}
+
+std::optional<Session::PointsToMend> Session::pointsToMend() {
+    storeShownQuestion();
+    int buttons = kMaxButtons;
+    try {
+        buttons = strToInt(editor_.header.buttonCountText);
+    } catch (const EConvertError&) {
+        return std::nullopt;  // the save fails on the count itself
+    }
+    if (buttons < 1 || buttons > kMaxButtons) return std::nullopt;
+    const std::int32_t questions = std::clamp(questionsToSave(doc_), 0, kMaxQuestions);
+    for (int q = 1; q <= questions; ++q)
+        for (int b = 1; b <= buttons; ++b)
+            if (pointsNeedMending(doc_.points(q, b))) return PointsToMend{q, b, doc_.points(q, b)};
+    return std::nullopt;
+}
+
 int Session::messageLinesWritten(const std::vector<std::string>& shownMessageLines) {
     int count = 1;  // the end marker
     for (const auto& line : shownMessageLines)
@@ -421,13 +466,15 @@ int Session::messageLinesWritten(const std::vector<std::string>& shownMessageLin
 
 Session::Saved Session::saveTest(const std::string& chosenName,
                                  const std::vector<std::string>& shownMessageLines) {
-    storeShownQuestion();
+    if (const auto mend = pointsToMend()) throw Exception(mend->message());
     Saved saved;
     saved.fileName = qv::saveTest(chosenName, doc_, editor_.header, shownMessageLines);
     editedFile_ = saved.fileName;
     editedIdentity_ = os::identityOf(saved.fileName);
+    currentFileName_ = saved.fileName;
     // Once replaced, the file holds the editor's test.
     if (replacesFailedLoad(chosenName)) failedEditFile_.clear();
+    changed(kEditorHeader);
     try {
         saved.check = checkTest(saved.fileName);
     } catch (const EInOutError&) {

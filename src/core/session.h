@@ -13,7 +13,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "checker.h"
@@ -85,6 +87,10 @@ struct FinishedRun {
     std::string resultLine;  // the first line of the chosen block
 };
 
+// Whether points typed into the editor hold a decimal separator, which the
+// file would turn into another number (a comma ends the points there).
+bool pointsNeedMending(std::string_view points);
+
 class Session {
   public:
     Session();
@@ -98,6 +104,12 @@ class Session {
     const EditorState& editor() const { return editor_; }
     const TestWindowState& testWindow() const { return test_; }
     const std::string& currentFileName() const { return currentFileName_; }
+    // The file the editor's test was opened from or saved to last; empty for
+    // a new test not yet saved.
+    const std::string& editedFile() const { return editedFile_; }
+    // The file whose load for editing failed, while the editor shows what
+    // that load left (and not the file); empty otherwise.
+    const std::string& failedEditFile() const { return failedEditFile_; }
     const MessageLines& messageLines() const { return messages_; }
     const RunState& run() const { return run_; }
 
@@ -157,6 +169,18 @@ class Session {
     // Whether the file a save under `chosenName` writes exists and is not
     // the test being edited (the one opened, or saved last).
     bool replacesAnotherFile(const std::string& chosenName) const;
+    // Whether a save under `chosenName` would replace an existing file,
+    // other than the test being edited, with a test of no question at all.
+    bool replacesWithEmptyTest(const std::string& chosenName);
+    // Points that a save would write as another number (a decimal
+    // separator typed into them), the first of them in the file's order.
+    struct PointsToMend {
+        int question = 0;
+        int button = 0;
+        std::string text;
+        std::string message() const;  // names the question and the button
+    };
+    std::optional<PointsToMend> pointsToMend();
     // Whether the file a save under `chosenName` writes is the test being
     // edited but no longer as it was opened or saved last (another file, size
     // or time, or a link where there was none): another program changed it.
@@ -173,6 +197,8 @@ class Session {
     };
     // Saves the test under the chosen name and checks what was written;
     // `shownMessageLines` are the message field's lines as it shows them.
+    // Points to mend raise an Exception naming them, and nothing is written.
+    // The next save proposes the name written.
     Saved saveTest(const std::string& chosenName,
                    const std::vector<std::string>& shownMessageLines);
     // The editor closes: its questions are cleared from the document.
@@ -212,6 +238,8 @@ class Session {
     void applyButtonRule(int count);  // the test window's rule for a run
     void showTestQuestion(int q);
     void startEmptyQuestion();
+    // The editor holds what a new test starts with: nothing of an earlier test.
+    void blankEditor();
     void toFirstQuestion();
     void questionMoved();
     bool namesEditedFile(const std::string& fileName) const;

@@ -94,6 +94,106 @@ TEST(Session, AFileThatFailedToLoadIsNotSavedOverUnasked) {
         << "once replaced, the file holds the editor's test";
 }
 
+struct FailedOpenCase {
+    const char* what;
+    Lines lines;        // the file opened; none: no such file
+    std::string count;  // what the button-count field holds afterwards
+};
+
+// An opening that fails leaves nothing of the test edited before it: the
+// fields hold what the failed file gave and, for the rest, a new test.
+TEST(Session, AFailedOpenHoldsNothingOfAnEarlierTest) {
+    const FailedOpenCase cases[] = {
+        {"no such file", {}, "2"},
+        {"a button count that is no number", {qvtest::ruf("Info=(1^Ex^E3)")}, "2"},
+        {"a variant mode that is no number", {qvtest::ruf("Info=(1^E3^Ex)")}, "3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        qvtest::TempFolder dir;
+        const std::string earlier = dir.file("earlier.tst");
+        qvtest::writeBytes(earlier, qvtest::workedExampleBytes());
+        qv::Session session;
+        session.beginEditing(earlier);
+        session.editorOpened();
+        session.loadForEditing(earlier);
+        session.clickVariantMode(qv::kNoVariants);
+        ASSERT_TRUE(session.nextQuestion());
+        session.closeEditor();
+
+        const std::string failed = dir.file("failed");
+        if (!c.lines.empty()) qvtest::writeBytes(failed, qvtest::crlf(c.lines));
+        session.beginEditing(failed);
+        session.editorOpened();
+        EXPECT_THROW(session.loadForEditing(failed), qv::Exception);
+        const qv::EditorState& editor = session.editor();
+        EXPECT_EQ(editor.header.buttonCountText, c.count) << "as far as the file was read";
+        EXPECT_EQ(editor.header.title, ru("Это текст заголовка"));
+        EXPECT_EQ(editor.question.text, "") << "no question of the earlier test";
+        EXPECT_EQ(editor.question.points[0], "");
+        EXPECT_EQ(editor.checkedVariantMode, qv::kOwnVariants);
+        EXPECT_TRUE(editor.messages.empty());
+        EXPECT_EQ(session.failedEditFile(), failed);
+        EXPECT_FALSE(session.hasUnsavedChanges({})) << "the editor starts unchanged";
+        // Saving this over the earlier test would empty it: the window asks plainly.
+        EXPECT_TRUE(session.replacesWithEmptyTest(dir.file("earlier")));
+        EXPECT_FALSE(session.replacesWithEmptyTest(dir.file("new")));
+        session.setQuestionText("Q");
+        EXPECT_FALSE(session.replacesWithEmptyTest(dir.file("earlier")));
+    }
+}
+
+struct PointsCase {
+    std::string typed;
+    int button;  // the points field typed into; the test has two buttons
+    bool refused;
+};
+
+// Points with a decimal separator would be written as another number (a
+// comma ends the points in the file): the save names them and writes nothing.
+TEST(Session, PointsWithADecimalSeparatorAreNotSaved) {
+    const PointsCase cases[] = {
+        {"1,5", 1, true}, {"1.5", 2, true}, {",", 1, true},    {"15", 1, false},
+        {"-3", 2, false}, {"x", 1, false},  {"1,5", 3, false},  // button 3 is not written
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed + " for button " + std::to_string(c.button));
+        qvtest::TempFolder dir;
+        qv::Session session;
+        session.editorOpened();
+        session.newTest();
+        session.setQuestionText("Q1");
+        ASSERT_TRUE(session.nextQuestion());
+        session.setQuestionText("Q2");
+        session.setPointsText(c.button, c.typed);
+        ASSERT_EQ(session.pointsToMend().has_value(), c.refused);
+        if (!c.refused) {
+            EXPECT_NO_THROW(session.saveTest(dir.file("t"), {}));
+            continue;
+        }
+        const auto mend = *session.pointsToMend();
+        EXPECT_EQ(mend.question, 2);
+        EXPECT_EQ(mend.button, c.button);
+        const std::string named = ru("кнопку № ") + std::to_string(c.button) + ru(" в вопросе 2");
+        EXPECT_NE(mend.message().find(named), std::string::npos);
+        EXPECT_NE(mend.message().find(c.typed), std::string::npos);
+        EXPECT_THROW(session.saveTest(dir.file("t"), {}), qv::Exception);
+        EXPECT_TRUE(dir.names({}).empty()) << "nothing is written";
+    }
+}
+
+TEST(Session, ASaveNamesTheFileTheNextSaveProposes) {
+    qvtest::TempFolder dir;
+    qv::Session session;
+    session.editorOpened();
+    session.newTest();
+    EXPECT_EQ(session.currentFileName(), "test");
+    EXPECT_EQ(session.editedFile(), "");
+    session.saveTest(dir.file("first"), {});
+    EXPECT_EQ(session.currentFileName(), dir.file("first.tst"));
+    EXPECT_EQ(session.editedFile(), dir.file("first.tst"));
+}
+
 TEST(Session, AShortMessageLineKeepsNoBufferOfALongLineBeforeIt) {
     qvtest::TempFolder dir;
     const std::string file = dir.file("long.tst");

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
+#include <QToolTip>
 
 #include "editor_support.h"
 #include "gui_support.h"
@@ -225,11 +226,24 @@ void EditorEncodingTest::typingLimitsCountWhatTheUserSees() {
     typeKeys(edit, text);
     // Characters an input method composes or that take two UTF-16 units
     // count once each, as the user sees them.
-    commitPieces(edit, {"и\u0306", "😀", "a", "b"});
+    commitPieces(edit, {"и\u0306", "😀"});
+    QToolTip::hideText();
+    commitPieces(edit, {"a", "b"});
     QCOMPARE(edit->text(), text + "й?");
+    // At the limit a hint says that the text stops there.
+    QVERIFY(QToolTip::isVisible());
+    QVERIFY(QToolTip::text().contains(QString::number(limit)));
     QTest::keyClick(edit, Qt::Key_Backspace);
     typeKeys(edit, "cd");
     QCOMPARE(edit->text(), text + "йc");
+
+    // A pasted text is cut at the limit, and the hint says so.
+    selectAll(edit);
+    QToolTip::hideText();
+    QApplication::clipboard()->setText(QString(limit + 30, '7'));
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit->text(), QString(limit, '7'));
+    QVERIFY(QToolTip::isVisible());
 }
 
 void EditorEncodingTest::loadedTextsLongerThanTheLimitsStayWhole() {

@@ -15,6 +15,7 @@
 #include "encoding.h"
 #include "gui_support.h"
 #include "manag.h"
+#include "recent_tests.h"
 #include "redactor.h"
 #include "resform.h"
 #include "userform.h"
@@ -77,6 +78,8 @@ class EditorSaveTest : public QObject {
     void nameOfTheFileWritten_data();
     void nameOfTheFileWritten();
     void saveProposesTheCurrentFileName();
+    void failedOpenLeavesNothingOfTheTestBefore();
+    void pointsWithADecimalSeparatorAreNamedAndNotSaved();
     void countsWrittenFollowTheEditor();
     void wrappedMessageLineWrittenAsShown();
     void tooManyMessageLinesForARunAreSavedWithANotice_data();
@@ -269,15 +272,78 @@ void EditorSaveTest::saveProposesTheCurrentFileName() {
     Program program;
     auto& w = *program.windows;
     QVERIFY(openNewTest(program));
+    QCOMPARE(w.editor()->windowTitle(), QString("Редактор тестов"));
+    fillQuestion(Editor(program), "Вопрос", {}, {"1", "0"});
+    typeInto(ctl::memo(w.editor(), "Memo2"), "=0-1\nИтог");
     save(program, program.path("first"));
+    // Saved once: in the recent list at once, named in the caption, told in
+    // the status line and not in a box.
+    QCOMPARE(RecentTests().entries().value(0).path, program.path("first.tst"));
+    QCOMPARE(w.editor()->windowTitle(), QString("Редактор тестов — first.tst"));
+    QVERIFY(ctl::label(w.editor(), "StatusLine")->text().contains("«first.tst»"));
+    QVERIFY(program.platform.informations.isEmpty());
     save(program, program.path("second"));
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     const QString example = program.writeExample();
     QVERIFY(openForEditing(program, example));
     QTest::mouseClick(ctl::button(w.editor(), "Button10"), Qt::LeftButton);  // cancelled
-    QCOMPARE(program.platform.saveTestProposals, (QStringList{"test", "test", example}));
+    // A save names the file the next save proposes.
+    QCOMPARE(program.platform.saveTestProposals,
+             (QStringList{"test", program.path("first.tst"), example}));
     QVERIFY(QFile::exists(program.path("second.tst")));
     QCOMPARE(fileNameText(program.session().currentFileName()), example);
+}
+
+void EditorSaveTest::failedOpenLeavesNothingOfTheTestBefore() {
+    Program program;
+    Editor ed(program);
+    const QString file = program.writeExample("дроби.tst");
+    const QByteArray before = Program::bytes(file);
+    QVERIFY(openForEditing(program, file));
+    QTest::mouseClick(ed.nextvop, Qt::LeftButton);
+    QVERIFY(!ed.Vopros->text().isEmpty());
+    QTest::mouseClick(ed.Button12, Qt::LeftButton);
+
+    // The name typed without ".tst": no such file.
+    QVERIFY(openForEditing(program, program.path("дроби")));
+    QCOMPARE(program.platform.errors, QStringList{"File not found."});
+    QVERIFY(ed.Vopros->text().isEmpty());  // what the editor holds is the session's rule
+    QCOMPARE(ed.window->windowTitle(),
+             QString("Редактор тестов — дроби: файл не удалось прочитать"));
+
+    // Saved over the real test, the empty test is named as what it is.
+    program.platform.yesNoAnswers.push_back(false);
+    program.platform.saveTestAnswers.push_back(program.path("дроби"));
+    QTest::keyClick(ed.Edzag, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(program.platform.saveTestProposals.last(), program.path("дроби"));
+    QCOMPARE(program.platform.questions.size(), 1);
+    QVERIFY(program.platform.questions[0].contains("пустым тестом"));
+    QCOMPARE(Program::bytes(file), before);
+    // Nothing was changed, so leaving asks nothing.
+    QTest::mouseClick(ed.Button12, Qt::LeftButton);
+    QCOMPARE(program.platform.questions.size(), 1);
+    QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
+}
+
+void EditorSaveTest::pointsWithADecimalSeparatorAreNamedAndNotSaved() {
+    Program program;
+    Editor ed(program);
+    QVERIFY(openNewTest(program));
+    fillQuestion(ed, "Первый", {}, {"1", "0"});
+    QTest::mouseClick(ed.nextvop, Qt::LeftButton);
+    fillQuestion(ed, "Второй", {}, {"0", "1,5"});
+    QTest::mouseClick(ed.Edzag, Qt::LeftButton);
+    save(program, program.path("points"));
+    // Named before any dialog; the field is there to mend.
+    QCOMPARE(program.platform.errors.size(), 1);
+    QVERIFY(program.platform.errors[0].contains("кнопку № 2 в вопросе 2"));
+    QVERIFY(program.platform.saveTestProposals.isEmpty());
+    QCOMPARE(QApplication::focusWidget(), ed.kball(2));
+    QVERIFY(!QFile::exists(program.path("points.tst")));
+
+    retype(ed.kball(2), "2");
+    save(program, program.path("points"));
+    QVERIFY(Program::bytes(program.path("points.tst")).contains("1,0,0,2,"));
 }
 
 void EditorSaveTest::countsWrittenFollowTheEditor() {

@@ -1,16 +1,19 @@
 // What ordinary use meets in the windows: characters a field's line cannot
 // hold, work left unsaved, answers given by accident, and the desktop's
 // keys and recent files.
+#include <qtestspontaneevent.h>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
 #include <QToolTip>
 
 #include "ab.h"
+#include "code_page_edits.h"
 #include "editor_support.h"
 #include "recent_tests.h"
 #include "userform.h"
@@ -56,30 +59,39 @@ void EverydayUseTest::fieldsRefuseWhatTheirLineCannotHold_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
+    QTest::addColumn<bool>("hinted");
     QTest::newRow("title") << "Edzag"
                            << "Тест (5 класс)"
-                           << "Тест (5 класс";
+                           << "Тест (5 класс" << true;
     QTest::newRow("author") << "Edit1"
                             << "Иванов)"
-                            << "Иванов";
+                            << "Иванов" << true;
     QTest::newRow("window caption") << "Edit2"
                                     << "a)b"
-                                    << "ab";
+                                    << "ab" << true;
     QTest::newRow("caption") << "EdButt1"
                              << "Да)"
-                             << "Да";
-    QTest::newRow("points") << "Kball1"
-                            << "1,5"
-                            << "15";
+                             << "Да" << true;
+    // Kept as typed, never read as 15: marked, and a save refuses it.
+    QTest::newRow("points with a comma") << "Kball1"
+                                         << "1,5"
+                                         << "1,5" << true;
+    QTest::newRow("points with a point") << "Kball2"
+                                         << "2.5"
+                                         << "2.5" << true;
+    QTest::newRow("whole points") << "Kball1"
+                                  << "-15"
+                                  << "-15" << false;
     QTest::newRow("question keeps both") << "Vopros"
                                          << "(1,5)"
-                                         << "(1,5)";
+                                         << "(1,5)" << false;
 }
 
 void EverydayUseTest::fieldsRefuseWhatTheirLineCannotHold() {
     QFETCH(QString, field);
     QFETCH(QString, typed);
     QFETCH(QString, kept);
+    QFETCH(bool, hinted);
     Program program;
     QVERIFY(openNewTest(program));
     QLineEdit* edit = ctl::edit(program.windows->editor(), field);
@@ -88,8 +100,11 @@ void EverydayUseTest::fieldsRefuseWhatTheirLineCannotHold() {
     typeKeys(edit, typed);
     QCOMPARE(edit->text(), kept);
     // A hint says why, beside the field; no box interrupts the typing.
-    QCOMPARE(QToolTip::isVisible(), kept != typed);
+    QCOMPARE(QToolTip::isVisible(), hinted);
     QVERIFY(program.platform.informations.isEmpty());
+    // Points kept with a separator stay marked until mended.
+    if (auto* points = qobject_cast<TypingLimitEdit*>(edit); field.startsWith("Kball"))
+        QCOMPARE(points->isMarked(), hinted);
 
     // Pasted text loses the same characters.
     retype(edit, QString());
@@ -110,6 +125,10 @@ void EverydayUseTest::unsavedWorkIsAskedAbout_data() {
     QTest::newRow("Закрыть, Отмена") << "close" << int(A::Cancel) << editing << false;
     QTest::newRow("Закрыть, Нет") << "close" << int(A::No) << manager << false;
     QTest::newRow("Закрыть, Да") << "close" << int(A::Yes) << manager << true;
+    // The close box a window manager draws acts as "Закрыть".
+    QTest::newRow("close box, unchanged") << "close box" << -1 << manager << false;
+    QTest::newRow("close box, Отмена") << "close box" << int(A::Cancel) << editing << false;
+    QTest::newRow("close box, Нет") << "close box" << int(A::No) << manager << false;
     QTest::newRow("Новый тест, Отмена")
         << "new" << int(A::Cancel) << QStringList{"Manag", "Redactor"} << false;
     QTest::newRow("Новый тест, Да")
@@ -135,6 +154,11 @@ void EverydayUseTest::unsavedWorkIsAskedAbout() {
     }
     if (leaving == "close") {
         QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
+    } else if (leaving == "close box") {
+        // As the window system asks: a spontaneous close event.
+        QCloseEvent close;
+        QSpontaneKeyEvent::setSpontaneous(&close);
+        QApplication::instance()->notify(w.editor(), &close);
     } else {
         // The manager is reached with the editor open once the preview is closed.
         w.Manag->show();

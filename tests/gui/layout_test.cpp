@@ -130,9 +130,9 @@ std::vector<Control> controls() {
     const auto r = [&](const QString& name, const char* parent, QRect g, const QString& text) {
         t.push_back(make("Redactor", name, parent, g, text));
     };
-    r("GroupBox1", "Redactor", {8, 16, 241, 73}, " Загологвок ");
+    r("GroupBox1", "RedactorClient", {8, 16, 241, 73}, " Загологвок ");
     r("Edzag", "GroupBox1", {16, 32, 209, 21}, "Это текст заголовка");
-    r("GroupBox2", "Redactor", {8, 104, 241, 297}, " Кнопки ");
+    r("GroupBox2", "RedactorClient", {8, 104, 241, 297}, " Кнопки ");
     t.push_back(make("Redactor", "Label1", "GroupBox2", at(16, 32), "Кол-во кнопок на форме",
                      "Tahoma", 11));
     const QString captions[6] = {"Да", "Нет", "", "", "", ""};
@@ -143,7 +143,7 @@ std::vector<Control> controls() {
     }
     t.push_back(
         make("Redactor", "Edvar", "GroupBox2", {184, 24, 41, 24}, "2", kWindowFamily, 13, Bold));
-    r("GroupBox3", "Redactor", {264, 16, 321, 385}, " Данные теста ");
+    r("GroupBox3", "RedactorClient", {264, 16, 321, 385}, " Данные теста ");
     r("Label8", "GroupBox3", at(16, 32), "Вопрос");
     t.push_back(make("Redactor", "nv", "GroupBox3", at(280, 24), "1", kTimes, 16, Bold));
     r("Vopros", "GroupBox3", {64, 24, 201, 21}, "");
@@ -152,7 +152,7 @@ std::vector<Control> controls() {
         t.push_back(make("Redactor", num("Label", 16 + k), "GroupBox3", at(16, 72 + 32 * (k - 1)),
                          QString("№ %1").arg(k), kTimes, 15, Bold));
         if (k <= 3)
-            r(num("v", k), "Redactor", {328, 88 + 32 * (k - 1), 233, 21}, "");
+            r(num("v", k), "RedactorClient", {328, 88 + 32 * (k - 1), 233, 21}, "");
         else
             r(num("v", k), "GroupBox3", {64, 168 + 32 * (k - 4), 233, 21}, "");
         r(num("Kball", k), "GroupBox3", {24 + 48 * (k - 1), 304, 33, 21}, "");
@@ -164,24 +164,25 @@ std::vector<Control> controls() {
           "№5" + blanks(11) + "№6" + blanks(2));
     r("predvop", "GroupBox3", {24, 344, 121, 25}, "< Назад ");
     r("nextvop", "GroupBox3", {184, 344, 113, 25}, "Дальше > ");
-    r("GroupBox4", "Redactor", {600, 16, 281, 385}, " Вывод результатов тестирования ");
+    r("GroupBox4", "RedactorClient", {600, 16, 281, 385}, " Вывод результатов тестирования ");
     r("Label12", "GroupBox4", at(16, 24), "Введите сообщения результатов, разделяя ");
     r("Label11", "GroupBox4", at(16, 40), "новое знаком равно, после которого идет ");
     r("Label14", "GroupBox4", at(16, 56), "диапазон баллов (через дефис, типа  =0-25)");
     r("Memo2", "GroupBox4", {16, 80, 249, 289}, "");
-    t.push_back(make("Redactor", "Button10", "Redactor", {600, 456, 137, 41}, "Сохранить",
+    t.push_back(make("Redactor", "Button10", "RedactorClient", {600, 456, 137, 41}, "Сохранить",
                      kWindowFamily, 13, Bold));
-    t.push_back(make("Redactor", "Button12", "Redactor", {752, 456, 129, 41}, "Закрыть",
+    t.push_back(make("Redactor", "Button12", "RedactorClient", {752, 456, 129, 41}, "Закрыть",
                      kWindowFamily, 13, Bold));
-    r("GroupBox5", "Redactor", {8, 408, 241, 97}, " Копирайт ");
+    r("GroupBox5", "RedactorClient", {8, 408, 241, 97}, " Копирайт ");
     r("Label15", "GroupBox5", at(16, 32), "Автор:");
     r("Label16", "GroupBox5", at(16, 64), "Подпись окна: ");
     r("Edit1", "GroupBox5", {64, 24, 161, 21}, "");
     r("Edit2", "GroupBox5", {112, 56, 113, 21}, "Тест");
-    r("RadioGroup1", "Redactor", {264, 408, 321, 97}, " Оптимизация записи вариантов ответа ");
-    r("RB1", "Redactor", {280, 432, 113, 17}, "Без вариантов");
-    r("RB2", "Redactor", {280, 456, 209, 17}, "Вариант первого вопроса - для всех");
-    r("RB3", "Redactor", {280, 480, 265, 17}, "Для каждого вопроса - свои варианты ответа");
+    r("RadioGroup1", "RedactorClient", {264, 408, 321, 97},
+      " Оптимизация записи вариантов ответа ");
+    r("RB1", "RedactorClient", {280, 432, 113, 17}, "Без вариантов");
+    r("RB2", "RedactorClient", {280, 456, 209, 17}, "Вариант первого вопроса - для всех");
+    r("RB3", "RedactorClient", {280, 480, 265, 17}, "Для каждого вопроса - свои варианты ответа");
     return t;
 }
 
