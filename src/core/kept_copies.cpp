@@ -180,6 +180,12 @@ int keepPreviousContent(PendingWrite& pending) {
         note = ::mkostemps(record.data(), static_cast<int>(ending.size()), O_CLOEXEC);
         if (note < 0) return io::kNoSafeCopy;
         if (::flock(note, LOCK_EX) != 0) break;
+        if (!stillNamed(note, record)) {
+            // Taken for a leftover by a start in the instant before the lock.
+            ::close(note);
+            note = -1;
+            continue;
+        }
         reachStep(SaveStep::RecordStarted);
         copy = record.substr(0, record.size() - kRecordSuffix.size());
         fd = ::open(copy.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -263,10 +269,20 @@ int noteTemporary(PendingWrite& pending, const std::string& tempPath) {
     const std::string folder = copiesFolder();
     if (folder.empty()) return ENOENT;
     if (const int err = makeFolders(folder)) return err;
-    std::string note = folder + "/saving-XXXXXX" + kTemporaryNoteSuffix;
-    const int fd =
-        ::mkostemps(note.data(), static_cast<int>(kTemporaryNoteSuffix.size()), O_CLOEXEC);
-    if (fd < 0) return errno;
+    std::string note;
+    int fd = -1;
+    for (int attempt = 0; attempt < 10 && fd < 0; ++attempt) {
+        note = folder + "/saving-XXXXXX" + kTemporaryNoteSuffix;
+        fd = ::mkostemps(note.data(), static_cast<int>(kTemporaryNoteSuffix.size()), O_CLOEXEC);
+        if (fd < 0) return errno;
+        if (::flock(fd, LOCK_EX) != 0) break;
+        if (!stillNamed(fd, note)) {
+            // Taken for a leftover by a start in the instant before the lock.
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    if (fd < 0) return EIO;
     int err = ::flock(fd, LOCK_EX) != 0 ? errno : 0;
     if (err == 0) err = writeFully(fd, content.data(), content.size());
     if (err == 0 && ::fsync(fd) != 0) err = errno;

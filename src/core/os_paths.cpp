@@ -87,7 +87,12 @@ int openFolder(const std::string& path, Handle& folder) {
         const std::string part = parts.back();
         parts.pop_back();
         if (part == ".") continue;
-        const Handle next = ::openat(current, part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        // A folder is asked for first, which also mounts a share mounted on
+        // demand; a link is then opened as itself.
+        Handle next =
+            ::openat(current, part.c_str(), O_PATH | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC);
+        if (next < 0 && errno == ENOTDIR)
+            next = ::openat(current, part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
         struct stat st {};
         if (next < 0 || ::fstat(next, &st) != 0) {
             const int err = errno;
