@@ -80,7 +80,7 @@ int main(int argc, char* argv[]) {
     if (!line.journalFolder.isEmpty()) windows.runJournal->recordForThisStart(line.journalFolder);
     showWindow(windows.Manag);
     QTimer::singleShot(0, &application, [&windows, line] {
-        windows.reportInterruptedSaves();
+        windows.reportInterruptedSavesLater();
         windows.openFromCommandLine(line);
     });
     return QApplication::exec();
