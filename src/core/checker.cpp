@@ -553,6 +553,14 @@ class RangeScan {
             said =
                 ru("все баллы этого диапазона уже входят в диапазоны выше, и он никогда не "
                    "будет выбран");
+        } else if (reachable_ && reachable_->totals.within(range).empty()) {
+            said = ru("в диапазон не попадает ни одна сумма баллов, которую можно набрать (") +
+                   reachable_->totals.text() + ru("), и он никогда не будет выбран");
+        } else if (reachable_ && unchosen_.within(range).empty() &&
+                   perhaps_.within(range).empty()) {
+            said =
+                ru("все баллы этого диапазона, которые можно набрать, уже входят в диапазоны "
+                   "выше, и он никогда не будет выбран");
         }
         held_.add(range);
         unchosen_.remove(range);
