@@ -104,13 +104,16 @@ void AppWindows::connectManager() {
         Manag->hide();
     }));
     QObject::connect(Manag, &TManag::runOpening, Manag, services_.guard([this] {
-        runJournal->beginRun(Manag);  // the taker's name, while runs are recorded
         if (redactor_) redactor_->hide();
         // Other takers' names and scores are not for the one taking the test.
         if (Journal) Journal->hide();
         Manag->hide();
         showWindow(testWindow());
     }));
+    // The taker's name, while runs are recorded, once the test could be read:
+    // a test that cannot be taken asks no name.
+    QObject::connect(Manag, &TManag::runLoaded, Manag,
+                     services_.guard([this] { runJournal->beginRun(testWindow()); }));
     QObject::connect(Manag, &TManag::journalRequested, Manag, services_.guard([this] {
         journalWindow()->reload();
         showWindow(Journal);
