@@ -149,11 +149,11 @@ TUserForm* AppWindows::testWindow() {
         failures.run([this, found] {
             userForm_->hide();
             if (found) {
-                showWindow(resultWindow());
-                resForm_->showResult();
+                resultWindow()->showResult();
+                showWindow(resForm_);
             } else {
-                showWindow(errorWindow());
-                errorForm_->showScore();
+                errorWindow()->showScore();
+                showWindow(errorForm_);
             }
         });
     });

@@ -3,6 +3,8 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <string>
+#include <vector>
 
 #include "window_services.h"
 
@@ -15,7 +17,8 @@ class TResForm : public QWidget {
   public:
     explicit TResForm(WindowServices& services);
 
-    // Adds the session's result lines (an empty line, then the block) to the memo.
+    // Adds the session's result lines (an empty line, then the block) to the
+    // memo, before the window is shown: what appears is read out whole.
     void showResult();
 
     static constexpr const char* kFirstResultName = "Результат тестирования";
@@ -34,6 +37,8 @@ class TResForm : public QWidget {
 
     WindowServices& services_;
     QString SDresName_;  // what the save dialog proposes: the name chosen last
+    // The files this result was saved to: saved again without a question.
+    std::vector<std::string> savedHere_;
     AutoLabel* Label1;
     QPlainTextEdit* Memo1;
     QPushButton* Button1;

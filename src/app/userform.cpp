@@ -120,8 +120,12 @@ void TUserForm::showQuestion() {
 
 void TUserForm::showVariants() {
     const qv::TestWindowState& test = session_.testWindow();
-    for (int k = 1; k <= 6; ++k)
-        textVar(k)->setCaption(toQt(test.variants[static_cast<std::size_t>(k - 1)]));
+    for (int k = 1; k <= 6; ++k) {
+        const QString variant = toQt(test.variants[static_cast<std::size_t>(k - 1)]);
+        textVar(k)->setCaption(variant);
+        // A screen reader ties each answer button to the variant it answers with.
+        button(k)->setAccessibleDescription(variant);
+    }
 }
 
 void TUserForm::runReady() {
