@@ -69,6 +69,7 @@ TUserForm::TUserForm(WindowServices& services)
                 services.guard([this, handler] { (this->*handler)(); }));
         button(k)->installEventFilter(this);
     }
+    Memo1->installEventFilter(this);
 
     placeFixed(this, 666, 571);
     showTitle();
@@ -129,6 +130,8 @@ void TUserForm::showVariants() {
 }
 
 void TUserForm::runReady() {
+    heldDigits_.clear();
+    releasedDigit_ = 0;
     Memo1->setFocus(Qt::OtherFocusReason);
 }
 
@@ -159,6 +162,11 @@ void TUserForm::view() {
 
 bool TUserForm::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) services_.failures.run([this] { sgs(); });
+    // A key released while another window had the keyboard is not seen here.
+    if (e->type() == QEvent::WindowDeactivate) {
+        heldDigits_.clear();
+        releasedDigit_ = 0;
+    }
     return QWidget::event(e);
 }
 
@@ -171,8 +179,10 @@ void TUserForm::showEvent(QShowEvent* e) {
 bool TUserForm::eventFilter(QObject* watched, QEvent* e) {
     switch (e->type()) {
         case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-            return static_cast<QKeyEvent*>(e)->isAutoRepeat();
+        case QEvent::KeyRelease: {
+            const auto* key = static_cast<QKeyEvent*>(e);
+            return digitKey(key) || (watched != Memo1 && key->isAutoRepeat());
+        }
         case QEvent::MouseButtonDblClick:
             return true;
         case QEvent::MouseButtonPress: {
@@ -197,20 +207,46 @@ bool TUserForm::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void TUserForm::keyPressEvent(QKeyEvent* e) {
-    // A digit held down answers once, not once per repeat.
-    if (e->isAutoRepeat()) return;
+    if (!digitKey(e)) QWidget::keyPressEvent(e);
+}
+
+void TUserForm::keyReleaseEvent(QKeyEvent* e) {
+    if (!digitKey(e)) QWidget::keyReleaseEvent(e);
+}
+
+void TUserForm::settleRelease() {
+    heldDigits_.removeAll(releasedDigit_);
+    releasedDigit_ = 0;
+}
+
+bool TUserForm::digitKey(const QKeyEvent* e) {
     // The digits 1 to 6, on the main row or the keypad, press the answer
-    // button of that number when it is shown and can be pressed.
-    const int k = e->key() - Qt::Key_0;
-    if (k >= 1 && k <= 6 && e->modifiers() == (e->modifiers() & Qt::KeypadModifier)) {
-        QPushButton* answer = button(k);
-        if (answer->isVisible() && answer->isEnabled()) {
-            // At once: a second press while a click was still animating would be lost.
-            answer->click();
-            return;
-        }
+    // button of that number when it is shown and can be pressed; a digit
+    // held down answers once, not once per repeat.
+    const int key = e->key();
+    const int k = key - Qt::Key_0;
+    const bool digit = k >= 1 && k <= 6 && e->modifiers() == (e->modifiers() & Qt::KeypadModifier);
+    if (e->type() == QEvent::KeyRelease) {
+        if (!digit || e->isAutoRepeat()) return false;
+        settleRelease();  // a release right after another was a real one
+        releasedDigit_ = key;
+        releasedAt_ = e->timestamp();
+        return true;
     }
-    QWidget::keyPressEvent(e);
+    const bool serverRepeat =
+        releasedDigit_ == key && releasedAt_ != 0 && e->timestamp() == releasedAt_;
+    if (serverRepeat)
+        releasedDigit_ = 0;  // the key is still held
+    else
+        settleRelease();
+    if (!digit) return false;
+    if (e->isAutoRepeat() || heldDigits_.contains(key)) return true;
+    QPushButton* answer = button(k);
+    if (!answer->isVisible() || !answer->isEnabled()) return false;
+    heldDigits_.append(key);
+    // At once: a second press while a click was still animating would be lost.
+    answer->click();
+    return true;
 }
 
 void TUserForm::closeEvent(QCloseEvent* e) {

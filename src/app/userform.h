@@ -3,6 +3,7 @@
 // hands the pressed buttons to the session.
 #pragma once
 
+#include <QList>
 #include <QWidget>
 #include <array>
 
@@ -40,6 +41,7 @@ class TUserForm : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -57,6 +59,11 @@ class TUserForm : public QWidget {
     void view();
 
     void setTitle(const QString& title);
+    // A digit key's press or release, wherever in the window it arrives;
+    // true when it was taken.
+    bool digitKey(const QKeyEvent* event);
+    // The release kept pending was a real one.
+    void settleRelease();
 
     QPushButton* button(int k) const { return buttons_.at(static_cast<std::size_t>(k - 1)); }
     AutoLabel* textVar(int k) const { return textVars_.at(static_cast<std::size_t>(k - 1)); }
@@ -71,6 +78,13 @@ class TUserForm : public QWidget {
     // same place is the second click of a double click.
     quint64 lastReleaseTime_ = 0;
     QPointF lastReleasePlace_;
+    // The digit keys that answered and have not been released since. The X
+    // server repeats a held key as a release and at once a press with the
+    // same time stamp, which the toolkit does not always mark as a repeat:
+    // such a release is kept pending until the key event after it.
+    QList<int> heldDigits_;
+    int releasedDigit_ = 0;
+    quint64 releasedAt_ = 0;
 
     AutoLabel* Zagolov;
     QFrame* Panel1;
