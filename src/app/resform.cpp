@@ -11,6 +11,7 @@
 #include "format.h"
 #include "os_file.h"
 #include "platform.h"
+#include "screen_room.h"
 #include "session.h"
 #include "widgets.h"
 #include "window_frames.h"
@@ -47,7 +48,24 @@ TResForm::TResForm(WindowServices& services)
     connect(Button1, &QPushButton::clicked, this, services.guard([this] { saveres(); }));
     connect(Button3, &QPushButton::clicked, this, services.guard([this] { CloseTest(); }));
 
-    placeFixed(this, 497, 526);
+    placeFixed(this, kClientWidth, kClientHeight);
+    fitToScreen();
+}
+
+void TResForm::fitToScreen() {
+    constexpr int kMemoHeight = 393, kButtonsTop = 472, kLeastMemoHeight = 96;
+    const int cut =
+        std::clamp(kClientHeight - roomOnScreen(this).height(), 0, kMemoHeight - kLeastMemoHeight);
+    Memo1->resize(Memo1->width(), kMemoHeight - cut);
+    Button1->move(Button1->x(), kButtonsTop - cut);
+    Button3->move(Button3->x(), kButtonsTop - cut);
+    setFixedSize(kClientWidth, kClientHeight - cut);
+    keepOnScreen(this);
+}
+
+void TResForm::showEvent(QShowEvent* event) {
+    fitToScreen();
+    QWidget::showEvent(event);
 }
 
 void TResForm::showResult() {

@@ -22,6 +22,8 @@ class TResForm : public QWidget {
     void showResult();
 
     static constexpr const char* kFirstResultName = "Результат тестирования";
+    static constexpr int kClientWidth = 497;
+    static constexpr int kClientHeight = 526;
 
   signals:
     // "Закрыть": this window goes, the manager opens.
@@ -29,11 +31,15 @@ class TResForm : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     // Handlers.
     void saveres();
     void CloseTest();
+    // On a screen too low for the window the result text gives up height,
+    // and the buttons below it stay on the screen.
+    void fitToScreen();
 
     WindowServices& services_;
     QString SDresName_;  // what the save dialog proposes: the name chosen last

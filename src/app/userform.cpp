@@ -7,15 +7,74 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyleHints>
+#include <algorithm>
 #include <cmath>
 
 #include "encoding.h"
 #include "fonts.h"
+#include "screen_room.h"
 #include "session.h"
 #include "widgets.h"
 #include "window_frames.h"
+
+namespace {
+
+// Where the answer buttons are drawn; they move down as the texts above them grow.
+const QRect kButtonPlaces[6] = {{16, 464, 129, 33},  {184, 464, 129, 33}, {352, 464, 129, 33},
+                                {520, 464, 129, 33}, {184, 520, 129, 33}, {352, 520, 129, 33}};
+
+constexpr QChar kBreak(0x200B);  // a zero-width space: a line may break there
+
+// Places a label at `at` on one line when its caption fits into `room`, and
+// wrapped to that width otherwise. A word wider than the room makes the font
+// smaller, down to `smallest` pixels, and below that may break anywhere.
+// Returns how much taller than one line the label has become.
+int placeWhole(AutoLabel* label, QPoint at, int room, const QFont& font, int smallest) {
+    QString text = label->text();
+    text.remove(kBreak);  // left by an earlier placing
+    label->setWordWrap(false);
+    label->setLabelFont(font);
+    label->setCaption(text);
+    label->setAccessibleName(QString());
+    label->move(at);
+    if (label->width() <= room) return 0;
+    const int oneLine = label->height();
+    QFont smaller = font;
+    const QStringList words = text.split(QChar(' '));
+    const auto widest = [&words](const QFont& f) {
+        const QFontMetrics metrics(f);
+        int most = 0;
+        for (const QString& word : words) most = std::max(most, metrics.horizontalAdvance(word));
+        return most;
+    };
+    while (smaller.pixelSize() > smallest && widest(smaller) > room)
+        smaller.setPixelSize(smaller.pixelSize() - 1);
+    if (widest(smaller) > room) {
+        const QFontMetrics metrics(smaller);
+        QStringList broken;
+        for (const QString& word : words) {
+            if (metrics.horizontalAdvance(word) <= room) {
+                broken << word;
+                continue;
+            }
+            QString each;
+            for (const QChar c : word) each += QString(c) + kBreak;
+            broken << each;
+        }
+        label->setCaption(broken.join(QChar(' ')));
+        label->setAccessibleName(text);  // read as it is written
+    }
+    label->setWordWrap(true);
+    label->setLabelFont(smaller);
+    label->setGeometry(at.x(), at.y(), room, label->heightForWidth(room));
+    return std::max(0, label->height() - oneLine);
+}
+
+}  // namespace
 
 TUserForm::TUserForm(WindowServices& services)
     : QWidget(nullptr, dialogFrame(true)), services_(services), session_(services.session) {
@@ -23,18 +82,24 @@ TUserForm::TUserForm(WindowServices& services)
     setWindowIcon(programIcon());
     setFont(fonts::windowFont());
 
-    Zagolov = new AutoLabel(this, "Zagolov", QString(), {16, 16});
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName("UserFormScroll");
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    client_ = new QWidget;
+    client_->setObjectName("UserFormClient");
+    scroll_->setWidget(client_);
 
-    Panel1 = new QFrame(this);
+    Zagolov = new AutoLabel(client_, "Zagolov", QString(), {16, 16});
+
+    Panel1 = new QFrame(client_);
     Panel1->setObjectName("Panel1");
     Panel1->setGeometry(16, 72, 633, 369);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
-    const QRect buttonPlaces[6] = {{16, 464, 129, 33},  {184, 464, 129, 33}, {352, 464, 129, 33},
-                                   {520, 464, 129, 33}, {184, 520, 129, 33}, {352, 520, 129, 33}};
     for (int k = 1; k <= 6; ++k) {
         buttons_[static_cast<std::size_t>(k - 1)] =
-            makeButton(this, numbered("Button", k).constData(), QString(), buttonPlaces[k - 1]);
+            makeButton(client_, numbered("Button", k).constData(), QString(), kButtonPlaces[k - 1]);
     }
     for (int k = 1; k <= 6; ++k) {
         auto* label = new AutoLabel(Panel1, numbered("TextVar", k).constData(), QString(),
@@ -44,7 +109,7 @@ TUserForm::TUserForm(WindowServices& services)
     }
     Label1 = new AutoLabel(Panel1, "Label1", QString(), {48, 352});
 
-    Memo1 = new QPlainTextEdit(this);
+    Memo1 = new QPlainTextEdit(client_);
     Memo1->setObjectName("Memo1");
     Memo1->setGeometry(24, 80, 617, 121);
     Memo1->setFrameStyle(QFrame::NoFrame);
@@ -71,31 +136,71 @@ TUserForm::TUserForm(WindowServices& services)
     }
     Memo1->installEventFilter(this);
 
-    placeFixed(this, 666, 571);
     showTitle();
     showButtons();
     showQuestion();
     showVariants();
+    centreOnScreen(this);
 }
 
 // --- Showing the session ---------------------------------------------------------------
 
 void TUserForm::showTitle() {
     const qv::TestWindowState& test = session_.testWindow();
-    setTitle(toQt(test.title));
+    Zagolov->setCaption(toQt(test.title));
     Label1->setCaption(toQt(test.authorLine));
     setWindowTitle(toQt(test.caption));
+    relayout();
 }
 
-void TUserForm::setTitle(const QString& title) {
-    // A title too long for the window is shown whole in a smaller size of
-    // the same face; the window keeps its size.
-    const int room = width() - 2 * Zagolov->x();
-    int pixels = kTitlePixels;
-    do {
-        Zagolov->setLabelFont(fonts::font(fonts::kTimes, pixels));
-        Zagolov->setCaption(title);
-    } while (Zagolov->width() > room && --pixels >= kSmallestTitlePixels);
+void TUserForm::relayout() {
+    constexpr int kTitleLeft = 16, kPanelLeft = 16, kPanelTop = 72, kPanelWidth = 633,
+                  kPanelHeight = 369, kVariantLeft = 40, kFirstVariantTop = 144, kVariantStep = 32,
+                  kAuthorLeft = 48, kAuthorTop = 352, kAuthorGap = 16, kSmallestTitlePixels = 20,
+                  kSmallestVariantPixels = 13;
+    // Whatever grows past its line moves what lies below it down.
+    const int titleGrowth = placeWhole(Zagolov, {kTitleLeft, 16}, kClientWidth - 2 * kTitleLeft,
+                                       fonts::font(fonts::kTimes, 32), kSmallestTitlePixels);
+    const int panelTop = kPanelTop + titleGrowth;
+    const QFont variantFont = fonts::font(fonts::kTimes, 16);
+    int growth = 0;  // of the variants above
+    int lastShownBottom = 0;
+    for (int k = 1; k <= 6; ++k) {
+        const QPoint at(kVariantLeft, kFirstVariantTop + kVariantStep * (k - 1) + growth);
+        growth += placeWhole(textVar(k), at, kPanelWidth - kVariantLeft - kPanelLeft, variantFont,
+                             kSmallestVariantPixels);
+        if (!textVar(k)->isHidden()) lastShownBottom = textVar(k)->geometry().bottom();
+    }
+    // The author line keeps its place unless the variants shown reach it.
+    const int authorTop = std::max(kAuthorTop, lastShownBottom + kAuthorGap);
+    const int authorGrowth =
+        placeWhole(Label1, {kAuthorLeft, authorTop}, kPanelWidth - kAuthorLeft - kPanelLeft,
+                   fonts::windowFont(), fonts::windowFont().pixelSize());
+    const int panelHeight = kPanelHeight + authorTop - kAuthorTop + authorGrowth;
+    Panel1->setGeometry(kPanelLeft, panelTop, kPanelWidth, panelHeight);
+    Memo1->move(Memo1->x(), 80 + titleGrowth);
+    const int down = panelTop + panelHeight - kPanelTop - kPanelHeight;
+    for (int k = 1; k <= 6; ++k) button(k)->move(kButtonPlaces[k - 1].topLeft() + QPoint(0, down));
+    clientHeight_ = kClientHeight + down;
+    fitToScreen();
+}
+
+void TUserForm::fitToScreen() {
+    // A client taller than the room scrolls; its scroll bar takes what it
+    // can of the margin right of the panel, and then room of its own.
+    constexpr int kNarrowest = 16 + 633 + 1;
+    const QSize room = roomOnScreen(this);
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const bool scrolls = clientHeight_ > room.height();
+    const int width =
+        scrolls ? std::clamp(room.width() - bar, kNarrowest, kClientWidth) : kClientWidth;
+    client_->setFixedSize(width, clientHeight_);
+    QSize size(width + (scrolls ? bar : 0), clientHeight_);
+    if (size.width() > room.width()) size += QSize(0, bar);
+    size = size.boundedTo(room);
+    setFixedSize(size);
+    scroll_->setGeometry(rect());
+    keepOnScreen(this);
 }
 
 void TUserForm::showButtons() {
@@ -107,6 +212,7 @@ void TUserForm::showButtons() {
         button(k)->setText(toQt(test.captions[static_cast<std::size_t>(k - 1)]));
         button(k)->setEnabled(test.buttonsEnabled);
     }
+    relayout();
 }
 
 void TUserForm::showQuestion() {
@@ -117,6 +223,8 @@ void TUserForm::showQuestion() {
     if (text.size() > kLongestShownText) text = text.left(kLongestShownText) + QChar(0x2026);
     Memo1->setPlainText(text);
     Memo1->verticalScrollBar()->setValue(0);
+    // A window that scrolls shows a new question from its top.
+    scroll_->verticalScrollBar()->setValue(0);
 }
 
 void TUserForm::showVariants() {
@@ -127,6 +235,7 @@ void TUserForm::showVariants() {
         // A screen reader ties each answer button to the variant it answers with.
         button(k)->setAccessibleDescription(variant);
     }
+    relayout();
 }
 
 void TUserForm::runReady() {
@@ -173,6 +282,7 @@ bool TUserForm::event(QEvent* e) {
 void TUserForm::showEvent(QShowEvent* e) {
     // Being shown makes the window the active one, whatever the window system does later.
     services_.failures.run([this] { sgs(); });
+    fitToScreen();
     QWidget::showEvent(e);
 }
 

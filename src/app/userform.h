@@ -13,6 +13,7 @@ class AutoLabel;
 class QFrame;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 
 class TUserForm : public QWidget {
     Q_OBJECT
@@ -58,7 +59,12 @@ class TUserForm : public QWidget {
     void sgs();
     void view();
 
-    void setTitle(const QString& title);
+    // Places the texts where the window is drawn with them, each whole: one
+    // that does not fit on its line wraps, and what follows moves down. The
+    // window grows with them as far as its screen lets it, and then scrolls.
+    void relayout();
+    // The window's size: the client's where the screen has room for it.
+    void fitToScreen();
     // A digit key's press or release, wherever in the window it arrives;
     // true when it was taken.
     bool digitKey(const QKeyEvent* event);
@@ -68,8 +74,8 @@ class TUserForm : public QWidget {
     QPushButton* button(int k) const { return buttons_.at(static_cast<std::size_t>(k - 1)); }
     AutoLabel* textVar(int k) const { return textVars_.at(static_cast<std::size_t>(k - 1)); }
 
-    static constexpr int kTitlePixels = 32;
-    static constexpr int kSmallestTitlePixels = 12;
+    static constexpr int kClientWidth = 666;
+    static constexpr int kClientHeight = 571;
     static constexpr qsizetype kLongestShownText = 20000;  // characters of a question
 
     WindowServices& services_;
@@ -86,6 +92,10 @@ class TUserForm : public QWidget {
     int releasedDigit_ = 0;
     quint64 releasedAt_ = 0;
 
+    // The controls stand on the client, which scrolls in a window too small for it.
+    QScrollArea* scroll_;
+    QWidget* client_;
+    int clientHeight_ = kClientHeight;  // as the texts shown need it
     AutoLabel* Zagolov;
     QFrame* Panel1;
     std::array<QPushButton*, 6> buttons_{};  // Button1..Button6
