@@ -74,6 +74,40 @@ int placeWhole(AutoLabel* label, QPoint at, int room, const QFont& font, int sma
     return std::max(0, label->height() - oneLine);
 }
 
+// Shows a caption whole on its button: on one line where it fits, else on
+// two lines broken at the blank nearest the middle, in a smaller size of the
+// window font as far as it takes.
+void setCaptionWhole(QPushButton* button, const QString& caption) {
+    constexpr int kSmallestPixels = 8;
+    QFont font = fonts::windowFont();
+    button->setFont(font);
+    button->setText(caption);
+    button->setAccessibleName(QString());
+    button->setToolTip(QString());
+    const int room = button->width() - 8;  // the button's own margins
+    if (QFontMetrics(font).horizontalAdvance(caption) <= room) return;
+    QString shown = caption;
+    const qsizetype middle = caption.size() / 2;
+    const qsizetype before = caption.lastIndexOf(QChar(' '), middle);
+    const qsizetype after = caption.indexOf(QChar(' '), middle);
+    const qsizetype at = before < 0                                       ? after
+                         : after < 0 || middle - before <= after - middle ? before
+                                                                          : after;
+    if (at > 0) shown = caption.left(at) + QChar('\n') + caption.mid(at + 1);
+    const auto widest = [&shown](const QFont& f) {
+        int most = 0;
+        for (const QString& line : shown.split(QChar('\n')))
+            most = std::max(most, QFontMetrics(f).horizontalAdvance(line));
+        return most;
+    };
+    while (font.pixelSize() > kSmallestPixels && widest(font) > room)
+        font.setPixelSize(font.pixelSize() - 1);
+    button->setFont(font);
+    button->setText(shown);
+    button->setAccessibleName(caption);  // read as it is written
+    button->setToolTip(caption);
+}
+
 }  // namespace
 
 TUserForm::TUserForm(WindowServices& services)
@@ -209,7 +243,7 @@ void TUserForm::showButtons() {
         // Button 1 and its variant text are always shown.
         button(k)->setVisible(k == 1 || k <= test.shownButtons);
         textVar(k)->setVisible(k == 1 || k <= test.shownButtons);
-        button(k)->setText(toQt(test.captions[static_cast<std::size_t>(k - 1)]));
+        setCaptionWhole(button(k), toQt(test.captions[static_cast<std::size_t>(k - 1)]));
         button(k)->setEnabled(test.buttonsEnabled);
     }
     relayout();

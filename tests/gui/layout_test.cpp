@@ -552,31 +552,27 @@ std::string words(std::size_t length) {
 }  // namespace
 
 void LayoutTest::testWindowShowsEveryTextWhole_data() {
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("variant");  // each of the six
-    QTest::addColumn<QString>("author");
+    QTest::addColumn<QStringList>("texts");  // title, each variant, author line, each caption
     QTest::addColumn<int>("titlePixels");
     QTest::addColumn<bool>("drawnPlaces");  // everything where the window is drawn it
-    QTest::newRow("short texts") << "Физика"
-                                 << "Да"
-                                 << "Петров" << 32 << true;
-    QTest::newRow("a long title wraps in its own size") << QString::fromStdString(words(60)) << "Да"
-                                                        << "Петров" << 32 << false;
+    const QString longText = QString::fromStdString(words(80));
+    QTest::newRow("short texts") << QStringList{"Физика", "Да", "Петров", "Да"} << 32 << true;
+    QTest::newRow("a long title wraps in its own size")
+        << QStringList{longText.left(60), "Да", "Петров", "Да"} << 32 << false;
     QTest::newRow("variants of 80 characters wrap, and the window scrolls")
-        << "Физика" << QString::fromStdString(words(80)) << "Петров" << 32 << false;
+        << QStringList{"Физика", longText, "Петров", "Да"} << 32 << false;
     QTest::newRow("a long author line")
-        << "Физика"
-        << "Да" << QString::fromStdString(words(200)) << 32 << false;
+        << QStringList{"Физика", "Да", longText + longText, "Да"} << 32 << false;
     QTest::newRow("a title of one word too wide for any line: smaller, then broken anywhere")
-        << QString(50, 'W') << "Да"
-        << "Петров" << 20 << false;
+        << QStringList{QString(50, 'W'), "Да", "Петров", "Да"} << 20 << false;
+    QTest::newRow("long button captions: two lines, smaller")
+        << QStringList{"Физика", "Да", "Петров", "Не знаю, затрудняюсь ответить"} << 32 << true;
 }
 
 void LayoutTest::testWindowShowsEveryTextWhole() {
-    QFETCH(QString, title);
-    QFETCH(QString, variant);
-    QFETCH(QString, author);
+    QFETCH(QStringList, texts);
     QFETCH(int, titlePixels);
+    const QString &title = texts[0], &variant = texts[1], &author = texts[2], &caption = texts[3];
     QFETCH(bool, drawnPlaces);
     Program program;
     std::vector<std::string> test{
@@ -586,12 +582,7 @@ void LayoutTest::testWindowShowsEveryTextWhole() {
         "Title=(" + title.toStdString() + "\x05" + author.toStdString() +
             "\x05"
             "C)",
-        "Buttons=(1\x05"
-        "2\x05"
-        "3\x05"
-        "4\x05"
-        "5\x05"
-        "6)",
+        "Buttons=(" + QStringList(6, caption).join('\x05').toStdString() + ")",
         "Questions:",
         "Q",
         "Variants: all"};
@@ -621,7 +612,14 @@ void LayoutTest::testWindowShowsEveryTextWhole() {
     }
     QCOMPARE(ctl::label(form, "Zagolov")->font().pixelSize(), titlePixels);
     QVERIFY(ctl::label(form, "Zagolov")->geometry().bottom() < panel->y());
-    for (int k = 1; k <= 6; ++k) QVERIFY(panel->geometry().bottom() < ctl::button(form, k)->y());
+    for (int k = 1; k <= 6; ++k) {
+        const QPushButton* button = ctl::button(form, k);
+        QVERIFY(panel->geometry().bottom() < button->y());
+        for (const QString& line : button->text().split('\n'))
+            QVERIFY(button->fontMetrics().horizontalAdvance(line) < button->width());
+        QCOMPARE(button->accessibleName().isEmpty() ? button->text() : button->accessibleName(),
+                 caption);
+    }
     if (drawnPlaces) {
         QCOMPARE(panel->geometry(), QRect(16, 72, 633, 369));
         QCOMPARE(ctl::label(form, "TextVar", 6)->pos(), QPoint(40, 304));
