@@ -18,6 +18,7 @@
 #include "fonts.h"
 #include "screen_room.h"
 #include "session.h"
+#include "whole_text.h"
 #include "widgets.h"
 #include "window_frames.h"
 
@@ -26,87 +27,6 @@ namespace {
 // Where the answer buttons are drawn; they move down as the texts above them grow.
 const QRect kButtonPlaces[6] = {{16, 464, 129, 33},  {184, 464, 129, 33}, {352, 464, 129, 33},
                                 {520, 464, 129, 33}, {184, 520, 129, 33}, {352, 520, 129, 33}};
-
-constexpr QChar kBreak(0x200B);  // a zero-width space: a line may break there
-
-// Places a label at `at` on one line when its caption fits into `room`, and
-// wrapped to that width otherwise. A word wider than the room makes the font
-// smaller, down to `smallest` pixels, and below that may break anywhere.
-// Returns how much taller than one line the label has become.
-int placeWhole(AutoLabel* label, QPoint at, int room, const QFont& font, int smallest) {
-    QString text = label->text();
-    text.remove(kBreak);  // left by an earlier placing
-    label->setWordWrap(false);
-    label->setLabelFont(font);
-    label->setCaption(text);
-    label->setAccessibleName(QString());
-    label->move(at);
-    if (label->width() <= room) return 0;
-    const int oneLine = label->height();
-    QFont smaller = font;
-    const QStringList words = text.split(QChar(' '));
-    const auto widest = [&words](const QFont& f) {
-        const QFontMetrics metrics(f);
-        int most = 0;
-        for (const QString& word : words) most = std::max(most, metrics.horizontalAdvance(word));
-        return most;
-    };
-    while (smaller.pixelSize() > smallest && widest(smaller) > room)
-        smaller.setPixelSize(smaller.pixelSize() - 1);
-    if (widest(smaller) > room) {
-        const QFontMetrics metrics(smaller);
-        QStringList broken;
-        for (const QString& word : words) {
-            if (metrics.horizontalAdvance(word) <= room) {
-                broken << word;
-                continue;
-            }
-            QString each;
-            for (const QChar c : word) each += QString(c) + kBreak;
-            broken << each;
-        }
-        label->setCaption(broken.join(QChar(' ')));
-        label->setAccessibleName(text);  // read as it is written
-    }
-    label->setWordWrap(true);
-    label->setLabelFont(smaller);
-    label->setGeometry(at.x(), at.y(), room, label->heightForWidth(room));
-    return std::max(0, label->height() - oneLine);
-}
-
-// Shows a caption whole on its button: on one line where it fits, else on
-// two lines broken at the blank nearest the middle, in a smaller size of the
-// window font as far as it takes.
-void setCaptionWhole(QPushButton* button, const QString& caption) {
-    constexpr int kSmallestPixels = 8;
-    QFont font = fonts::windowFont();
-    button->setFont(font);
-    button->setText(caption);
-    button->setAccessibleName(QString());
-    button->setToolTip(QString());
-    const int room = button->width() - 8;  // the button's own margins
-    if (QFontMetrics(font).horizontalAdvance(caption) <= room) return;
-    QString shown = caption;
-    const qsizetype middle = caption.size() / 2;
-    const qsizetype before = caption.lastIndexOf(QChar(' '), middle);
-    const qsizetype after = caption.indexOf(QChar(' '), middle);
-    const qsizetype at = before < 0                                       ? after
-                         : after < 0 || middle - before <= after - middle ? before
-                                                                          : after;
-    if (at > 0) shown = caption.left(at) + QChar('\n') + caption.mid(at + 1);
-    const auto widest = [&shown](const QFont& f) {
-        int most = 0;
-        for (const QString& line : shown.split(QChar('\n')))
-            most = std::max(most, QFontMetrics(f).horizontalAdvance(line));
-        return most;
-    };
-    while (font.pixelSize() > kSmallestPixels && widest(font) > room)
-        font.setPixelSize(font.pixelSize() - 1);
-    button->setFont(font);
-    button->setText(shown);
-    button->setAccessibleName(caption);  // read as it is written
-    button->setToolTip(caption);
-}
 
 }  // namespace
 
