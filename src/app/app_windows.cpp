@@ -115,13 +115,16 @@ void AppWindows::connectManager() {
         Manag->hide();
     }));
     QObject::connect(Manag, &TManag::runOpening, Manag, services_.guard([this] {
-        runJournal->beginRun(Manag);  // the taker's name, while runs are recorded
         if (redactor_) redactor_->hide();
         // Other takers' names and scores are not for the one taking the test.
         if (Journal) Journal->hide();
         Manag->hide();
         showWindow(testWindow());
     }));
+    // The taker's name, while runs are recorded, once the test could be read:
+    // a test that cannot be taken asks no name.
+    QObject::connect(Manag, &TManag::runLoaded, Manag,
+                     services_.guard([this] { runJournal->beginRun(testWindow()); }));
     QObject::connect(Manag, &TManag::journalRequested, Manag, services_.guard([this] {
         journalWindow()->reload();
         showWindow(Journal);
@@ -157,11 +160,11 @@ TUserForm* AppWindows::testWindow() {
         failures.run([this, found] {
             userForm_->hide();
             if (found) {
-                showWindow(resultWindow());
-                resForm_->showResult();
+                resultWindow()->showResult();
+                showWindow(resForm_);
             } else {
-                showWindow(errorWindow());
-                errorForm_->showScore();
+                errorWindow()->showScore();
+                showWindow(errorForm_);
             }
         });
     });

@@ -187,6 +187,8 @@ int checkTestFiles(const QStringList& files, std::FILE* out) {
         }
         try {
             const qv::CheckReport report = qv::checkTest(fileNameBytes(file));
+            for (const auto& warning : report.warnings)
+                print(qv::cp1251::fromUtf8("предупреждение: ") + warning);
             if (report.clean()) {
                 print(qv::cp1251::fromUtf8("проблем нет; ") + report.summary());
                 continue;
