@@ -17,6 +17,8 @@ packages=(
   # player, and the browser, its driver and PDF reader the page is tested with.
   libzip-dev libssl-dev emscripten chromium chromium-driver python3-selenium poppler-utils
   libsqlite3-dev qt6-charts-dev libqt6opengl6-dev
+  # The results journal's spreadsheet export.
+  libxlsxwriter-dev
 )
 
 missing=()
