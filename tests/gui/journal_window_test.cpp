@@ -126,6 +126,7 @@ void JournalWindowTest::theWindowShowsFiltersCountsAndExports() {
     auto& w = *program.windows;
     const QString folder = program.path("journal");
     const qint64 day = 86400, start = QDateTime(QDate(2026, 3, 2), QTime(10, 0)).toSecsSinceEpoch();
+    qv::createJournalFolder(fileNameBytes(folder));
     {
         qv::JournalWriter writer(fileNameBytes(folder), "pc");
         for (const auto& r : {record("Анна", "Алгебра", 4, "12", start),
@@ -203,6 +204,7 @@ std::string contentsOf(std::FILE* file) {
 void JournalWindowTest::theCommandLineExportNamesWhatItSkips() {
     QTemporaryDir dir;
     const QString folder = dir.filePath("journal");
+    qv::createJournalFolder(fileNameBytes(folder));
     qv::JournalWriter(fileNameBytes(folder), "pc").append(record("Анна", "Алгебра", 4, "12", 0));
     qvtest::writeBytes(fileNameBytes(folder + "/broken.qvjournal"), std::string(2048, 'z'));
     std::ostringstream expected;
@@ -213,8 +215,8 @@ void JournalWindowTest::theCommandLineExportNamesWhatItSkips() {
         int status;
         std::string out, file, err;  // err: a part of it
     } cases[] = {
-        {folder, "", 0, expected.str(), "", "broken.qvjournal"},
-        {folder, dir.filePath("class.csv"), 0, "", expected.str(), "broken.qvjournal"},
+        {folder, "", 1, expected.str(), "", "broken.qvjournal"},
+        {folder, dir.filePath("class.csv"), 1, "", expected.str(), "broken.qvjournal"},
         {dir.filePath("missing"), "", 2, "", "", "не удалось прочитать"},
         {folder, dir.filePath("no/such/folder.csv"), 2, "", "", "не удалось записать"},
     };
