@@ -103,7 +103,13 @@ void addDoubt(JournalRecord& r, const std::string& doubt) {
 
 void checkRecordsAgainstTests(std::vector<JournalRecord>& records,
                               const std::vector<std::string>& testPaths) {
-    std::string pattern = (fs::temp_directory_path() / "quorvane-check-XXXXXX").string();
+    // Named as the readers' copies are, so that one a killed export left is
+    // removed by the next read.
+    std::error_code ec;
+    fs::path temporary = fs::temp_directory_path(ec);
+    if (ec) temporary = "/tmp";
+    std::string pattern =
+        (temporary / ("quorvane-journal-" + std::to_string(::getpid()) + "-check-XXXXXX")).string();
     if (!::mkdtemp(pattern.data())) return;
     const fs::path folder = pattern;
     std::map<std::string, std::string> byDigest;  // SHA-256 -> the private copy
@@ -132,7 +138,6 @@ void checkRecordsAgainstTests(std::vector<JournalRecord>& records,
             addDoubt(r, "исход не следует из суммы (по ответам «" + outcomeText(expected) + "»)");
         }
     }
-    std::error_code ec;
     fs::remove_all(folder, ec);
 }
 
