@@ -401,12 +401,16 @@ void readFile(const fs::path& path, const struct stat& listed, JournalContents& 
         return skip(part, name, "не удалось скопировать для чтения (временная папка недоступна)");
     const fs::path copy = folder.path / "copy.qvjournal";
     const bool locked = lockShared(file.fd);
+    // The size as the lock holds it: a commit may have come since the look above.
+    if (locked && ::fstat(file.fd, &st) != 0) st.st_size = 0;
     int error = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::error_code ec;
         fs::remove(copy, ec);
         fs::remove(copy.string() + "-journal", ec);
-        error = copyContent(file.fd, size, copy);
+        const auto length =
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), kMaxJournalFileBytes);
+        error = copyContent(file.fd, length, copy);
         const std::string journal = path.string() + "-journal";
         const Descriptor rollback(
             ::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));

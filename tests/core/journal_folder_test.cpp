@@ -270,3 +270,38 @@ TEST(JournalFolder, EachInstallationWritesItsOwnFileAndAFolderIsMadeOnlyWhenChos
 }
 
 }  // namespace
+
+namespace {
+
+TEST(JournalFolder, ReadersCopyWholeFilesWhileTheirWritersCommit) {
+    qvtest::TempFolder dir;
+    const std::string path = fill(dir.path(), "pc", 1);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_busy_timeout(db, 15000);
+        // Commits of many pages each, growing the file, until killed.
+        for (;; ::usleep(1000))
+            sqlite3_exec(db,
+                         "PRAGMA synchronous=OFF; BEGIN IMMEDIATE; WITH RECURSIVE n(i) AS "
+                         "(SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<200) INSERT INTO runs "
+                         "(taken_at, taken_at_unix, taker, computer, test_file, test_title, "
+                         "test_sha256, answers, total, outcome, range, result_line) SELECT '', 0, "
+                         "hex(zeroblob(100)), 'pc', '', '', '', '12', 3, 1, '', '' FROM n; COMMIT;",
+                         nullptr, nullptr, nullptr);
+    }
+    std::size_t last = 0;
+    for (int i = 0; i < 20; ++i) {
+        const auto read = qv::readJournalFolder(dir.path());
+        EXPECT_TRUE(read.skipped.empty()) << read.skipped.front();
+        EXPECT_EQ(read.records.size() % 200, 1u) << "whole commits only";
+        EXPECT_GE(read.records.size(), last);
+        last = read.records.size();
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_GT(last, 1u);
+}
+
+}  // namespace
