@@ -243,6 +243,22 @@ TEST(Journal, AnUnreadableFolderOrAnUnwritableOneIsTold) {
     const std::string problem =
         qv::JournalWriter(dir.file("plain/sub"), "pc").append(sampleRecord("a"));
     EXPECT_NE(problem.find("не записан"), std::string::npos) << problem;
+    // A file its reader may not read is told as such, not as one it may not write.
+    ASSERT_EQ(qv::JournalWriter(dir.path(), "closed").append(sampleRecord("a")), "");
+    ::chmod(dir.path().c_str(), 0777);
+    ::chmod(dir.file("closed.qvjournal").c_str(), 0);
+    const qvtest::ChildEnd closed = qvtest::inChild(
+        [&] {
+            const auto read = qv::readJournalFolder(dir.path());
+            return read.skipped.size() == 1 &&
+                           read.skipped[0].find("не удалось прочитать (нет прав доступа)") !=
+                               std::string::npos
+                       ? 0
+                       : 1;
+        },
+        true);
+    EXPECT_TRUE(closed.exited && closed.code == 0) << closed.code;
+    ::chmod(dir.file("closed.qvjournal").c_str(), 0644);
     // The disk full: a file may grow no further than SQLite's first pages.
     const qvtest::ChildEnd full = qvtest::inChild(
         [&] {
