@@ -85,8 +85,8 @@ std::string createJournalFolder(const std::string& folder);
 // Empty when `folder` is a folder; otherwise why no record goes there, in Russian.
 std::string journalFolderProblem(const std::string& folder);
 
-// Appends records to this computer's file in the folder, making both when
-// needed, each in a connection of its own. Two writers on one computer take
+// Appends records to this installation's file in the folder, making the file
+// (never the folder) when needed, each in a connection of its own. Two writers on one computer take
 // turns (a busy timeout); every record is committed to the disk before
 // append returns.
 class JournalWriter {
@@ -150,10 +150,10 @@ void checkRecordsAgainstTests(std::vector<JournalRecord>& records,
 std::vector<std::string> testFilesIn(const std::string& folder);
 
 // The records as CSV: UTF-8 with a byte-order mark, RFC 4180 quoting, CR LF,
-// a heading row, then one row per record with one column per question, then
-// the record's file and doubt. A text a spreadsheet would take for a formula
-// (beginning with "=", "+", "-", "@", a tab or a carriage return) is written
-// after an apostrophe; numbers stay numbers.
+// a heading row, then one row per record: its fields, the journal file it was
+// read from and its doubt, then one column per question. A text a spreadsheet would take for a
+// formula (beginning with "=", "+", "-", "@", a tab or a carriage return) is written after an
+// apostrophe; numbers stay numbers.
 void writeJournalCsv(const std::vector<JournalRecord>& records, std::ostream& out);
 // A CSV cell's text as the CSV gives it, before quoting.
 std::string csvCellText(const std::string& text);
