@@ -629,6 +629,12 @@ std::string CheckReport::summary() const {
     return out;
 }
 
+std::optional<TotalsRange> reachableTotals(const TestDocument& doc) {
+    CheckReport scratch;
+    if (!followTotals(doc, false, scratch)) return std::nullopt;
+    return TotalsRange{*scratch.lowest, *scratch.highest};
+}
+
 CheckReport checkTest(const std::string& path) {
     CheckReport report;
     TestDocument doc;

@@ -31,6 +31,16 @@ struct CheckReport {
     std::string summary() const;
 };
 
+class TestDocument;
+
+// The lowest and highest total a run of the document can reach, as the
+// check finds them; nothing when no one can answer every question.
+struct TotalsRange {
+    std::int64_t lowest = 0;
+    std::int64_t highest = 0;
+};
+std::optional<TotalsRange> reachableTotals(const TestDocument& doc);
+
 // Reads the test file as a run would and reports its problems. Raises
 // EInOutError when the file cannot be read; a file that a run refuses (a bad
 // Info line, say) is reported as a problem.

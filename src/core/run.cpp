@@ -10,6 +10,29 @@
 
 namespace qv {
 
+TestWindowState::TestWindowState()
+    : title(cp1251::fromUtf8("Это текст заголовка")),
+      authorLine("--- " + cp1251::fromUtf8("Копирайт") + " ----"),
+      caption(cp1251::fromUtf8("Тест")),
+      question(cp1251::fromUtf8("Здесь размещается текст вопроса")) {
+    variants.fill(cp1251::fromUtf8("Варианты"));
+}
+
+int shownButtonCount(std::int32_t buttonCount) {
+    return buttonCount >= 1 && buttonCount <= kMaxButtons ? buttonCount : 2;
+}
+
+void showQuestion(TestWindowState& window, const TestDocument& doc, int q) {
+    window.question = doc.text(q);
+    for (int k = 1; k <= kMaxButtons; ++k)
+        window.variants[static_cast<std::size_t>(k - 1)] = doc.variant(q, k);
+}
+
+void requireQuestions(const TestDocument& doc) {
+    if (doc.questionCount < 1)
+        throw Exception(cp1251::fromUtf8("В этом тесте нет ни одного вопроса"));
+}
+
 bool isRangeLine(const std::string& line) {
     return !line.empty() && line[0] == '=';
 }
@@ -37,17 +60,21 @@ RangeBounds readRangeBounds(const std::string& line) {
     return bounds;
 }
 
-AnswerOutcome answerQuestion(TestDocument& doc, RunState& run, int button) {
-    run.pressedButton = button;
-    const int q = doc.currentQuestion;
-    const std::int64_t sum = std::int64_t{run.score} + strToInt(doc.points(q, button));
+std::int32_t scorePress(const TestDocument& doc, int q, int button, std::int32_t score) {
+    const std::int64_t sum = std::int64_t{score} + strToInt(doc.points(q, button));
     if (sum < std::numeric_limits<std::int32_t>::min() ||
         sum > std::numeric_limits<std::int32_t>::max()) {
         throw Exception(cp1251::fromUtf8(
             "Сумма баллов вышла за допустимые пределы (от -2147483648 до 2147483647). "
             "Проверьте баллы этого вопроса"));
     }
-    run.score = static_cast<std::int32_t>(sum);
+    return static_cast<std::int32_t>(sum);
+}
+
+AnswerOutcome answerQuestion(TestDocument& doc, RunState& run, int button) {
+    run.pressedButton = button;
+    const int q = doc.currentQuestion;
+    run.score = scorePress(doc, q, button, run.score);
     if (q >= doc.questionCount) return AnswerOutcome::LastAnswered;
     doc.currentQuestion = q + 1;
     return AnswerOutcome::NextQuestion;

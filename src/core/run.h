@@ -1,7 +1,9 @@
-// Taking a test: scoring the answers and choosing the result message for the
-// total. The session keeps the state of the run under way.
+// Taking a test: what the test window shows, scoring the answers and
+// choosing the result message for the total. A run's flow over these rules
+// is a TakerRun (taker_run.h); the desktop's session keeps one run of its own.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,6 +12,31 @@
 #include "document.h"
 
 namespace qv {
+
+// The test window as the person taking the test, or the author previewing
+// it, sees it. Before a test is loaded into it, it shows its placeholders.
+struct TestWindowState {
+    TestWindowState();
+
+    std::string title;
+    std::string authorLine;
+    std::string caption;
+    std::array<std::string, kMaxButtons> captions;
+    int shownButtons = 2;  // buttons and variant texts 2..6 up to this one are shown
+    bool buttonsEnabled = true;
+    std::string question;
+    std::array<std::string, kMaxButtons> variants;
+};
+
+// The buttons a run shows for the button count of a test's Info line:
+// that count when it is 1..6, else 2.
+int shownButtonCount(std::int32_t buttonCount);
+
+// Question q of the document in the test window: its text and variants.
+void showQuestion(TestWindowState& window, const TestDocument& doc, int q);
+
+// A run refuses a test without questions: raises the Exception that says so.
+void requireQuestions(const TestDocument& doc);
 
 struct RunState {
     std::int32_t rangeLow = 0;  // bounds of the last range line parsed; never reset
@@ -40,6 +67,11 @@ struct RangeBounds {
 RangeBounds readRangeBounds(const std::string& line);
 
 enum class AnswerOutcome { NextQuestion, LastAnswered };
+
+// The score after a press of answer button `button` on question q: its
+// points text converted (EConvertError when it is not a whole number) and
+// added. A sum outside the 32-bit range raises an Exception.
+std::int32_t scorePress(const TestDocument& doc, int q, int button, std::int32_t score);
 
 // Scores a press of answer button `button` on the current question: its
 // points text is converted (EConvertError when it is not a whole number) and

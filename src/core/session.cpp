@@ -108,8 +108,7 @@ class Session::RunDestination : public LoadDestination {
         test.authorLine = author;
         test.caption = caption;
         s_.changed(kTestTitle);
-        const int buttons = s_.doc_.buttonCount;
-        const int count = buttons >= 1 && buttons <= kMaxButtons ? buttons : 2;
+        const int count = shownButtonCount(s_.doc_.buttonCount);
         s_.applyButtonRule(count);
         s_.doc_.activeButtonCount = count;
     }
@@ -120,8 +119,7 @@ class Session::RunDestination : public LoadDestination {
     void messagesBegin() override { s_.messages_.clear(); }
     void messageRead(std::string& line) override { s_.messages_.take(line); }
     void loadFinished() override {
-        if (s_.doc_.questionCount < 1)
-            throw Exception(cp1251::fromUtf8("В этом тесте нет ни одного вопроса"));
+        requireQuestions(s_.doc_);
         s_.showTestQuestion(1);
         s_.test_.buttonsEnabled = true;
         s_.changed(kTestButtons | kRunReady);
@@ -138,12 +136,6 @@ Session::Session() {
     header.captions[0] = kYes;
     header.captions[1] = kNo;
     header.buttonCountText = kDefaultButtonCount;
-
-    test_.title = kNewTitle;
-    test_.authorLine = "--- " + cp1251::fromUtf8("Копирайт") + " ----";
-    test_.caption = kNewWindowCaption;
-    test_.question = cp1251::fromUtf8("Здесь размещается текст вопроса");
-    test_.variants.fill(cp1251::fromUtf8("Варианты"));
 }
 
 void Session::changed(unsigned shown) {
@@ -537,9 +529,7 @@ void Session::applyButtonRule(int count) {
 }
 
 void Session::showTestQuestion(int q) {
-    test_.question = doc_.text(q);
-    for (int k = 1; k <= kMaxButtons; ++k)
-        test_.variants[static_cast<std::size_t>(k - 1)] = doc_.variant(q, k);
+    showQuestion(test_, doc_, q);
     changed(kTestQuestion | kTestVariants);
 }
 

@@ -63,19 +63,6 @@ struct EditorState {
     std::vector<std::string> messages;
 };
 
-// The test window as the person taking the test, or the author previewing
-// it, sees it.
-struct TestWindowState {
-    std::string title;
-    std::string authorLine;
-    std::string caption;
-    std::array<std::string, kMaxButtons> captions;
-    int shownButtons = 2;  // buttons and variant texts 2..6 up to this one are shown
-    bool buttonsEnabled = true;
-    std::string question;
-    std::array<std::string, kMaxButtons> variants;
-};
-
 // A run as it ended, for the results journal. Texts are Windows-1251.
 struct FinishedRun {
     std::string fileName;  // as the run was started with

@@ -79,7 +79,7 @@
     byId('run').setAttribute('aria-hidden', failing ? 'true' : 'false');
     if (!failing) byId('failure').textContent = '';
     if (failing) {
-      byId('failure-caption').textContent = s.phase === 'norange' ? 'Ошибочная ситуация.' : 'Quorvane';
+      byId('failure-caption').textContent = s.failureCaption;
       byId('failure').textContent = s.failure;
       byId('failure-ok').textContent = s.failureButton;
       byId('failure-ok').focus();

@@ -1,7 +1,7 @@
-// The player inside an exported page: the program's own session reads the
-// test's bytes and takes the answers, so a page decides every result exactly
-// as the desktop does. The page draws the state handed back here (JSON, UTF-8
-// texts) and forwards presses; it holds no rule of its own.
+// The player inside an exported page: a binding of the program's own run of
+// a test, so that a page decides every result, and says every text of the
+// run, exactly as the desktop does. The page draws the state handed back
+// here (JSON, UTF-8 texts) and forwards presses; it holds no rule of its own.
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
@@ -9,26 +9,13 @@
 #include <optional>
 #include <string>
 
-#include "checker.h"
 #include "cp1251.h"
-#include "errors.h"
-#include "session.h"
+#include "taker_run.h"
 
 namespace {
 
 // Where the page's test bytes are put for the loader, in the page's memory.
 const char* const kTestPath = "/test.tst";
-
-// The error window's message, read as one sentence, as a screen reader
-// hears it on the desktop.
-std::string noRangeMessage(std::int32_t score) {
-    return "Данный тест имеет ошибки в блоке составления сообщения. Вы набрали " +
-           std::to_string(score) +
-           " баллов, но в данном тесте программа не обнаружила диапазон для такого числа "
-           "баллов. Просмотрите текст теста на наличие нужной строки. Для этого нужно "
-           "проанализировать кол-во баллов за вопрос, а составляя сообщения вставить строку "
-           "вида: =Х-Y, где Х - начало диапазона, а Y - его конец.";
-}
 
 class Json {
   public:
@@ -98,22 +85,13 @@ class Json {
     bool fresh_ = true;
 };
 
-enum class Phase { Question, Result, NoRange };
-
 struct Player {
-    qv::Session session;
-    Phase phase = Phase::Question;
-    std::string failure;        // the failure box's or the error window's text, UTF-8
-    bool failureShown = false;  // the box is up: the test window takes no press
-    std::int32_t total = 0;     // the Score when the last question was answered
-    int scoredQuestion = 0;     // the question the last press scored, 0 when it scored nothing
-    int scoredButton = 0;
-    // The lowest and highest totals a run can reach, found by the check once
-    // for the test's bytes (nothing when the check cannot tell).
+    std::optional<qv::TakerRun> run;
+    std::string bytes;             // the test the run answers
+    qv::TakerRun::Press lastPress;  // what the last press scored
+    // The lowest and highest totals a run can reach, found once for the test.
     bool totalsKnown = false;
-    std::optional<std::int64_t> lowest;
-    std::optional<std::int64_t> highest;
-    std::string bytes;  // the test the totals belong to
+    std::optional<qv::TotalsRange> totals;
     std::string json;
 };
 
@@ -122,29 +100,23 @@ Player& player() {
     return p;
 }
 
-std::string failureText(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const qv::Exception& e) {
-        return qv::cp1251::toUtf8(qv::withFullStop(e.message()));
-    } catch (const std::bad_alloc&) {
-        return "Недостаточно памяти.";
-    } catch (const std::exception& e) {
-        return qv::withFullStop(e.what());
-    } catch (...) {
-        return "Unknown failure.";
-    }
+const char* handOut(const Json& j) {
+    Player& p = player();
+    p.json = j.text();
+    return p.json.c_str();
 }
 
 const char* state() {
-    Player& p = player();
-    const qv::Session& s = p.session;
-    const qv::TestWindowState& test = s.testWindow();
+    const Player& p = player();
+    const qv::TakerRun& run = *p.run;
+    const qv::TestWindowState& test = run.window();
+    const qv::TakerRun::Phase phase = run.phase();
+    const auto& notice = run.notice();
     Json j;
     j.open('{');
-    j.key("phase").utf8(p.phase == Phase::Question ? "question"
-                        : p.phase == Phase::Result ? "result"
-                                                   : "norange");
+    j.key("phase").utf8(phase == qv::TakerRun::Phase::Result    ? "result"
+                        : phase == qv::TakerRun::Phase::NoRange ? "norange"
+                                                                : "question");
     j.key("title").bytes(test.title);
     j.key("author").bytes(test.authorLine);
     j.key("caption").bytes(test.caption);
@@ -152,85 +124,50 @@ const char* state() {
     for (const auto& caption : test.captions) j.bytes(caption);
     j.close(']');
     j.key("shown").number(test.shownButtons);
-    j.key("enabled").boolean(test.buttonsEnabled && !p.failureShown);
+    j.key("enabled").boolean(test.buttonsEnabled);
     j.key("question").bytes(test.question);
     j.key("variants").open('[');
     for (const auto& variant : test.variants) j.bytes(variant);
     j.close(']');
-    j.key("number").number(s.document().currentQuestion);
-    j.key("count").number(s.document().questionCount);
+    j.key("number").number(run.question());
+    j.key("count").number(run.test().document.questionCount);
     j.key("failure");
-    if (p.failureShown) {
-        j.utf8(p.failure);
-    } else {
-        j.null();
-    }
-    j.key("failureButton").utf8(p.phase == Phase::NoRange ? "Хорошо" : "OK");
-    j.key("scoredQuestion").number(p.scoredQuestion);
-    j.key("scoredButton").number(p.scoredButton);
-    j.key("total").number(p.total);
+    notice ? j.bytes(notice->text) : j.null();
+    j.key("failureCaption");
+    notice ? j.bytes(notice->caption) : j.null();
+    j.key("failureButton");
+    notice ? j.bytes(notice->button) : j.null();
+    j.key("scoredQuestion").number(p.lastPress.question);
+    j.key("scoredButton").number(p.lastPress.button);
+    j.key("total").number(run.total());
     j.key("result").open('[');
-    if (p.phase == Phase::Result) {
-        const qv::RunState& run = s.run();
-        for (int i = run.resultFirst; i <= run.resultLast; ++i) j.bytes(s.messageLines().line(i));
-    }
+    for (const auto& line : run.outcome().lines) j.bytes(line);
     j.close(']');
-    // The error window's text stays on the page once "Хорошо" has closed it.
+    // The error window's text stays on the page once its box has closed.
     j.key("explanation");
-    if (p.phase == Phase::NoRange) {
-        j.utf8(p.failure);
-    } else {
-        j.null();
-    }
+    phase == qv::TakerRun::Phase::NoRange ? j.bytes(run.outcome().explanation) : j.null();
     j.key("rangeLine");
-    if (p.phase == Phase::Result && s.run().resultFirst > 1) {
-        j.bytes(s.messageLines().line(s.run().resultFirst - 1));
-    } else {
-        j.null();
-    }
+    phase == qv::TakerRun::Phase::Result ? j.bytes(run.outcome().rangeLine) : j.null();
     j.close('}');
-    p.json = j.text();
-    return p.json.c_str();
-}
-
-void showFailure(Player& p, const std::exception_ptr& failure) {
-    p.failure = failureText(failure);
-    p.failureShown = true;
+    return handOut(j);
 }
 
 }  // namespace
 
 extern "C" {
 
-// A run of the test whose bytes are given, as "Запустить" starts one. The
-// bytes are kept for the runs that follow.
+// A run of the test whose bytes are given; the same bytes again start a new
+// run of the test already read.
 EMSCRIPTEN_KEEPALIVE const char* qv_open(const unsigned char* bytes, int size) {
     Player& p = player();
-    p.phase = Phase::Question;
-    p.failureShown = false;
-    p.scoredQuestion = p.scoredButton = 0;
+    p.lastPress = {};
     const std::string given(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
-    if (given != p.bytes) {
+    if (p.run && given == p.bytes) {
+        p.run->restart();
+    } else {
         p.bytes = given;
         p.totalsKnown = false;
-    }
-    // A test that could not be put where the loader reads it must not run the
-    // one put there before.
-    std::FILE* file = std::fopen(kTestPath, "wb");
-    const bool written = file && std::fwrite(bytes, 1, static_cast<std::size_t>(size), file) ==
-                                     static_cast<std::size_t>(size);
-    if (!file || std::fclose(file) != 0 || !written) {
-        std::remove(kTestPath);
-        p.failure = "Недостаточно памяти, чтобы открыть тест.";
-        p.failureShown = true;
-        return state();
-    }
-    try {
-        p.session.beginRun();
-        p.session.testWindowActivated();  // the test window is shown and so active
-        p.session.loadForRun(kTestPath);
-    } catch (...) {
-        showFailure(p, std::current_exception());
+        p.run.emplace(qv::readRunTest(given, kTestPath));
     }
     return state();
 }
@@ -238,52 +175,21 @@ EMSCRIPTEN_KEEPALIVE const char* qv_open(const unsigned char* bytes, int size) {
 // Answer button `button` (1..6) pressed.
 EMSCRIPTEN_KEEPALIVE const char* qv_answer(int button) {
     Player& p = player();
-    p.scoredQuestion = p.scoredButton = 0;
-    const qv::TestWindowState& test = p.session.testWindow();
-    const bool shown = button == 1 || (button >= 2 && button <= test.shownButtons);
-    if (p.phase != Phase::Question || p.failureShown || !test.buttonsEnabled || !shown)
-        return state();
-    const int question = p.session.document().currentQuestion;
-    try {
-        const qv::AnswerOutcome outcome = p.session.answer(button);
-        p.scoredQuestion = question;
-        p.scoredButton = button;
-        if (outcome == qv::AnswerOutcome::LastAnswered) {
-            p.total = p.session.run().score;
-            if (p.session.chooseResult()) {
-                p.phase = Phase::Result;
-            } else {
-                p.phase = Phase::NoRange;
-                p.failure = noRangeMessage(p.session.run().score);
-                p.failureShown = true;
-            }
-        }
-    } catch (...) {
-        showFailure(p, std::current_exception());
-    }
+    p.lastPress = p.run->answer(button);
     return state();
 }
 
-// The failure box's OK: the test window is active again. The error
-// window's "Хорошо" leaves the run.
+// The button of the box that is up.
 EMSCRIPTEN_KEEPALIVE const char* qv_dismiss() {
-    Player& p = player();
-    if (p.failureShown) {
-        p.failureShown = false;
-        try {
-            p.session.testWindowActivated();
-        } catch (...) {
-            showFailure(p, std::current_exception());
-        }
-    }
+    player().run->acknowledge();
     return state();
 }
 
 // The whole test for the printed copy: every question with its variants and
 // points, the captions, and the message section as the file has it.
 EMSCRIPTEN_KEEPALIVE const char* qv_paper() {
-    Player& p = player();
-    const qv::TestDocument& doc = p.session.document();
+    const qv::RunTest& test = player().run->test();
+    const qv::TestDocument& doc = test.document;
     Json j;
     j.open('{');
     j.key("questions").open('[');
@@ -300,81 +206,48 @@ EMSCRIPTEN_KEEPALIVE const char* qv_paper() {
     }
     j.close(']');
     j.key("messages").open('[');
-    const qv::MessageLines& messages = p.session.messageLines();
-    for (int i = 1; i <= messages.count(); ++i) j.bytes(messages.line(i));
+    for (int i = 1; i <= test.messages.count(); ++i) j.bytes(test.messages.line(i));
     j.close(']');
     j.close('}');
-    p.json = j.text();
-    return p.json.c_str();
+    return handOut(j);
 }
 
-// The lowest and highest totals a run can reach, as the check finds them;
-// found once for the test, and kept: a page in a learning platform asks
-// for them while the first question is on screen, so that the last answer
-// does not wait for the check.
+// The lowest and highest totals a run can reach; found once for the test,
+// and kept: a page in a learning platform asks for them while the first
+// question is on screen, so that the last answer does not wait for them.
 EMSCRIPTEN_KEEPALIVE const char* qv_totals() {
     Player& p = player();
     if (!p.totalsKnown) {
         p.totalsKnown = true;
-        p.lowest.reset();
-        p.highest.reset();
-        try {
-            const qv::CheckReport report = qv::checkTest(kTestPath);
-            p.lowest = report.lowest;
-            p.highest = report.highest;
-        } catch (...) {
-            // The bytes were read once already; without the check there is no range of totals.
-        }
+        p.totals = p.run->reachableTotals();
     }
     Json j;
     j.open('{');
     j.key("low");
-    p.lowest ? j.number(*p.lowest) : j.null();
+    p.totals ? j.number(p.totals->lowest) : j.null();
     j.key("high");
-    p.highest ? j.number(*p.highest) : j.null();
+    p.totals ? j.number(p.totals->highest) : j.null();
     j.close('}');
-    p.json = j.text();
-    return p.json.c_str();
+    return handOut(j);
 }
 
-// What a learning platform is told of the run just ended. The score is the
-// total's place between the lowest and the highest total a run can reach,
-// in whole per cent (halves up), so that every test is graded on the same
-// 0..100; the comment says the total in words a teacher reads.
+// What a learning platform is told of the run just ended.
 EMSCRIPTEN_KEEPALIVE const char* qv_platform_score() {
     Player& p = player();
     qv_totals();
-    const std::int64_t total = p.total;
+    const qv::PlatformScore score = qv::platformScore(*p.run, p.totals);
     Json j;
     j.open('{');
-    j.key("total").number(total);
-    std::string comment = "Сумма баллов: " + std::to_string(total);
-    if (p.lowest && p.highest) {
-        const std::int64_t low = *p.lowest;
-        const std::int64_t high = *p.highest;
-        std::int64_t raw = 100;
-        if (high > low) {
-            const std::int64_t place = total < low ? 0 : total > high ? high - low : total - low;
-            raw = (place * 200 + (high - low)) / (2 * (high - low));
-        } else if (total < low) {
-            raw = 0;
-        }
-        j.key("raw").number(raw).key("low").number(low).key("high").number(high);
-        comment += " из " + std::to_string(high) + " возможных";
-        if (low != 0) comment += ", наименьшая возможная " + std::to_string(low);
-    } else {
-        j.key("raw").null().key("low").null().key("high").null();
-    }
-    if (p.phase == Phase::Result && p.session.run().resultFirst > 1) {
-        comment += "; диапазон " +
-                   qv::cp1251::toUtf8(p.session.messageLines().line(p.session.run().resultFirst - 1));
-    } else if (p.phase == Phase::NoRange) {
-        comment += "; ни один диапазон не содержит эту сумму";
-    }
-    j.key("comment").utf8(comment);
+    j.key("total").number(score.total);
+    j.key("raw");
+    score.raw ? j.number(*score.raw) : j.null();
+    j.key("low");
+    score.reachable ? j.number(score.reachable->lowest) : j.null();
+    j.key("high");
+    score.reachable ? j.number(score.reachable->highest) : j.null();
+    j.key("comment").bytes(score.comment);
     j.close('}');
-    p.json = j.text();
-    return p.json.c_str();
+    return handOut(j);
 }
 
 }  // extern "C"

@@ -1,0 +1,228 @@
+#include "taker_run.h"
+
+#include <cstdio>
+#include <new>
+
+#include "cp1251.h"
+#include "errors.h"
+#include "loader.h"
+
+namespace qv {
+
+namespace {
+
+std::string ru(const char* utf8) {
+    return cp1251::fromUtf8(utf8);
+}
+
+// A test file read for runs fills the test window and the message lines.
+class RunTestDestination : public LoadDestination {
+  public:
+    explicit RunTestDestination(RunTest& test) : t_(test) {}
+
+    void buttonCountRead(const std::string&) override {}
+    void titleRead(const std::string& title, const std::string& author,
+                   const std::string& caption) override {
+        t_.window.title = title;
+        t_.window.authorLine = author;
+        t_.window.caption = caption;
+        const int count = shownButtonCount(t_.document.buttonCount);
+        t_.window.shownButtons = count;
+        t_.document.activeButtonCount = count;
+    }
+    void buttonsRead(const LineFields& captions) override { t_.window.captions = captions; }
+    void messagesBegin() override { t_.messages.clear(); }
+    void messageRead(std::string& line) override { t_.messages.take(line); }
+    void loadFinished() override {
+        requireQuestions(t_.document);
+        showQuestion(t_.window, t_.document, 1);
+        t_.window.buttonsEnabled = true;
+    }
+
+  private:
+    RunTest& t_;
+};
+
+// The failure box over the test window.
+TakerRun::Notice failureBox(std::string text) {
+    return {"Quorvane", std::move(text), "OK"};
+}
+
+std::shared_ptr<RunTest> unopened() {
+    auto test = std::make_shared<RunTest>();
+    // No answer until the test has loaded.
+    test->window.buttonsEnabled = false;
+    return test;
+}
+
+}  // namespace
+
+std::shared_ptr<const RunTest> readRunTest(const std::string& path) {
+    std::shared_ptr<RunTest> test = unopened();
+    try {
+        RunTestDestination destination(*test);
+        TestLoader().load(path, test->document, destination);
+    } catch (...) {
+        test->refusal = failureText(std::current_exception());
+    }
+    return test;
+}
+
+std::shared_ptr<const RunTest> readRunTest(std::string_view bytes, const std::string& scratchPath) {
+    // Bytes that could not be put where the loader reads them must not run
+    // the test put there before.
+    std::FILE* file = std::fopen(scratchPath.c_str(), "wb");
+    const bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (!file || std::fclose(file) != 0 || !written) {
+        std::remove(scratchPath.c_str());
+        std::shared_ptr<RunTest> test = unopened();
+        test->refusal = ru("Недостаточно памяти, чтобы открыть тест.");
+        return test;
+    }
+    return readRunTest(scratchPath);
+}
+
+std::string failureText(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Exception& e) {
+        return withFullStop(e.message());
+    } catch (const std::bad_alloc&) {
+        return ru("Недостаточно памяти.");
+    } catch (const std::exception& e) {
+        return cp1251::fromUtf8(withFullStop(e.what()));
+    } catch (...) {
+        return "Unknown failure.";
+    }
+}
+
+std::string noRangeExplanation(std::int32_t total) {
+    return ru("Данный тест имеет ошибки в блоке составления сообщения. Вы набрали ") +
+           std::to_string(total) +
+           ru(" баллов, но в данном тесте программа не обнаружила диапазон для такого числа "
+              "баллов. Просмотрите текст теста на наличие нужной строки. Для этого нужно "
+              "проанализировать кол-во баллов за вопрос, а составляя сообщения вставить строку "
+              "вида: =Х-Y, где Х - начало диапазона, а Y - его конец.");
+}
+
+// --- The run -----------------------------------------------------------------------
+
+TakerRun::TakerRun(std::shared_ptr<const RunTest> test) : test_(std::move(test)) {
+    restart();
+}
+
+void TakerRun::restart() {
+    question_ = 1;
+    total_ = 0;
+    presses_.clear();
+    outcome_ = {};
+    notice_.reset();
+    state_.score = 0;
+    state_.rangeFound = false;  // the bounds read last stay
+    window_ = test_->window;
+    phase_ = Phase::Question;
+    if (test_->refusal) {
+        phase_ = Phase::Refused;
+        outcome_.explanation = *test_->refusal;
+        notice_ = failureBox(*test_->refusal);
+    }
+}
+
+TakerRun::Press TakerRun::answer(int button) {
+    const bool shown = button == 1 || (button >= 2 && button <= window_.shownButtons);
+    if (phase_ != Phase::Question || !window_.buttonsEnabled || !shown) return {};
+    const int q = question_;
+    try {
+        state_.score = scorePress(test_->document, q, button, state_.score);
+    } catch (...) {
+        fail(std::current_exception());
+        return {};
+    }
+    state_.pressedButton = button;
+    presses_.push_back(button);
+    if (q < test_->document.questionCount) {
+        question_ = q + 1;
+        showQuestion(window_, test_->document, question_);
+    } else {
+        selectResult();
+    }
+    return {q, button};
+}
+
+void TakerRun::selectResult() {
+    total_ = state_.score;
+    const MessageLines& messages = test_->messages;
+    try {
+        if (!chooseResult(state_, messages)) {
+            phase_ = Phase::NoRange;
+            outcome_.explanation = noRangeExplanation(state_.score);
+            notice_ = Notice{ru("Ошибочная ситуация."), outcome_.explanation, ru("Хорошо")};
+            window_.buttonsEnabled = false;
+            return;
+        }
+    } catch (...) {
+        // The last question stays up; another press answers it again.
+        fail(std::current_exception());
+        return;
+    }
+    phase_ = Phase::Result;
+    outcome_.rangeLine = messages.line(state_.resultFirst - 1);
+    for (int i = state_.resultFirst; i <= state_.resultLast; ++i)
+        outcome_.lines.push_back(messages.line(i));
+}
+
+void TakerRun::fail(const std::exception_ptr& failure) {
+    notice_ = failureBox(failureText(failure));
+    window_.buttonsEnabled = false;
+}
+
+void TakerRun::acknowledge() {
+    if (!notice_) return;
+    notice_.reset();
+    window_.buttonsEnabled = phase_ != Phase::Refused;
+}
+
+std::size_t TakerRun::replay(const std::vector<int>& presses) {
+    std::size_t scored = 0;
+    for (const int button : presses) {
+        if (phase_ != Phase::Question || notice_) break;
+        if (answer(button).question != 0) ++scored;
+    }
+    return scored;
+}
+
+std::optional<TotalsRange> TakerRun::reachableTotals() const {
+    if (test_->refusal) return std::nullopt;
+    return qv::reachableTotals(test_->document);
+}
+
+PlatformScore platformScore(const TakerRun& run, const std::optional<TotalsRange>& reachable) {
+    PlatformScore score;
+    score.total = run.total();
+    score.reachable = reachable;
+    std::string comment = ru("Сумма баллов: ") + std::to_string(score.total);
+    if (reachable) {
+        const std::int64_t low = reachable->lowest;
+        const std::int64_t high = reachable->highest;
+        const std::int64_t total = score.total;
+        std::int64_t raw = 100;
+        if (high > low) {
+            const std::int64_t place = total < low ? 0 : total > high ? high - low : total - low;
+            raw = (place * 200 + (high - low)) / (2 * (high - low));
+        } else if (total < low) {
+            raw = 0;
+        }
+        score.raw = raw;
+        comment += ru(" из ") + std::to_string(high) + ru(" возможных");
+        if (low != 0) comment += ru(", наименьшая возможная ") + std::to_string(low);
+    }
+    if (run.phase() == TakerRun::Phase::Result) {
+        comment += ru("; диапазон ") + run.outcome().rangeLine;
+    } else if (run.phase() == TakerRun::Phase::NoRange) {
+        comment += ru("; ни один диапазон не содержит эту сумму");
+    }
+    score.comment = std::move(comment);
+    return score;
+}
+
+}  // namespace qv
