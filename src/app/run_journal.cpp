@@ -5,8 +5,10 @@
 #include <QSysInfo>
 
 #include "encoding.h"
+#include "pg_journal_store.h"
 #include "platform.h"
 #include "program_settings.h"
+#include "server_queue.h"
 #include "session.h"
 
 namespace {
@@ -55,7 +57,7 @@ void RunJournal::recordForThisStart(const QString& folder) {
     forThisStart_ = true;
     recording_ = true;
     writer_.reset();
-    folder_ = QDir(folder).absolutePath();
+    folder_ = qv::isServerJournal(folder.toStdString()) ? folder : QDir(folder).absolutePath();
 }
 
 void RunJournal::beginRun(QWidget* parent) {
@@ -67,6 +69,13 @@ void RunJournal::record(const qv::FinishedRun& run) {
     if (!taker_) return;
     const std::string taker = taker_->toStdString();
     taker_.reset();
+    if (qv::isServerJournal(folder_.toStdString())) {
+        // Committed to the local queue before the result appears; sent behind it.
+        const QString problem = ServerQueue::instance().add(
+            folder_, qv::recordOfRun(run, taker, computerName().toStdString()));
+        if (!problem.isEmpty()) platform_.showError(problem);
+        return;
+    }
     if (!writer_) {
         writer_ = std::make_unique<qv::JournalWriter>(fileNameBytes(folder_),
                                                       computerName().toStdString());
