@@ -1,6 +1,7 @@
 #include "server_queue.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QStandardPaths>
 
@@ -48,6 +49,8 @@ QString ServerQueue::add(const QString& target, const qv::JournalRecord& record)
 }
 
 void ServerQueue::sendSoon() {
+    // No queue yet: nothing was ever recorded for a server here.
+    if (!QFileInfo::exists(path_)) return;
     if (sending_) {
         again_ = true;
         return;

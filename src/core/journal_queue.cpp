@@ -116,6 +116,8 @@ std::string JournalQueue::add(const std::string& target, const JournalRecord& r)
 }
 
 std::size_t JournalQueue::waiting() const {
+    std::error_code ec;
+    if (!fs::exists(path_, ec)) return 0;  // made by the first record, not by looking
     Db db;
     if (!openQueue(path_, db).empty()) return 0;
     Stmt s(db.db, "SELECT count(*) FROM waiting");
@@ -125,6 +127,8 @@ std::size_t JournalQueue::waiting() const {
 
 DrainReport JournalQueue::drain(int timeoutSeconds) {
     DrainReport report;
+    std::error_code ec;
+    if (!fs::exists(path_, ec)) return report;
     Db db;
     report.problem = openQueue(path_, db);
     if (!report.problem.empty()) return report;

@@ -5,6 +5,7 @@
 #include <poll.h>
 
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -196,6 +197,44 @@ std::string serverAddressProblem(const std::string& target) {
     PQfreemem(error);
     PQconninfoFree(options);
     return problem;
+}
+
+ServerAddress serverAddressFields(const std::string& target) {
+    ServerAddress a;
+    a.host = addressField(target, "host");
+    a.port = addressField(target, "port");
+    a.database = addressField(target, "dbname");
+    a.user = addressField(target, "user");
+    a.sslMode = addressField(target, "sslmode");
+    return a;
+}
+
+std::string serverAddressText(const ServerAddress& a) {
+    const auto encoded = [](const std::string& text) {
+        static const char* const kDigits = "0123456789ABCDEF";
+        std::string out;
+        for (char c : text) {
+            const auto u = static_cast<unsigned char>(c);
+            if (std::isalnum(u) && u < 128) {
+                out += c;
+            } else if (c == '-' || c == '.' || c == '_' || c == '~') {
+                out += c;
+            } else {
+                out += '%';
+                out += kDigits[u >> 4];
+                out += kDigits[u & 15];
+            }
+        }
+        return out;
+    };
+    std::string text = "postgresql://";
+    if (!a.user.empty()) text += encoded(a.user) + "@";
+    // An IPv6 address stands in brackets, its colons as they are.
+    text += a.host.find(':') != std::string::npos ? "[" + a.host + "]" : encoded(a.host);
+    if (!a.port.empty()) text += ":" + encoded(a.port);
+    text += "/" + encoded(a.database);
+    if (!a.sslMode.empty()) text += "?sslmode=" + encoded(a.sslMode);
+    return text;
 }
 
 std::string newRunId() {

@@ -27,6 +27,19 @@ bool isServerJournal(const std::string& target);
 // password), in Russian; empty when it can.
 std::string serverAddressProblem(const std::string& target);
 
+// A server's address as the journal window's fields show it.
+struct ServerAddress {
+    std::string host;
+    std::string port;  // empty: PostgreSQL's 5432
+    std::string database;
+    std::string user;
+    std::string sslMode;  // libpq's sslmode: disable, prefer, require, verify-full…
+};
+// The fields of a libpq address; empty fields where it names none.
+ServerAddress serverAddressFields(const std::string& target);
+// The "postgresql://" address of the fields, each percent-encoded.
+std::string serverAddressText(const ServerAddress& address);
+
 // A random identifier of a run, as a UUID's text.
 std::string newRunId();
 

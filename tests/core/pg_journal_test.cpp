@@ -195,4 +195,23 @@ TEST(ServerJournal, RecordsArriveOnceWithTheRightsGivenAndWaitWhileTheServerCann
     EXPECT_EQ(takersOnServer("journal").size(), 10u);
 }
 
+// The address the journal window makes of its fields reads back as those
+// fields, whatever they hold.
+TEST(ServerJournal, AnAddressReadsBackAsItsFields) {
+    const qv::ServerAddress cases[] = {
+        {"db.school.lan", "", "quorvane", "quorvane_add", "prefer"},
+        {"10.0.0.5", "6432", "журнал 7", "учитель@школа", "verify-full"},
+        {"::1", "5433", "a/b?c=d#e", "o'neil:x", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string text = qv::serverAddressText(c);
+        SCOPED_TRACE(text);
+        EXPECT_TRUE(qv::isServerJournal(text));
+        EXPECT_EQ(qv::serverAddressProblem(text), "");
+        const qv::ServerAddress back = qv::serverAddressFields(text);
+        EXPECT_EQ(std::tie(back.host, back.port, back.database, back.user, back.sslMode),
+                  std::tie(c.host, c.port, c.database, c.user, c.sslMode));
+    }
+}
+
 }  // namespace
