@@ -8,8 +8,11 @@
 //            records, and filtering them by name, test and dates
 //
 //   turns    the same 30 processes as one computer: all in one file, taking turns
+//   hostile  reading a folder a second user has filled with 1,000 damaged
+//            files, a 1 GB and a 150 MB sparse file each beside a 1-byte
+//            rollback journal, and a 500-record file with a damaged page
 //
-// journal_bench [writers|record|window|turns]... (the first three without arguments);
+// journal_bench [writers|record|window|turns|hostile]... (the first three without arguments);
 // QV_BENCH_FOLDER names the scratch folder (default: the system's temporary
 // folder), which should be on the disk being measured. Run the window part
 // under QT_QPA_PLATFORM=offscreen or on a display.
@@ -122,6 +125,7 @@ void record() {
     run.pressedButtons.assign(100, 2);
     run.total = 50;
     run.range = "=0-100";
+    qv::createJournalFolder((folder / "journal").string());
     qv::JournalWriter writer((folder / "journal").string(), "pc");
     std::vector<double> ms;
     for (int i = 0; i < kRuns; ++i) {
@@ -220,6 +224,52 @@ void window(int argc, char* argv[]) {
         static_cast<long long>(sorted));
 }
 
+void hostile() {
+    const fs::path folder = scratch("hostile");
+    std::string page(4096, '\0');
+    for (int i = 0; i < 1000; ++i) {
+        for (std::size_t k = 0; k < page.size(); ++k)
+            page[k] = static_cast<char>((k * 131 + static_cast<std::size_t>(i) * 7) & 0xFF);
+        std::FILE* f =
+            std::fopen((folder / ("damaged-" + std::to_string(i) + ".qvjournal")).c_str(), "wb");
+        std::fwrite(page.data(), 1, page.size(), f);
+        std::fclose(f);
+    }
+    for (const auto& [name, size] :
+         {std::pair<std::string, std::uintmax_t>{"huge", 1ull << 30}, {"sparse", 150ull << 20}}) {
+        qv::JournalWriter(folder.string(), name).append(sampleRecord(1, 25));
+        fs::resize_file(folder / qv::journalFileName(name), size);
+        std::FILE* f =
+            std::fopen((folder / (qv::journalFileName(name) + "-journal")).c_str(), "wb");
+        std::fputc('x', f);
+        std::fclose(f);
+    }
+    {
+        qv::JournalWriter writer(folder.string(), "salvage");
+        writer.append(sampleRecord(0, 25));
+        sqlite3* db = nullptr;
+        sqlite3_open((folder / qv::journalFileName("salvage")).c_str(), &db);
+        sqlite3_exec(db,
+                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<499) "
+                     "INSERT INTO runs (taken_at, taken_at_unix, taker, computer, test_file, "
+                     "test_title, test_sha256, answers, total, outcome, range, result_line) "
+                     "SELECT '', 0, hex(zeroblob(100)), 'salvage', '', '', '', '12', 3, 1, '', '' "
+                     "FROM n;",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        std::FILE* f = std::fopen((folder / qv::journalFileName("salvage")).c_str(), "r+b");
+        std::fseek(f, 9 * 4096, SEEK_SET);
+        std::fwrite(std::string(4096, '\xFF').data(), 1, 4096, f);
+        std::fclose(f);
+    }
+    const auto start = Clock::now();
+    const auto read = qv::readJournalFolder(folder.string());
+    std::printf(
+        "hostile: 1,003 files read in %.0f ms: %zu records, %zu lost to the damaged page, "
+        "%zu files skipped\n",
+        msSince(start), read.records.size(), read.unreadableRecords, read.skippedFiles);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -230,6 +280,7 @@ int main(int argc, char* argv[]) {
         if (part == "turns") writers(true);
         if (part == "record") record();
         if (part == "window") window(argc, argv);
+        if (part == "hostile") hostile();
     }
     fs::remove_all(scratch("").parent_path());
     return 0;

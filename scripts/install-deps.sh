@@ -21,6 +21,8 @@ packages=(
   # browser, its driver and PDF reader the page is tested with.
   libzip-dev libxml2-dev libssl-dev emscripten chromium chromium-driver python3-selenium poppler-utils
   libsqlite3-dev qt6-charts-dev libqt6opengl6-dev
+  # The results journal's spreadsheet export.
+  libxlsxwriter-dev
 )
 
 missing=()

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QShortcut>
 #include <QWidget>
+#include <mutex>
+#include <thread>
 
 #include "ab.h"
 #include "command_line.h"
@@ -49,7 +51,16 @@ AppWindows::AppWindows(Platform& platform_, std::function<void()> quit)
     addHelpKey(Manag);
 }
 
+struct AppWindows::LaterReport {
+    std::mutex mutex;
+    AppWindows* windows = nullptr;
+};
+
 AppWindows::~AppWindows() {
+    if (laterReport_) {
+        const std::lock_guard<std::mutex> lock(laterReport_->mutex);
+        laterReport_->windows = nullptr;
+    }
     session.onChange = nullptr;
     session.onRunFinished = nullptr;
     delete Journal;
@@ -104,13 +115,16 @@ void AppWindows::connectManager() {
         Manag->hide();
     }));
     QObject::connect(Manag, &TManag::runOpening, Manag, services_.guard([this] {
-        runJournal->beginRun(Manag);  // the taker's name, while runs are recorded
         if (redactor_) redactor_->hide();
         // Other takers' names and scores are not for the one taking the test.
         if (Journal) Journal->hide();
         Manag->hide();
         showWindow(testWindow());
     }));
+    // The taker's name, while runs are recorded, once the test could be read:
+    // a test that cannot be taken asks no name.
+    QObject::connect(Manag, &TManag::runLoaded, Manag,
+                     services_.guard([this] { runJournal->beginRun(testWindow()); }));
     QObject::connect(Manag, &TManag::journalRequested, Manag, services_.guard([this] {
         journalWindow()->reload();
         showWindow(Journal);
@@ -146,11 +160,11 @@ TUserForm* AppWindows::testWindow() {
         failures.run([this, found] {
             userForm_->hide();
             if (found) {
-                showWindow(resultWindow());
-                resForm_->showResult();
+                resultWindow()->showResult();
+                showWindow(resForm_);
             } else {
-                showWindow(errorWindow());
-                errorForm_->showScore();
+                errorWindow()->showScore();
+                showWindow(errorForm_);
             }
         });
     });
@@ -264,7 +278,39 @@ QString interruptedSaveText(const qv::os::InterruptedSave& save) {
 // than a screen would hide its own button, so a long list is cut short.
 void AppWindows::reportInterruptedSaves() {
     qv::os::removeLeftoverTemporaries();
-    const auto saves = qv::os::interruptedSaves();
+    tellInterruptedSaves(qv::os::interruptedSaves());
+}
+
+void AppWindows::reportInterruptedSavesLater() {
+    auto report = std::make_shared<LaterReport>();
+    report->windows = this;
+    laterReport_ = report;
+    QObject* receiver = QCoreApplication::instance();
+    std::thread([report, receiver] {
+        std::vector<qv::os::InterruptedSave> saves;
+        try {
+            qv::os::removeLeftoverTemporaries();
+            saves = qv::os::interruptedSaves();
+        } catch (...) {
+            return;  // nothing to tell that could be trusted
+        }
+        const std::lock_guard<std::mutex> lock(report->mutex);
+        if (!report->windows) return;
+        QMetaObject::invokeMethod(
+            receiver,
+            [report, saves] {
+                AppWindows* windows = nullptr;
+                {
+                    const std::lock_guard<std::mutex> held(report->mutex);
+                    windows = report->windows;
+                }
+                if (windows) windows->tellInterruptedSaves(saves);
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void AppWindows::tellInterruptedSaves(const std::vector<qv::os::InterruptedSave>& saves) {
     if (saves.empty()) return;
     constexpr std::size_t kListed = 12;
     QStringList told;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "failure_handler.h"
+#include "os_file.h"
 #include "session.h"
 #include "window_services.h"
 
@@ -64,6 +65,9 @@ class AppWindows {
     // Tells of every copy that a save cut short by the end of the program
     // left behind: which test it belongs to and where it is. Each is told once.
     void reportInterruptedSaves();
+    // The same, with the files looked at away from the window thread, so that
+    // a share that does not answer holds up no window; told when found.
+    void reportInterruptedSavesLater();
 
     // Ends the event loop without asking any window: the editor, result,
     // error and About windows refuse to be closed, which would stop a quit.
@@ -88,4 +92,9 @@ class AppWindows {
 
     WindowServices services_;
     std::function<void()> quit_;
+    // Shared with a search for interrupted saves still running: cleared when
+    // the windows go, so that its answer then finds no one to tell.
+    struct LaterReport;
+    std::shared_ptr<LaterReport> laterReport_;
+    void tellInterruptedSaves(const std::vector<qv::os::InterruptedSave>& saves);
 };

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "encoding.h"
 #include "errors.h"
 #include "journal.h"
+#include "journal_xlsx.h"
 #include "pg_journal_store.h"
 #include "writer.h"
 
@@ -36,8 +38,10 @@ struct Options {
         "папка"};
     QCommandLineOption journalExport{
         "journal-export",
-        "Вывести журнал результатов из этой папки в формате CSV (в файл -o или на экран). "
-        "Код возврата: 0, или 2, если папку не удалось прочитать.",
+        "Вывести журнал результатов из этой папки в формате CSV (в файл -o или на экран) или, "
+        "если имя файла -o кончается на .xlsx, электронной таблицей. Код возврата: 0; 1, если "
+        "какие-то файлы или записи журнала пропущены (они названы); 2, если папку не удалось "
+        "прочитать или файл -o записать.",
         "папка"};
     QCommandLineOption journalSetup{
         "journal-setup",
@@ -214,6 +218,8 @@ int checkTestFiles(const QStringList& files, std::FILE* out) {
         }
         try {
             const qv::CheckReport report = qv::checkTest(fileNameBytes(file));
+            for (const auto& warning : report.warnings)
+                print(qv::cp1251::fromUtf8("предупреждение: ") + warning);
             if (report.clean()) {
                 print(qv::cp1251::fromUtf8("проблем нет; ") + report.summary());
                 continue;
@@ -232,29 +238,51 @@ int checkTestFiles(const QStringList& files, std::FILE* out) {
 }
 
 int exportJournal(const QString& folder, const QString& csvFile, std::FILE* out, std::FILE* err) {
-    qv::JournalContents contents = qv::readJournalFolder(fileNameBytes(folder));
+    // Names and texts come from a shared folder: control characters are shown, never sent.
+    const auto tell = [err](const std::string& text) {
+        const std::string line = "quorvane: " + qv::terminalText(text) + "\n";
+        std::fwrite(line.data(), 1, line.size(), err);
+    };
+    const std::string folderBytes = fileNameBytes(folder);
+    qv::JournalContents contents = qv::readJournalFolder(folderBytes);
     if (!contents.folderProblem.empty()) {
-        std::fprintf(err, "quorvane: %s\n", contents.folderProblem.c_str());
+        tell(contents.folderProblem);
         return 2;
     }
-    for (const auto& skipped : contents.skipped)
-        std::fprintf(err, "quorvane: %s\n", skipped.c_str());
+    for (const auto& skipped : contents.skipped) tell(skipped);
     std::stable_sort(contents.records.begin(), contents.records.end(),
                      [](const auto& a, const auto& b) { return a.takenAtUnix < b.takenAtUnix; });
-    std::ostringstream csv;
-    qv::writeJournalCsv(contents.records, csv);
-    const std::string bytes = csv.str();
+    qv::checkRecordsAgainstTests(contents.records, qv::testFilesIn(folderBytes));
+    const int status = contents.skippedFiles || contents.unreadableRecords ? 1 : 0;
     if (csvFile.isEmpty()) {
+        std::ostringstream csv;
+        qv::writeJournalCsv(contents.records, csv);
+        const std::string bytes = csv.str();
         std::fwrite(bytes.data(), 1, bytes.size(), out);
         std::fflush(out);
-        return 0;
+        return status;
     }
-    try {
-        qv::writeBytes(fileNameBytes(csvFile), bytes);
-    } catch (const qv::Exception& failure) {
-        std::fprintf(err, "quorvane: файл «%s» не удалось записать: %s\n",
-                     csvFile.toUtf8().constData(), toQt(failure.message()).toUtf8().constData());
+    const QString where = QFileInfo(csvFile).absoluteFilePath();
+    std::string problem;
+    if (!QFileInfo(where).absoluteDir().exists()) {
+        problem = "Файл «" + where.toStdString() + "» не удалось записать: такой папки нет.";
+    } else if (csvFile.endsWith(".xlsx", Qt::CaseInsensitive)) {
+        problem = qv::writeJournalXlsx(contents.records, fileNameBytes(csvFile));
+    } else {
+        std::ostringstream csv;
+        qv::writeJournalCsv(contents.records, csv);
+        try {
+            qv::writeBytes(fileNameBytes(csvFile), csv.str());
+        } catch (const qv::Exception& failure) {
+            problem = "Файл «" + where.toStdString() +
+                      "» не удалось записать: " + toQt(failure.message()).toStdString();
+        }
+    }
+    if (!problem.empty()) {
+        tell(problem);
         return 2;
     }
-    return 0;
+    tell("Записей: " + std::to_string(contents.records.size()) + "; журнал записан в «" +
+         where.toStdString() + "».");
+    return status;
 }

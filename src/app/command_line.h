@@ -11,8 +11,8 @@
 //                              author's key (never combined); no window
 //   quorvane --journal FOLDER [FILE]  as above, every run recorded in the
 //                              results journal in FOLDER, for this start only
-//   quorvane --journal-export FOLDER [-o FILE.csv]
-//                              the journal in FOLDER as CSV; no window
+//   quorvane --journal-export FOLDER [-o FILE.csv|FILE.xlsx]
+//                              the journal in FOLDER as CSV or a spreadsheet; no window
 //   quorvane --help, --version
 #pragma once
 
@@ -63,7 +63,9 @@ CommandLine readCommandLine(const QStringList& arguments);
 // cannot be read.
 int checkTestFiles(const QStringList& files, std::FILE* out);
 
-// Writes the results journal in `folder` as CSV to `csvFile`, or to `out`
-// when it is empty; a file of the folder that is skipped is named on `err`.
-// Returns 0, or 2 when the folder cannot be read or the CSV not written.
+// Writes the results journal in `folder` to `csvFile` (a spreadsheet when
+// its name ends in ".xlsx", else CSV), or as CSV to `out` when it is empty;
+// a file of the folder that is skipped is named on `err`. Returns 0; 1 when
+// files or records were skipped; 2 when the folder cannot be read or the
+// file not written.
 int exportJournal(const QString& folder, const QString& csvFile, std::FILE* out, std::FILE* err);

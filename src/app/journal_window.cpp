@@ -34,14 +34,13 @@
 #include "journal_server_settings.h"
 #include "pg_journal_store.h"
 #include "platform.h"
+#include "recent_tests.h"
 #include "run_journal.h"
 #include "widgets.h"
 #include "window_frames.h"
 #include "writer.h"
 
-#if __has_include("journal_xlsx.h")
 #include "journal_xlsx.h"
-#endif
 
 namespace {
 
@@ -99,17 +98,12 @@ QString sourceName(const qv::JournalRecord& r) {
     return shownText(path.mid(path.lastIndexOf('/') + 1));
 }
 
-// Writes the records as a spreadsheet; returns what went wrong, in Russian,
-// or an empty text when the file is written.
-std::string writeSpreadsheet(const std::vector<qv::JournalRecord>& records,
-                             const std::string& path) {
-#if __has_include("journal_xlsx.h")
-    return qv::writeJournalXlsx(records, path);
-#else
-    (void)records;
-    (void)path;
-    return "Эта сборка программы не записывает таблицы Excel: сохраните журнал в CSV.";
-#endif
+// The tests a record can be checked against: those kept in the journal's
+// folder and those opened lately on this computer.
+std::vector<std::string> testsAtHand(const QString& folder) {
+    std::vector<std::string> paths = qv::testFilesIn(fileNameBytes(folder));
+    for (const auto& entry : RecentTests().entries()) paths.push_back(fileNameBytes(entry.path));
+    return paths;
 }
 
 }  // namespace
@@ -478,10 +472,13 @@ void JournalWindow::reload() {
     folder_->setText(journal_.folder());
     const QString folder = journal_.folder();
     qv::JournalContents contents;
-    if (qv::isServerJournal(folder.toStdString()))
+    if (qv::isServerJournal(folder.toStdString())) {
         contents = readServerJournal(folder);
-    else if (QFileInfo::exists(folder))
+        qv::checkRecordsAgainstTests(contents.records, testsAtHand(QString()));
+    } else if (QFileInfo::exists(folder)) {
         contents = qv::readJournalFolder(fileNameBytes(folder));
+        qv::checkRecordsAgainstTests(contents.records, testsAtHand(folder));
+    }
 
     QStringList problems;
     if (!contents.folderProblem.empty()) problems << shownText(contents.folderProblem);
@@ -697,7 +694,7 @@ void JournalWindow::exportShown() {
         qv::writeJournalCsv(records, csv);
         // Saved as a test is: a failure keeps the old file and is told by the failure handler.
         qv::writeBytes(fileNameBytes(*name), csv.str());
-    } else if (const std::string problem = writeSpreadsheet(records, fileNameBytes(*name));
+    } else if (const std::string problem = qv::writeJournalXlsx(records, fileNameBytes(*name));
                !problem.empty()) {
         services_.platform.showError(QString::fromStdString(problem));
         return;

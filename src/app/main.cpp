@@ -89,7 +89,7 @@ int main(int argc, char* argv[]) {
     ServerQueue::instance().sendSoon();
     showWindow(windows.Manag);
     QTimer::singleShot(0, &application, [&windows, line] {
-        windows.reportInterruptedSaves();
+        windows.reportInterruptedSavesLater();
         windows.openFromCommandLine(line);
     });
     return QApplication::exec();

@@ -174,6 +174,7 @@ void TManag::runFile(const QString& name) {
     emit runOpening();
     services_.session.loadForRun(fileNameBytes(name));
     recent_.opened(name, RecentTests::Use::Run);
+    emit runLoaded();
 }
 
 namespace {

@@ -43,6 +43,8 @@ class TManag : public QMainWindow {
     void editingOpening();
     // A file chosen for a run: the editor and this window go, the test window opens.
     void runOpening();
+    // The run's test has been read: it can be taken.
+    void runLoaded();
     // A run's test could not be read: the failure has been told.
     void runFailed();
     void aboutRequested();

@@ -1,12 +1,17 @@
 #include "resform.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "encoding.h"
 #include "fonts.h"
+#include "format.h"
+#include "os_file.h"
 #include "platform.h"
+#include "screen_room.h"
 #include "session.h"
 #include "widgets.h"
 #include "window_frames.h"
@@ -43,11 +48,28 @@ TResForm::TResForm(WindowServices& services)
     connect(Button1, &QPushButton::clicked, this, services.guard([this] { saveres(); }));
     connect(Button3, &QPushButton::clicked, this, services.guard([this] { CloseTest(); }));
 
-    placeFixed(this, 497, 526);
+    placeFixed(this, kClientWidth, kClientHeight);
+    fitToScreen();
+}
+
+void TResForm::fitToScreen() {
+    constexpr int kMemoHeight = 393, kButtonsTop = 472, kLeastMemoHeight = 96;
+    const int cut =
+        std::clamp(kClientHeight - roomOnScreen(this).height(), 0, kMemoHeight - kLeastMemoHeight);
+    Memo1->resize(Memo1->width(), kMemoHeight - cut);
+    Button1->move(Button1->x(), kButtonsTop - cut);
+    Button3->move(Button3->x(), kButtonsTop - cut);
+    setFixedSize(kClientWidth, kClientHeight - cut);
+    keepOnScreen(this);
+}
+
+void TResForm::showEvent(QShowEvent* event) {
+    fitToScreen();
+    QWidget::showEvent(event);
 }
 
 void TResForm::showResult() {
-    Button1->setFocus();
+    savedHere_.clear();
     // An empty memo takes the first line into its one empty line; appending
     // would swallow the leading empty line.
     const QString text = toQt(services_.session.resultLines()).join(QChar('\n'));
@@ -56,19 +78,40 @@ void TResForm::showResult() {
     } else {
         Memo1->appendPlainText(text);
     }
+    // A screen reader reads a window's description as the window appears,
+    // and the result text's as the text is reached.
+    const QString spoken = Memo1->toPlainText().trimmed();
+    Memo1->setAccessibleDescription(spoken);
+    setAccessibleDescription(Label1->text() + ": " + spoken);
+    QAccessibleEvent told(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&told);
+    // The focus only once the text is there.
+    Button1->setFocus();
 }
 
 void TResForm::saveres() {
-    const auto name = services_.platform.saveResultFile(this, SDresName_);
-    if (!name) return;
-    SDresName_ = *name;
-    services_.session.saveResult(fileNameBytes(*name));
+    for (;;) {
+        const auto name = services_.platform.saveResultFile(this, SDresName_);
+        if (!name) return;
+        SDresName_ = *name;
+        const std::string chosen = fileNameBytes(*name);
+        const std::string file = qv::resultFileName(chosen);
+        // Another person's result is not replaced unasked; "Нет" chooses again.
+        const bool ours = std::find(savedHere_.begin(), savedHere_.end(), file) != savedHere_.end();
+        if (!ours && qv::os::fileExists(file) &&
+            !services_.platform.askYesNo(
+                QString("Файл «%1» уже существует. Заменить его?").arg(fileNameText(file))))
+            continue;
+        savedHere_.push_back(services_.session.saveResult(chosen));
+        return;
+    }
 }
 
 void TResForm::CloseTest() {
     emit closing();
     services_.session.leaveResult();
     Memo1->clear();
+    savedHere_.clear();
 }
 
 void TResForm::closeEvent(QCloseEvent* event) {

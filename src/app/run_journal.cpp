@@ -16,6 +16,12 @@ namespace {
 const QString kRecordingKey = QStringLiteral("journal/recording");
 const QString kFolderKey = QStringLiteral("journal/folder");
 
+// Makes the journal's folder; a results server's address names none.
+std::string makeJournalFolder(const QString& place) {
+    if (qv::isServerJournal(place.toStdString())) return {};
+    return qv::createJournalFolder(fileNameBytes(place));
+}
+
 }  // namespace
 
 RunJournal::RunJournal(Platform& platform) : platform_(platform) {
@@ -35,6 +41,10 @@ QString RunJournal::computerName() {
     return QSysInfo::machineHostName();
 }
 
+QString RunJournal::configFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/quorvane";
+}
+
 void RunJournal::save() const {
     if (forThisStart_) return;
     QSettings settings = programSettings();
@@ -42,22 +52,32 @@ void RunJournal::save() const {
     settings.setValue(kFolderKey, folder_);
 }
 
-void RunJournal::setRecording(bool on) {
+QString RunJournal::setRecording(bool on) {
     recording_ = on;
     save();
+    toldFolderMissing_ = false;
+    return on ? QString::fromStdString(makeJournalFolder(folder_)) : QString();
 }
 
-void RunJournal::setFolder(const QString& folder) {
+QString RunJournal::setFolder(const QString& folder) {
     if (folder != folder_) writer_.reset();
     folder_ = folder;
     save();
+    toldFolderMissing_ = false;
+    return QString::fromStdString(makeJournalFolder(folder_));
 }
 
 void RunJournal::recordForThisStart(const QString& folder) {
     forThisStart_ = true;
     recording_ = true;
     writer_.reset();
-    folder_ = qv::isServerJournal(folder.toStdString()) ? folder : QDir(folder).absolutePath();
+    if (qv::isServerJournal(folder.toStdString())) {
+        folder_ = folder;  // a results server's address, kept as given
+        return;
+    }
+    folder_ = QDir(folder).absolutePath();
+    // Named on the command line of this start: made now, or told at the first run.
+    qv::createJournalFolder(fileNameBytes(folder_));
 }
 
 void RunJournal::beginRun(QWidget* parent) {
@@ -76,12 +96,25 @@ void RunJournal::record(const qv::FinishedRun& run) {
         if (!problem.isEmpty()) platform_.showError(problem);
         return;
     }
+    // A chosen folder that is gone (a share not mounted) is told at the first
+    // run and not made again: nobody would look for the records there.
+    const std::string folder = fileNameBytes(folder_);
+    if (std::string missing = qv::journalFolderProblem(folder); !missing.empty()) {
+        if (!toldFolderMissing_) platform_.showError(QString::fromStdString(missing));
+        toldFolderMissing_ = true;
+        return;
+    }
+    toldFolderMissing_ = false;
     if (!writer_) {
-        writer_ = std::make_unique<qv::JournalWriter>(fileNameBytes(folder_),
-                                                      computerName().toStdString());
+        std::string idProblem;
+        const std::string id = qv::installationId(fileNameBytes(configFolder()), &idProblem);
+        writer_ = std::make_unique<qv::JournalWriter>(folder, computerName().toStdString(), id);
+        if (!idProblem.empty()) platform_.showError(QString::fromStdString(idProblem));
     }
     const std::string problem =
         writer_->append(qv::recordOfRun(run, taker, computerName().toStdString()));
     // Told before the result appears, which it then does all the same.
     if (!problem.empty()) platform_.showError(QString::fromStdString(problem));
+    if (!writer_->notice().empty())
+        platform_.showInformation(QString::fromStdString(writer_->notice()));
 }

@@ -31,15 +31,19 @@ class RunJournal {
     bool recording() const { return recording_; }
     const QString& folder() const { return folder_; }
     // Kept between starts, unless this start records by the command line.
-    void setRecording(bool on);
-    void setFolder(const QString& folder);
+    // The folder is made when the user chooses it (or turns recording on in
+    // it), never when a run ends: what went wrong is returned, or nothing.
+    QString setRecording(bool on);
+    QString setFolder(const QString& folder);
     // `--journal FOLDER`: recording on, in that folder, for this start only.
     void recordForThisStart(const QString& folder);
 
     // $XDG_DATA_HOME/quorvane/journal.
     static QString defaultFolder();
-    // This computer's name, which names its file in the folder.
+    // This computer's name, which names its file in the folder for people to read.
     static QString computerName();
+    // Where this installation keeps its identifier: $XDG_CONFIG_HOME/quorvane.
+    static QString configFolder();
 
     // Before a run: while recording is on, asks the taker's name; "Отмена"
     // takes the test without recording it.
@@ -57,4 +61,5 @@ class RunJournal {
     bool forThisStart_ = false;
     std::optional<QString> taker_;  // set for a run being recorded
     std::unique_ptr<qv::JournalWriter> writer_;
+    bool toldFolderMissing_ = false;  // once per start and folder
 };

@@ -15,7 +15,7 @@
 int setupServerJournal(const QString& target, std::FILE* out, std::FILE* err) {
     qv::ServerJournal server(target.toStdString());
     if (const std::string problem = server.setup(); !problem.empty()) {
-        std::fprintf(err, "quorvane: %s\n", problem.c_str());
+        std::fprintf(err, "quorvane: %s\n", qv::terminalText(problem).c_str());
         return 2;
     }
     const std::string text = "Таблицы журнала на сервере готовы (версия " +
@@ -33,7 +33,8 @@ int exportServerJournal(const QString& target, const QString& file, std::FILE* o
     qv::ServerJournal server(target.toStdString());
     qv::JournalContents contents = server.readAll();
     if (!contents.folderProblem.empty()) {
-        std::fprintf(err, "quorvane: %s\n", contents.folderProblem.c_str());
+        // The server's own words may hold anything: shown, never sent to the terminal.
+        std::fprintf(err, "quorvane: %s\n", qv::terminalText(contents.folderProblem).c_str());
         return 2;
     }
     std::ostringstream csv;
@@ -48,7 +49,7 @@ int exportServerJournal(const QString& target, const QString& file, std::FILE* o
     if (file.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)) {
         const std::string problem = qv::writeJournalXlsx(contents.records, fileNameBytes(file));
         if (problem.empty()) return 0;
-        std::fprintf(err, "quorvane: %s\n", problem.c_str());
+        std::fprintf(err, "quorvane: %s\n", qv::terminalText(problem).c_str());
         return 2;
     }
 #endif

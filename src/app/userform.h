@@ -3,6 +3,7 @@
 // hands the pressed buttons to the session.
 #pragma once
 
+#include <QList>
 #include <QWidget>
 #include <array>
 
@@ -12,6 +13,7 @@ class AutoLabel;
 class QFrame;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 
 class TUserForm : public QWidget {
     Q_OBJECT
@@ -40,6 +42,7 @@ class TUserForm : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -56,13 +59,23 @@ class TUserForm : public QWidget {
     void sgs();
     void view();
 
-    void setTitle(const QString& title);
+    // Places the texts where the window is drawn with them, each whole: one
+    // that does not fit on its line wraps, and what follows moves down. The
+    // window grows with them as far as its screen lets it, and then scrolls.
+    void relayout();
+    // The window's size: the client's where the screen has room for it.
+    void fitToScreen();
+    // A digit key's press or release, wherever in the window it arrives;
+    // true when it was taken.
+    bool digitKey(const QKeyEvent* event);
+    // The release kept pending was a real one.
+    void settleRelease();
 
     QPushButton* button(int k) const { return buttons_.at(static_cast<std::size_t>(k - 1)); }
     AutoLabel* textVar(int k) const { return textVars_.at(static_cast<std::size_t>(k - 1)); }
 
-    static constexpr int kTitlePixels = 32;
-    static constexpr int kSmallestTitlePixels = 12;
+    static constexpr int kClientWidth = 666;
+    static constexpr int kClientHeight = 571;
     static constexpr qsizetype kLongestShownText = 20000;  // characters of a question
 
     WindowServices& services_;
@@ -71,7 +84,18 @@ class TUserForm : public QWidget {
     // same place is the second click of a double click.
     quint64 lastReleaseTime_ = 0;
     QPointF lastReleasePlace_;
+    // The digit keys that answered and have not been released since. The X
+    // server repeats a held key as a release and at once a press with the
+    // same time stamp, which the toolkit does not always mark as a repeat:
+    // such a release is kept pending until the key event after it.
+    QList<int> heldDigits_;
+    int releasedDigit_ = 0;
+    quint64 releasedAt_ = 0;
 
+    // The controls stand on the client, which scrolls in a window too small for it.
+    QScrollArea* scroll_;
+    QWidget* client_;
+    int clientHeight_ = kClientHeight;  // as the texts shown need it
     AutoLabel* Zagolov;
     QFrame* Panel1;
     std::array<QPushButton*, 6> buttons_{};  // Button1..Button6

@@ -422,6 +422,11 @@ class RangeScan {
     }
 
   private:
+    // What the author would want to know, though no one taking the test meets it.
+    void warn(std::size_t number, const std::string& line, const std::string& what) {
+        report_.warnings.push_back(ru("строка сообщений ") + num(number) + " " + quoted(line) +
+                                   ": " + what);
+    }
     void tell(std::size_t number, const std::string& line, const std::string& what) {
         report_.problems.push_back(ru("строка сообщений ") + num(number) + " " + quoted(line) +
                                    ": " + what);
@@ -479,7 +484,7 @@ class RangeScan {
                                   "диапазон — от ") +
                                num(*bounds.low) + ru(" до ") + num(*bounds.high));
             }
-            said.push_back(bounded(number, {*bounds.low, *bounds.high}));
+            said.push_back(bounded(number, line, {*bounds.low, *bounds.high}));
         }
         said.erase(std::remove(said.begin(), said.end(), std::string()), said.end());
         if (!said.empty()) tell(number, line, joined(said, "; "));
@@ -543,7 +548,7 @@ class RangeScan {
         return said;
     }
 
-    std::string bounded(std::size_t number, Totals::Span range) {
+    std::string bounded(std::size_t number, const std::string& line, Totals::Span range) {
         if (scanStops_) return {};
         boundsLine_ = number;
         if (range.first > range.second)
@@ -553,6 +558,15 @@ class RangeScan {
             said =
                 ru("все баллы этого диапазона уже входят в диапазоны выше, и он никогда не "
                    "будет выбран");
+        } else if (reachable_ && reachable_->totals.within(range).empty()) {
+            warn(number, line,
+                 ru("в диапазон не попадает ни одна сумма баллов, которую можно набрать (") +
+                     reachable_->totals.text() + ru("), и он никогда не будет выбран"));
+        } else if (reachable_ && unchosen_.within(range).empty() &&
+                   perhaps_.within(range).empty()) {
+            warn(number, line,
+                 ru("все баллы этого диапазона, которые можно набрать, уже входят в диапазоны "
+                    "выше, и он никогда не будет выбран"));
         }
         held_.add(range);
         unchosen_.remove(range);
@@ -647,6 +661,7 @@ CheckReport checkTest(const std::string& path) {
         checkOpenedTest(doc, destination, lines, report);
     }
     for (std::string& problem : report.problems) problem = visible(problem);
+    for (std::string& warning : report.warnings) warning = visible(warning);
     return report;
 }
 

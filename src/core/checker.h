@@ -13,6 +13,9 @@ namespace qv {
 struct CheckReport {
     // One line per problem, saying where it is. Windows-1251, as the file.
     std::vector<std::string> problems;
+    // What a person taking the test never meets but its author would want
+    // to know (a range no total reaches), in the same form.
+    std::vector<std::string> warnings;
     int questionCount = 0;
     // The lowest and highest total the points allow; nothing when some
     // question has no button whose points are a number.

@@ -1,14 +1,50 @@
 #include "errors.h"
 
+#include <cerrno>
+
 #include "cp1251.h"
 #include "os_errors.h"
+#include "os_file.h"
 
 namespace qv {
 
-EInOutError::EInOutError(int code) : Exception(ioErrorMessage(code)), code_(code) {}
+namespace {
+
+// The program's own sentence after the message of a code that stands for
+// several causes, naming the one it was; empty when it is not known.
+std::string causeSentence(int code) {
+    switch (causeOfCode(code)) {
+        case ENOSPC:
+            return "На диске не осталось места.";
+        case EDQUOT:
+            return "Исчерпана дисковая квота пользователя.";
+        case EFBIG:
+            return "Файл превысил наибольший размер, который допускает система или файловая "
+                   "система.";
+        case EIO:
+            return "Устройство сообщило об ошибке ввода-вывода: диск, флеш-накопитель или "
+                   "сетевая папка неисправны или отключены.";
+        case EXDEV:
+            return "Файл находится на другой файловой системе, чем его папка, и не может быть "
+                   "заменён новым.";
+        default:
+            return {};
+    }
+}
+
+std::string withCause(int code, std::string message) {
+    const std::string cause = causeSentence(code);
+    if (cause.empty()) return message;
+    return withFullStop(std::move(message)) + " " + cp1251::fromUtf8(cause);
+}
+
+}  // namespace
+
+EInOutError::EInOutError(int code)
+    : Exception(withCause(code, ioErrorMessage(code))), code_(code) {}
 
 EInOutError::EInOutError(int code, const std::string& target, const std::string& keptCopy)
-    : Exception(withFullStop(ioErrorMessage(code)) + " " +
+    : Exception(withFullStop(withCause(code, ioErrorMessage(code))) + " " +
                 cp1251::fromUtf8("Файл «" + target +
                                  "» мог повредиться: вернуть ему прежнее содержимое не удалось. "
                                  "Оно сохранено в файле «" +
@@ -35,6 +71,12 @@ std::string ioErrorMessage(int code) {
             return cp1251::fromUtf8(
                 "Файл нельзя перезаписать, не сохранив сначала копию его прежнего содержимого, "
                 "а сохранить её не удалось. Файл оставлен без изменений");
+        case io::kNoNote:
+            return cp1251::fromUtf8(
+                "Сохранение отменено: папка «" + os::copiesFolder() +
+                "» недоступна для записи, а без неё временный файл, который оставило бы "
+                "прерванное сохранение, никто бы не нашёл и не удалил. Файл оставлен без "
+                "изменений");
         default:
             return "I/O error " + std::to_string(code);
     }

@@ -4,7 +4,11 @@
 
 namespace qv {
 
-int ioCodeFromErrno(int err) {
+namespace {
+thread_local int lastCode = 0;
+thread_local int lastCause = 0;
+
+int codeOf(int err) {
     switch (err) {
         case 0:
             return io::kOk;
@@ -36,6 +40,17 @@ int ioCodeFromErrno(int err) {
         default:
             return io::kGeneralFailure;
     }
+}
+}  // namespace
+
+int ioCodeFromErrno(int err) {
+    lastCode = codeOf(err);
+    lastCause = err;
+    return lastCode;
+}
+
+int causeOfCode(int code) {
+    return code != 0 && code == lastCode ? lastCause : 0;
 }
 
 }  // namespace qv

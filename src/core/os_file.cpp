@@ -93,6 +93,14 @@ bool syncFolder(const std::string& folder) {
     return synced;
 }
 
+bool syncFolder(Handle folder) {
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
 Handle openRegularFile(const std::string& path, int flags, bool followLinks) {
     struct stat st {};
     const int looked = followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
@@ -147,38 +155,6 @@ int closeAndReport(Handle& handle) {
     return rc == 0 ? io::kOk : ioCodeFromErrno(errno);
 }
 
-// The kernel follows a symbolic link in a sticky folder that everyone may
-// write only for the link's owner or the folder's; a link planted there by
-// someone else could lead a save anywhere. The program resolves links
-// itself, so it applies the same rule.
-bool plantedLink(const std::string& link) {
-    struct stat own {};
-    struct stat folder {};
-    if (::lstat(link.c_str(), &own) != 0 || ::stat(folderOf(link).c_str(), &folder) != 0)
-        return false;
-    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
-    return shared && own.st_uid != ::geteuid() && own.st_uid != folder.st_uid;
-}
-
-// Follows symbolic links, a dangling one included, to the file a save writes:
-// a link stays a link, and a link to nothing gets the file it names.
-int resolveLinks(const std::string& path, std::string& target) {
-    target = path;
-    for (int depth = 0; depth < 40; ++depth) {
-        char buffer[PATH_MAX];
-        const ssize_t n = ::readlink(target.c_str(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINVAL || errno == ENOENT) return io::kOk;  // not a link, or nothing there
-            return codeForPath(errno, target);
-        }
-        if (plantedLink(target)) return io::kAccessDenied;
-        std::string next(buffer, static_cast<std::size_t>(n));
-        if (next.empty()) return io::kFileNotFound;
-        target = next.front() == '/' ? next : folderOf(target) + "/" + next;
-    }
-    return ioCodeFromErrno(ELOOP);
-}
-
 std::string uniqueSuffix() {
     static std::atomic<unsigned> counter{0};
     const auto ticks = static_cast<unsigned long long>(
@@ -191,17 +167,32 @@ std::string temporaryName(const PendingWrite& pending) {
     return folderOf(pending.targetPath) + "/" + kTemporaryPrefix + uniqueSuffix();
 }
 
+void dropTemporary(PendingWrite& pending);
+
+int temporaryCode(int err) {
+    return err == io::kNoNote ? io::kNoNote : ioCodeFromErrno(err);
+}
+
+// Gives the temporary file a new name to be linked under, noted first.
+// Returns an errno value, or io::kNoNote when the note could not be made
+// for want of anything but room.
+int chooseTemporaryName(PendingWrite& pending) {
+    pending.tempPath = temporaryName(pending);
+    const int err = noteTemporary(pending, pending.tempPath);
+    return err == 0 || err == ENOSPC || err == EDQUOT || err == EFBIG ? err : io::kNoNote;
+}
+
 // The bytes of a save go to a file in the target's folder. Where the system
-// allows it the file has no name until it replaces the target, so a save cut
-// short by a crash leaves nothing behind; elsewhere it is a hidden named file,
-// noted so that the next start removes it if the save never ends.
-// Returns an errno value (0 on success).
+// allows it the file has no name until just before it replaces the target;
+// elsewhere it is a hidden named file. Either way its name is noted in the
+// copies folder before the file gets it, so that the next start removes it
+// if the save never ends; where no note can be made, it gets no name.
+// Returns an errno value (0 on success), or io::kNoNote.
 int createTemporary(PendingWrite& pending) {
 #ifdef O_TMPFILE
     // Naming the file later goes through /proc, so it must be there.
     if (::access("/proc/self/fd", X_OK) == 0) {
-        const int fd =
-            ::open(folderOf(pending.targetPath).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        const int fd = ::openat(pending.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (fd >= 0) {
             pending.handle = fd;
             return 0;
@@ -210,13 +201,17 @@ int createTemporary(PendingWrite& pending) {
     }
 #endif
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = temporaryName(pending);
-        noteTemporary(pending, name);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (const int err = chooseTemporaryName(pending)) return err;
+        reachStep(SaveStep::TemporaryNoted);
+        const int fd = ::openat(pending.folder, baseName(pending.tempPath).c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             pending.handle = fd;
-            pending.tempPath = name;
-            return 0;
+            pending.tempNamed = true;
+            // Noted again with the file's identity, before it may change owner.
+            const int err = noteTemporary(pending, pending.tempPath);
+            if (err != 0) dropTemporary(pending);
+            return err == 0 || err == ENOSPC || err == EDQUOT || err == EFBIG ? err : io::kNoNote;
         }
         const int err = errno;
         forgetTemporary(pending);
@@ -225,67 +220,136 @@ int createTemporary(PendingWrite& pending) {
     return EEXIST;
 }
 
-void dropTemporary(PendingWrite& pending) {
-    closeQuietly(pending.handle);
-    if (!pending.tempPath.empty()) ::unlink(pending.tempPath.c_str());
+void unlinkTemporary(PendingWrite& pending) {
+    if (pending.tempNamed) ::unlinkat(pending.folder, baseName(pending.tempPath).c_str(), 0);
+    pending.tempNamed = false;
     pending.tempPath.clear();
     forgetTemporary(pending);
 }
 
-// Gives an unnamed temporary file a hidden name beside the target, just
+void dropTemporary(PendingWrite& pending) {
+    closeQuietly(pending.handle);
+    unlinkTemporary(pending);
+}
+
+// Gives an unnamed temporary file a noted name beside the target, just
 // before the rename that replaces the target with it.
 int nameTemporary(PendingWrite& pending) {
-    if (!pending.tempPath.empty()) return io::kOk;
+    if (pending.tempNamed) return io::kOk;
+    // A disk too full for the note still takes a name and a rename, which
+    // follow each other at once: an empty file is saved even then.
+    if (const int err = chooseTemporaryName(pending); err == io::kNoNote) return io::kNoNote;
     const std::string source = "/proc/self/fd/" + std::to_string(pending.handle);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = temporaryName(pending);
-        noteTemporary(pending, name);
-        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            pending.tempPath = name;
+        if (::linkat(AT_FDCWD, source.c_str(), pending.folder, baseName(pending.tempPath).c_str(),
+                     AT_SYMLINK_FOLLOW) == 0) {
+            pending.tempNamed = true;
+            reachStep(SaveStep::TemporaryNamed);
             return io::kOk;
         }
-        const int err = errno;
-        forgetTemporary(pending);
-        if (err != EEXIST) return codeForPath(err, name);
+        if (errno != EEXIST) return ioCodeFromErrno(errno);
+        if (chooseTemporaryName(pending) == io::kNoNote) return io::kNoNote;
     }
     return io::kGeneralFailure;
 }
 
 // A write in place failed: the previous content goes back into the target,
-// over the same bytes, so that even a full disk has room for it. When that
-// fails too the copy stays where it is, named in `keptCopy`, to be told now
-// and again at the next start.
+// through the handle it was opened with, over the same bytes, so that even a
+// full disk has room for it. When that fails too the copy stays where it
+// is, named in `keptCopy`, to be told now and again at the next start.
 void restorePreviousContent(PendingWrite& pending) {
     closeQuietly(pending.handle);
     if (pending.copyPath.empty()) return;
-    const int target = ::open(pending.targetPath.c_str(), O_WRONLY | O_CLOEXEC);
-    bool restored = target >= 0 && copyContent(pending.copyLock, target) == 0 &&
-                    ::ftruncate(target, static_cast<off_t>(pending.copySize)) == 0 &&
-                    ::fsync(target) == 0;
-    if (target >= 0) restored = ::close(target) == 0 && restored;
+    const bool restored = pending.target >= 0 && ::lseek(pending.target, 0, SEEK_SET) == 0 &&
+                          copyContent(pending.copyLock, pending.target) == 0 &&
+                          ::ftruncate(pending.target, static_cast<off_t>(pending.copySize)) == 0 &&
+                          ::fsync(pending.target) == 0;
     if (restored) {
         discardCopy(pending);
     } else {
         pending.keptCopy = pending.copyPath;
         pending.copyPath.clear();
         closeQuietly(pending.copyLock);
+        closeQuietly(pending.record);
     }
 }
 
-void releaseLock(PendingWrite& pending) {
-    closeQuietly(pending.lock);
+void releaseTarget(PendingWrite& pending) {
+    closeQuietly(pending.target);
+    closeQuietly(pending.folder);
 }
 
 int beginInPlace(PendingWrite& pending) {
     if (const int rc = keepPreviousContent(pending); rc != io::kOk) return rc;
-    const int fd = ::open(pending.targetPath.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const int fd = ::fcntl(pending.target, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
+        const int err = errno;
+        if (fd >= 0) ::close(fd);
         discardCopy(pending);
-        return codeForPath(errno, pending.targetPath);
+        return ioCodeFromErrno(err);
     }
     pending.method = SaveMethod::InPlace;
     pending.handle = fd;
     pending.written = 0;
+    return io::kOk;
+}
+
+// Opens the target that was looked at as `checked`, and only that file: the
+// name is not followed if it became a link, a pipe does not make the open
+// wait, and a file that is no longer the one looked at is refused.
+int openTarget(PendingWrite& pending, const std::string& name, const struct stat& checked) {
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = ::openat(pending.folder, name.c_str(), O_RDWR | flags);
+    if (fd < 0 && errno == EACCES) fd = ::openat(pending.folder, name.c_str(), O_WRONLY | flags);
+    if (fd < 0) {
+        // A link (ELOOP) or a pipe without a reader (ENXIO) put in its place.
+        return errno == ELOOP || errno == ENXIO ? io::kAccessDenied : ioCodeFromErrno(errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != checked.st_dev ||
+        st.st_ino != checked.st_ino || (st.st_mode & 0222) == 0) {
+        ::close(fd);
+        return io::kAccessDenied;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::close(fd);
+        return io::kSharingViolation;
+    }
+    pending.target = fd;
+    pending.targetExisted = true;
+    pending.targetMode = st.st_mode & 07777;
+    return io::kOk;
+}
+
+int beginAt(PendingWrite& pending) {
+    const std::string name = baseName(pending.targetPath);
+    struct stat checked {};
+    if (::fstatat(pending.folder, name.c_str(), &checked, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) return ioCodeFromErrno(errno);
+        reachStep(SaveStep::TargetChecked);
+        return temporaryCode(createTemporary(pending));
+    }
+    // Only a regular file is saved; a file without any write permission is
+    // read-only, even for root.
+    if (!S_ISREG(checked.st_mode) || (checked.st_mode & 0222) == 0) return io::kAccessDenied;
+    reachStep(SaveStep::TargetChecked);
+    if (const int rc = openTarget(pending, name, checked); rc != io::kOk) return rc;
+
+    struct stat st {};
+    if (::fstat(pending.target, &st) != 0) return ioCodeFromErrno(errno);
+    if (st.st_nlink > 1) return beginInPlace(pending);
+    if (const int err = createTemporary(pending)) {
+        return err == EACCES || err == EPERM || err == EROFS ? beginInPlace(pending)
+                                                             : temporaryCode(err);
+    }
+    struct stat temp {};
+    const bool sameOwner =
+        ::fstat(pending.handle, &temp) == 0 && temp.st_uid == st.st_uid && temp.st_gid == st.st_gid;
+    if (!sameOwner && ::fchown(pending.handle, st.st_uid, st.st_gid) != 0) {
+        dropTemporary(pending);
+        return beginInPlace(pending);
+    }
     return io::kOk;
 }
 
@@ -350,47 +414,12 @@ int beginWrite(const std::string& path, PendingWrite& pending) {
     pending = PendingWrite{};
     pending.digest = kDigestStart;
     if (!validName(path)) return io::kInvalidName;
-    if (const int rc = resolveLinks(path, pending.targetPath); rc != io::kOk) return rc;
-    const std::string& target = pending.targetPath;
-
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) {
-        if (errno != ENOENT) return codeForPath(errno, target);
-        if (const int err = createTemporary(pending)) return codeForPath(err, target);
-        return io::kOk;
+    int rc = resolveTarget(path, pending.targetPath, pending.folder);
+    if (rc == io::kOk) rc = beginAt(pending);
+    if (rc != io::kOk) {
+        closeQuietly(pending.handle);
+        releaseTarget(pending);
     }
-    if (!S_ISREG(st.st_mode)) return io::kAccessDenied;
-
-    // A file without any write permission is read-only, even for root.
-    if ((st.st_mode & 0222) == 0) return io::kAccessDenied;
-    if (::access(target.c_str(), W_OK) != 0) return codeForPath(errno, target);
-    pending.targetExisted = true;
-    pending.targetMode = st.st_mode & 07777;
-    const int lockFd = openRegularFile(target, O_RDONLY, true);
-    if (lockFd >= 0) {
-        if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-            ::close(lockFd);
-            return io::kSharingViolation;
-        }
-        pending.lock = lockFd;
-    }
-
-    int rc = io::kOk;
-    if (st.st_nlink > 1) {
-        rc = beginInPlace(pending);
-    } else if (const int err = createTemporary(pending)) {
-        rc = (err == EACCES || err == EPERM || err == EROFS) ? beginInPlace(pending)
-                                                             : codeForPath(err, target);
-    } else {
-        struct stat temp {};
-        const bool sameOwner = ::fstat(pending.handle, &temp) == 0 && temp.st_uid == st.st_uid &&
-                               temp.st_gid == st.st_gid;
-        if (!sameOwner && ::fchown(pending.handle, st.st_uid, st.st_gid) != 0) {
-            dropTemporary(pending);
-            rc = beginInPlace(pending);
-        }
-    }
-    if (rc != io::kOk) releaseLock(pending);
     return rc;
 }
 
@@ -401,15 +430,20 @@ int writeAll(PendingWrite& pending, const char* data, std::size_t size) {
     return io::kOk;
 }
 
-int commitWrite(PendingWrite& pending) {
+int commitWrite(PendingWrite& pending, const char* tail, std::size_t tailSize) {
     int rc = io::kOk;
     if (pending.method == SaveMethod::InPlace) {
-        // What the file is meant to hold is noted before the last step, so
+        // What the file is meant to hold is noted before its last bytes, so
         // that a start after a kill can tell a finished save from a cut one.
-        noteMeantContent(pending);
+        noteMeantContent(pending, pending.written + tailSize,
+                         digestOf(pending.digest, tail, tailSize));
+        reachStep(SaveStep::MeantNoted);
+        if (tailSize > 0) rc = writeAll(pending, tail, tailSize);
+        if (rc == io::kOk) reachStep(SaveStep::LastBytesWritten);
         // The new content may be shorter than the old: cut what is left.
-        if (::ftruncate(pending.handle, static_cast<off_t>(pending.written)) != 0 ||
-            ::fsync(pending.handle) != 0) {
+        if (rc == io::kOk &&
+            (::ftruncate(pending.handle, static_cast<off_t>(pending.written)) != 0 ||
+             ::fsync(pending.handle) != 0)) {
             rc = ioCodeFromErrno(errno);
         }
         if (rc == io::kOk) rc = closeAndReport(pending.handle);
@@ -419,24 +453,25 @@ int commitWrite(PendingWrite& pending) {
             restorePreviousContent(pending);
         }
     } else {
-        if (::fsync(pending.handle) != 0) rc = ioCodeFromErrno(errno);
+        if (tailSize > 0) rc = writeAll(pending, tail, tailSize);
+        if (rc == io::kOk && ::fsync(pending.handle) != 0) rc = ioCodeFromErrno(errno);
         const mode_t mode = pending.targetExisted ? pending.targetMode : newFileMode();
         if (rc == io::kOk && ::fchmod(pending.handle, mode) != 0) rc = ioCodeFromErrno(errno);
         if (rc == io::kOk) rc = nameTemporary(pending);
         const int closeRc = closeAndReport(pending.handle);
         if (rc == io::kOk) rc = closeRc;
-        if (rc == io::kOk && ::rename(pending.tempPath.c_str(), pending.targetPath.c_str()) != 0) {
-            rc = codeForPath(errno, pending.targetPath);
+        const std::string name = baseName(pending.targetPath);
+        if (rc == io::kOk && ::renameat(pending.folder, baseName(pending.tempPath).c_str(),
+                                        pending.folder, name.c_str()) != 0) {
+            rc = ioCodeFromErrno(errno);
         }
         if (rc == io::kOk) {
-            syncFolder(folderOf(pending.targetPath));
-        } else if (!pending.tempPath.empty()) {
-            ::unlink(pending.tempPath.c_str());
+            pending.tempNamed = false;
+            syncFolder(pending.folder);
         }
-        pending.tempPath.clear();
-        forgetTemporary(pending);
+        unlinkTemporary(pending);
     }
-    releaseLock(pending);
+    releaseTarget(pending);
     return rc;
 }
 
@@ -446,7 +481,7 @@ void abandonWrite(PendingWrite& pending) {
     } else {
         dropTemporary(pending);
     }
-    releaseLock(pending);
+    releaseTarget(pending);
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -455,6 +490,29 @@ bool sameFile(const std::string& a, const std::string& b) {
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
+
+namespace {
+// The digest of what a regular file holds, read without waiting; 0 when it
+// cannot be read.
+std::uint64_t digestOfFile(const std::string& path) {
+    const int fd = openRegularFile(path, O_RDONLY, true);
+    if (fd < 0) return 0;
+    std::uint64_t digest = kDigestStart;
+    char buffer[64 * 1024];
+    std::uint64_t total = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || (total += static_cast<std::uint64_t>(n)) > kDigestedSize) {
+            digest = n == 0 ? digest : 0;
+            break;
+        }
+        digest = digestOf(digest, buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return digest;
+}
+}  // namespace
 
 FileIdentity identityOf(const std::string& path) {
     FileIdentity id;
@@ -468,6 +526,9 @@ FileIdentity identityOf(const std::string& path) {
     id.size = static_cast<std::uint64_t>(st.st_size);
     id.modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
     id.modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    id.changedSeconds = static_cast<std::int64_t>(st.st_ctim.tv_sec);
+    id.changedNanoseconds = static_cast<std::int64_t>(st.st_ctim.tv_nsec);
+    if (S_ISREG(st.st_mode) && id.size <= kDigestedSize) id.contentDigest = digestOfFile(path);
     return id;
 }
 

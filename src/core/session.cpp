@@ -165,7 +165,11 @@ void Session::newTest() {
     test_.title = header.title;
     test_.captions[0] = header.captions[0];
     test_.captions[1] = header.captions[1];
-    changed(kTestQuestion | kTestTitle | kTestButtons);
+    // Nothing of a test taken before stays in the preview of the new one.
+    test_.authorLine = kAuthorPrefix + header.author;
+    test_.caption = header.windowCaption;
+    test_.variants = editor_.question.variants;
+    changed(kTestQuestion | kTestTitle | kTestButtons | kTestVariants);
 
     doc_.activeButtonCount = 2;
     applyButtonCount();

@@ -130,16 +130,16 @@ int TextWriter::write(const std::string& bytes) {
 int TextWriter::close() {
     if (!open_) return io::kCloseNotOpen;
     open_ = false;
-    int rc = failure_;
-    if (rc == io::kOk && !buffer_.empty()) {
-        rc = os::writeAll(pending_, buffer_.data(), buffer_.size());
-    }
-    buffer_.clear();
+    const int rc = failure_;
     if (rc != io::kOk) {
+        buffer_.clear();
         os::abandonWrite(pending_);
         return rc;
     }
-    return os::commitWrite(pending_);
+    // The last bytes go out with the commit, which notes first what they complete.
+    const std::string tail = std::move(buffer_);
+    buffer_.clear();
+    return os::commitWrite(pending_, tail.data(), tail.size());
 }
 
 }  // namespace qv

@@ -36,6 +36,17 @@ TEST(ChangedOnDisk, ASaveAsksOnlyWhenTheOpenedFileIsNoLongerItself) {
          [&](const TempFolder&, const std::string& f) { writeBytes(f, example + "x"); }, true},
         {"same bytes, later time", [](const TempFolder&, const std::string& f) { touchLater(f); },
          true},
+        {"same size, time put back",
+         [&](const TempFolder&, const std::string& f) {
+             struct stat st {};
+             ::stat(f.c_str(), &st);
+             std::string other = example;
+             other[0] ^= 1;
+             writeBytes(f, other);
+             const timespec times[2] = {st.st_atim, st.st_mtim};
+             ::utimensat(AT_FDCWD, f.c_str(), times, 0);
+         },
+         true},
         {"replaced by another file",
          [&](const TempFolder& d, const std::string& f) {
              writeBytes(d.file("new.tst"), example);

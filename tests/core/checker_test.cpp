@@ -44,6 +44,7 @@ struct CheckCase {
     Lines file;
     std::vector<std::string> found;  // what the problems must say, in order; none for a clean test
     std::string summary;
+    std::vector<std::string> warned = {};  // what the warnings must say, in order
 };
 
 TEST(Checker, FindsWhatATakerWouldMeet) {
@@ -90,6 +91,19 @@ TEST(Checker, FindsWhatATakerWouldMeet) {
         {"a range the ranges above hold",
          test("0,1,0,1,", {"=0-1", "A", "=2-2", "B", "=1-2", "C", "$"}),
          {"строка сообщений 5 «=1-2»: все баллы этого диапазона уже входят"},
+         "вопросов: 2, баллы от 0 до 2"},
+        {"ranges no reachable total falls in",
+         test("0,5,0,5,", {"=0-10", "A", "=20-30", "B", "=5-15", "C", "=11-19", "D", "$"}),
+         {},
+         "вопросов: 2, баллы от 0 до 10",
+         {"строка сообщений 3 «=20-30»: в диапазон не попадает ни одна сумма баллов, которую "
+          "можно набрать (0, 5 и 10), и он никогда не будет выбран",
+          "строка сообщений 5 «=5-15»: все баллы этого диапазона, которые можно набрать, уже "
+          "входят в диапазоны выше",
+          "строка сообщений 7 «=11-19»: в диапазон не попадает ни одна сумма баллов"}},
+        {"a range the totals reach past a line without a dash is not told",
+         test("0,1,0,1,", {"=", "A", "=0-1", "B", "=2-2", "C", "$"}),
+         {"строка сообщений 1 «=»: в строке нет «-», и её границы"},
          "вопросов: 2, баллы от 0 до 2"},
         {"a range that holds nothing",
          test("0,1,0,1,", {"=0-2", "=5-3", "$"}),
@@ -177,7 +191,9 @@ TEST(Checker, FindsWhatATakerWouldMeet) {
         {"more spans than shown are counted as spans",
          questions(3, "0,2,0,20,0,200,", {"=1-1", "$"}),
          {"баллы 0, 2, 20, 22, 200, 202 и ещё 2 промежутка не входят"},
-         "вопросов: 3, баллы от 0 до 222"},
+         "вопросов: 3, баллы от 0 до 222",
+         {"строка сообщений 1 «=1-1»: в диапазон не попадает ни одна сумма баллов, которую можно "
+          "набрать (0, 2, 20, 22, 200, 202 и ещё 2 промежутка)"}},
         {"a file that ends after its Info line",
          {ruf("Info=(2^E2^E1)")},
          {"файл обрывается после строки 1 «Info=(2^E2^E1)»: дальше тест ждёт строку заголовка"},
@@ -209,6 +225,10 @@ TEST(Checker, FindsWhatATakerWouldMeet) {
             EXPECT_EQ(report.problems[i].rfind(ru(c.found[i]), 0), 0u)
                 << i << ": " << qv::cp1251::toUtf8(report.problems[i]);
         }
+        ASSERT_EQ(report.warnings.size(), c.warned.size())
+            << qv::cp1251::toUtf8(qvtest::joined(report.warnings));
+        for (std::size_t i = 0; i < c.warned.size(); ++i)
+            EXPECT_EQ(report.warnings[i].rfind(ru(c.warned[i]), 0), 0u) << i;
         EXPECT_EQ(report.summary(), ru(c.summary));
     }
     EXPECT_THROW(qv::checkTest(dir.file("missing.tst")), qv::EInOutError);

@@ -306,7 +306,7 @@ TEST(SaveSafety, WriteSignalsEndNoSave) {
 
 // The kernel's rule for links in shared sticky folders, where the program
 // follows a link itself: someone else's link there is not followed unless
-// the folder is theirs.
+// the folder is theirs, whether it names the file or a folder on the way.
 TEST(SaveSafety, ALinkPlantedInASharedFolderIsNotFollowed) {
     if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
     struct Case {
@@ -315,28 +315,38 @@ TEST(SaveSafety, ALinkPlantedInASharedFolderIsNotFollowed) {
         uid_t folderOwner;
         mode_t folderMode;
         bool followed;
+        bool folderLink;  // the link names a folder the file is saved in
     };
     const Case cases[] = {
-        {"someone else's link in a sticky shared folder", qvtest::kNobody, 0, 01777, false},
-        {"the saver's own link there", 0, 0, 01777, true},
-        {"a link of the folder's owner", qvtest::kNobody, qvtest::kNobody, 01777, true},
-        {"someone else's link in a folder that is not shared", qvtest::kNobody, 0, 0755, true},
+        {"someone else's link in a sticky shared folder", qvtest::kNobody, 0, 01777, false, false},
+        {"the saver's own link there", 0, 0, 01777, true, false},
+        {"a link of the folder's owner", qvtest::kNobody, qvtest::kNobody, 01777, true, false},
+        {"someone else's link in a folder that is not shared", qvtest::kNobody, 0, 0755, true,
+         false},
+        {"someone else's folder link in a sticky shared folder", qvtest::kNobody, 0, 01777, false,
+         true},
+        {"the saver's own folder link there", 0, 0, 01777, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder dir;
         const std::string shared = dir.file("shared");
-        const std::string elsewhere = dir.file("elsewhere.tst");
-        const std::string link = shared + "/quiz.tst";
         ASSERT_EQ(::mkdir(shared.c_str(), 0755), 0);
+        ASSERT_EQ(::mkdir(dir.file("away").c_str(), 0755), 0);
+        const std::string elsewhere = c.folderLink ? dir.file("away/quiz.tst") : dir.file("x.tst");
+        const std::string link = shared + "/" + (c.folderLink ? "sub" : "quiz.tst");
+        const std::string saved = c.folderLink ? link + "/quiz.tst" : link;
         writeBytes(elsewhere, kPrevious);
-        ASSERT_EQ(::symlink(elsewhere.c_str(), link.c_str()), 0);
+        ASSERT_EQ(
+            ::symlink(c.folderLink ? dir.file("away").c_str() : elsewhere.c_str(), link.c_str()),
+            0);
         ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
         ASSERT_EQ(::chown(shared.c_str(), c.folderOwner, c.folderOwner), 0);
         ASSERT_EQ(::chmod(shared.c_str(), c.folderMode), 0);
 
-        EXPECT_EQ(ioCodeOf([&] { qv::writeLines(link, {"new"}); }), c.followed ? 0 : 5);
+        EXPECT_EQ(ioCodeOf([&] { qv::writeLines(saved, {"new"}); }), c.followed ? 0 : 5);
         EXPECT_EQ(readBytes(elsewhere), c.followed ? "new\r\n" : kPrevious);
+        EXPECT_EQ(leftovers(dir, "away"), std::vector<std::string>{});
     }
 }
 

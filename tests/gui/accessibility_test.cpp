@@ -1,6 +1,7 @@
 // What a screen reader hears: the names and descriptions the windows give
 // their controls through the toolkit's accessibility interfaces.
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -180,11 +181,13 @@ void AccessibilityTest::testWindowReadsTheQuestionAndTheVariants() {
     QCOMPARE(nameOf(ctl::label(w.testWindow(), "TextVar", 1)), QString("Верно"));
     QCOMPARE(nameOf(ctl::label(w.testWindow(), "TextVar", 3)), QString("Затрудняюсь ответить"));
     QCOMPARE(nameOf(ctl::button(w.testWindow(), 3)), QString("Не знаю"));
+    QCOMPARE(descriptionOf(ctl::button(w.testWindow(), 3)), QString("Затрудняюсь ответить"));
     // The next question's variants are read, not the first one's.
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QCOMPARE(accessible(ctl::memo(w.testWindow(), "Memo1"))->text(QAccessible::Value),
              QString("Луна больше Земли?"));
     QCOMPARE(nameOf(ctl::label(w.testWindow(), "TextVar", 1)), QString("Больше"));
+    QCOMPARE(descriptionOf(ctl::button(w.testWindow(), 1)), QString("Больше"));
 }
 
 void AccessibilityTest::resultTextIsNamedByTheHeading() {
@@ -192,9 +195,19 @@ void AccessibilityTest::resultTextIsNamedByTheHeading() {
     auto& w = *program.windows;
     program.platform.openAnswers.push_back(program.writeExample());
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    // What the result window holds as it appears and takes the focus: a
+    // screen reader reads it then, and not again.
+    QPlainTextEdit* memo = ctl::memo(w.resultWindow(), "Memo1");
+    QStringList readAtFocus;
+    QObject::connect(qApp, &QApplication::focusChanged, memo, [&](QWidget*, QWidget* now) {
+        if (now && now->window() == w.resultWindow()) readAtFocus << memo->toPlainText();
+    });
     QTest::mouseClick(ctl::button(w.testWindow(), 2), Qt::LeftButton);
     QTest::mouseClick(ctl::button(w.testWindow(), 2), Qt::LeftButton);
     QVERIFY(w.resultWindow()->isVisible());
+    QCOMPARE(readAtFocus, QStringList{"\nСтоит повторить материал."});
+    QCOMPARE(descriptionOf(w.resultWindow()),
+             QString("Ваш результат тестирования: Стоит повторить материал."));
     QCOMPARE(nameOf(ctl::memo(w.resultWindow(), "Memo1")), QString("Ваш результат тестирования"));
     QCOMPARE(accessible(ctl::memo(w.resultWindow(), "Memo1"))->text(QAccessible::Value),
              QString("\nСтоит повторить материал."));

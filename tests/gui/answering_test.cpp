@@ -97,6 +97,7 @@ class AnsweringTest : public QObject {
     void resultSavedByteForByte();
     void savingTwiceAndTheProposedName();
     void failedSaveKeepsTheOldFile();
+    void anotherResultIsNotReplacedUnasked();
 };
 
 void AnsweringTest::buttonRule_data() {
@@ -258,7 +259,7 @@ void AnsweringTest::errorWindowShowsTheScore() {
 void AnsweringTest::longTitleAndQuestionAreReadable() {
     Program program;
     auto& w = *program.windows;
-    const std::string title(50, 'W');  // the most the editor takes, in wide letters
+    const std::string title(50, 'W');  // the most the editor takes, in wide letters, one word
     const std::string question = "Начало вопроса. " + std::string(4000, 'x');
     program.platform.openAnswers.push_back(
         program.writeTest("long.tst", {"Info=(1\x05"
@@ -273,10 +274,12 @@ void AnsweringTest::longTitleAndQuestionAreReadable() {
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowExposed(w.testWindow()));
 
-    QCOMPARE(w.testWindow()->size(), QSize(666, 571));
     QLabel* zagolov = ctl::label(w.testWindow(), "Zagolov");
-    QCOMPARE(zagolov->text(), QString::fromStdString(title));
+    // Shown whole, broken over lines, and read as it is written.
+    QCOMPARE(zagolov->text().remove(QChar(0x200B)), QString::fromStdString(title));
+    QCOMPARE(zagolov->accessibleName(), QString::fromStdString(title));
     QVERIFY(zagolov->geometry().right() < w.testWindow()->width());
+    QVERIFY(zagolov->height() >= zagolov->heightForWidth(zagolov->width()));
     QCOMPARE(zagolov->font().family(), QString("Times New Roman"));
     // The question opens at its first line.
     QPlainTextEdit* memo = ctl::memo(w.testWindow(), "Memo1");
@@ -483,6 +486,7 @@ void AnsweringTest::failedSaveKeepsTheOldFile() {
     press(program, {1, 1});
     const QString memo = ctl::memo(w.resultWindow(), "Memo1")->toPlainText();
     program.platform.saveResultAnswers.push_back(program.path("итог"));
+    program.platform.yesNoAnswers.push_back(true);  // replace it
     QTest::mouseClick(ctl::button(w.resultWindow(), "Button1"), Qt::LeftButton);
 
     QCOMPARE(program.platform.errors, QStringList{"File access denied."});
@@ -496,6 +500,50 @@ void AnsweringTest::failedSaveKeepsTheOldFile() {
     QTest::mouseClick(ctl::button(w.resultWindow(), "Button1"), Qt::LeftButton);
     QCOMPARE(Program::bytes(program.path("другой.txt")), fileBytes({"Строка 1", "", "Строка 3"}));
     QCOMPARE(program.platform.errors.size(), 1);
+}
+
+void AnsweringTest::anotherResultIsNotReplacedUnasked() {
+    Program program;
+    auto& w = *program.windows;
+    auto& platform = program.platform;
+    const QByteArray earlier = fileBytes({"Результат другого ученика"});
+    {
+        QFile f(program.path("итог.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(earlier);
+    }
+    const QByteArray block = fileBytes({"Строка 1", "", "Строка 3"});
+    QPushButton* save = ctl::button(w.resultWindow(), "Button1");
+    startRun(program, threeLineResult());
+    press(program, {1, 1});
+
+    // "Нет" goes back to the dialog, which offers the name refused.
+    platform.saveResultAnswers = {program.path("итог"), program.path("мой")};
+    platform.yesNoAnswers = {false};
+    QTest::mouseClick(save, Qt::LeftButton);
+    QCOMPARE(platform.questions,
+             QStringList{"Файл «" + program.path("итог.txt") + "» уже существует. Заменить его?"});
+    QCOMPARE(platform.saveResultProposals,
+             (QStringList{"Результат тестирования", program.path("итог")}));
+    QCOMPARE(Program::bytes(program.path("итог.txt")), earlier);
+    QCOMPARE(Program::bytes(program.path("мой.txt")), block);
+
+    // The file this result was saved to is saved again unasked; another one after "Да".
+    platform.saveResultAnswers = {program.path("мой"), program.path("итог.txt")};
+    platform.yesNoAnswers = {true};
+    QTest::mouseClick(save, Qt::LeftButton);
+    QTest::mouseClick(save, Qt::LeftButton);
+    QCOMPARE(platform.questions.size(), 2);
+    QCOMPARE(Program::bytes(program.path("итог.txt")), block);
+
+    // The next person's result asks again before replacing this one's.
+    QTest::mouseClick(ctl::button(w.resultWindow(), "Button3"), Qt::LeftButton);
+    startRun(program, threeLineResult());
+    press(program, {1, 1});
+    platform.saveResultAnswers = {program.path("мой")};
+    QTest::mouseClick(save, Qt::LeftButton);
+    QCOMPARE(platform.questions.size(), 3);
+    QVERIFY(platform.errors.isEmpty());
 }
 
 QTEST_MAIN(AnsweringTest)

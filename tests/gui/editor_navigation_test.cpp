@@ -110,14 +110,13 @@ void EditorNavigationTest::newTestAfterAnEditedOneStartsFromTheDefaults() {
     QCOMPARE(ed.doc.currentQuestion, 1);
     QCOMPARE(ed.doc.activeButtonCount, 2);
     QCOMPARE(fileNameText(program.session().currentFileName()), QString("test"));
-    // The preview: cleared question, title and the first two captions; the
-    // caption and the author line wait until their fields are left.
+    // The preview shows the new test: nothing of the one edited before.
     QVERIFY(ctl::memo(w.testWindow(), "Memo1")->toPlainText().isEmpty());
     QCOMPARE(ctl::label(w.testWindow(), "Zagolov")->text(), QString("Это текст заголовка"));
     QCOMPARE(ctl::button(w.testWindow(), 1)->text(), QString("Да"));
     QCOMPARE(ctl::button(w.testWindow(), 2)->text(), QString("Нет"));
-    QCOMPARE(w.testWindow()->windowTitle(), QString("Окно"));
-    QCOMPARE(ctl::label(w.testWindow(), "Label1")->text(), QString("Автор теста: Петров"));
+    QCOMPARE(w.testWindow()->windowTitle(), QString("Тест"));
+    QCOMPARE(ctl::label(w.testWindow(), "Label1")->text(), QString("Автор теста: Неизвестен"));
 }
 
 void EditorNavigationTest::emptyQuestionBlocksNext() {

@@ -14,6 +14,7 @@
 #include "manag.h"
 #include "redactor.h"
 #include "resform.h"
+#include "run_journal.h"
 #include "userform.h"
 
 namespace {
@@ -115,10 +116,12 @@ void FailureTest::unreadableFile() {
     auto& w = *program.windows;
     program.platform.openAnswers.push_back(program.path(name));
     const bool run = command == "run";
+    w.runJournal->recordForThisStart(program.path("journal"));
 
     QTest::mouseClick(ctl::button(w.Manag, run ? "Button3" : "Button2"), Qt::LeftButton);
 
     QCOMPARE(program.platform.errors, QStringList{message});
+    QCOMPARE(program.platform.takerNameQuestions, 0);  // a test that cannot be taken asks no name
     QCOMPARE(program.visibleWindows(), visible);
     // Editing takes the name before it reads; a run leaves it alone.
     QCOMPARE(fileNameText(program.session().currentFileName()),

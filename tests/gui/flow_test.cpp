@@ -50,7 +50,7 @@ class FlowTest : public QObject {
     void startShowsOnlyTheManager();
     void managerCommands_data();
     void managerCommands();
-    void newTestPreviewCannotBeAnswered();
+    void newTestPreviewShowsTheNewTestOnly();
     void runHidesAnEditorOpenBesideTheManager();
     void editorCloseReturnsToTheManager_data();
     void editorCloseReturnsToTheManager();
@@ -124,16 +124,28 @@ void FlowTest::managerCommands() {
     }
 }
 
-void FlowTest::newTestPreviewCannotBeAnswered() {
+void FlowTest::newTestPreviewShowsTheNewTestOnly() {
     Program program;
     auto& w = *program.windows;
     // A finished run leaves every button enabled; the preview must disable them all.
-    program.platform.openAnswers.push_back(program.writeExample());
+    program.platform.openAnswers.push_back(program.writeTest(
+        "run.tst", {"Info=(1\x05"
+                    "2\x05"
+                    "3)",
+                    "Title=(Физика\x05Петров\x05Зачёт)", "Buttons=(А\x05Б)", "Questions:", "Q",
+                    "Variants: all", "Первый", "Второй", "Numbers:", "0,1,", "Message:", "$"}));
     QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
     w.testWindow()->close();
 
     QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm"}));
+    // Nothing of the run is left in the preview.
+    QCOMPARE(w.testWindow()->windowTitle(), QString("Тест"));
+    QCOMPARE(ctl::label(w.testWindow(), "Label1")->text(), QString("Автор теста: Неизвестен"));
+    for (int k = 1; k <= 2; ++k) {
+        QCOMPARE(ctl::label(w.testWindow(), "TextVar", k)->text(), QString());
+        QCOMPARE(ctl::button(w.testWindow(), k)->text(), QStringList({"Да", "Нет"})[k - 1]);
+    }
     for (int k = 1; k <= 6; ++k)
         QVERIFY2(!ctl::button(w.testWindow(), k)->isEnabled(), qPrintable(QString::number(k)));
     QCOMPARE(fileNameText(program.session().currentFileName()), QString("test"));

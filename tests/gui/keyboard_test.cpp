@@ -47,6 +47,8 @@ class KeyboardTest : public QObject {
     void menusOpenByTheirAccessLetters();
     void aboutWindowClosesOnEnter();
     void digitKeysPressTheAnswerButtons();
+    void heldDigitAnswersOnce_data();
+    void heldDigitAnswersOnce();
 };
 
 void KeyboardTest::focusStartsOnTheFirstButtonOfEachWindow() {
@@ -156,6 +158,75 @@ void KeyboardTest::digitKeysPressTheAnswerButtons() {
     press(Qt::Key_2);  // 2 points: 3, "Хороший результат."
     QTRY_COMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QVERIFY(ctl::memo(w.resultWindow(), "Memo1")->toPlainText().contains("Хороший результат."));
+}
+
+// A key event as the window system delivers it: a press or a release of a
+// digit, its time stamp, and whether the toolkit marked it as a repeat.
+struct KeyStroke {
+    bool press;
+    int digit;
+    quint64 at;
+    bool marked;
+};
+Q_DECLARE_METATYPE(QList<KeyStroke>)
+
+void KeyboardTest::heldDigitAnswersOnce_data() {
+    QTest::addColumn<QList<KeyStroke>>("strokes");
+    QTest::addColumn<int>("answered");
+    QTest::newRow("the X server's repeat: a release, and a press with the same time stamp")
+        << QList<KeyStroke>{{true, 2, 100, false},  {false, 2, 600, false}, {true, 2, 600, false},
+                            {false, 2, 630, false}, {true, 2, 630, false},  {false, 2, 900, false}}
+        << 1;
+    QTest::newRow("repeats marked as such") << QList<KeyStroke>{{true, 2, 100, false},
+                                                                {false, 2, 600, true},
+                                                                {true, 2, 600, true},
+                                                                {false, 2, 900, false}}
+                                            << 1;
+    QTest::newRow("presses with no release between")
+        << QList<KeyStroke>{{true, 2, 100, false}, {true, 2, 600, false}, {true, 2, 630, false}}
+        << 1;
+    QTest::newRow("released and pressed again") << QList<KeyStroke>{{true, 2, 100, false},
+                                                                    {false, 2, 150, false},
+                                                                    {true, 2, 200, false},
+                                                                    {false, 2, 250, false},
+                                                                    {true, 2, 300, false}}
+                                                << 3;
+    QTest::newRow("another digit while one is held") << QList<KeyStroke>{{true, 2, 100, false},
+                                                                         {true, 1, 300, false},
+                                                                         {false, 1, 350, false},
+                                                                         {false, 2, 350, false},
+                                                                         {true, 2, 350, false}}
+                                                     << 2;
+}
+
+void KeyboardTest::heldDigitAnswersOnce() {
+    QFETCH(QList<KeyStroke>, strokes);
+    QFETCH(int, answered);
+    Program program;
+    std::vector<std::string> test{
+        "Info=(6\x05"
+        "2\x05"
+        "1)",
+        "Title=(T\x05"
+        "A\x05"
+        "C)",
+        "Buttons=(1\x05"
+        "2)",
+        "Questions:"};
+    test.insert(test.end(), 6, "Q");
+    test.insert(test.end(), {"Variants: none", "Numbers:", "0,1,0,1,0,1,0,1,0,1,0,1,",
+                             "Message:", "=0-6", "$"});
+    program.platform.openAnswers.push_back(program.writeTest("held.tst", test));
+    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
+    QCOMPARE(focused(), QString("Memo1"));
+    for (const KeyStroke& k : strokes) {
+        const auto key = static_cast<Qt::Key>(Qt::Key_0 + k.digit);
+        QKeyEvent event(k.press ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier,
+                        QString::number(k.digit), k.marked);
+        event.setTimestamp(k.at);
+        QApplication::sendEvent(QApplication::focusWidget(), &event);
+    }
+    QCOMPARE(program.session().document().currentQuestion, 1 + answered);
 }
 
 QTEST_MAIN(KeyboardTest)

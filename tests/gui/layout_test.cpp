@@ -67,19 +67,20 @@ std::vector<Control> controls() {
     t.push_back(make("Manag", "Button2", "ManagClient", {128, 72, 97, 25}, "Редактор"));
     t.push_back(make("Manag", "Button3", "ManagClient", {240, 72, 97, 25}, "Запустить"));
 
-    t.push_back(
-        make("UserForm", "Zagolov", "UserForm", at(16, 16), "Это текст заголовка", kTimes, 32));
-    t.push_back(make("UserForm", "Panel1", "UserForm", {16, 72, 633, 369}, {}));
+    // The test window's controls stand on its client, which scrolls where the screen is small.
+    t.push_back(make("UserForm", "Zagolov", "UserFormClient", at(16, 16), "Это текст заголовка",
+                     kTimes, 32));
+    t.push_back(make("UserForm", "Panel1", "UserFormClient", {16, 72, 633, 369}, {}));
     const QPoint buttonAt[6] = {{16, 464},  {184, 464}, {352, 464},
                                 {520, 464}, {184, 520}, {352, 520}};
     for (int k = 1; k <= 6; ++k) {
-        t.push_back(
-            make("UserForm", num("Button", k), "UserForm", {buttonAt[k - 1], QSize(129, 33)}, ""));
+        t.push_back(make("UserForm", num("Button", k), "UserFormClient",
+                         {buttonAt[k - 1], QSize(129, 33)}, ""));
         t.push_back(make("UserForm", num("TextVar", k), "Panel1", at(40, 144 + 32 * (k - 1)),
                          "Варианты", kTimes, 16));
     }
     t.push_back(make("UserForm", "Label1", "Panel1", at(48, 352), "--- Копирайт ----"));
-    t.push_back(make("UserForm", "Memo1", "UserForm", {24, 80, 617, 121},
+    t.push_back(make("UserForm", "Memo1", "UserFormClient", {24, 80, 617, 121},
                      "Здесь размещается текст вопроса", kTimes, 19));
 
     t.push_back(make("ResForm", "Label1", "ResForm", at(80, 16), "Ваш результат тестирования",
@@ -237,6 +238,8 @@ class LayoutTest : public QObject {
     void tabKeyInTheTestWindow();
     void previewBesideTheEditor_data();
     void previewBesideTheEditor();
+    void testWindowShowsEveryTextWhole_data();
+    void testWindowShowsEveryTextWhole();
 };
 
 void LayoutTest::windows_data() {
@@ -536,6 +539,106 @@ void LayoutTest::previewBesideTheEditor() {
     const auto at = placeBeside(editor, {680, 600}, screen);
     QCOMPARE(at ? at->window : QPoint(-1, -1), preview);
     QCOMPARE(at ? at->anchor : QPoint(-1, -1), editorAt);
+}
+
+namespace {
+
+// Words up to `length` characters: "слово слово …".
+std::string words(std::size_t length) {
+    std::string text;
+    while (text.size() + 6 <= length) text += text.empty() ? "Ширина" : " ширина";
+    return text;
+}
+
+}  // namespace
+
+void LayoutTest::testWindowShowsEveryTextWhole_data() {
+    QTest::addColumn<QStringList>("texts");  // title, each variant, author line, each caption
+    QTest::addColumn<int>("titlePixels");
+    QTest::addColumn<bool>("drawnPlaces");  // everything where the window is drawn it
+    const QString longText = QString::fromStdString(words(80));
+    QTest::newRow("short texts") << QStringList{"Физика", "Да", "Петров", "Да"} << 32 << true;
+    QTest::newRow("a long title wraps in its own size")
+        << QStringList{longText.left(60), "Да", "Петров", "Да"} << 32 << false;
+    QTest::newRow("variants of 80 characters wrap, and the window scrolls")
+        << QStringList{"Физика", longText, "Петров", "Да"} << 32 << false;
+    QTest::newRow("a long author line")
+        << QStringList{"Физика", "Да", longText + longText, "Да"} << 32 << false;
+    QTest::newRow("a title of one word too wide for any line: smaller, then broken anywhere")
+        << QStringList{QString(50, 'W'), "Да", "Петров", "Да"} << 20 << false;
+    QTest::newRow("long button captions: two lines, smaller")
+        << QStringList{"Физика", "Да", "Петров", "Не знаю, затрудняюсь ответить"} << 32 << true;
+}
+
+void LayoutTest::testWindowShowsEveryTextWhole() {
+    QFETCH(QStringList, texts);
+    QFETCH(int, titlePixels);
+    const QString &title = texts[0], &variant = texts[1], &author = texts[2], &caption = texts[3];
+    QFETCH(bool, drawnPlaces);
+    Program program;
+    std::vector<std::string> test{
+        "Info=(1\x05"
+        "6\x05"
+        "3)",
+        "Title=(" + title.toStdString() + "\x05" + author.toStdString() +
+            "\x05"
+            "C)",
+        "Buttons=(" + QStringList(6, caption).join('\x05').toStdString() + ")",
+        "Questions:",
+        "Q",
+        "Variants: all"};
+    test.insert(test.end(), 6, variant.toStdString());
+    test.insert(test.end(), {"Numbers:", "0,0,0,0,0,0,", "Message:", "=0-0", "$"});
+    program.platform.openAnswers.push_back(program.writeTest("t.tst", test));
+    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
+    TUserForm* form = program.windows->testWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    const QWidget* client = form->findChild<QWidget*>("UserFormClient");
+    const QWidget* panel = ctl::find(form, "Panel1");
+
+    // Each text whole, within the window's width, none over another.
+    QList<QRect> places;
+    for (const QLabel* label : form->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(form) || label->text().isEmpty()) continue;
+        QVERIFY2(label->parentWidget()->rect().contains(label->geometry()),
+                 qPrintable(label->objectName()));
+        if (label->wordWrap())
+            QVERIFY(label->height() >= label->heightForWidth(label->width()));
+        else
+            QVERIFY(label->width() >= label->sizeHint().width());
+        const QRect place(label->mapTo(client, QPoint()), label->size());
+        for (const QRect& other : places)
+            QVERIFY2(!other.intersects(place), qPrintable(label->objectName()));
+        places << place;
+    }
+    QCOMPARE(ctl::label(form, "Zagolov")->font().pixelSize(), titlePixels);
+    QVERIFY(ctl::label(form, "Zagolov")->geometry().bottom() < panel->y());
+    for (int k = 1; k <= 6; ++k) {
+        const QPushButton* button = ctl::button(form, k);
+        QVERIFY(panel->geometry().bottom() < button->y());
+        for (const QString& line : button->text().split('\n'))
+            QVERIFY(button->fontMetrics().horizontalAdvance(line) < button->width());
+        QCOMPARE(button->accessibleName().isEmpty() ? button->text() : button->accessibleName(),
+                 caption);
+    }
+    if (drawnPlaces) {
+        QCOMPARE(panel->geometry(), QRect(16, 72, 633, 369));
+        QCOMPARE(ctl::label(form, "TextVar", 6)->pos(), QPoint(40, 304));
+        QCOMPARE(ctl::button(form, 6)->pos(), QPoint(352, 520));
+        QCOMPARE(form->size(), QSize(666, 571));
+    }
+
+    // The window stays on its screen, and Tab brings every button into view.
+    const QRect screen = form->screen()->availableGeometry();
+    QVERIFY(form->height() <= screen.height() && form->width() <= screen.width());
+    ctl::button(form, 1)->setFocus(Qt::TabFocusReason);
+    for (int k = 1; k <= 6; ++k) {
+        QPushButton* button = ctl::button(form, k);
+        QCOMPARE(QApplication::focusWidget(), button);
+        const QRect shown(button->mapTo(form, QPoint()), button->size());
+        QVERIFY2(form->rect().contains(shown), qPrintable(button->objectName()));
+        QTest::keyClick(button, Qt::Key_Tab);
+    }
 }
 
 QTEST_MAIN(LayoutTest)

@@ -95,10 +95,12 @@ void OutsideTest::checkPrintsALineAFileAndExitsWithItsStatus() {
     QCOMPARE(check({clean, flawed}, printed), 1);
     QVERIFY(printed.contains(flawed + ": вопрос 1, кнопка 2: баллы «x»"));
     QVERIFY(printed.contains(flawed + ": баллы 1 не входят ни в один диапазон"));
+    QVERIFY(printed.contains(flawed + ": предупреждение: строка сообщений 1 «=0-0»: в диапазон не "
+                                      "попадает ни одна сумма баллов"));
     QCOMPARE(check({flawed, missing, clean}, printed), 2);
     QVERIFY(printed.contains(missing + ": файл не удалось прочитать: File not found.\n"));
     QCOMPARE(printed.count('\n'),
-             5);  // three lines for the flawed test, one for each of the others
+             6);  // four lines for the flawed test, one for each of the others
 }
 
 void OutsideTest::aNamedOrDroppedFileIsTakenAsIfChosen() {
