@@ -4,17 +4,35 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <functional>
+#include <thread>
 
 #include "pg_journal_store.h"
 #include "server_queue.h"
 
 namespace {
+
+// Does `work` on a thread of its own while the windows go on drawing
+// themselves (a server that does not answer takes seconds), taking no clicks
+// or keys meanwhile, so that nothing starts twice.
+void workBeside(const std::function<void()>& work) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    QEventLoop loop;
+    std::thread worker([&] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    QApplication::restoreOverrideCursor();
+}
 
 // libpq's SSL modes, as the list names them.
 const std::pair<const char*, const char*> kSslModes[] = {
@@ -109,14 +127,12 @@ class ServerDialog : public QDialog {
         return edit;
     }
 
-    // Waits at most the connection's time limit, with the busy cursor.
+    // Waits at most the connection's time limit.
     void checkConnection() {
         result_->setText(QStringLiteral("Соединение…"));
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        QApplication::processEvents();
-        std::string report;
-        const std::string problem = qv::ServerJournal(address().toStdString()).check(&report);
-        QApplication::restoreOverrideCursor();
+        const std::string target = address().toStdString();
+        std::string report, problem;
+        workBeside([&] { problem = qv::ServerJournal(target).check(&report); });
         result_->setText(QString::fromStdString(problem.empty() ? report : problem));
         result_->setStyleSheet(problem.empty() ? QString() : QStringLiteral("color: #a00000"));
     }
@@ -138,7 +154,9 @@ std::optional<QString> chooseJournalServer(QWidget* parent, const QString& curre
 }
 
 qv::JournalContents readServerJournal(const QString& target) {
-    qv::JournalContents contents = qv::ServerJournal(target.toStdString()).readAll();
+    qv::JournalContents contents;
+    const std::string address = target.toStdString();
+    workBeside([&] { contents = qv::ServerJournal(address).readAll(); });
     if (ServerQueue::instance().waiting() > 0)
         contents.skipped.push_back(waitingText().toStdString());
     return contents;

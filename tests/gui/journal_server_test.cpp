@@ -2,9 +2,16 @@
 // PostgreSQL server (started by tests/pg/with_server.sh; skipped without
 // one): the result is shown at once, the record reaches the server through
 // the local queue, and the journal window shows it.
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <fstream>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "gui_support.h"
 #include "journal_window.h"
@@ -19,6 +26,7 @@ class JournalServerTest : public QObject {
   private slots:
     void initTestCase();
     void aRunReachesTheServerAndTheWindowShowsIt();
+    void aServerThatDoesNotAnswerKeepsNobodyWaiting();
 
   private:
     QTemporaryDir home_;
@@ -59,6 +67,46 @@ void JournalServerTest::aRunReachesTheServerAndTheWindowShowsIt() {
     QCOMPARE(records[0].answers, std::string("12"));
     ctl::action(w.Manag, "JournalMenuItem")->trigger();
     QCOMPARE(ctl::as<QTableView>(w.Journal, "Records")->model()->rowCount(), 1);
+}
+
+// A server that takes connections and never answers: a socket listening on
+// the loopback address that accepts nobody.
+void JournalServerTest::aServerThatDoesNotAnswerKeepsNobodyWaiting() {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    QVERIFY(::bind(listener, reinterpret_cast<sockaddr*>(&at), length) == 0);
+    QVERIFY(::listen(listener, 16) == 0);
+    QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &length) == 0);
+    const QString silent =
+        QString("postgresql://postgres@127.0.0.1:%1/postgres").arg(ntohs(at.sin_port));
+
+    Program program;
+    auto& w = *program.windows;
+    w.runJournal->recordForThisStart(silent);
+    program.platform.takerNameAnswers.push_back(QString("Глеб"));
+    w.Manag->runFile(program.writeExample());
+    QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
+    QElapsedTimer result;
+    result.start();
+    QTest::mouseClick(ctl::button(w.testWindow(), 2), Qt::LeftButton);
+    QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
+    QVERIFY2(result.elapsed() < 1000, qPrintable(QString::number(result.elapsed())));
+    QVERIFY(program.platform.errors.isEmpty());
+
+    // The window reading the silent server goes on drawing while it waits,
+    // then says what is wrong.
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+    tick.start(100);
+    ctl::action(w.Manag, "JournalMenuItem")->trigger();
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+    const QString told = ctl::label(w.Journal, "Skipped")->text();
+    QVERIFY2(told.contains("не ответил") && told.contains("Ждут отправки"), qPrintable(told));
+    ::close(listener);
 }
 
 QTEST_MAIN(JournalServerTest)
