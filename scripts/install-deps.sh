@@ -9,6 +9,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libfontconfig-dev qt6-translations-l10n
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-dev clang-format
+  # The results journal on a PostgreSQL server: the client library, and the
+  # server its tests start for themselves.
+  libpq-dev postgresql postgresql-common
   xvfb xauth x11-apps x11-utils xdotool imagemagick
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-x11
   fonts-liberation2 fonts-dejavu-core

@@ -14,6 +14,7 @@
 #include "errors.h"
 #include "journal.h"
 #include "journal_xlsx.h"
+#include "pg_journal_store.h"
 #include "writer.h"
 
 namespace {
@@ -32,15 +33,24 @@ struct Options {
         "Код возврата: 0, если проблем нет, 1, если они есть, 2, если файл не удалось прочитать."};
     QCommandLineOption journal{
         "journal",
-        "Записывать в журнал результатов в этой папке каждое прохождение, только при этом запуске.",
+        "Записывать в журнал результатов в этой папке (или на сервере: postgresql://…) каждое "
+        "прохождение, только при этом запуске.",
         "папка"};
     QCommandLineOption journalExport{
         "journal-export",
-        "Вывести журнал результатов из этой папки в формате CSV (в файл -o или на экран) или, "
+        "Вывести журнал результатов из этой папки (или с сервера: postgresql://…) в формате CSV (в "
+        "файл -o или на экран) или, "
         "если имя файла -o кончается на .xlsx, электронной таблицей. Код возврата: 0; 1, если "
         "какие-то файлы или записи журнала пропущены (они названы); 2, если папку не удалось "
         "прочитать или файл -o записать.",
         "папка"};
+    QCommandLineOption journalSetup{
+        "journal-setup",
+        "Создать на сервере PostgreSQL (адрес postgresql://…) таблицы журнала результатов и "
+        "вывести SQL двух ролей: для компьютеров, которые только добавляют записи, и для "
+        "учителей, которые их читают. Можно запускать повторно. Код возврата: 0, или 2, если "
+        "не удалось.",
+        "адрес"};
     QCommandLineOption exportWeb{
         "export-web",
         "Сохранить тест как веб-страницу (.html): один файл, который открывается в любом браузере, "
@@ -63,8 +73,8 @@ struct Options {
             "Без параметров открывается окно «Менеджер тестов». С файлом теста начинается его "
             "прохождение, "
             "как по команде «Запустить».");
-        parser.addOptions(
-            {edit, check, journal, journalExport, exportWeb, exportScorm, output, printKey});
+        parser.addOptions({edit, check, journal, journalExport, journalSetup, exportWeb,
+                           exportScorm, output, printKey});
         acceptToolkitOptions(parser);
         parser.addPositionalArgument(
             "файл", "Файл теста (.tst); для --check их может быть несколько.", "[файл...]");
@@ -122,6 +132,16 @@ std::optional<CommandLine> windowlessAction(const QCommandLineParser& parser, co
         line.journalCsv = parser.value(o.output);
         return line;
     }
+    if (parser.isSet(o.journalSetup)) {
+        if (!line.files.isEmpty() || parser.isSet(o.check) || parser.isSet(o.edit) ||
+            parser.isSet(o.journal) || parser.isSet(o.output))
+            return wrong(line, "С --journal-setup указывают только адрес сервера.");
+        line.action = CommandLine::Action::JournalSetup;
+        line.journalFolder = parser.value(o.journalSetup);
+        if (!qv::isServerJournal(line.journalFolder.toStdString()))
+            return wrong(line, "Для --journal-setup укажите адрес сервера: postgresql://…");
+        return line;
+    }
     if (parser.isSet(o.exportWeb) || parser.isSet(o.exportScorm) || parser.isSet(o.printKey)) {
         if (parser.isSet(o.exportWeb) && parser.isSet(o.exportScorm))
             return wrong(line, "Параметры --export-web и --export-scorm нельзя указывать вместе.");
@@ -161,6 +181,14 @@ CommandLine readCommandLine(const QStringList& arguments) {
     CommandLine line;
     line.files = parser.positionalArguments();
     line.journalFolder = parser.value(options.journal);
+    // A server's address holding a password is refused before it is kept anywhere.
+    for (const QString& target : {line.journalFolder, parser.value(options.journalSetup),
+                                  parser.value(options.journalExport)}) {
+        const std::string problem = qv::isServerJournal(target.toStdString())
+                                        ? qv::serverAddressProblem(target.toStdString())
+                                        : std::string();
+        if (!problem.empty()) return wrong(line, QString::fromStdString(problem));
+    }
     if (auto windowless = windowlessAction(parser, options, line)) return *windowless;
     if (line.files.size() > 1) {
         return wrong(line, QString("Можно указать только один файл теста, а указано %1: «%2».")

@@ -21,7 +21,18 @@
 #include <cstdio>
 
 struct CommandLine {
-    enum class Action { Start, Run, Edit, Check, JournalExport, Export, Help, Version, Wrong };
+    enum class Action {
+        Start,
+        Run,
+        Edit,
+        Check,
+        JournalExport,
+        JournalSetup,
+        Export,
+        Help,
+        Version,
+        Wrong
+    };
     Action action = Action::Start;
     QStringList files;
     // --journal: the results journal's folder for this start. JournalExport:

@@ -31,6 +31,8 @@
 #include <sstream>
 
 #include "encoding.h"
+#include "journal_server_settings.h"
+#include "pg_journal_store.h"
 #include "platform.h"
 #include "recent_tests.h"
 #include "run_journal.h"
@@ -325,6 +327,9 @@ QLayout* JournalWindow::buildSettingsRow() {
     folder_->setAccessibleName(QStringLiteral("Папка журнала"));
     auto* chooseFolder = new QPushButton(QStringLiteral("Папка…"), this);
     chooseFolder->setObjectName("ChooseFolder");
+    // A school's results server instead of the folder.
+    auto* chooseServer = new QPushButton(QStringLiteral("Сервер результатов…"), this);
+    chooseServer->setObjectName("ChooseServer");
     auto* reloadButton = new QPushButton(QStringLiteral("Обновить"), this);
     reloadButton->setObjectName("Reload");
     auto* exportButton = new QPushButton(QStringLiteral("Экспорт…"), this);
@@ -338,12 +343,19 @@ QLayout* JournalWindow::buildSettingsRow() {
     top->addWidget(plainLabel(QStringLiteral("Папка:"), this));
     top->addWidget(folder_, 1);
     top->addWidget(chooseFolder);
+    top->addWidget(chooseServer);
     top->addWidget(reloadButton);
     top->addWidget(exportButton);
 
     connect(recording_, &QCheckBox::toggled, this,
             services_.guard([this] { journal_.setRecording(recording_->isChecked()); }));
     connect(chooseFolder, &QPushButton::clicked, this, services_.guard([this] { changeFolder(); }));
+    connect(chooseServer, &QPushButton::clicked, this, services_.guard([this] {
+        if (const auto server = chooseJournalServer(this, journal_.folder())) {
+            journal_.setFolder(*server);
+            reload();
+        }
+    }));
     connect(reloadButton, &QPushButton::clicked, this, services_.guard([this] { reload(); }));
     connect(exportButton, &QPushButton::clicked, this, services_.guard([this] { exportShown(); }));
     return top;
@@ -460,7 +472,10 @@ void JournalWindow::reload() {
     folder_->setText(journal_.folder());
     const QString folder = journal_.folder();
     qv::JournalContents contents;
-    if (QFileInfo::exists(folder)) {
+    if (qv::isServerJournal(folder.toStdString())) {
+        contents = readServerJournal(folder);
+        qv::checkRecordsAgainstTests(contents.records, testsAtHand(QString()));
+    } else if (QFileInfo::exists(folder)) {
         contents = qv::readJournalFolder(fileNameBytes(folder));
         qv::checkRecordsAgainstTests(contents.records, testsAtHand(folder));
     }

@@ -10,8 +10,11 @@
 #include "fonts.h"
 #include "manag.h"
 #include "os_file.h"
+#include "pg_journal_store.h"
 #include "qt_platform.h"
 #include "run_journal.h"
+#include "server_journal_cli.h"
+#include "server_queue.h"
 #include "window_frames.h"
 
 namespace {
@@ -44,7 +47,11 @@ int runWithoutWindows(int argc, char* argv[]) {
         case CommandLine::Action::Check:
             return checkTestFiles(line.files, stdout);
         case CommandLine::Action::JournalExport:
+            if (qv::isServerJournal(line.journalFolder.toStdString()))
+                return exportServerJournal(line.journalFolder, line.journalCsv, stdout, stderr);
             return exportJournal(line.journalFolder, line.journalCsv, stdout, stderr);
+        case CommandLine::Action::JournalSetup:
+            return setupServerJournal(line.journalFolder, stdout, stderr);
         case CommandLine::Action::Export:
             return exportFromCommandLine(line, stdout, stderr);
         default:
@@ -78,6 +85,8 @@ int main(int argc, char* argv[]) {
     // The other windows are made when first needed: the manager is up sooner.
     AppWindows windows(platform);
     if (!line.journalFolder.isEmpty()) windows.runJournal->recordForThisStart(line.journalFolder);
+    // Records left waiting for the results server by an earlier start go now.
+    ServerQueue::instance().sendSoon();
     showWindow(windows.Manag);
     QTimer::singleShot(0, &application, [&windows, line] {
         windows.reportInterruptedSavesLater();

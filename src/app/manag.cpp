@@ -14,6 +14,7 @@
 #include "encoding.h"
 #include "fonts.h"
 #include "platform.h"
+#include "server_queue.h"
 #include "session.h"
 #include "widgets.h"
 #include "window_frames.h"
@@ -84,6 +85,13 @@ void TManag::buildMenus() {
     journal->setObjectName("JournalMenuItem");
     connect(journal, &QAction::triggered, this,
             services_.guard([this] { emit journalRequested(); }));
+    // How many records wait for the results server, while any do.
+    const auto tellWaiting = [journal](int waiting) {
+        journal->setText(waiting ? QString("Журнал результатов… (ждут отправки: %1)").arg(waiting)
+                                 : QStringLiteral("Журнал результатов…"));
+    };
+    tellWaiting(ServerQueue::instance().waiting());
+    connect(&ServerQueue::instance(), &ServerQueue::waitingChanged, journal, tellWaiting);
     N1->addSeparator();
     N6 = N1->addAction("Выход");
     N6->setObjectName("N6");

@@ -5,14 +5,22 @@
 #include <QSysInfo>
 
 #include "encoding.h"
+#include "pg_journal_store.h"
 #include "platform.h"
 #include "program_settings.h"
+#include "server_queue.h"
 #include "session.h"
 
 namespace {
 
 const QString kRecordingKey = QStringLiteral("journal/recording");
 const QString kFolderKey = QStringLiteral("journal/folder");
+
+// Makes the journal's folder; a results server's address names none.
+std::string makeJournalFolder(const QString& place) {
+    if (qv::isServerJournal(place.toStdString())) return {};
+    return qv::createJournalFolder(fileNameBytes(place));
+}
 
 }  // namespace
 
@@ -48,7 +56,7 @@ QString RunJournal::setRecording(bool on) {
     recording_ = on;
     save();
     toldFolderMissing_ = false;
-    return on ? QString::fromStdString(qv::createJournalFolder(fileNameBytes(folder_))) : QString();
+    return on ? QString::fromStdString(makeJournalFolder(folder_)) : QString();
 }
 
 QString RunJournal::setFolder(const QString& folder) {
@@ -56,13 +64,17 @@ QString RunJournal::setFolder(const QString& folder) {
     folder_ = folder;
     save();
     toldFolderMissing_ = false;
-    return QString::fromStdString(qv::createJournalFolder(fileNameBytes(folder_)));
+    return QString::fromStdString(makeJournalFolder(folder_));
 }
 
 void RunJournal::recordForThisStart(const QString& folder) {
     forThisStart_ = true;
     recording_ = true;
     writer_.reset();
+    if (qv::isServerJournal(folder.toStdString())) {
+        folder_ = folder;  // a results server's address, kept as given
+        return;
+    }
     folder_ = QDir(folder).absolutePath();
     // Named on the command line of this start: made now, or told at the first run.
     qv::createJournalFolder(fileNameBytes(folder_));
@@ -77,6 +89,13 @@ void RunJournal::record(const qv::FinishedRun& run) {
     if (!taker_) return;
     const std::string taker = taker_->toStdString();
     taker_.reset();
+    if (qv::isServerJournal(folder_.toStdString())) {
+        // Committed to the local queue before the result appears; sent behind it.
+        const QString problem = ServerQueue::instance().add(
+            folder_, qv::recordOfRun(run, taker, computerName().toStdString()));
+        if (!problem.isEmpty()) platform_.showError(problem);
+        return;
+    }
     // A chosen folder that is gone (a share not mounted) is told at the first
     // run and not made again: nobody would look for the records there.
     const std::string folder = fileNameBytes(folder_);
