@@ -21,6 +21,7 @@ struct ClassRoom::Pupil {
     const std::string name;
     TakerRun run;
     bool recorded = false;
+    bool committing = false;  // its record waits for the disk
     std::int64_t startedAt = static_cast<std::int64_t>(std::time(nullptr));
 };
 
@@ -65,6 +66,11 @@ RoomReply refusal(int status, const char* text) {
     return {status, errorJson(text)};
 }
 
+// The run has ended and its record is not on the disk yet: the page asks again.
+RoomReply notYet() {
+    return refusal(503, "Результат записывается.");
+}
+
 }  // namespace
 
 std::string newToken() {
@@ -93,7 +99,43 @@ std::string errorJson(const std::string& textUtf8) {
 
 ClassRoom::ClassRoom(std::shared_ptr<const RunTest> test, std::string testPath,
                      RunRecorder recorder)
-    : test_(std::move(test)), testPath_(std::move(testPath)), recorder_(std::move(recorder)) {}
+    : test_(std::move(test)), testPath_(std::move(testPath)), recorder_(std::move(recorder)) {
+    committer_ = std::thread([this] { commitInTurn(); });
+}
+
+ClassRoom::~ClassRoom() {
+    commitWaitingRecords();
+}
+
+void ClassRoom::commitWaitingRecords() {
+    {
+        std::lock_guard lock(waitingLock_);
+        closing_ = true;
+    }
+    waitingChanged_.notify_all();
+    if (committer_.joinable()) committer_.join();
+}
+
+void ClassRoom::commitInTurn() {
+    for (;;) {
+        Waiting next;
+        {
+            std::unique_lock lock(waitingLock_);
+            waitingChanged_.wait(lock, [this] { return closing_ || !waiting_.empty(); });
+            if (waiting_.empty()) return;
+            next = std::move(waiting_.front());
+            waiting_.pop_front();
+        }
+        commit(*next.pupil, next.run);
+        std::string reply;
+        {
+            std::lock_guard lock(next.pupil->lock);
+            next.pupil->committing = false;
+            reply = view(*next.pupil);
+        }
+        next.done({200, reply});
+    }
+}
 
 std::string ClassRoom::view(const Pupil& p) const {
     const TakerRun& run = p.run;
@@ -159,8 +201,8 @@ std::shared_ptr<ClassRoom::Pupil> ClassRoom::find(const std::string& token) cons
     return it == pupils_.end() ? nullptr : it->second;
 }
 
-void ClassRoom::recordIfFinished(Pupil& p) {
-    if (p.recorded || !finished(p.run)) return;
+std::optional<FinishedRun> ClassRoom::finishedRun(Pupil& p) {
+    if (p.recorded || !finished(p.run)) return std::nullopt;
     p.recorded = true;
     const TakerRun& run = p.run;
     FinishedRun done;
@@ -180,8 +222,12 @@ void ClassRoom::recordIfFinished(Pupil& p) {
         if (!message.empty() && message.back() == '.') message.pop_back();
         done.range = message;
     }
+    return done;
+}
+
+void ClassRoom::commit(Pupil& p, const FinishedRun& run) {
     std::lock_guard lock(recordLock_);
-    std::string problem = recorder_ ? recorder_(done, p.name) : std::string{};
+    std::string problem = recorder_ ? recorder_(run, p.name) : std::string{};
     if (problem.empty()) {
         ++recorded_;
     } else {
@@ -189,26 +235,49 @@ void ClassRoom::recordIfFinished(Pupil& p) {
     }
 }
 
-RoomReply ClassRoom::answer(const std::string& token, int question, int button) {
+void ClassRoom::answer(const std::string& token, int question, int button, Done done) {
     const std::shared_ptr<Pupil> p = find(token);
-    if (!p) return refusal(404, "Такого прохождения нет.");
-    std::lock_guard lock(p->lock);
-    TakerRun& run = p->run;
-    const int answered = static_cast<int>(run.presses().size());
-    // Already answered: the retried press counts once.
-    if (question >= 1 && question <= answered && !(selectionFailed(run) && question == answered))
-        return {200, view(*p)};
-    if (question != run.question() || run.phase() != TakerRun::Phase::Question)
-        return refusal(409, "Этот вопрос сейчас не задан.");
-    run.answer(button);
-    recordIfFinished(*p);
-    return {200, view(*p)};
+    if (!p) return done(refusal(404, "Такого прохождения нет."));
+    std::optional<FinishedRun> ended;
+    {
+        std::lock_guard lock(p->lock);
+        if (p->committing) return done(notYet());
+        TakerRun& run = p->run;
+        const int answered = static_cast<int>(run.presses().size());
+        // Already answered: the retried press counts once.
+        if (question >= 1 && question <= answered &&
+            !(selectionFailed(run) && question == answered))
+            return done({200, view(*p)});
+        if (question != run.question() || run.phase() != TakerRun::Phase::Question)
+            return done(refusal(409, "Этот вопрос сейчас не задан."));
+        run.answer(button);
+        ended = finishedRun(*p);
+        if (!ended) return done({200, view(*p)});
+        p->committing = true;
+    }
+    {
+        std::lock_guard lock(waitingLock_);
+        if (!closing_) {
+            waiting_.push_back({p, std::move(*ended), std::move(done)});
+            waitingChanged_.notify_one();
+            return;
+        }
+    }
+    commit(*p, *ended);
+    std::string reply;
+    {
+        std::lock_guard lock(p->lock);
+        p->committing = false;
+        reply = view(*p);
+    }
+    done({200, reply});
 }
 
 RoomReply ClassRoom::dismiss(const std::string& token) {
     const std::shared_ptr<Pupil> p = find(token);
     if (!p) return refusal(404, "Такого прохождения нет.");
     std::lock_guard lock(p->lock);
+    if (p->committing) return notYet();
     p->run.acknowledge();
     return {200, view(*p)};
 }
@@ -217,6 +286,7 @@ RoomReply ClassRoom::state(const std::string& token) const {
     const std::shared_ptr<Pupil> p = find(token);
     if (!p) return refusal(404, "Такого прохождения нет.");
     std::lock_guard lock(p->lock);
+    if (p->committing) return notYet();
     return {200, view(*p)};
 }
 

@@ -8,12 +8,16 @@
 // Texts handed in and out are UTF-8.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -45,15 +49,28 @@ struct RoomReply {
 
 class ClassRoom {
   public:
+    using Done = std::function<void(const RoomReply&)>;
+
     // `testPath` names the test in the records; its runs share `test`.
     ClassRoom(std::shared_ptr<const RunTest> test, std::string testPath, RunRecorder recorder);
+    // Commits the records waiting.
+    ~ClassRoom();
+    ClassRoom(const ClassRoom&) = delete;
+    ClassRoom& operator=(const ClassRoom&) = delete;
 
     // A new pupil: their token and the first question.
     RoomReply start(const std::string& nameUtf8);
-    // Button `button` pressed on question `question`. A press for a question
-    // already answered (a retried request) changes nothing and gives the run
-    // as it is; a press for a question not yet up is refused.
-    RoomReply answer(const std::string& token, int question, int button);
+    // Button `button` pressed on question `question`; `done` is given the
+    // reply. A press for a question already answered (a retried request)
+    // changes nothing and gives the run as it is; a press for a question not
+    // yet up is refused. A press that ends the run is answered once its
+    // record is committed, from the thread that commits records, so that
+    // the others' presses never wait for the disk; `done` is called at once
+    // otherwise. While the record waits, the run is not shown (503).
+    void answer(const std::string& token, int question, int button, Done done);
+    // Records from now on are committed before `answer` returns; the records
+    // waiting are committed first.
+    void commitWaitingRecords();
     // The button of the box that is up.
     RoomReply dismiss(const std::string& token);
     // The run as it is, for a page opened again.
@@ -72,7 +89,16 @@ class ClassRoom {
     struct Pupil;
     std::shared_ptr<Pupil> find(const std::string& token) const;
     std::string view(const Pupil& pupil) const;
-    void recordIfFinished(Pupil& pupil);
+    // The run's record when it has just finished; `pupil` is locked.
+    std::optional<FinishedRun> finishedRun(Pupil& pupil);
+    void commit(Pupil& pupil, const FinishedRun& run);
+    void commitInTurn();
+
+    struct Waiting {
+        std::shared_ptr<Pupil> pupil;
+        FinishedRun run;
+        Done done;
+    };
 
     std::shared_ptr<const RunTest> test_;
     std::string testPath_;
@@ -83,6 +109,12 @@ class ClassRoom {
     mutable std::mutex recordLock_;              // one commit at a time
     std::size_t recorded_ = 0;
     std::vector<std::string> problems_;
+
+    std::mutex waitingLock_;
+    std::condition_variable waitingChanged_;
+    std::deque<Waiting> waiting_;
+    bool closing_ = false;
+    std::thread committer_;
 };
 
 // 32 hexadecimal digits from the system's random source.

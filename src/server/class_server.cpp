@@ -5,10 +5,14 @@
 #include <microhttpd.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 namespace qv {
 
@@ -20,6 +24,12 @@ using Json = nlohmann::json;
 struct Request {
     std::string body;
     bool tooLarge = false;
+    // A press that ends a run is answered once its record is on the disk: the
+    // connection waits, suspended, for the reply.
+    std::mutex lock;
+    bool asked = false;
+    bool suspended = false;
+    std::optional<RoomReply> reply;
 };
 
 MHD_Result send(MHD_Connection* connection, unsigned status, const std::string& body,
@@ -62,8 +72,8 @@ int small(const Json& number) {
 }
 
 MHD_Result post(ClassRoom& room, MHD_Connection* connection, const std::string& url,
-                const std::string& text) {
-    Json body = Json::parse(text, nullptr, false);
+                Request& request) {
+    Json body = Json::parse(request.body, nullptr, false);
     if (body.is_discarded() || !body.is_object())
         return refuse(connection, MHD_HTTP_BAD_REQUEST, "Запрос не разобран.");
     if (url == "/api/start") {
@@ -78,8 +88,18 @@ MHD_Result post(ClassRoom& room, MHD_Connection* connection, const std::string& 
     const Json* button = field(body, "button", Json::value_t::number_integer);
     if (!question || !button)
         return refuse(connection, MHD_HTTP_BAD_REQUEST, "Запрос не разобран.");
-    return sendJson(connection,
-                    room.answer(token->get<std::string>(), small(*question), small(*button)));
+    request.asked = true;
+    room.answer(token->get<std::string>(), small(*question), small(*button),
+                [&request, connection](const RoomReply& reply) {
+                    std::lock_guard lock(request.lock);
+                    request.reply = reply;
+                    if (request.suspended) MHD_resume_connection(connection);
+                });
+    std::lock_guard lock(request.lock);
+    if (request.reply) return sendJson(connection, *request.reply);
+    request.suspended = true;
+    MHD_suspend_connection(connection);
+    return MHD_YES;
 }
 
 bool isApiPost(const std::string& url) {
@@ -116,6 +136,10 @@ MHD_Result handle(void* cls, MHD_Connection* connection, const char* urlText, co
         return refuse(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "Такой запрос не принимается.");
     }
     auto& request = *static_cast<Request*>(*state);
+    if (request.asked) {  // resumed: the record is on the disk
+        std::lock_guard lock(request.lock);
+        return request.reply ? sendJson(connection, *request.reply) : MHD_NO;
+    }
     if (*uploadSize) {
         // A body sent in chunks, with no length given, is bounded all the same.
         if (request.body.size() + *uploadSize > ClassServer::kMaxBodyBytes)
@@ -127,7 +151,7 @@ MHD_Result handle(void* cls, MHD_Connection* connection, const char* urlText, co
     }
     if (request.tooLarge)
         return refuse(connection, MHD_HTTP_CONTENT_TOO_LARGE, "Запрос слишком велик.");
-    return post(server.room(), connection, url, request.body);
+    return post(server.room(), connection, url, request);
 }
 
 void completed(void*, MHD_Connection*, void** state, MHD_RequestTerminationCode) {
@@ -153,16 +177,24 @@ ClassServer::~ClassServer() {
 }
 
 std::string ClassServer::start() {
+    // Each connection is a descriptor: a class and its troublemakers need more than the
+    // usual soft limit of 1024.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = std::min<rlim_t>(files.rlim_max, options_.connectionLimit + 256u);
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(options_.loopbackOnly ? INADDR_LOOPBACK : INADDR_ANY);
     for (const std::uint16_t port : {options_.port, std::uint16_t{0}}) {
         address.sin_port = htons(port);
         daemon_ = MHD_start_daemon(
-            MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL, port, nullptr, nullptr, &handle, this,
-            MHD_OPTION_SOCK_ADDR, &address, MHD_OPTION_THREAD_POOL_SIZE,
-            static_cast<unsigned>(std::max(1u, options_.threads)), MHD_OPTION_CONNECTION_LIMIT,
-            options_.connectionLimit, MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.perAddressLimit,
+            MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, port,
+            nullptr, nullptr, &handle, this, MHD_OPTION_SOCK_ADDR, &address,
+            MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(std::max(1u, options_.threads)),
+            MHD_OPTION_CONNECTION_LIMIT, options_.connectionLimit,
+            MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.perAddressLimit,
             MHD_OPTION_CONNECTION_TIMEOUT, options_.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
             std::size_t{32 * 1024}, MHD_OPTION_NOTIFY_COMPLETED, &completed, nullptr,
             MHD_OPTION_END);
@@ -176,7 +208,12 @@ std::string ClassServer::start() {
 
 void ClassServer::stop() {
     if (!daemon_) return;
+    // No new pupil comes in; every run that has ended is recorded and its
+    // pupil answered before the connections close.
+    const MHD_socket listening = MHD_quiesce_daemon(daemon_);
+    room_.commitWaitingRecords();
     MHD_stop_daemon(daemon_);
+    if (listening != MHD_INVALID_SOCKET) close(listening);
     daemon_ = nullptr;
 }
 

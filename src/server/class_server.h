@@ -25,10 +25,10 @@ namespace qv {
 struct ServeOptions {
     std::uint16_t port = 0;     // 0: any free port
     bool loopbackOnly = false;  // 127.0.0.1 only, not the local network
-    unsigned connectionLimit = 1024;
+    unsigned connectionLimit = 4000;
     unsigned perAddressLimit = 64;  // a phone opens a handful
     unsigned idleSeconds = 30;
-    unsigned threads = 2;
+    unsigned threads = 2;  // the machine a teacher has
 };
 
 class ClassServer {

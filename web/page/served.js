@@ -39,6 +39,8 @@
           headers: body ? { 'Content-Type': 'application/json' } : {},
           body: body ? JSON.stringify(body) : undefined
         }).then(function (response) {
+          // A run's record is being written: its outcome follows in a moment.
+          if (response.status === 503) { setTimeout(attempt, 500); return; }
           return response.json().then(function (json) {
             line('');
             resolve({ ok: response.ok, status: response.status, json: json });
