@@ -174,7 +174,7 @@ std::string ClassRoom::view(const Pupil& p) const {
     return dump(j);
 }
 
-RoomReply ClassRoom::start(const std::string& nameUtf8) {
+RoomReply ClassRoom::start(const std::string& nameUtf8, const std::string& address) {
     std::string name = nameUtf8;
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (!name.empty() && blank(name.back())) name.pop_back();
@@ -188,6 +188,10 @@ RoomReply ClassRoom::start(const std::string& nameUtf8) {
     {
         std::unique_lock lock(pupilsLock_);
         if (pupils_.size() >= kMaxPupils) return refusal(503, "Мест больше нет.");
+        if (++runsByAddress_[address] > kMaxRunsPerAddress) {
+            --runsByAddress_[address];
+            return refusal(429, "С этого устройства начато слишком много прохождений.");
+        }
         pupils_.emplace(pupil->token, pupil);
         order_.push_back(pupil);
     }

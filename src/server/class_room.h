@@ -58,8 +58,8 @@ class ClassRoom {
     ClassRoom(const ClassRoom&) = delete;
     ClassRoom& operator=(const ClassRoom&) = delete;
 
-    // A new pupil: their token and the first question.
-    RoomReply start(const std::string& nameUtf8);
+    // A new pupil, from the device at `address`: their token and the first question.
+    RoomReply start(const std::string& nameUtf8, const std::string& address = {});
     // Button `button` pressed on question `question`; `done` is given the
     // reply. A press for a question already answered (a retried request)
     // changes nothing and gives the run as it is; a press for a question not
@@ -84,6 +84,9 @@ class ClassRoom {
     // No room takes more pupils than this: a hostile page cannot fill memory.
     static constexpr std::size_t kMaxPupils = 5000;
     static constexpr std::size_t kMaxNameBytes = 200;
+    // Runs begun from one device: a computer of a class's room is shared by
+    // a few pupils in turn, never by a whole school.
+    static constexpr int kMaxRunsPerAddress = 40;
 
   private:
     struct Pupil;
@@ -106,7 +109,8 @@ class ClassRoom {
     mutable std::shared_mutex pupilsLock_;
     std::unordered_map<std::string, std::shared_ptr<Pupil>> pupils_;
     std::vector<std::shared_ptr<Pupil>> order_;  // as they came
-    mutable std::mutex recordLock_;              // one commit at a time
+    std::unordered_map<std::string, int> runsByAddress_;
+    mutable std::mutex recordLock_;  // one commit at a time
     std::size_t recorded_ = 0;
     std::vector<std::string> problems_;
 

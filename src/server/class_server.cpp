@@ -71,6 +71,22 @@ int small(const Json& number) {
     return value < -1000000 || value > 1000000 ? -1 : static_cast<int>(value);
 }
 
+// The device a request comes from, as its IPv4 or IPv6 address.
+std::string clientAddress(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr) return {};
+    char text[INET6_ADDRSTRLEN] = {};
+    const sockaddr* address = info->client_addr;
+    if (address->sa_family == AF_INET)
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text,
+                  sizeof text);
+    else if (address->sa_family == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text,
+                  sizeof text);
+    return text;
+}
+
 MHD_Result post(ClassRoom& room, MHD_Connection* connection, const std::string& url,
                 Request& request) {
     Json body = Json::parse(request.body, nullptr, false);
@@ -79,7 +95,8 @@ MHD_Result post(ClassRoom& room, MHD_Connection* connection, const std::string& 
     if (url == "/api/start") {
         const Json* name = field(body, "name", Json::value_t::string);
         if (!name) return refuse(connection, MHD_HTTP_BAD_REQUEST, "Введите имя.");
-        return sendJson(connection, room.start(name->get<std::string>()));
+        return sendJson(connection,
+                        room.start(name->get<std::string>(), clientAddress(connection)));
     }
     const Json* token = field(body, "token", Json::value_t::string);
     if (!token) return refuse(connection, MHD_HTTP_BAD_REQUEST, "Запрос не разобран.");

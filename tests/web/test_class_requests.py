@@ -67,6 +67,9 @@ class HostileRequests(unittest.TestCase):
                 served.port, b"GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n"), 404, 1),
             ("a method the server does not take", lambda: served.request("PUT", "/api/answer", b"{}")[0],
              405, 1),
+            ("a device that begins run after run is stopped", lambda: [
+                served.request("POST", "/api/start", {"name": "Бот"})[0] for _ in range(40)][-1],
+             429, 1),
             ("100 idle sockets from one address leave the others served",
              lambda: idle.extend(socket.create_connection(("127.0.0.1", served.port),
                                                          source_address=("127.0.0.3", 0))

@@ -115,6 +115,10 @@
       askName('');
       return;
     }
+    if (reply.status === 409 && state) {  // answered meanwhile (in another tab): the run as it is
+      call('GET', '/api/state?token=' + encodeURIComponent(state.token)).then(took);
+      return;
+    }
     if (!reply.ok) { line(reply.json.error || ''); return; }
     var before = state;
     state = reply.json;
