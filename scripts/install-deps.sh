@@ -23,6 +23,8 @@ packages=(
   libsqlite3-dev qt6-charts-dev libqt6opengl6-dev
   # The results journal's spreadsheet export.
   libxlsxwriter-dev
+  # Serving a test to a class: the HTTP server, JSON, and the address's QR code.
+  libmicrohttpd-dev nlohmann-json3-dev libqrencode-dev
 )
 
 missing=()

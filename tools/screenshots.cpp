@@ -7,11 +7,14 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 
 #include "ab.h"
 #include "app_windows.h"
+#include "class_session.h"
+#include "class_window.h"
 #include "core_support.h"
 #include "encoding.h"
 #include "errorform.h"
@@ -97,6 +100,35 @@ int main(int argc, char* argv[]) {
 
     showWindow(windows.about());
     ok &= save(windows.about(), folder, "7-about");
+
+    // A class under way, served on this computer only: two pupils have finished.
+    if (qEnvironmentVariableIsEmpty("QUORVANE_WEB_DIR"))
+        qputenv("QUORVANE_WEB_DIR",
+                (QCoreApplication::applicationDirPath() + "/../src/app/web").toLocal8Bit());
+    qv::ServeOptions options;
+    options.loopbackOnly = true;
+    QString problem;
+    QTemporaryDir journal;
+    if (auto session = ClassSession::open(example, journal.path(), options, problem)) {
+        qv::ClassRoom& room = session->room();
+        const auto ignore = [](const qv::RoomReply&) {};
+        for (const char* name : {"Анна Смирнова", "Борис Петров", "Вера Иванова"}) {
+            const std::string json = room.start(name).json;
+            const std::size_t at = json.find("\"token\":\"") + 9;
+            const std::string token = json.substr(at, 32);
+            room.answer(token, 1, name[1] == '\x90' ? 1 : 2, ignore);
+            if (name[1] != '\x92') room.answer(token, 2, 1, ignore);
+        }
+        while (room.recordedRuns() < 2) QTest::qWait(20);
+        WindowServices services{windows.session, platform, windows.failures};
+        auto* window = new ClassWindow(services, std::move(session), "example.tst");
+        window->show();
+        ok &= save(window, folder, "8-class");
+        window->finish();
+    } else {
+        std::fprintf(stderr, "class: %s\n", qPrintable(problem));
+        ok = false;
+    }
 
     // A window that reported anything is not as a person sees it.
     for (const QString& message : platform.errors)

@@ -66,6 +66,16 @@ struct Options {
         "Сохранить ключ для автора (.html, для печати): баллы каждой кнопки и диапазоны с "
         "сообщениями. Ключ не кладут в страницу или пакет: их открывают проходящие."};
 
+    QCommandLineOption serve{
+        "serve",
+        "Провести тест в классе: компьютер раздаёт его по локальной сети, ученики открывают "
+        "адрес (первая строка вывода) в браузере телефона или компьютера, каждый результат "
+        "записывается в журнал результатов. Ctrl+C завершает."};
+    QCommandLineOption port{"port", "Порт для --serve (по умолчанию 8080; 0 — любой свободный).",
+                            "номер"};
+    QCommandLineOption loopback{"loopback",
+                                "С --serve: принимать подключения только с этого компьютера."};
+
     explicit Options(QCommandLineParser& parser)
         : help(parser.addHelpOption()), version(parser.addVersionOption()) {
         parser.setApplicationDescription(
@@ -75,6 +85,7 @@ struct Options {
             "как по команде «Запустить».");
         parser.addOptions({edit, check, journal, journalExport, journalSetup, exportWeb,
                            exportScorm, output, printKey});
+        parser.addOptions({serve, port, loopback});
         acceptToolkitOptions(parser);
         parser.addPositionalArgument(
             "файл", "Файл теста (.tst); для --check их может быть несколько.", "[файл...]");
@@ -142,6 +153,24 @@ std::optional<CommandLine> windowlessAction(const QCommandLineParser& parser, co
             return wrong(line, "Для --journal-setup укажите адрес сервера: postgresql://…");
         return line;
     }
+    if (parser.isSet(o.serve)) {
+        if (parser.isSet(o.check) || parser.isSet(o.edit) || parser.isSet(o.exportWeb) ||
+            parser.isSet(o.exportScorm) || parser.isSet(o.printKey) || parser.isSet(o.output))
+            return wrong(line,
+                         "С --serve указывают только файл теста, --port, --loopback и --journal.");
+        if (line.files.size() != 1) return wrong(line, "Укажите один файл теста для --serve.");
+        if (parser.isSet(o.port)) {
+            bool number = false;
+            const uint port = parser.value(o.port).toUInt(&number);
+            if (!number || port > 65535) return wrong(line, "Порт — число от 0 до 65535.");
+            line.port = static_cast<quint16>(port);
+        }
+        line.loopbackOnly = parser.isSet(o.loopback);
+        line.action = CommandLine::Action::Serve;
+        return line;
+    }
+    if (parser.isSet(o.port) || parser.isSet(o.loopback))
+        return wrong(line, "Параметры --port и --loopback относятся к --serve.");
     if (parser.isSet(o.exportWeb) || parser.isSet(o.exportScorm) || parser.isSet(o.printKey)) {
         if (parser.isSet(o.exportWeb) && parser.isSet(o.exportScorm))
             return wrong(line, "Параметры --export-web и --export-scorm нельзя указывать вместе.");

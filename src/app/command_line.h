@@ -13,6 +13,8 @@
 //                              results journal in FOLDER, for this start only
 //   quorvane --journal-export FOLDER [-o FILE.csv|FILE.xlsx]
 //                              the journal in FOLDER as CSV or a spreadsheet; no window
+//   quorvane --serve FILE [--port N] [--loopback] [--journal FOLDER]
+//                              FILE served to a class on the local network; no window
 //   quorvane --help, --version
 #pragma once
 
@@ -29,6 +31,7 @@ struct CommandLine {
         JournalExport,
         JournalSetup,
         Export,
+        Serve,
         Help,
         Version,
         Wrong
@@ -44,6 +47,9 @@ struct CommandLine {
     bool exportPackage = false;
     QString output;
     bool printKey = false;
+    // Serve: the port asked for (taken when free) and whether only this computer is served.
+    quint16 port = 8080;
+    bool loopbackOnly = false;
     // Help: the help text; Version: the version line; Wrong: what is wrong.
     QString text;
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app_windows.h"
+#include "class_session.h"
 #include "command_line.h"
 #include "export_dialog.h"
 #include "fonts.h"
@@ -54,6 +55,8 @@ int runWithoutWindows(int argc, char* argv[]) {
             return setupServerJournal(line.journalFolder, stdout, stderr);
         case CommandLine::Action::Export:
             return exportFromCommandLine(line, stdout, stderr);
+        case CommandLine::Action::Serve:
+            return serveFromCommandLine(line, stdout, stderr);
         default:
             std::fprintf(stderr, "quorvane: %s\nПодробнее: quorvane --help\n",
                          line.text.toUtf8().constData());

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "class_window.h"
 #include "encoding.h"
 #include "fonts.h"
 #include "platform.h"
@@ -77,6 +78,10 @@ void TManag::buildMenus() {
     // Handing a test out and the class's results, apart from the items a
     // test is made and taken with.
     N1->addSeparator();
+    QAction* classItem = N1->addAction("Провести в классе…");
+    classItem->setObjectName("ClassMenuItem");
+    connect(classItem, &QAction::triggered, this,
+            services_.guard([this] { openClassWindow(services_, this); }));
     QAction* exportItem = N1->addAction("Экспорт…");
     exportItem->setObjectName("ExportMenuItem");
     connect(exportItem, &QAction::triggered, this,

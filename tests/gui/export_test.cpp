@@ -39,8 +39,8 @@ void ExportTest::exportIsItsOwnItemJustBeforeExit() {
         items << (action->isSeparator() ? QStringLiteral("—") : action->text());
     const qsizetype exit = items.indexOf("Выход");
     QVERIFY(exit >= 3);
-    QCOMPARE(items.mid(exit - 4, 5),
-             (QStringList{"—", "Экспорт…", "Журнал результатов…", "—", "Выход"}));
+    QCOMPARE(items.mid(exit - 5, 6), (QStringList{"—", "Провести в классе…", "Экспорт…",
+                                                  "Журнал результатов…", "—", "Выход"}));
     QCOMPARE(items.mid(0, 3), (QStringList{"Новый", "Редактировать", "Запустить"}));
 }
 
