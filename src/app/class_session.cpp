@@ -10,9 +10,12 @@
 #include "cp1251.h"
 #include "encoding.h"
 #include "export_dialog.h"
+#include "journal_queue.h"
+#include "pg_journal_store.h"
 #include "program_settings.h"
 #include "run_journal.h"
 #include "served_page.h"
+#include "server_queue.h"
 #include "taker_run.h"
 
 ClassSession::~ClassSession() {
@@ -42,28 +45,48 @@ std::unique_ptr<ClassSession> ClassSession::open(const QString& test, const QStr
         problem = QString::fromStdString(qv::cp1251::toUtf8(*runTest->refusal));
         return nullptr;
     }
-    // The folder the desktop records in, unless this class's is named.
-    session->folder_ = journalFolder.isEmpty() ? programSettings()
-                                                     .value(QStringLiteral("journal/folder"),
-                                                            RunJournal::defaultFolder())
-                                                     .toString()
-                                               : QDir(journalFolder).absolutePath();
-    const std::string folder = fileNameBytes(session->folder_);
-    if (std::string made = qv::createJournalFolder(folder); !made.empty()) {
-        problem = QString::fromStdString(made);
-        return nullptr;
-    }
-    std::string idProblem;
-    const std::string id =
-        qv::installationId(fileNameBytes(RunJournal::configFolder()), &idProblem);
+    // The journal the desktop records in, unless this class's is named.
+    const QString place = journalFolder.isEmpty() ? programSettings()
+                                                        .value(QStringLiteral("journal/folder"),
+                                                               RunJournal::defaultFolder())
+                                                        .toString()
+                                                  : journalFolder;
     const std::string computer = RunJournal::computerName().toStdString();
-    session->writer_ = std::make_unique<qv::JournalWriter>(folder, computer, id);
-    qv::JournalWriter* writer = session->writer_.get();
-    session->room_ = std::make_unique<qv::ClassRoom>(
-        runTest, testPath,
-        [writer, computer](const qv::FinishedRun& run, const std::string& taker) {
+    qv::RunRecorder recorder;
+    if (qv::isServerJournal(place.toStdString())) {
+        // A results server: each run is committed to the local queue before
+        // the pupil sees the result, and sent behind it.
+        session->folder_ = place;
+        const std::string target = place.toStdString();
+        const std::string queue = fileNameBytes(ServerQueue::defaultPath());
+        session->queue_ = queue;
+        ServerQueue* sender = &ServerQueue::instance();  // made on this thread
+        recorder = [target, queue, computer, sender](const qv::FinishedRun& run,
+                                                     const std::string& taker) {
+            std::string failed =
+                qv::JournalQueue(queue).add(target, qv::recordOfRun(run, taker, computer));
+            if (failed.empty())
+                QMetaObject::invokeMethod(
+                    sender, [sender] { sender->sendSoon(); }, Qt::QueuedConnection);
+            return failed;
+        };
+    } else {
+        session->folder_ = QDir(place).absolutePath();
+        const std::string folder = fileNameBytes(session->folder_);
+        if (std::string made = qv::createJournalFolder(folder); !made.empty()) {
+            problem = QString::fromStdString(made);
+            return nullptr;
+        }
+        std::string idProblem;
+        const std::string id =
+            qv::installationId(fileNameBytes(RunJournal::configFolder()), &idProblem);
+        session->writer_ = std::make_unique<qv::JournalWriter>(folder, computer, id);
+        qv::JournalWriter* writer = session->writer_.get();
+        recorder = [writer, computer](const qv::FinishedRun& run, const std::string& taker) {
             return writer->append(qv::recordOfRun(run, taker, computer));
-        });
+        };
+    }
+    session->room_ = std::make_unique<qv::ClassRoom>(runTest, testPath, std::move(recorder));
     std::string page;
     try {
         const QString parts = webPartsFolder();
@@ -110,6 +133,7 @@ int serveFromCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err
     std::set<std::size_t> told;
     std::size_t problemsTold = 0;
     const timespec second{1, 0};
+    int sinceSent = 0;
     for (;;) {
         const int signal = sigtimedwait(&ending, nullptr, &second);
         const auto rows = session->room().pupils();
@@ -124,8 +148,20 @@ int serveFromCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err
             std::fprintf(err, "quorvane: %s\n", qv::terminalText(problems[problemsTold]).c_str());
         std::fflush(err);
         if (signal == SIGINT || signal == SIGTERM) break;
+        // Without an event loop here, a results server's queue is sent from
+        // this loop, every ten seconds while records wait.
+        if (!session->queue().empty() && ++sinceSent >= 10) {
+            sinceSent = 0;
+            qv::JournalQueue(session->queue()).drain(3);
+        }
     }
     session->stop();
+    if (!session->queue().empty()) {
+        const qv::DrainReport sent = qv::JournalQueue(session->queue()).drain(3);
+        if (sent.waiting > 0)
+            std::fprintf(err, "quorvane: ждут отправки на сервер результатов: %zu (%s)\n",
+                         sent.waiting, qv::terminalText(sent.problem).c_str());
+    }
     const auto rows = session->room().pupils();
     std::size_t unfinished = 0;
     for (const auto& row : rows) unfinished += row.finished ? 0 : 1;

@@ -25,6 +25,8 @@ class ClassSession {
 
     qv::ClassRoom& room() { return *room_; }
     const QString& journalFolder() const { return folder_; }
+    // The local queue of a results server's records; empty for a folder.
+    const std::string& queue() const { return queue_; }
     // Every address pupils may open, the likeliest first.
     QStringList addresses() const;
     // Stops serving: every press being answered is answered and recorded first.
@@ -33,6 +35,7 @@ class ClassSession {
   private:
     ClassSession() = default;
     QString folder_;
+    std::string queue_;
     std::unique_ptr<qv::JournalWriter> writer_;
     std::unique_ptr<qv::ClassRoom> room_;
     std::unique_ptr<qv::ClassServer> server_;
