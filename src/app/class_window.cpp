@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -129,6 +130,10 @@ ClassWindow::ClassWindow(WindowServices& services, std::unique_ptr<ClassSession>
     timer_->start(1000);
     refresh();
     resize(1000, 640);
+    // The program ending with the class still open ends the class first, so
+    // that a run being recorded at that moment is recorded whole.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            [this] { session_->stop(); });
 }
 
 ClassWindow::~ClassWindow() = default;
