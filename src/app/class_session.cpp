@@ -61,14 +61,16 @@ std::unique_ptr<ClassSession> ClassSession::open(const QString& test, const QStr
         const std::string queue = fileNameBytes(ServerQueue::defaultPath());
         session->queue_ = queue;
         ServerQueue* sender = &ServerQueue::instance();  // made on this thread
-        recorder = [target, queue, computer, sender](const qv::FinishedRun& run,
-                                                     const std::string& taker) {
-            std::string failed =
-                qv::JournalQueue(queue).add(target, qv::recordOfRun(run, taker, computer));
-            if (failed.empty())
-                QMetaObject::invokeMethod(
-                    sender, [sender] { sender->sendSoon(); }, Qt::QueuedConnection);
-            return failed;
+        recorder = [target, queue, computer, sender](const std::vector<qv::EndedRun>& runs) {
+            qv::JournalQueue waiting(queue);
+            for (const qv::EndedRun& ended : runs)
+                if (std::string failed =
+                        waiting.add(target, qv::recordOfRun(ended.run, ended.takerUtf8, computer));
+                    !failed.empty())
+                    return failed;
+            QMetaObject::invokeMethod(
+                sender, [sender] { sender->sendSoon(); }, Qt::QueuedConnection);
+            return std::string{};
         };
     } else {
         session->folder_ = QDir(place).absolutePath();
@@ -82,8 +84,12 @@ std::unique_ptr<ClassSession> ClassSession::open(const QString& test, const QStr
             qv::installationId(fileNameBytes(RunJournal::configFolder()), &idProblem);
         session->writer_ = std::make_unique<qv::JournalWriter>(folder, computer, id);
         qv::JournalWriter* writer = session->writer_.get();
-        recorder = [writer, computer](const qv::FinishedRun& run, const std::string& taker) {
-            return writer->append(qv::recordOfRun(run, taker, computer));
+        recorder = [writer, computer](const std::vector<qv::EndedRun>& runs) {
+            std::vector<qv::JournalRecord> records;
+            records.reserve(runs.size());
+            for (const qv::EndedRun& ended : runs)
+                records.push_back(qv::recordOfRun(ended.run, ended.takerUtf8, computer));
+            return writer->appendAll(records);
         };
     }
     session->room_ = std::make_unique<qv::ClassRoom>(runTest, testPath, std::move(recorder));

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,9 @@ class JournalWriter {
     // one that is damaged, or that is not a regular file, is left as it is
     // and the record goes into a new file beside it.
     std::string append(const JournalRecord& record);
+    // Commits the records together, all or none: a class's runs that end at
+    // one moment take one commit, not one each.
+    std::string appendAll(std::span<const JournalRecord> records);
 
     // After an append: what the person should know though the record was
     // written (a damaged file left beside the new one), once per file.

@@ -260,8 +260,13 @@ std::string JournalWriter::open() {
     return problem + "Результат не записан.";
 }
 
-std::string JournalWriter::append(const JournalRecord& r) {
+std::string JournalWriter::append(const JournalRecord& record) {
+    return appendAll(std::span<const JournalRecord>(&record, 1));
+}
+
+std::string JournalWriter::appendAll(std::span<const JournalRecord> records) {
     notice_.clear();
+    if (records.empty()) return {};
     if (!db_) {
         if (std::string problem = open(); !problem.empty()) return problem;
     }
@@ -270,29 +275,33 @@ std::string JournalWriter::append(const JournalRecord& r) {
         sqlite3_bind_text(stmt, column, value.c_str(), static_cast<int>(value.size()),
                           SQLITE_STATIC);
     };
-    text(1, r.takenAt);
-    sqlite3_bind_int64(stmt, 2, r.takenAtUnix);
-    text(3, r.taker);
-    text(4, r.computer);
-    text(5, r.testFile);
-    text(6, r.testTitle);
-    text(7, r.testSha256);
-    text(8, r.answers);
-    sqlite3_bind_int(stmt, 9, r.total);
-    sqlite3_bind_int(stmt, 10, static_cast<int>(r.outcome));
-    text(11, r.range);
-    text(12, r.resultLine);
+    const auto insert = [&](const JournalRecord& r) {
+        sqlite3_reset(stmt);
+        text(1, r.takenAt);
+        sqlite3_bind_int64(stmt, 2, r.takenAtUnix);
+        text(3, r.taker);
+        text(4, r.computer);
+        text(5, r.testFile);
+        text(6, r.testTitle);
+        text(7, r.testSha256);
+        text(8, r.answers);
+        sqlite3_bind_int(stmt, 9, r.total);
+        sqlite3_bind_int(stmt, 10, static_cast<int>(r.outcome));
+        text(11, r.range);
+        text(12, r.resultLine);
+        return sqlite3_step(stmt);
+    };
     // The write lock is taken first: a writer that read first and then asked
     // for it could meet another instance's commit and be refused at once,
     // where waiting its turn would have done.
     int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK) {
-        rc = sqlite3_step(stmt);
-        if (rc == SQLITE_DONE) rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-    }
+    for (std::size_t i = 0; rc == SQLITE_OK && i < records.size(); ++i)
+        if (rc = insert(records[i]); rc == SQLITE_DONE) rc = SQLITE_OK;
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     std::string problem;
     if (rc != SQLITE_OK) {
-        problem = problemText(rc, path_, sqlite3_errmsg(db_)) + " Результат не записан.";
+        problem = problemText(rc, path_, sqlite3_errmsg(db_)) +
+                  (records.size() == 1 ? " Результат не записан." : " Результаты не записаны.");
         if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     }
     // Opened afresh for each record: a file removed or replaced in the folder

@@ -118,22 +118,42 @@ void ClassRoom::commitWaitingRecords() {
 
 void ClassRoom::commitInTurn() {
     for (;;) {
-        Waiting next;
+        std::vector<Waiting> batch;
         {
             std::unique_lock lock(waitingLock_);
             waitingChanged_.wait(lock, [this] { return closing_ || !waiting_.empty(); });
             if (waiting_.empty()) return;
-            next = std::move(waiting_.front());
-            waiting_.pop_front();
+            // Every run that ended meanwhile goes in the same commit.
+            while (!waiting_.empty()) {
+                batch.push_back(std::move(waiting_.front()));
+                waiting_.pop_front();
+            }
         }
-        commit(*next.pupil, next.run);
+        commitAndAnswer(batch);
+    }
+}
+
+void ClassRoom::commitAndAnswer(std::vector<Waiting>& batch) {
+    std::vector<EndedRun> runs;
+    runs.reserve(batch.size());
+    for (const Waiting& w : batch) runs.push_back({w.run, w.pupil->name});
+    {
+        std::lock_guard lock(recordLock_);
+        std::string problem = recorder_ ? recorder_(runs) : std::string{};
+        if (problem.empty()) {
+            recorded_ += batch.size();
+        } else {
+            for (const Waiting& w : batch) problems_.push_back(w.pupil->name + ": " + problem);
+        }
+    }
+    for (Waiting& w : batch) {
         std::string reply;
         {
-            std::lock_guard lock(next.pupil->lock);
-            next.pupil->committing = false;
-            reply = view(*next.pupil);
+            std::lock_guard lock(w.pupil->lock);
+            w.pupil->committing = false;
+            reply = view(*w.pupil);
         }
-        next.done({200, reply});
+        w.done({200, reply});
     }
 }
 
@@ -231,7 +251,7 @@ std::optional<FinishedRun> ClassRoom::finishedRun(Pupil& p) {
 
 void ClassRoom::commit(Pupil& p, const FinishedRun& run) {
     std::lock_guard lock(recordLock_);
-    std::string problem = recorder_ ? recorder_(run, p.name) : std::string{};
+    std::string problem = recorder_ ? recorder_({EndedRun{run, p.name}}) : std::string{};
     if (problem.empty()) {
         ++recorded_;
     } else {

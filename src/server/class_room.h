@@ -26,9 +26,16 @@
 
 namespace qv {
 
-// Commits a finished run of `takerUtf8` and returns what went wrong, in
-// Russian, or an empty text. Called once per run, before its outcome is sent.
-using RunRecorder = std::function<std::string(const FinishedRun&, const std::string& takerUtf8)>;
+// A finished run and the name of the pupil who took it.
+struct EndedRun {
+    FinishedRun run;
+    std::string takerUtf8;
+};
+// Commits finished runs, in one transaction where the journal can, and
+// returns what went wrong, in
+// Russian, or an empty text. Runs that end while a commit is under way wait
+// and are committed together next, each before its outcome is sent.
+using RunRecorder = std::function<std::string(const std::vector<EndedRun>& runs)>;
 
 // What the teacher sees of one pupil.
 struct PupilRow {
@@ -102,6 +109,8 @@ class ClassRoom {
         FinishedRun run;
         Done done;
     };
+    // Commits the runs together and answers each pupil.
+    void commitAndAnswer(std::vector<Waiting>& batch);
 
     std::shared_ptr<const RunTest> test_;
     std::string testPath_;
