@@ -425,9 +425,9 @@ double answerAll(const std::string& name) {
     checkNoFailure("answering");
     check(w.resultWindow()->isVisible() && !w.testWindow()->isVisible(),
           "the run did not end in the result window");
-    check(
-        w.session.run().rangeFound && !ctl::memo(w.resultWindow(), "Memo1")->document()->isEmpty(),
-        "the result window shows no result");
+    check(w.session.running().state().rangeFound &&
+              !ctl::memo(w.resultWindow(), "Memo1")->document()->isEmpty(),
+          "the result window shows no result");
     return total;
 }
 
@@ -446,8 +446,8 @@ void closeResult() {
 double coreLoad() {
     qv::Session& session = *g->coreRun;
     const auto start = Clock::now();
-    session.beginRun();
-    session.loadForRun(g->largestPath);
+    session.running().beginRun();
+    session.running().loadForRun(g->largestPath);
     return msBetween(start, Clock::now());
 }
 
@@ -501,9 +501,9 @@ double coreAnswers() {
     qv::SessionSetUp::run(session) = qv::RunState{};
     qv::SessionSetUp::document(session).currentQuestion = 1;
     const auto start = Clock::now();
-    for (int q = 1; q <= qv::kMaxQuestions; ++q) session.answer(1);
-    const bool found = session.chooseResult();
-    const auto lines = session.resultLines();
+    for (int q = 1; q <= qv::kMaxQuestions; ++q) session.running().answer(1);
+    const bool found = session.running().chooseResult();
+    const auto lines = session.running().resultLines();
     const double ms = msBetween(start, Clock::now());
     check(found && lines.size() > 1, "the core found no result for the run");
     return ms;
@@ -670,7 +670,7 @@ void firstSession(Bench& b) {
     const qv::Session& core = *b.coreRun;
     check(core.document().questionCount == qv::kMaxQuestions &&
               core.document().text(qv::kMaxQuestions) == b.largest.doc->text(qv::kMaxQuestions) &&
-              core.messageLines().count() == qv::kMaxMessageLines,
+              core.running().messageLines().count() == qv::kMaxMessageLines,
           "the core did not read the largest test as written");
 }
 

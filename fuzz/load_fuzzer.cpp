@@ -53,8 +53,8 @@ void load(qv::Session& session, const std::string& path, Use use) {
         session.editorOpened();
         session.loadForEditing(path);
     } else {
-        session.beginRun();
-        session.loadForRun(path);
+        session.running().beginRun();
+        session.running().loadForRun(path);
     }
 }
 
@@ -78,7 +78,7 @@ qv::TestHeader headerOf(const qv::Session& session, Use use) {
 std::vector<std::string> messageLinesOf(const qv::Session& session, Use use) {
     if (use == Use::Editing) return session.editor().messages;
     std::vector<std::string> lines;
-    const qv::MessageLines& messages = session.messageLines();
+    const qv::MessageLines& messages = session.running().messageLines();
     for (int i = 1; i <= messages.count(); ++i) lines.push_back(messages.line(i));
     return lines;
 }
@@ -117,7 +117,7 @@ void checkLimits(const qv::Session& session) {
     for (int q = 1; q <= questions; ++q)
         for (int b = 1; b <= qv::kMaxButtons; ++b)
             QV_FUZZ_CHECK(doc.variant(q, b).size() <= qv::kVariantCapacity);
-    QV_FUZZ_CHECK(session.messageLines().count() <= qv::kMaxMessageLines);
+    QV_FUZZ_CHECK(session.running().messageLines().count() <= qv::kMaxMessageLines);
     const qv::EditorState& editor = session.editor();
     for (const auto* captions : {&editor.header.captions, &session.testWindow().captions}) {
         for (const auto& field : *captions) {

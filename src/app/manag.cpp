@@ -170,9 +170,9 @@ void TManag::editFile(const QString& name) {
 
 void TManag::runFile(const QString& name) {
     recent_.setLastFile(name);
-    services_.session.beginRun();
+    services_.session.running().beginRun();
     emit runOpening();
-    services_.session.loadForRun(fileNameBytes(name));
+    services_.session.running().loadForRun(fileNameBytes(name));
     recent_.opened(name, RecentTests::Use::Run);
     emit runLoaded();
 }

@@ -20,18 +20,6 @@ const std::string kNo = cp1251::fromUtf8("Нет");
 const std::string kAuthorPrefix = cp1251::fromUtf8("Автор теста: ");
 const std::string kDefaultButtonCount = "2";
 
-// After a file larger than this the memory its reading took is given back to
-// the system, however its load ends; a test of ordinary size is read again
-// and again without it.
-constexpr std::uint64_t kLargeFile = std::uint64_t{4} << 20;
-
-struct ReleaseAfterLargeFile {
-    const TestLoader& loader;
-    ~ReleaseAfterLargeFile() {
-        if (loader.lastFileSize() > kLargeFile) os::releaseFreeMemory();
-    }
-};
-
 }  // namespace
 
 // --- Loading ----------------------------------------------------------------------
@@ -91,45 +79,7 @@ class Session::EditDestination : public LoadDestination {
     bool finished_ = false;
 };
 
-// A test file loaded for a run fills the test window and the message lines.
-class Session::RunDestination : public LoadDestination {
-  public:
-    explicit RunDestination(Session& session) : s_(session) {}
-    ~RunDestination() override { s_.messages_.releaseSpareStorage(); }
-
-    void buttonCountRead(const std::string& text) override {
-        s_.editor_.header.buttonCountText = text;  // the editor and the run agree on the count
-        s_.changed(kEditorButtons);
-    }
-    void titleRead(const std::string& title, const std::string& author,
-                   const std::string& caption) override {
-        TestWindowState& test = s_.test_;
-        test.title = title;
-        test.authorLine = author;
-        test.caption = caption;
-        s_.changed(kTestTitle);
-        const int count = shownButtonCount(s_.doc_.buttonCount);
-        s_.applyButtonRule(count);
-        s_.doc_.activeButtonCount = count;
-    }
-    void buttonsRead(const LineFields& captions) override {
-        s_.test_.captions = captions;
-        s_.changed(kTestButtons);
-    }
-    void messagesBegin() override { s_.messages_.clear(); }
-    void messageRead(std::string& line) override { s_.messages_.take(line); }
-    void loadFinished() override {
-        requireQuestions(s_.doc_);
-        s_.showTestQuestion(1);
-        s_.test_.buttonsEnabled = true;
-        s_.changed(kTestButtons | kRunReady);
-    }
-
-  private:
-    Session& s_;
-};
-
-Session::Session() {
+Session::Session() : run_(doc_, test_, editor_.header.buttonCountText, loader_, onChange) {
     TestHeader& header = editor_.header;
     header.title = kNewTitle;
     header.windowCaption = kNewWindowCaption;
@@ -228,23 +178,6 @@ void Session::loadForEditing(const std::string& fileName) {
     failedEditFile_.clear();
     editedFile_ = fileName;
     editedIdentity_ = opened;
-}
-
-void Session::beginRun() {
-    doc_.currentQuestion = 1;
-    run_.score = 0;
-    pressedButtons_.clear();
-    runFinished_ = false;
-    // A test that fails to load cannot be answered: what the window shows is another test's.
-    test_.buttonsEnabled = false;
-    changed(kTestButtons);
-}
-
-void Session::loadForRun(const std::string& fileName) {
-    runFileName_ = fileName;
-    const ReleaseAfterLargeFile release{loader_};
-    RunDestination destination(*this);
-    loader_.load(fileName, doc_, destination);
 }
 
 // --- The editor --------------------------------------------------------------------
@@ -519,66 +452,6 @@ void Session::startEmptyQuestion() {
         doc_.setPoints(1, k, {});
         if (!variantsRead || k > doc_.buttonCount) doc_.setVariant(1, k, {});
     }
-}
-
-// --- The test window ----------------------------------------------------------------
-
-void Session::applyButtonRule(int count) {
-    test_.shownButtons = count;
-    changed(kTestButtons);
-}
-
-void Session::showTestQuestion(int q) {
-    showQuestion(test_, doc_, q);
-    changed(kTestQuestion | kTestVariants);
-}
-
-AnswerOutcome Session::answer(int button) {
-    const AnswerOutcome outcome = answerQuestion(doc_, run_, button);
-    pressedButtons_.push_back(button);
-    if (outcome == AnswerOutcome::NextQuestion) showTestQuestion(doc_.currentQuestion);
-    return outcome;
-}
-
-bool Session::chooseResult() {
-    const std::int32_t total = run_.score;
-    bool found = false;
-    try {
-        found = qv::chooseResult(run_, messages_);
-    } catch (const Exception& e) {
-        finishRun(RunOutcome::Failure, total, e.message());
-        throw;
-    }
-    finishRun(found ? RunOutcome::Result : RunOutcome::NoRange, total,
-              found ? messages_.line(run_.resultFirst - 1) : std::string{});
-    return found;
-}
-
-void Session::finishRun(RunOutcome outcome, std::int32_t total, std::string range) {
-    // A press after a failed selection ends the same run again: it is told once.
-    if (runFinished_ || !onRunFinished) return;
-    runFinished_ = true;
-    FinishedRun finished{runFileName_,     test_.title, pressedButtons_, total, outcome,
-                         std::move(range), {}};
-    if (outcome == RunOutcome::Result && run_.resultFirst <= run_.resultLast)
-        finished.resultLine = messages_.line(run_.resultFirst);
-    onRunFinished(finished);
-}
-
-void Session::testWindowActivated() {
-    run_.rangeFound = false;
-}
-
-std::vector<std::string> Session::resultLines() const {
-    return resultMemoLines(run_, messages_);
-}
-
-std::string Session::saveResult(const std::string& chosenName) {
-    return qv::saveResult(chosenName, run_, messages_);
-}
-
-void Session::leaveResult() {
-    run_.score = 0;
 }
 
 }  // namespace qv

@@ -1,8 +1,9 @@
 // The program's state and rules, apart from any window: the one test
 // document, what the editor's and the test window's fields hold, the file
-// name a save proposes, the message lines and the run state of a test being
-// taken, what the editor held when its test was opened or saved, and every
-// rule that acts on them. The windows show this state (handed out read-only)
+// name a save proposes, what the editor held when its test was opened or
+// saved, and every rule that acts on them; the run of a test in the test
+// window is a part of its own (desk_run.h) that shares the document and
+// the test window. The windows show this state (handed out read-only)
 // and forward what the user does through calls named by what they do;
 // `onChange` tells them which part to show again.
 //
@@ -19,28 +20,16 @@
 #include <vector>
 
 #include "checker.h"
+#include "desk_run.h"
 #include "document.h"
-#include "journal.h"
 #include "loader.h"
 #include "os_file.h"
 #include "read_back.h"
 #include "run.h"
+#include "shown.h"
 #include "writer.h"
 
 namespace qv {
-
-// The parts of the state a window shows; `onChange` receives them or-ed together.
-enum Shown : unsigned {
-    kEditorHeader = 1u << 0,    // title, author line, window caption, captions, variant mode
-    kEditorButtons = 1u << 1,   // the button-count text and which fields take part
-    kEditorQuestion = 1u << 2,  // the question fields, its number and the back and next buttons
-    kEditorMessages = 1u << 3,  // the message field
-    kTestTitle = 1u << 4,       // the test window's title, author line and caption
-    kTestButtons = 1u << 5,     // its answer buttons: captions, which are shown, enabled
-    kTestQuestion = 1u << 6,    // its question text
-    kTestVariants = 1u << 7,    // its variant texts
-    kRunReady = 1u << 8,        // a run's first question is up
-};
 
 // What the editor's question fields hold: the newer copy of the question shown.
 struct QuestionFields {
@@ -61,17 +50,6 @@ struct EditorState {
     // What a load or a new test gives the message field; the field itself
     // holds what the author types.
     std::vector<std::string> messages;
-};
-
-// A run as it ended, for the results journal. Texts are Windows-1251.
-struct FinishedRun {
-    std::string fileName;  // as the run was started with
-    std::string title;
-    std::vector<int> pressedButtons;  // the button that scored each question, in turn
-    std::int32_t total = 0;           // before result selection sets the Score to 0
-    RunOutcome outcome = RunOutcome::Result;
-    std::string range;       // the chosen range line, or the failure's message
-    std::string resultLine;  // the first line of the chosen block
 };
 
 // Whether points typed into the editor hold a decimal separator, which the
@@ -97,8 +75,9 @@ class Session {
     // The file whose load for editing failed, while the editor shows what
     // that load left (and not the file); empty otherwise.
     const std::string& failedEditFile() const { return failedEditFile_; }
-    const MessageLines& messageLines() const { return messages_; }
-    const RunState& run() const { return run_; }
+    // The run of a test, in the test window and after it.
+    DeskRun& running() { return run_; }
+    const DeskRun& running() const { return run_; }
 
     // --- The manager's commands ---------------------------------------------
     // A new test, once the preview and the editor are open.
@@ -107,12 +86,6 @@ class Session {
     void beginEditing(const std::string& fileName);
     // The chosen file read into the document and the editor.
     void loadForEditing(const std::string& fileName);
-    // A run begins, before the test window opens: question 1, Score 0, and no
-    // answer until its test has loaded.
-    void beginRun();
-    // The chosen file read into the document, the test window and the message lines.
-    void loadForRun(const std::string& fileName);
-
     // --- The editor ----------------------------------------------------------
     // The editor has opened: the test starts from question 1 of 1.
     void editorOpened();
@@ -197,33 +170,11 @@ class Session {
     // The test in the editor, with these message lines, is what its file holds.
     void markEditorSaved(const std::vector<std::string>& messageLines);
 
-    // --- The test window -----------------------------------------------------
-    // An answer button pressed: its points scored.
-    AnswerOutcome answer(int button);
-    // Result selection after the last answer; true when a range holds the Score.
-    bool chooseResult();
-    // The test window became the active window: a range found earlier is forgotten.
-    void testWindowActivated();
-    // What the result window shows: an empty line, then the chosen block.
-    std::vector<std::string> resultLines() const;
-    // Saves the chosen block; returns the name written.
-    std::string saveResult(const std::string& chosenName);
-    // The result window is left: the score goes back to 0.
-    void leaveResult();
-
-    // Told once per run as it ends, whatever the outcome, before the result
-    // or error window appears and before a failure of result selection
-    // is raised on.
-    std::function<void(const FinishedRun&)> onRunFinished;
-
   private:
     friend struct SessionSetUp;  // tests and tools set up state directly
     class EditDestination;
-    class RunDestination;
 
     void changed(unsigned shown);
-    void applyButtonRule(int count);  // the test window's rule for a run
-    void showTestQuestion(int q);
     void startEmptyQuestion();
     // The editor holds what a new test starts with: nothing of an earlier test.
     void blankEditor();
@@ -243,13 +194,8 @@ class Session {
     // The edited file on disk when it was opened or saved.
     os::FileIdentity editedIdentity_;
     std::vector<std::string> savedContent_;  // contentAsSaved() when opened or saved
-    MessageLines messages_;
-    RunState run_;
     TestLoader loader_;
-    std::vector<int> pressedButtons_;
-    std::string runFileName_;
-    bool runFinished_ = false;  // told onRunFinished already
-    void finishRun(RunOutcome outcome, std::int32_t total, std::string range);
+    DeskRun run_;
 };
 
 }  // namespace qv

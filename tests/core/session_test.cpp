@@ -212,25 +212,26 @@ TEST(Session, ARunFromLoadToResult) {
     qv::Session session;
     std::vector<unsigned> told;
     session.onChange = [&](unsigned shown) { told.push_back(shown); };
-    session.beginRun();
+    session.running().beginRun();
     EXPECT_FALSE(session.testWindow().buttonsEnabled)
         << "nothing can be answered before the test has loaded";
-    session.loadForRun(qvtest::workedExamplePath());
+    session.running().loadForRun(qvtest::workedExamplePath());
 
     EXPECT_EQ(session.testWindow().title, ru("Проверка знаний"));
     EXPECT_EQ(session.testWindow().shownButtons, 3);
     EXPECT_TRUE(session.testWindow().buttonsEnabled);
     EXPECT_EQ(session.editor().header.buttonCountText, "3")
         << "the editor and the run agree on the count";
-    EXPECT_EQ(session.messageLines().count(), 5);
+    EXPECT_EQ(session.running().messageLines().count(), 5);
     EXPECT_TRUE(told.back() & qv::kRunReady);
 
-    EXPECT_EQ(session.answer(1), qv::AnswerOutcome::NextQuestion);
+    EXPECT_EQ(session.running().answer(1), qv::AnswerOutcome::NextQuestion);
     EXPECT_EQ(session.testWindow().question, ru("Луна больше Земли?"));
-    EXPECT_EQ(session.answer(2), qv::AnswerOutcome::LastAnswered);
-    ASSERT_TRUE(session.chooseResult());
-    EXPECT_EQ(session.resultLines(), (std::vector<std::string>{"", ru("Хороший результат.")}));
-    EXPECT_EQ(session.run().score, 0);
+    EXPECT_EQ(session.running().answer(2), qv::AnswerOutcome::LastAnswered);
+    ASSERT_TRUE(session.running().chooseResult());
+    EXPECT_EQ(session.running().resultLines(),
+              (std::vector<std::string>{"", ru("Хороший результат.")}));
+    EXPECT_EQ(session.running().state().score, 0);
 }
 
 }  // namespace
