@@ -142,7 +142,7 @@ void TManag::openRecent(const RecentTests::Entry& entry) {
 void TManag::Creat() {
     if (!mayLeaveWork()) return;
     emit newTestOpening();
-    services_.session.newTest();
+    services_.session.editing().newTest();
 }
 
 void TManag::Editing() {
@@ -162,9 +162,9 @@ void TManag::startRun(const QString& name) {
 void TManag::editFile(const QString& name) {
     recent_.setLastFile(name);
     const std::string file = fileNameBytes(name);
-    services_.session.beginEditing(file);
+    services_.session.editing().beginEditing(file);
     emit editingOpening();
-    services_.session.loadForEditing(file);
+    services_.session.editing().loadForEditing(file);
     recent_.opened(name, RecentTests::Use::Edit);
 }
 
