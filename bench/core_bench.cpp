@@ -67,8 +67,8 @@ struct RunLoading {
 
     // A run begun and its test loaded, as "Запустить" does once a file is chosen.
     void load(const std::string& path) {
-        session.beginRun();
-        session.loadForRun(path);
+        session.running().beginRun();
+        session.running().loadForRun(path);
     }
 };
 
@@ -182,7 +182,7 @@ void checkLargestLoad(Files& files) {
         doc.variant(qv::kMaxQuestions, qv::kMaxButtons) !=
             want.variant(qv::kMaxQuestions, qv::kMaxButtons) ||
         doc.points(qv::kMaxQuestions, qv::kMaxButtons) != "-123" ||
-        files.largestLoading->session.messageLines().count() != qv::kMaxMessageLines) {
+        files.largestLoading->session.running().messageLines().count() != qv::kMaxMessageLines) {
         fail("the loader did not read the largest test as written");
     }
 }

@@ -425,9 +425,9 @@ double answerAll(const std::string& name) {
     checkNoFailure("answering");
     check(w.resultWindow()->isVisible() && !w.testWindow()->isVisible(),
           "the run did not end in the result window");
-    check(
-        w.session.run().rangeFound && !ctl::memo(w.resultWindow(), "Memo1")->document()->isEmpty(),
-        "the result window shows no result");
+    check(w.session.running().state().rangeFound &&
+              !ctl::memo(w.resultWindow(), "Memo1")->document()->isEmpty(),
+          "the result window shows no result");
     return total;
 }
 
@@ -446,8 +446,8 @@ void closeResult() {
 double coreLoad() {
     qv::Session& session = *g->coreRun;
     const auto start = Clock::now();
-    session.beginRun();
-    session.loadForRun(g->largestPath);
+    session.running().beginRun();
+    session.running().loadForRun(g->largestPath);
     return msBetween(start, Clock::now());
 }
 
@@ -456,11 +456,11 @@ double coreLoad() {
 qv::Session& coreEditor() {
     if (!g->coreEditor) {
         auto session = std::make_unique<qv::Session>();
-        session->beginEditing(g->largestPath);
-        session->editorOpened();
-        session->loadForEditing(g->largestPath);
+        session->editing().beginEditing(g->largestPath);
+        session->editing().editorOpened();
+        session->editing().loadForEditing(g->largestPath);
         check(session->document().questionCount == qv::kMaxQuestions &&
-                  session->editor().question.text == g->largest.doc->text(1),
+                  session->editing().editor().question.text == g->largest.doc->text(1),
               "the core did not load the largest test for editing");
         g->coreEditor = std::move(session);
     }
@@ -473,7 +473,8 @@ qv::Session& coreEditor() {
 double coreSave() {
     qv::Session& session = coreEditor();
     const auto start = Clock::now();
-    const qv::Session::Saved saved = session.saveTest(g->coreSavePath, g->savedMessageLines);
+    const qv::EditorSave::Saved saved =
+        session.saving().saveTest(g->coreSavePath, g->savedMessageLines);
     const double ms = msBetween(start, Clock::now());
     check(saved.fileName == g->coreSavePath, "the core saved under another name");
     return ms;
@@ -484,12 +485,12 @@ double coreSave() {
 // those of the next question, for the editor's fields and the preview.
 double corePage() {
     qv::Session& session = coreEditor();
-    while (session.document().currentQuestion > 1) session.previousQuestion();  // untimed
+    while (session.document().currentQuestion > 1) session.editing().previousQuestion();  // untimed
     const auto start = Clock::now();
-    for (int q = 1; q < qv::kMaxQuestions; ++q) session.nextQuestion();
+    for (int q = 1; q < qv::kMaxQuestions; ++q) session.editing().nextQuestion();
     const double ms = msBetween(start, Clock::now());
     check(session.document().currentQuestion == qv::kMaxQuestions &&
-              session.editor().question.text == g->largest.doc->text(qv::kMaxQuestions),
+              session.editing().editor().question.text == g->largest.doc->text(qv::kMaxQuestions),
           "the core did not step to question 500");
     return ms;
 }
@@ -501,9 +502,9 @@ double coreAnswers() {
     qv::SessionSetUp::run(session) = qv::RunState{};
     qv::SessionSetUp::document(session).currentQuestion = 1;
     const auto start = Clock::now();
-    for (int q = 1; q <= qv::kMaxQuestions; ++q) session.answer(1);
-    const bool found = session.chooseResult();
-    const auto lines = session.resultLines();
+    for (int q = 1; q <= qv::kMaxQuestions; ++q) session.running().answer(1);
+    const bool found = session.running().chooseResult();
+    const auto lines = session.running().resultLines();
     const double ms = msBetween(start, Clock::now());
     check(found && lines.size() > 1, "the core found no result for the run");
     return ms;
@@ -670,7 +671,7 @@ void firstSession(Bench& b) {
     const qv::Session& core = *b.coreRun;
     check(core.document().questionCount == qv::kMaxQuestions &&
               core.document().text(qv::kMaxQuestions) == b.largest.doc->text(qv::kMaxQuestions) &&
-              core.messageLines().count() == qv::kMaxMessageLines,
+              core.running().messageLines().count() == qv::kMaxMessageLines,
           "the core did not read the largest test as written");
 }
 

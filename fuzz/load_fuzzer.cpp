@@ -49,12 +49,12 @@ enum class Use { Editing, Run };
 // after the run has begun.
 void load(qv::Session& session, const std::string& path, Use use) {
     if (use == Use::Editing) {
-        session.beginEditing(path);
-        session.editorOpened();
-        session.loadForEditing(path);
+        session.editing().beginEditing(path);
+        session.editing().editorOpened();
+        session.editing().loadForEditing(path);
     } else {
-        session.beginRun();
-        session.loadForRun(path);
+        session.running().beginRun();
+        session.running().loadForRun(path);
     }
 }
 
@@ -62,7 +62,7 @@ void load(qv::Session& session, const std::string& path, Use use) {
 // editor's fields when editing; for a run, the test window's, and the
 // button-count field, which the editor and the run share.
 qv::TestHeader headerOf(const qv::Session& session, Use use) {
-    qv::TestHeader header = session.editor().header;
+    qv::TestHeader header = session.editing().editor().header;
     if (use == Use::Run) {
         const qv::TestWindowState& test = session.testWindow();
         header.title = test.title;
@@ -76,9 +76,9 @@ qv::TestHeader headerOf(const qv::Session& session, Use use) {
 // The message lines a save of the loaded test would be handed: the editor's
 // message field, whose last line the load empties; a run's MessageLines.
 std::vector<std::string> messageLinesOf(const qv::Session& session, Use use) {
-    if (use == Use::Editing) return session.editor().messages;
+    if (use == Use::Editing) return session.editing().editor().messages;
     std::vector<std::string> lines;
-    const qv::MessageLines& messages = session.messageLines();
+    const qv::MessageLines& messages = session.running().messageLines();
     for (int i = 1; i <= messages.count(); ++i) lines.push_back(messages.line(i));
     return lines;
 }
@@ -117,8 +117,8 @@ void checkLimits(const qv::Session& session) {
     for (int q = 1; q <= questions; ++q)
         for (int b = 1; b <= qv::kMaxButtons; ++b)
             QV_FUZZ_CHECK(doc.variant(q, b).size() <= qv::kVariantCapacity);
-    QV_FUZZ_CHECK(session.messageLines().count() <= qv::kMaxMessageLines);
-    const qv::EditorState& editor = session.editor();
+    QV_FUZZ_CHECK(session.running().messageLines().count() <= qv::kMaxMessageLines);
+    const qv::EditorState& editor = session.editing().editor();
     for (const auto* captions : {&editor.header.captions, &session.testWindow().captions}) {
         for (const auto& field : *captions) {
             QV_FUZZ_CHECK(field.find(')') == std::string::npos);
@@ -131,7 +131,7 @@ void checkLimits(const qv::Session& session) {
 void checkFailed(const qv::Session& session, Use use) {
     if (use == Use::Editing) {
         // A save must not replace the file unasked.
-        QV_FUZZ_CHECK(session.replacesFailedLoad(g_inputPath));
+        QV_FUZZ_CHECK(session.saving().replacesFailedLoad(g_inputPath));
     } else {
         // What the test window shows cannot be answered.
         QV_FUZZ_CHECK(!session.testWindow().buttonsEnabled);
@@ -142,12 +142,12 @@ void checkFailed(const qv::Session& session, Use use) {
 // the editor had checked before it.
 void checkLoaded(const qv::Session& session, Use use, const std::string& path, int checkedMode) {
     const qv::TestDocument& doc = session.document();
-    const qv::EditorState& editor = session.editor();
+    const qv::EditorState& editor = session.editing().editor();
     const qv::TestWindowState& test = session.testWindow();
     // The load finished: the editor shows question 1, or the test window asks it.
     QV_FUZZ_CHECK(doc.currentQuestion == 1);
     if (use == Use::Editing) {
-        QV_FUZZ_CHECK(!session.replacesFailedLoad(path));
+        QV_FUZZ_CHECK(!session.saving().replacesFailedLoad(path));
         QV_FUZZ_CHECK(editor.questionNumber == 1 && editor.question.text == doc.text(1));
         for (int b = 1; b <= qv::kMaxButtons; ++b) {
             const auto k = static_cast<std::size_t>(b - 1);
@@ -352,7 +352,7 @@ void checkRoundTrip(const qv::Session& firstSession, Use use) {
     written.emplace_back("$");
 
     qv::Session& secondSession = sessionFor(1);
-    const int checkedMode = secondSession.editor().checkedVariantMode;
+    const int checkedMode = secondSession.editing().editor().checkedVariantMode;
     try {
         load(secondSession, g_resavePath, use);
     } catch (const qv::Exception&) {
@@ -406,7 +406,7 @@ void checkRoundTrip(const qv::Session& firstSession, Use use) {
     } else {
         std::vector<std::string> memo = written;
         memo.back().clear();
-        QV_FUZZ_CHECK(secondSession.editor().messages == memo);
+        QV_FUZZ_CHECK(secondSession.editing().editor().messages == memo);
         // Saving what the editor now shows gives the same file again.
         const std::vector<std::string> again =
             qv::testFileLines(second, second.questionCount, second.buttonCount, secondHeader,
@@ -440,7 +440,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ReferenceFile reference(data, size);
 
     qv::Session& session = sessionFor(0);
-    const int checkedMode = session.editor().checkedVariantMode;
+    const int checkedMode = session.editing().editor().checkedVariantMode;
     bool loaded = false;
     try {
         load(session, g_inputPath, use);

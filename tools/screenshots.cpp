@@ -76,9 +76,9 @@ int main(int argc, char* argv[]) {
     ctl::memo(editor, "Memo2")
         ->setPlainText("=0-2\nСтоит повторить материал.\n=3-4\nХороший результат.");
     // The preview as it is once the author has left those fields.
-    windows.session.previewQuestion();
-    windows.session.previewVariants();
-    windows.session.previewAuthor();
+    windows.session.editing().preview(qv::EditorField::QuestionText);
+    windows.session.editing().preview(qv::EditorField::Variant);
+    windows.session.editing().preview(qv::EditorField::Author);
     ok &= save(editor, folder, "2-editor");
     ok &= save(windows.testWindow(), folder, "3-preview");
     editor->CloseRedactor();

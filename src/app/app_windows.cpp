@@ -45,7 +45,9 @@ AppWindows::AppWindows(Platform& platform_, std::function<void()> quit)
     (void)accessibleWindows;
     session.onChange = [this](unsigned changed) { showChanges(changed); };
     runJournal = std::make_unique<RunJournal>(platform_);
-    session.onRunFinished = [this](const qv::FinishedRun& run) { runJournal->record(run); };
+    session.running().onRunFinished = [this](const qv::FinishedRun& run) {
+        runJournal->record(run);
+    };
     Manag = new TManag(services_);
     connectManager();
     addHelpKey(Manag);
@@ -62,7 +64,7 @@ AppWindows::~AppWindows() {
         laterReport_->windows = nullptr;
     }
     session.onChange = nullptr;
-    session.onRunFinished = nullptr;
+    session.running().onRunFinished = nullptr;
     delete Journal;
     // Hidden first, so that no window's handlers run while its neighbours go.
     const auto windows = all();

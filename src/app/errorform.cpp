@@ -3,41 +3,42 @@
 #include <QCloseEvent>
 #include <QPushButton>
 
+#include "encoding.h"
 #include "fonts.h"
 #include "session.h"
+#include "taker_run.h"
 #include "widgets.h"
 #include "window_frames.h"
 
 TErrorForm::TErrorForm(WindowServices& services)
     : QWidget(nullptr, dialogFrame(false, true)), services_(services) {
     setObjectName("ErrorForm");
-    setWindowTitle("Ошибочная ситуация.");
+    // The texts are the run's; the window breaks them over its labels.
+    const qv::NoRangeWindow texts = qv::noRangeWindow(0);
+    setWindowTitle(toQt(texts.title));
     setWindowIcon(programIcon());
     setFont(fonts::windowFont());
 
     const QFont text = fonts::font(fonts::kTimes, 16, true);
-    auto label = [&](const char* name, const char* caption, QPoint at, const QFont& font) {
-        auto* l = new AutoLabel(this, name, QString::fromUtf8(caption), at);
+    auto label = [&](const char* name, const std::string& caption, QPoint at, const QFont& font) {
+        auto* l = new AutoLabel(this, name, toQt(caption), at);
         l->setLabelFont(font);
         return l;
     };
-    Label1 = label("Label1", "Данный тест имеет ошибки в блоке составления сообщения.", {16, 16},
-                   fonts::font(fonts::kTimes, 19));
+    Label1 = label("Label1", texts.lines[0], {16, 16}, fonts::font(fonts::kTimes, 19));
     Label1->setColor(Qt::red);
-    Label2 = label("Label2", "Вы набрали ", {16, 56}, text);
+    Label2 = label("Label2", texts.lines[1], {16, 56}, text);
+    // The total's label starts as wide as the window was drawn for.
     Label3 = label("Label3", "00000", {112, 56}, text);
     Label3->setColor(QColor(0x80, 0x00, 0x80));
-    Label4 = label("Label4", "баллов, но в данном тесте программа не  обна-", {160, 56}, text);
-    Label5 = label("Label5", "ружила  диапазон  для такого   числа баллов.  Просмотрите  текст ",
-                   {16, 80}, text);
-    Label6 = label("Label6", "теста на наличие нужной строки.", {16, 104}, text);
-    Label7 = label("Label7", "Для этого нужно проанализировать кол-во баллов за вопрос, а сос- ",
-                   {16, 144}, text);
-    Label8 = label("Label8", "тавляя сообщения вставить строку вида: =Х-Y, где Х - начало диа-",
-                   {16, 168}, text);
-    Label9 = label("Label9", "пазона, а Y - его конец. ", {16, 192}, text);
+    Label4 = label("Label4", texts.lines[3], {160, 56}, text);
+    Label5 = label("Label5", texts.lines[4], {16, 80}, text);
+    Label6 = label("Label6", texts.lines[5], {16, 104}, text);
+    Label7 = label("Label7", texts.lines[6], {16, 144}, text);
+    Label8 = label("Label8", texts.lines[7], {16, 168}, text);
+    Label9 = label("Label9", texts.lines[8], {16, 192}, text);
 
-    Button1 = makeButton(this, "Button1", "Хорошо", {184, 232, 153, 33});
+    Button1 = makeButton(this, "Button1", toQt(texts.button), {184, 232, 153, 33});
     Button1->setFont(fonts::font(fonts::kSansSerif, 16, true));
     connect(Button1, &QPushButton::clicked, this, services.guard([this] { StartRec(); }));
 
@@ -47,7 +48,7 @@ TErrorForm::TErrorForm(WindowServices& services)
 }
 
 void TErrorForm::showScore() {
-    Label3->setCaption(QString::number(services_.session.run().score));
+    Label3->setCaption(QString::number(services_.session.running().state().score));
     // The rest of the sentence follows the Score, however wide, with the gap
     // it has after the "00000" the window was drawn with.
     Label4->move(Label3->geometry().right() + scoreGap_, Label4->y());

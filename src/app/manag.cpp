@@ -147,7 +147,7 @@ void TManag::openRecent(const RecentTests::Entry& entry) {
 void TManag::Creat() {
     if (!mayLeaveWork()) return;
     emit newTestOpening();
-    services_.session.newTest();
+    services_.session.editing().newTest();
 }
 
 void TManag::Editing() {
@@ -167,17 +167,17 @@ void TManag::startRun(const QString& name) {
 void TManag::editFile(const QString& name) {
     recent_.setLastFile(name);
     const std::string file = fileNameBytes(name);
-    services_.session.beginEditing(file);
+    services_.session.editing().beginEditing(file);
     emit editingOpening();
-    services_.session.loadForEditing(file);
+    services_.session.editing().loadForEditing(file);
     recent_.opened(name, RecentTests::Use::Edit);
 }
 
 void TManag::runFile(const QString& name) {
     recent_.setLastFile(name);
-    services_.session.beginRun();
+    services_.session.running().beginRun();
     emit runOpening();
-    services_.session.loadForRun(fileNameBytes(name));
+    services_.session.running().loadForRun(fileNameBytes(name));
     recent_.opened(name, RecentTests::Use::Run);
     emit runLoaded();
 }

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "code_page_edits.h"
 #include "encoding.h"
@@ -264,20 +265,20 @@ void TRedactor::markPointsToMend(TypingLimitEdit* field) {
 void TRedactor::connectHandlers() {
     // Only what the author does runs the button-count rule: typing or choosing an item.
     const auto buttonCountChosen = services_.guard([this] {
-        session_.setButtonCountText(fromQt(Edvar->currentText()));
-        session_.applyButtonCount();
+        session_.editing().type(qv::EditorField::ButtonCount, fromQt(Edvar->currentText()));
+        session_.editing().applyButtonCount();
     });
     connect(Edvar->lineEdit(), &QLineEdit::textEdited, this, buttonCountChosen);
     connect(Edvar, &QComboBox::activated, this, buttonCountChosen);
 
-    forwardTyping(Edzag, &qv::Session::setTitle);
-    forwardTyping(Edit1, &qv::Session::setAuthor);
-    forwardTyping(Edit2, &qv::Session::setWindowCaption);
-    forwardTyping(Vopros, &qv::Session::setQuestionText);
+    forwardTyping(Edzag, qv::EditorField::Title);
+    forwardTyping(Edit1, qv::EditorField::Author);
+    forwardTyping(Edit2, qv::EditorField::WindowCaption);
+    forwardTyping(Vopros, qv::EditorField::QuestionText);
     for (int k = 1; k <= 6; ++k) {
-        forwardTyping(edButt(k), k, &qv::Session::setCaption);
-        forwardTyping(variantEdit(k), k, &qv::Session::setVariantText);
-        forwardTyping(kball(k), k, &qv::Session::setPointsText);
+        forwardTyping(edButt(k), qv::EditorField::Caption, k);
+        forwardTyping(variantEdit(k), qv::EditorField::Variant, k);
+        forwardTyping(kball(k), qv::EditorField::Points, k);
         connect(kball(k), &QLineEdit::textChanged, this, [this, k] { markPointsToMend(kball(k)); });
     }
 
@@ -289,7 +290,7 @@ void TRedactor::connectHandlers() {
     for (auto* e : EdButt) e->installEventFilter(this);
 
     connect(predvop, &QPushButton::clicked, this,
-            services_.guard([this] { session_.previousQuestion(); }));
+            services_.guard([this] { session_.editing().previousQuestion(); }));
     connect(nextvop, &QPushButton::clicked, this, services_.guard([this] { nextvopros(); }));
     connect(Button10, &QPushButton::clicked, this, services_.guard([this] { SaveAll(); }));
     auto* save = new QShortcut(QKeySequence::Save, this);
@@ -298,20 +299,14 @@ void TRedactor::connectHandlers() {
     const std::pair<QRadioButton*, int> modes[] = {
         {RB1, qv::kNoVariants}, {RB2, qv::kFirstQuestionVariants}, {RB3, qv::kOwnVariants}};
     for (const auto& [radio, mode] : modes)
-        connect(radio, &QRadioButton::clicked, this,
-                services_.guard([this, mode = mode] { session_.clickVariantMode(mode); }));
+        connect(radio, &QRadioButton::clicked, this, services_.guard([this, mode = mode] {
+            session_.editing().clickVariantMode(mode);
+        }));
 }
 
-void TRedactor::forwardTyping(QLineEdit* field, void (qv::Session::*set)(std::string)) {
-    connect(field, &QLineEdit::textChanged, this, services_.guard([this, field, set] {
-        if (!showing_) (session_.*set)(fromQt(field->text()));
-    }));
-}
-
-void TRedactor::forwardTyping(QLineEdit* field, int button,
-                              void (qv::Session::*set)(int, std::string)) {
-    connect(field, &QLineEdit::textChanged, this, services_.guard([this, field, button, set] {
-        if (!showing_) (session_.*set)(button, fromQt(field->text()));
+void TRedactor::forwardTyping(QLineEdit* field, qv::EditorField typed, int button) {
+    connect(field, &QLineEdit::textChanged, this, services_.guard([this, field, typed, button] {
+        if (!showing_) session_.editing().type(typed, fromQt(field->text()), button);
     }));
 }
 
@@ -321,19 +316,22 @@ bool TRedactor::eventFilter(QObject* watched, QEvent* event) {
         // window losing activation or a popup opening.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            qv::Session& s = session_;
+            std::optional<qv::EditorField> left;
             if (watched == Edzag)
-                services_.failures.run([&s] { s.previewTitle(); });
+                left = qv::EditorField::Title;
             else if (watched == Edit1)
-                services_.failures.run([&s] { s.previewAuthor(); });
+                left = qv::EditorField::Author;
             else if (watched == Edit2)
-                services_.failures.run([&s] { s.previewCaption(); });
+                left = qv::EditorField::WindowCaption;
             else if (watched == Vopros)
-                services_.failures.run([&s] { s.previewQuestion(); });
+                left = qv::EditorField::QuestionText;
             else if (watched == variantEdit(1))
-                services_.failures.run([&s] { s.previewVariants(); });
+                left = qv::EditorField::Variant;
             else if (std::find(EdButt.begin(), EdButt.end(), watched) != EdButt.end())
-                services_.failures.run([&s] { s.previewCaptions(); });
+                left = qv::EditorField::Caption;
+            if (left)
+                services_.failures.run(
+                    [this, field = *left] { session_.editing().preview(field); });
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -354,7 +352,7 @@ void TRedactor::openForWork() {
     statusLine_->clear();
     fitToScreen();
     showWindow(this);
-    session_.editorOpened();
+    session_.editing().editorOpened();
     // The window system's frame is known once the window is shown.
     QTimer::singleShot(kFrameSettles, this, [this] {
         if (isVisible()) fitToScreen();
@@ -398,7 +396,7 @@ void TRedactor::setFieldText(QLineEdit* field, const std::string& bytes) {
 }
 
 void TRedactor::showHeader() {
-    const qv::EditorState& editor = session_.editor();
+    const qv::EditorState& editor = session_.editing().editor();
     showCaption();
     setFieldText(Edzag, editor.header.title);
     setFieldText(Edit1, editor.header.author);
@@ -410,19 +408,21 @@ void TRedactor::showHeader() {
 }
 
 void TRedactor::showCaption() {
-    const QString shortName = [](const std::string& bytes) {
-        return QFileInfo(fileNameText(bytes)).fileName();
-    }(session_.editedFile().empty() ? session_.failedEditFile() : session_.editedFile());
+    const QString shortName =
+        [](const std::string& bytes) {
+            return QFileInfo(fileNameText(bytes)).fileName();
+        }(session_.editing().editedFile().empty() ? session_.editing().failedEditFile()
+                                                  : session_.editing().editedFile());
     QString caption = QStringLiteral("Редактор тестов");
-    if (!session_.editedFile().empty())
+    if (!session_.editing().editedFile().empty())
         caption += QString(" — %1").arg(shortName);
-    else if (!session_.failedEditFile().empty())
+    else if (!session_.editing().failedEditFile().empty())
         caption += QString(" — %1: файл не удалось прочитать").arg(shortName);
     setWindowTitle(caption);
 }
 
 void TRedactor::showButtonCount() {
-    const qv::EditorState& editor = session_.editor();
+    const qv::EditorState& editor = session_.editing().editor();
     const QString count = toQt(editor.header.buttonCountText);
     if (Edvar->currentText() != count) Edvar->setEditText(count);
     for (int k = 2; k <= 6; ++k) {
@@ -434,7 +434,7 @@ void TRedactor::showButtonCount() {
 }
 
 void TRedactor::showQuestion() {
-    const qv::EditorState& editor = session_.editor();
+    const qv::EditorState& editor = session_.editing().editor();
     nv->setCaption(QString::number(editor.questionNumber));
     setFieldText(Vopros, editor.question.text);
     for (int k = 1; k <= 6; ++k) {
@@ -457,13 +457,13 @@ void TRedactor::showQuestion() {
 }
 
 void TRedactor::showMessages() {
-    messageFill_->start(&session_.editor().messages);
+    messageFill_->start(&session_.editing().editor().messages);
 }
 
 // --- Handlers --------------------------------------------------------------------------
 
 void TRedactor::nextvopros() {
-    if (!session_.nextQuestion())
+    if (!session_.editing().nextQuestion())
         services_.platform.showInformation(QString::fromUtf8(kEmptyQuestionNotice));
 }
 
@@ -504,8 +504,8 @@ void TRedactor::SaveAll() {
 
 bool TRedactor::saveTest() {
     // Points that the file would turn into another number are mended first.
-    if (const auto mend = session_.pointsToMend()) {
-        if (mend->question == session_.editor().questionNumber)
+    if (const auto mend = session_.saving().pointsToMend()) {
+        if (mend->question == session_.editing().editor().questionNumber)
             kball(mend->button)->setFocus(Qt::OtherFocusReason);
         services_.platform.showError(toQt(mend->message()));
         return false;
@@ -515,8 +515,8 @@ bool TRedactor::saveTest() {
     if (!name) return false;
     const std::string chosen = fileNameBytes(*name);
     const QString fileName = fileNameText(qv::testFileName(chosen));
-    if (session_.replacesWithEmptyTest(chosen)) {
-        const QString unread = session_.failedEditFile().empty()
+    if (session_.saving().replacesWithEmptyTest(chosen)) {
+        const QString unread = session_.editing().failedEditFile().empty()
                                    ? QString()
                                    : QStringLiteral(
                                          "Тест, открытый последним, прочитать не "
@@ -527,24 +527,24 @@ bool TRedactor::saveTest() {
                         "тестом?")
                     .arg(fileName, unread, unread.isEmpty() ? "В редакторе " : "")))
             return false;
-    } else if (session_.replacesFailedLoad(chosen)) {
+    } else if (session_.saving().replacesFailedLoad(chosen)) {
         if (!services_.platform.askYesNo(
                 QString("Файл «%1» не удалось открыть, и редактор показывает не его "
                         "содержимое. Заменить этот файл тем, что сейчас в редакторе?")
                     .arg(fileName)))
             return false;
-    } else if (session_.replacesAnotherFile(chosen) &&
+    } else if (session_.saving().replacesAnotherFile(chosen) &&
                !services_.platform.askYesNo(
                    QString("Файл «%1» уже существует. Заменить его?").arg(fileName))) {
         return false;
-    } else if (session_.changedOnDisk(chosen) &&
+    } else if (session_.saving().changedOnDisk(chosen) &&
                !services_.platform.askYesNo(
                    QString("«%1»\n\nФайл изменён другой программой после открытия. Заменить его?")
                        .arg(fileName))) {
         return false;
     }
     const std::vector<std::string> shown = fromQt(shownMessageLines());
-    const int written = qv::Session::messageLinesWritten(shown);
+    const int written = qv::EditorSave::messageLinesWritten(shown);
     if (written > qv::kMaxMessageLines &&
         !services_.platform.askYesNo(
             QString("В файл будет записано строк сообщений: %1 (длинные строки переносятся по "
@@ -554,8 +554,8 @@ bool TRedactor::saveTest() {
                 .arg(qv::kMaxMessageLines)))
         return false;
 
-    const auto saved = session_.saveTest(chosen, shown);
-    session_.markEditorSaved(messageLines());
+    const auto saved = session_.saving().saveTest(chosen, shown);
+    session_.editing().markEditorSaved(messageLines());
     const QString savedName = fileNameText(saved.fileName);
     RecentTests().opened(savedName, RecentTests::Use::Edit);
     statusLine_->setText(QString("Тест сохранён в файл «%1» в %2.")
@@ -584,7 +584,7 @@ std::vector<std::string> TRedactor::messageLines() {
 }
 
 bool TRedactor::mayLeave() {
-    if (!isVisible() || !session_.hasUnsavedChanges(messageLines())) return true;
+    if (!isVisible() || !session_.editing().hasUnsavedChanges(messageLines())) return true;
     switch (services_.platform.askYesNoCancel(QStringLiteral("Сохранить изменения в тесте?"))) {
         case Platform::Answer::Yes:
             return saveTest();
@@ -598,5 +598,5 @@ bool TRedactor::mayLeave() {
 void TRedactor::CloseRedactor() {
     if (!mayLeave()) return;
     emit closing();
-    session_.closeEditor();
+    session_.editing().closeEditor();
 }

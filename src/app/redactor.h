@@ -91,8 +91,8 @@ class TRedactor : public QWidget {
     std::vector<std::string> messageLines();
     void connectHandlers();
     // What the author types into a field goes to the session as it is typed.
-    void forwardTyping(QLineEdit* field, void (qv::Session::*set)(std::string));
-    void forwardTyping(QLineEdit* field, int button, void (qv::Session::*set)(int, std::string));
+    // `button` names the field of a caption, a variant or points.
+    void forwardTyping(QLineEdit* field, qv::EditorField typed, int button = 0);
     // Sets a field's text from the session without taking it for typing.
     void setFieldText(QLineEdit* field, const std::string& bytes);
 

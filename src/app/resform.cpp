@@ -72,7 +72,7 @@ void TResForm::showResult() {
     savedHere_.clear();
     // An empty memo takes the first line into its one empty line; appending
     // would swallow the leading empty line.
-    const QString text = toQt(services_.session.resultLines()).join(QChar('\n'));
+    const QString text = toQt(services_.session.running().resultLines()).join(QChar('\n'));
     if (Memo1->document()->isEmpty()) {
         Memo1->setPlainText(text);
     } else {
@@ -102,14 +102,14 @@ void TResForm::saveres() {
             !services_.platform.askYesNo(
                 QString("Файл «%1» уже существует. Заменить его?").arg(fileNameText(file))))
             continue;
-        savedHere_.push_back(services_.session.saveResult(chosen));
+        savedHere_.push_back(services_.session.running().saveResult(chosen));
         return;
     }
 }
 
 void TResForm::CloseTest() {
     emit closing();
-    services_.session.leaveResult();
+    services_.session.running().leaveResult();
     Memo1->clear();
     savedHere_.clear();
 }

@@ -201,7 +201,7 @@ void TUserForm::runReady() {
 // --- Handlers ------------------------------------------------------------------------------
 
 void TUserForm::NextV(int pressedButton) {
-    const qv::AnswerOutcome outcome = session_.answer(pressedButton);
+    const qv::AnswerOutcome outcome = session_.running().answer(pressedButton);
     if (outcome == qv::AnswerOutcome::LastAnswered) {
         EndTest();
         return;
@@ -212,11 +212,11 @@ void TUserForm::NextV(int pressedButton) {
 }
 
 void TUserForm::EndTest() {
-    emit runEnded(session_.chooseResult());
+    emit runEnded(session_.running().chooseResult());
 }
 
 void TUserForm::sgs() {
-    session_.testWindowActivated();
+    session_.running().testWindowActivated();
 }
 
 void TUserForm::view() {

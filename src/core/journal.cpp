@@ -15,7 +15,6 @@
 
 #include "cp1251.h"
 #include "journal_detail.h"
-#include "session.h"
 
 namespace fs = std::filesystem;
 

@@ -18,17 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "finished_run.h"
+
 struct sqlite3;
 
 namespace qv {
-
-struct FinishedRun;
-
-enum class RunOutcome : int {
-    Result = 1,   // a range held the total: the result window
-    NoRange = 2,  // no range held it: the error window
-    Failure = 3,  // result selection failed (a bound that is not a number)
-};
 
 struct JournalRecord {
     std::string takenAt;           // local time with its zone, "2026-03-01T10:15:00+03:00"

@@ -66,26 +66,26 @@ Replay replay(const std::string& test, const std::string& answers) {
     Replay result;
     bool finished = false;
     Session session;
-    session.onRunFinished = [&](const FinishedRun& run) {
+    session.running().onRunFinished = [&](const FinishedRun& run) {
         result.run = run;
         finished = true;
     };
     try {
-        session.beginRun();
-        session.loadForRun(test);
+        session.running().beginRun();
+        session.running().loadForRun(test);
         for (std::size_t i = 0; i < answers.size() && !finished; ++i) {
             const int button = answers[i] - '0';
             if (button < 1 || button > 6) {
                 result.problem = "ответы не кнопки теста";
                 return result;
             }
-            if (session.answer(button) != AnswerOutcome::LastAnswered) continue;
+            if (session.running().answer(button) != AnswerOutcome::LastAnswered) continue;
             if (i + 1 != answers.size()) {
                 result.problem = "ответов больше, чем вопросов в тесте";
                 return result;
             }
             try {
-                session.chooseResult();
+                session.running().chooseResult();
             } catch (const Exception&) {
                 // A failed result selection ends the run all the same: it was told.
             }

@@ -1,6 +1,6 @@
 // Taking a test: what the test window shows, scoring the answers and
 // choosing the result message for the total. A run's flow over these rules
-// is a TakerRun (taker_run.h); the desktop's session keeps one run of its own.
+// is a TakerRun (taker_run.h); the desktop program's run is a DeskRun (desk_run.h).
 #pragma once
 
 #include <array>

@@ -96,13 +96,56 @@ std::string failureText(const std::exception_ptr& failure) {
     }
 }
 
+NoRangeWindow noRangeWindow(std::int32_t total) {
+    return {ru("Ошибочная ситуация."),
+            ru("Хорошо"),
+            {ru("Данный тест имеет ошибки в блоке составления сообщения."), ru("Вы набрали "),
+             std::to_string(total), ru("баллов, но в данном тесте программа не  обна-"),
+             ru("ружила  диапазон  для такого   числа баллов.  Просмотрите  текст "),
+             ru("теста на наличие нужной строки."),
+             ru("Для этого нужно проанализировать кол-во баллов за вопрос, а сос- "),
+             ru("тавляя сообщения вставить строку вида: =Х-Y, где Х - начало диа-"),
+             ru("пазона, а Y - его конец. ")}};
+}
+
+namespace {
+
+bool isLetter(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || byte >= 0xC0 ||
+           byte == 0xA8 || byte == 0xB8;  // Ё, ё
+}
+
+// The words of a line with single spaces between them.
+std::string simplified(const std::string& line) {
+    std::string words;
+    for (const char c : line) {
+        if (c != ' ') {
+            words += c;
+        } else if (!words.empty() && words.back() != ' ') {
+            words += ' ';
+        }
+    }
+    if (!words.empty() && words.back() == ' ') words.pop_back();
+    return words;
+}
+
+}  // namespace
+
 std::string noRangeExplanation(std::int32_t total) {
-    return ru("Данный тест имеет ошибки в блоке составления сообщения. Вы набрали ") +
-           std::to_string(total) +
-           ru(" баллов, но в данном тесте программа не обнаружила диапазон для такого числа "
-              "баллов. Просмотрите текст теста на наличие нужной строки. Для этого нужно "
-              "проанализировать кол-во баллов за вопрос, а составляя сообщения вставить строку "
-              "вида: =Х-Y, где Х - начало диапазона, а Y - его конец.");
+    const NoRangeWindow window = noRangeWindow(total);
+    std::string text;
+    for (const std::string& raw : window.lines) {
+        const std::string line = simplified(raw);
+        if (line.empty()) continue;
+        if (text.size() >= 2 && text.back() == '-' && isLetter(text[text.size() - 2])) {
+            text.pop_back();
+        } else if (!text.empty()) {
+            text += ' ';
+        }
+        text += line;
+    }
+    return text;
 }
 
 // --- The run -----------------------------------------------------------------------
@@ -156,7 +199,8 @@ void TakerRun::selectResult() {
         if (!chooseResult(state_, messages)) {
             phase_ = Phase::NoRange;
             outcome_.explanation = noRangeExplanation(state_.score);
-            notice_ = Notice{ru("Ошибочная ситуация."), outcome_.explanation, ru("Хорошо")};
+            const NoRangeWindow box = noRangeWindow(state_.score);
+            notice_ = Notice{box.title, outcome_.explanation, box.button};
             window_.buttonsEnabled = false;
             return;
         }

@@ -7,6 +7,7 @@
 // Texts are Windows-1251 bytes, as in the files.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -39,7 +40,19 @@ std::shared_ptr<const RunTest> readRunTest(std::string_view bytes, const std::st
 // The failure box's text for a failure: the message with its full stop.
 std::string failureText(const std::exception_ptr& failure);
 
-// The error window's message as one sentence, as a screen reader hears it.
+// The error window's texts for a total no range holds: its title, its
+// button, and its message as its labels break it over lines, mid-word in
+// places: the heading first, then the sentence on the total, whose third
+// line is the total itself.
+struct NoRangeWindow {
+    std::string title;
+    std::string button;
+    std::array<std::string, 9> lines;
+};
+NoRangeWindow noRangeWindow(std::int32_t total);
+
+// The error window's message as one sentence, as a screen reader hears it:
+// its lines joined, a word broken with "-" at a line's end made whole.
 std::string noRangeExplanation(std::int32_t total);
 
 class TakerRun {

@@ -335,8 +335,8 @@ std::string scormPackage(const std::string& page, const std::string& titleUtf8) 
 
 std::string answerKeyDocument(const std::string& testPath, const std::string& keyStyle) {
     Session session;
-    session.beginRun();
-    session.loadForRun(testPath);
+    session.running().beginRun();
+    session.running().loadForRun(testPath);
     const TestWindowState& window = session.testWindow();
     const TestDocument& doc = session.document();
     const auto text = [](const std::string& bytes) { return markupText(cp1251::toUtf8(bytes)); };
@@ -370,7 +370,7 @@ std::string answerKeyDocument(const std::string& testPath, const std::string& ke
     html +=
         "</tbody>\n</table>\n<h2>Диапазоны и сообщения о результатах</h2>\n<div "
         "class=\"messages\">\n";
-    const MessageLines& messages = session.messageLines();
+    const MessageLines& messages = session.running().messageLines();
     for (int i = 1; i <= messages.count(); ++i) html += "<p>" + text(messages.line(i)) + "</p>\n";
     html += "</div>\n</body>\n</html>\n";
     return html;

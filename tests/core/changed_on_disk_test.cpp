@@ -67,13 +67,14 @@ TEST(ChangedOnDisk, ASaveAsksOnlyWhenTheOpenedFileIsNoLongerItself) {
         const std::string file = dir.file("quiz.tst");
         writeBytes(file, example);
         qv::Session session;
-        session.beginEditing(file);
-        session.loadForEditing(file);
+        session.editing().beginEditing(file);
+        session.editing().loadForEditing(file);
 
         c.change(dir, file);
-        EXPECT_EQ(session.changedOnDisk(file), c.changed);
-        EXPECT_EQ(session.changedOnDisk(dir.path() + "/./quiz"), c.changed) << "spelled otherwise";
-        EXPECT_FALSE(session.changedOnDisk(dir.file("other.tst")));
+        EXPECT_EQ(session.saving().changedOnDisk(file), c.changed);
+        EXPECT_EQ(session.saving().changedOnDisk(dir.path() + "/./quiz"), c.changed)
+            << "spelled otherwise";
+        EXPECT_FALSE(session.saving().changedOnDisk(dir.file("other.tst")));
     }
 }
 
@@ -82,19 +83,19 @@ TEST(ChangedOnDisk, TheEditorsOwnSaveIsNoChange) {
     const std::string file = dir.file("quiz.tst");
     writeBytes(file, qvtest::workedExampleBytes());
     qv::Session session;
-    session.beginEditing(file);
-    session.loadForEditing(file);
+    session.editing().beginEditing(file);
+    session.editing().loadForEditing(file);
     touchLater(file);
-    ASSERT_TRUE(session.changedOnDisk(file));
+    ASSERT_TRUE(session.saving().changedOnDisk(file));
 
-    session.saveTest(file, {"=0-100", "ok"});
-    EXPECT_FALSE(session.changedOnDisk(file));
+    session.saving().saveTest(file, {"=0-100", "ok"});
+    EXPECT_FALSE(session.saving().changedOnDisk(file));
     // Saved under a new name, that file is the one watched.
-    session.saveTest(dir.file("copy"), {"=0-100", "ok"});
+    session.saving().saveTest(dir.file("copy"), {"=0-100", "ok"});
     touchLater(file);
-    EXPECT_FALSE(session.changedOnDisk(file));
+    EXPECT_FALSE(session.saving().changedOnDisk(file));
     touchLater(dir.file("copy.tst"));
-    EXPECT_TRUE(session.changedOnDisk(dir.file("copy")));
+    EXPECT_TRUE(session.saving().changedOnDisk(dir.file("copy")));
 }
 
 }  // namespace

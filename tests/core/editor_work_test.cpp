@@ -14,12 +14,12 @@ using Lines = std::vector<std::string>;
 
 // A new test with one filled question, saved: the starting point of each case.
 void startSavedTest(qv::Session& session) {
-    session.editorOpened();
-    session.newTest();
-    session.setQuestionText(ru("Вопрос"));
-    session.setPointsText(1, "1");
-    session.setPointsText(2, "0");
-    session.markEditorSaved({"=0-1", "Итог"});
+    session.editing().editorOpened();
+    session.editing().newTest();
+    session.editing().type(qv::EditorField::QuestionText, ru("Вопрос"));
+    session.editing().type(qv::EditorField::Points, "1", 1);
+    session.editing().type(qv::EditorField::Points, "0", 2);
+    session.editing().markEditorSaved({"=0-1", "Итог"});
 }
 
 struct ChangeCase {
@@ -35,37 +35,41 @@ TEST(EditorWork, OnlyWhatASaveWritesCountsAsAChange) {
         {"nothing", [](qv::Session&) {}, saved, false},
         {"an empty message line", [](qv::Session&) {}, {"=0-1", "", "Итог", ""}, false},
         {"a message line", [](qv::Session&) {}, {"=0-1", "Итог!"}, true},
-        {"the title", [](qv::Session& s) { s.setTitle("T"); }, saved, true},
-        {"a caption", [](qv::Session& s) { s.setCaption(2, "N"); }, saved, true},
-        {"a hidden caption", [](qv::Session& s) { s.setCaption(5, "N"); }, saved, false},
-        {"points", [](qv::Session& s) { s.setPointsText(1, "2"); }, saved, true},
+        {"the title", [](qv::Session& s) { s.editing().type(qv::EditorField::Title, "T"); }, saved,
+         true},
+        {"a caption", [](qv::Session& s) { s.editing().type(qv::EditorField::Caption, "N", 2); },
+         saved, true},
+        {"a hidden caption",
+         [](qv::Session& s) { s.editing().type(qv::EditorField::Caption, "N", 5); }, saved, false},
+        {"points", [](qv::Session& s) { s.editing().type(qv::EditorField::Points, "2", 1); }, saved,
+         true},
         {"typed back as it was",
          [](qv::Session& s) {
-             s.setPointsText(1, "5");
-             s.setPointsText(1, "1");
+             s.editing().type(qv::EditorField::Points, "5", 1);
+             s.editing().type(qv::EditorField::Points, "1", 1);
          },
          saved, false},
         {"a question moved to and back",
          [](qv::Session& s) {
-             s.nextQuestion();
-             s.previousQuestion();
+             s.editing().nextQuestion();
+             s.editing().previousQuestion();
          },
          saved, false},
         {"a question added",
          [](qv::Session& s) {
-             s.nextQuestion();
-             s.setQuestionText("Q2");
+             s.editing().nextQuestion();
+             s.editing().type(qv::EditorField::QuestionText, "Q2");
          },
          saved, true},
-        {"the variant mode", [](qv::Session& s) { s.clickVariantMode(qv::kNoVariants); }, saved,
-         true},
+        {"the variant mode", [](qv::Session& s) { s.editing().clickVariantMode(qv::kNoVariants); },
+         saved, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         qv::Session session;
         startSavedTest(session);
         c.edit(session);
-        EXPECT_EQ(session.hasUnsavedChanges(c.messages), c.changed);
+        EXPECT_EQ(session.editing().hasUnsavedChanges(c.messages), c.changed);
     }
 }
 
@@ -74,18 +78,18 @@ TEST(EditorWork, AnOpenedTestStartsUnchangedAndASaveMarksItSaved) {
     const std::string file = dir.path() + "/t.tst";
     qvtest::writeBytes(file, qvtest::workedExampleBytes());
     qv::Session session;
-    session.beginEditing(file);
-    session.editorOpened();
-    session.loadForEditing(file);
-    EXPECT_FALSE(session.hasUnsavedChanges(session.editor().messages));
-    EXPECT_FALSE(session.replacesAnotherFile(file)) << "the file being edited";
+    session.editing().beginEditing(file);
+    session.editing().editorOpened();
+    session.editing().loadForEditing(file);
+    EXPECT_FALSE(session.editing().hasUnsavedChanges(session.editing().editor().messages));
+    EXPECT_FALSE(session.saving().replacesAnotherFile(file)) << "the file being edited";
 
-    session.setTitle("New");
-    EXPECT_TRUE(session.hasUnsavedChanges(session.editor().messages));
+    session.editing().type(qv::EditorField::Title, "New");
+    EXPECT_TRUE(session.editing().hasUnsavedChanges(session.editing().editor().messages));
     const std::string other = dir.path() + "/other";
-    EXPECT_FALSE(session.replacesAnotherFile(other)) << "nothing there yet";
+    EXPECT_FALSE(session.saving().replacesAnotherFile(other)) << "nothing there yet";
     qvtest::writeBytes(other + ".tst", "x");
-    EXPECT_TRUE(session.replacesAnotherFile(other));
+    EXPECT_TRUE(session.saving().replacesAnotherFile(other));
 }
 
 struct ReadBackCase {
@@ -99,16 +103,18 @@ struct ReadBackCase {
 TEST(EditorWork, ASaveReadsTheFileBackAndNamesWhatItDidNotKeep) {
     const ReadBackCase cases[] = {
         {"a clean test", [](qv::Session&) {}, ""},
-        {"\")\" in the title", [](qv::Session& s) { s.setTitle(ru("Тест (5 класс)")); },
+        {"\")\" in the title",
+         [](qv::Session& s) { s.editing().type(qv::EditorField::Title, ru("Тест (5 класс)")); },
          "заголовок"},
         {"0x05 in the author",
          [](qv::Session& s) {
-             s.setAuthor(
-                 "A\x05"
-                 "B");
+             s.editing().type(qv::EditorField::Author,
+                              "A\x05"
+                              "B");
          },
          "автор"},
-        {"\")\" in a caption", [](qv::Session& s) { s.setCaption(2, "N)o"); },
+        {"\")\" in a caption",
+         [](qv::Session& s) { s.editing().type(qv::EditorField::Caption, "N)o", 2); },
          "подпись кнопки № 2"},
     };
     for (const auto& c : cases) {
@@ -117,7 +123,7 @@ TEST(EditorWork, ASaveReadsTheFileBackAndNamesWhatItDidNotKeep) {
         qv::Session session;
         startSavedTest(session);
         c.edit(session);
-        const auto saved = session.saveTest(dir.path() + "/t", {"=0-5", "Итог"});
+        const auto saved = session.saving().saveTest(dir.path() + "/t", {"=0-5", "Итог"});
         if (*c.named == 0) {
             EXPECT_TRUE(saved.readBack.empty()) << qvtest::joined(saved.readBack);
         } else {

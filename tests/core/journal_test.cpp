@@ -70,16 +70,17 @@ TEST(Journal, ARunIsRecordedOnceWhateverItsOutcome) {
         qv::JournalWriter writer(dir.file("journal"), "PC 1");
         qv::Session session;
         int told = 0;
-        session.onRunFinished = [&](const qv::FinishedRun& run) {
+        session.running().onRunFinished = [&](const qv::FinishedRun& run) {
             ++told;
             EXPECT_EQ(writer.append(qv::recordOfRun(run, "Аня «Ф»", "PC 1")), "");
         };
         // As the test window answers: result selection after the last question.
         const auto press = [&](int button) {
-            if (session.answer(button) == qv::AnswerOutcome::LastAnswered) session.chooseResult();
+            if (session.running().answer(button) == qv::AnswerOutcome::LastAnswered)
+                session.running().chooseResult();
         };
-        session.beginRun();
-        session.loadForRun(file);
+        session.running().beginRun();
+        session.running().loadForRun(file);
         press(1);
         if (c.outcome == qv::RunOutcome::Failure) {
             EXPECT_THROW(press(3), qv::EConvertError);

@@ -80,14 +80,14 @@ TEST(RoundTrip, RandomTestsReadBackAsWritten) {
     RandomTests random(20250607);
     qv::Session session;  // reused, so stale values from the last round would show
     const qv::TestDocument& loaded = session.document();
-    const qv::EditorState& editor = session.editor();
+    const qv::EditorState& editor = session.editing().editor();
     for (int round = 0; round < 400; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         RandomTests::Test t;
         random.make(t);
         const std::string file = qv::saveTest(dir.file("rt"), t.doc, t.header, t.messages);
-        session.editorOpened();
-        ASSERT_NO_THROW(session.loadForEditing(file));
+        session.editing().editorOpened();
+        ASSERT_NO_THROW(session.editing().loadForEditing(file));
 
         const int n = qv::questionsToSave(t.doc);
         const int b = t.buttons;

@@ -29,48 +29,49 @@ TEST(Session, ButtonCountRule) {
     for (const auto& c : cases) {
         SCOPED_TRACE("typed '" + c.typed + "'");
         qv::Session session;
-        session.setButtonCountText("5");
-        session.applyButtonCount();
+        session.editing().type(qv::EditorField::ButtonCount, "5");
+        session.editing().applyButtonCount();
         unsigned told = 0;
         session.onChange = [&](unsigned shown) { told |= shown; };
-        session.setButtonCountText(c.typed);
+        session.editing().type(qv::EditorField::ButtonCount, c.typed);
         if (c.active == 0) {
-            EXPECT_THROW(session.applyButtonCount(), qv::EConvertError);
+            EXPECT_THROW(session.editing().applyButtonCount(), qv::EConvertError);
             EXPECT_EQ(told, 0u);
         } else {
-            session.applyButtonCount();
+            session.editing().applyButtonCount();
             EXPECT_EQ(told, unsigned{qv::kEditorButtons | qv::kTestButtons});
         }
         const int expected = c.active == 0 ? 5 : c.active;
         EXPECT_EQ(session.document().activeButtonCount, expected);
-        EXPECT_EQ(session.editor().fieldsInUse, expected);
+        EXPECT_EQ(session.editing().editor().fieldsInUse, expected);
         EXPECT_EQ(session.testWindow().shownButtons, expected);
-        EXPECT_EQ(session.editor().header.buttonCountText, c.shown);
+        EXPECT_EQ(session.editing().editor().header.buttonCountText, c.shown);
     }
 }
 
 TEST(Session, MovingBetweenQuestionsStopsAtFiveHundred) {
     qv::Session session;
-    session.editorOpened();
-    session.newTest();
-    EXPECT_FALSE(session.nextQuestion()) << "an empty question text blocks moving on";
+    session.editing().editorOpened();
+    session.editing().newTest();
+    EXPECT_FALSE(session.editing().nextQuestion()) << "an empty question text blocks moving on";
     EXPECT_EQ(session.document().questionCount, 1);
 
     for (int q = 1; q < qv::kMaxQuestions; ++q) {
-        session.setQuestionText("q" + std::to_string(q));
-        ASSERT_TRUE(session.nextQuestion());
+        session.editing().type(qv::EditorField::QuestionText, "q" + std::to_string(q));
+        ASSERT_TRUE(session.editing().nextQuestion());
     }
     EXPECT_EQ(session.document().questionCount, qv::kMaxQuestions);
-    EXPECT_EQ(session.editor().questionNumber, qv::kMaxQuestions);
-    EXPECT_FALSE(session.editor().nextEnabled);
-    EXPECT_TRUE(session.editor().question.text.empty()) << "an appended question starts empty";
+    EXPECT_EQ(session.editing().editor().questionNumber, qv::kMaxQuestions);
+    EXPECT_FALSE(session.editing().editor().nextEnabled);
+    EXPECT_TRUE(session.editing().editor().question.text.empty())
+        << "an appended question starts empty";
     // The preview follows the question shown.
     EXPECT_TRUE(session.testWindow().question.empty());
 
-    session.previousQuestion();
-    EXPECT_EQ(session.editor().question.text, "q499");
+    session.editing().previousQuestion();
+    EXPECT_EQ(session.editing().editor().question.text, "q499");
     EXPECT_EQ(session.testWindow().question, "q499");
-    EXPECT_TRUE(session.editor().nextEnabled);
+    EXPECT_TRUE(session.editing().editor().nextEnabled);
     EXPECT_EQ(session.document().questionCount, qv::kMaxQuestions)
         << "going back keeps the appended question";
 }
@@ -80,17 +81,17 @@ TEST(Session, AFileThatFailedToLoadIsNotSavedOverUnasked) {
     const std::string file = dir.file("quiz.tst");
     qvtest::writeBytes(file, qvtest::crlf({qvtest::ruf("Info=(1^Ex^E3)")}));
     qv::Session session;
-    session.beginEditing(file);
-    session.editorOpened();
-    EXPECT_THROW(session.loadForEditing(file), qv::EConvertError);
+    session.editing().beginEditing(file);
+    session.editing().editorOpened();
+    EXPECT_THROW(session.editing().loadForEditing(file), qv::EConvertError);
     EXPECT_EQ(session.currentFileName(), file);
-    EXPECT_TRUE(session.replacesFailedLoad(file));
-    EXPECT_TRUE(session.replacesFailedLoad(dir.file("quiz")))
+    EXPECT_TRUE(session.saving().replacesFailedLoad(file));
+    EXPECT_TRUE(session.saving().replacesFailedLoad(dir.file("quiz")))
         << "the name the save writes, .tst added";
-    EXPECT_FALSE(session.replacesFailedLoad(dir.file("other.tst")));
+    EXPECT_FALSE(session.saving().replacesFailedLoad(dir.file("other.tst")));
 
-    session.saveTest(file, {});
-    EXPECT_FALSE(session.replacesFailedLoad(file))
+    session.saving().saveTest(file, {});
+    EXPECT_FALSE(session.saving().replacesFailedLoad(file))
         << "once replaced, the file holds the editor's test";
 }
 
@@ -114,32 +115,32 @@ TEST(Session, AFailedOpenHoldsNothingOfAnEarlierTest) {
         const std::string earlier = dir.file("earlier.tst");
         qvtest::writeBytes(earlier, qvtest::workedExampleBytes());
         qv::Session session;
-        session.beginEditing(earlier);
-        session.editorOpened();
-        session.loadForEditing(earlier);
-        session.clickVariantMode(qv::kNoVariants);
-        ASSERT_TRUE(session.nextQuestion());
-        session.closeEditor();
+        session.editing().beginEditing(earlier);
+        session.editing().editorOpened();
+        session.editing().loadForEditing(earlier);
+        session.editing().clickVariantMode(qv::kNoVariants);
+        ASSERT_TRUE(session.editing().nextQuestion());
+        session.editing().closeEditor();
 
         const std::string failed = dir.file("failed");
         if (!c.lines.empty()) qvtest::writeBytes(failed, qvtest::crlf(c.lines));
-        session.beginEditing(failed);
-        session.editorOpened();
-        EXPECT_THROW(session.loadForEditing(failed), qv::Exception);
-        const qv::EditorState& editor = session.editor();
+        session.editing().beginEditing(failed);
+        session.editing().editorOpened();
+        EXPECT_THROW(session.editing().loadForEditing(failed), qv::Exception);
+        const qv::EditorState& editor = session.editing().editor();
         EXPECT_EQ(editor.header.buttonCountText, c.count) << "as far as the file was read";
         EXPECT_EQ(editor.header.title, ru("Это текст заголовка"));
         EXPECT_EQ(editor.question.text, "") << "no question of the earlier test";
         EXPECT_EQ(editor.question.points[0], "");
         EXPECT_EQ(editor.checkedVariantMode, qv::kOwnVariants);
         EXPECT_TRUE(editor.messages.empty());
-        EXPECT_EQ(session.failedEditFile(), failed);
-        EXPECT_FALSE(session.hasUnsavedChanges({})) << "the editor starts unchanged";
+        EXPECT_EQ(session.editing().failedEditFile(), failed);
+        EXPECT_FALSE(session.editing().hasUnsavedChanges({})) << "the editor starts unchanged";
         // Saving this over the earlier test would empty it: the window asks plainly.
-        EXPECT_TRUE(session.replacesWithEmptyTest(dir.file("earlier")));
-        EXPECT_FALSE(session.replacesWithEmptyTest(dir.file("new")));
-        session.setQuestionText("Q");
-        EXPECT_FALSE(session.replacesWithEmptyTest(dir.file("earlier")));
+        EXPECT_TRUE(session.saving().replacesWithEmptyTest(dir.file("earlier")));
+        EXPECT_FALSE(session.saving().replacesWithEmptyTest(dir.file("new")));
+        session.editing().type(qv::EditorField::QuestionText, "Q");
+        EXPECT_FALSE(session.saving().replacesWithEmptyTest(dir.file("earlier")));
     }
 }
 
@@ -160,24 +161,24 @@ TEST(Session, PointsWithADecimalSeparatorAreNotSaved) {
         SCOPED_TRACE(c.typed + " for button " + std::to_string(c.button));
         qvtest::TempFolder dir;
         qv::Session session;
-        session.editorOpened();
-        session.newTest();
-        session.setQuestionText("Q1");
-        ASSERT_TRUE(session.nextQuestion());
-        session.setQuestionText("Q2");
-        session.setPointsText(c.button, c.typed);
-        ASSERT_EQ(session.pointsToMend().has_value(), c.refused);
+        session.editing().editorOpened();
+        session.editing().newTest();
+        session.editing().type(qv::EditorField::QuestionText, "Q1");
+        ASSERT_TRUE(session.editing().nextQuestion());
+        session.editing().type(qv::EditorField::QuestionText, "Q2");
+        session.editing().type(qv::EditorField::Points, c.typed, c.button);
+        ASSERT_EQ(session.saving().pointsToMend().has_value(), c.refused);
         if (!c.refused) {
-            EXPECT_NO_THROW(session.saveTest(dir.file("t"), {}));
+            EXPECT_NO_THROW(session.saving().saveTest(dir.file("t"), {}));
             continue;
         }
-        const auto mend = *session.pointsToMend();
+        const auto mend = *session.saving().pointsToMend();
         EXPECT_EQ(mend.question, 2);
         EXPECT_EQ(mend.button, c.button);
         const std::string named = ru("кнопку № ") + std::to_string(c.button) + ru(" в вопросе 2");
         EXPECT_NE(mend.message().find(named), std::string::npos);
         EXPECT_NE(mend.message().find(c.typed), std::string::npos);
-        EXPECT_THROW(session.saveTest(dir.file("t"), {}), qv::Exception);
+        EXPECT_THROW(session.saving().saveTest(dir.file("t"), {}), qv::Exception);
         EXPECT_TRUE(dir.names({}).empty()) << "nothing is written";
     }
 }
@@ -185,13 +186,13 @@ TEST(Session, PointsWithADecimalSeparatorAreNotSaved) {
 TEST(Session, ASaveNamesTheFileTheNextSaveProposes) {
     qvtest::TempFolder dir;
     qv::Session session;
-    session.editorOpened();
-    session.newTest();
+    session.editing().editorOpened();
+    session.editing().newTest();
     EXPECT_EQ(session.currentFileName(), "test");
-    EXPECT_EQ(session.editedFile(), "");
-    session.saveTest(dir.file("first"), {});
+    EXPECT_EQ(session.editing().editedFile(), "");
+    session.saving().saveTest(dir.file("first"), {});
     EXPECT_EQ(session.currentFileName(), dir.file("first.tst"));
-    EXPECT_EQ(session.editedFile(), dir.file("first.tst"));
+    EXPECT_EQ(session.editing().editedFile(), dir.file("first.tst"));
 }
 
 TEST(Session, AShortMessageLineKeepsNoBufferOfALongLineBeforeIt) {
@@ -201,36 +202,37 @@ TEST(Session, AShortMessageLineKeepsNoBufferOfALongLineBeforeIt) {
     lines[12] = std::string(1 << 20, 'v');  // the last variant, a few lines before the messages
     qvtest::writeBytes(file, qvtest::crlf(lines));
     qv::Session session;
-    session.beginEditing(file);
-    session.editorOpened();
-    session.loadForEditing(file);
-    ASSERT_FALSE(session.editor().messages.empty());
-    EXPECT_LT(session.editor().messages.front().capacity(), qv::kSpareTextCapacity);
+    session.editing().beginEditing(file);
+    session.editing().editorOpened();
+    session.editing().loadForEditing(file);
+    ASSERT_FALSE(session.editing().editor().messages.empty());
+    EXPECT_LT(session.editing().editor().messages.front().capacity(), qv::kSpareTextCapacity);
 }
 
 TEST(Session, ARunFromLoadToResult) {
     qv::Session session;
     std::vector<unsigned> told;
     session.onChange = [&](unsigned shown) { told.push_back(shown); };
-    session.beginRun();
+    session.running().beginRun();
     EXPECT_FALSE(session.testWindow().buttonsEnabled)
         << "nothing can be answered before the test has loaded";
-    session.loadForRun(qvtest::workedExamplePath());
+    session.running().loadForRun(qvtest::workedExamplePath());
 
     EXPECT_EQ(session.testWindow().title, ru("Проверка знаний"));
     EXPECT_EQ(session.testWindow().shownButtons, 3);
     EXPECT_TRUE(session.testWindow().buttonsEnabled);
-    EXPECT_EQ(session.editor().header.buttonCountText, "3")
+    EXPECT_EQ(session.editing().editor().header.buttonCountText, "3")
         << "the editor and the run agree on the count";
-    EXPECT_EQ(session.messageLines().count(), 5);
+    EXPECT_EQ(session.running().messageLines().count(), 5);
     EXPECT_TRUE(told.back() & qv::kRunReady);
 
-    EXPECT_EQ(session.answer(1), qv::AnswerOutcome::NextQuestion);
+    EXPECT_EQ(session.running().answer(1), qv::AnswerOutcome::NextQuestion);
     EXPECT_EQ(session.testWindow().question, ru("Луна больше Земли?"));
-    EXPECT_EQ(session.answer(2), qv::AnswerOutcome::LastAnswered);
-    ASSERT_TRUE(session.chooseResult());
-    EXPECT_EQ(session.resultLines(), (std::vector<std::string>{"", ru("Хороший результат.")}));
-    EXPECT_EQ(session.run().score, 0);
+    EXPECT_EQ(session.running().answer(2), qv::AnswerOutcome::LastAnswered);
+    ASSERT_TRUE(session.running().chooseResult());
+    EXPECT_EQ(session.running().resultLines(),
+              (std::vector<std::string>{"", ru("Хороший результат.")}));
+    EXPECT_EQ(session.running().state().score, 0);
 }
 
 }  // namespace

@@ -49,10 +49,10 @@ SessionEnd sessionRun(const std::string& path, const std::string& presses) {
     qv::Session s;
     SessionEnd end;
     const auto failed = [&] { end.notice = qv::failureText(std::current_exception()); };
-    s.beginRun();
-    s.testWindowActivated();
+    s.running().beginRun();
+    s.running().testWindowActivated();
     try {
-        s.loadForRun(path);
+        s.running().loadForRun(path);
     } catch (...) {
         failed();
         end.phase = Phase::Refused;
@@ -60,19 +60,20 @@ SessionEnd sessionRun(const std::string& path, const std::string& presses) {
     for (const int b : buttons(presses)) {
         if (b == kOk) {
             end.notice.clear();
-            s.testWindowActivated();
+            s.running().testWindowActivated();
         }
         const bool shown = b == 1 || (b >= 2 && b <= s.testWindow().shownButtons);
         if (b == kOk || end.phase != Phase::Question || !end.notice.empty() || !shown) continue;
         try {
-            if (s.answer(b) != qv::AnswerOutcome::LastAnswered) continue;
-            if (!s.chooseResult()) {
+            if (s.running().answer(b) != qv::AnswerOutcome::LastAnswered) continue;
+            if (!s.running().chooseResult()) {
                 end.phase = Phase::NoRange;
-                end.notice = qv::noRangeExplanation(s.run().score);
+                end.notice = qv::noRangeExplanation(s.running().state().score);
             } else {
                 end.phase = Phase::Result;
-                for (int i = s.run().resultFirst; i <= s.run().resultLast; ++i)
-                    end.lines.push_back(s.messageLines().line(i));
+                for (int i = s.running().state().resultFirst; i <= s.running().state().resultLast;
+                     ++i)
+                    end.lines.push_back(s.running().messageLines().line(i));
             }
         } catch (...) {
             failed();
@@ -230,15 +231,32 @@ TEST(TakerRun, ANewRunKeepsTheBoundsReadLastAsTheDesktopDoes) {
         if (i > 0) run.restart();
         run.answer(1);
         runs.push_back(run.outcome().lines.at(0));
-        session.beginRun();
-        session.testWindowActivated();
-        session.loadForRun(path);
-        session.answer(1);
-        ASSERT_TRUE(session.chooseResult());
-        sessions.push_back(session.resultLines().at(1));
+        session.running().beginRun();
+        session.running().testWindowActivated();
+        session.running().loadForRun(path);
+        session.running().answer(1);
+        ASSERT_TRUE(session.running().chooseResult());
+        sessions.push_back(session.running().resultLines().at(1));
     }
     EXPECT_EQ(runs, (Lines{"B", "A"}));
     EXPECT_EQ(runs, sessions);
 }
 
 }  // namespace
+
+// The error window breaks the message over its labels; joined, its lines are
+// the sentence a screen reader hears and the page shows.
+TEST(TakerRun, TheErrorWindowsLinesJoinIntoItsSentence) {
+    const std::string tail =
+        " баллов, но в данном тесте программа не обнаружила диапазон для такого числа баллов. "
+        "Просмотрите текст теста на наличие нужной строки. Для этого нужно проанализировать "
+        "кол-во баллов за вопрос, а составляя сообщения вставить строку вида: =Х-Y, где Х - "
+        "начало диапазона, а Y - его конец.";
+    for (const std::int32_t total : {0, -4, 21, 2147483647}) {
+        const qv::NoRangeWindow window = qv::noRangeWindow(total);
+        EXPECT_EQ(window.lines[2], std::to_string(total));
+        EXPECT_EQ(qv::cp1251::toUtf8(qv::noRangeExplanation(total)),
+                  "Данный тест имеет ошибки в блоке составления сообщения. Вы набрали " +
+                      std::to_string(total) + tail);
+    }
+}

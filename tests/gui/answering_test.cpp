@@ -137,7 +137,7 @@ void AnsweringTest::buttonRule() {
 
     // The last visible button answers with its own points.
     press(program, {count});
-    QCOMPARE(program.session().run().score, count);
+    QCOMPARE(program.session().running().state().score, count);
     QCOMPARE(ctl::label(w.testWindow(), "TextVar1")->text(), QString("Вариант 2.1"));
 }
 
@@ -177,7 +177,7 @@ void AnsweringTest::scoreAddsThePointsOfThePressedButtons() {
     // No range holds the total, so the error window tells it.
     QVERIFY(program.platform.errors.isEmpty());
     QCOMPARE(program.visibleWindows(), QStringList{"ErrorForm"});
-    QCOMPARE(program.session().run().score, score);
+    QCOMPARE(program.session().running().state().score, score);
     QCOMPARE(ctl::label(w.errorWindow(), "Label3")->text(), QString::number(score));
 }
 
@@ -189,7 +189,7 @@ void AnsweringTest::oneQuestionEndsWithTheFirstPress() {
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QCOMPARE(ctl::memo(w.resultWindow(), "Memo1")->toPlainText(), QString("\nРовно три"));
     QCOMPARE(program.session().document().currentQuestion, 1);
-    QCOMPARE(program.session().run().score, 0);  // the found outcome sets it back
+    QCOMPARE(program.session().running().state().score, 0);  // the found outcome sets it back
 }
 
 void AnsweringTest::nextRunStartsAtQuestionOneWithScoreZero() {
@@ -200,11 +200,11 @@ void AnsweringTest::nextRunStartsAtQuestionOneWithScoreZero() {
     // Abandoned on question 3 with 3 points.
     startRun(program, t);
     press(program, {1, 1});
-    QCOMPARE(program.session().run().score, 3);
+    QCOMPARE(program.session().running().state().score, 3);
     QVERIFY(w.testWindow()->close());
     startRun(program, t);
     QCOMPARE(program.session().document().currentQuestion, 1);
-    QCOMPARE(program.session().run().score, 0);
+    QCOMPARE(program.session().running().state().score, 0);
     QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Вопрос 1"));
     QCOMPARE(ctl::label(w.testWindow(), "TextVar1")->text(), QString("Вариант 1.1"));
 
@@ -213,9 +213,9 @@ void AnsweringTest::nextRunStartsAtQuestionOneWithScoreZero() {
     QCOMPARE(ctl::label(w.errorWindow(), "Label3")->text(), QString("7"));
     QTest::mouseClick(ctl::button(w.errorWindow(), "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
-    QCOMPARE(program.session().run().score, 7);
+    QCOMPARE(program.session().running().state().score, 7);
     startRun(program, t);
-    QCOMPARE(program.session().run().score, 0);
+    QCOMPARE(program.session().running().state().score, 0);
     press(program, {2, 2, 1});
     QCOMPARE(ctl::label(w.errorWindow(), "Label3")->text(), QString("4"));
 }
@@ -322,7 +322,7 @@ void AnsweringTest::runAfterThePreviewHasItsButtonsEnabled() {
     for (int k = 1; k <= 6; ++k)
         QVERIFY2(ctl::button(w.testWindow(), k)->isEnabled(), qPrintable(QString::number(k)));
     QTest::mouseClick(ctl::button(w.testWindow(), "Button3"), Qt::LeftButton);
-    QCOMPARE(program.session().run().score, 5);
+    QCOMPARE(program.session().running().state().score, 5);
     QCOMPARE(program.session().document().currentQuestion, 2);
 }
 
@@ -343,7 +343,7 @@ void AnsweringTest::resultMemoAndClosing() {
     QTest::mouseClick(ctl::button(w.resultWindow(), "Button3"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
     QVERIFY(memo->toPlainText().isEmpty());
-    QCOMPARE(program.session().run().score, 0);
+    QCOMPARE(program.session().running().state().score, 0);
 
     // The next found outcome shows only its own block.
     startRun(program, threeLineResult());
@@ -397,7 +397,8 @@ void AnsweringTest::emptyBlockSavesAnEmptyFile() {
     press(program, {1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QCOMPARE(ctl::memo(program.windows->resultWindow(), "Memo1")->toPlainText(), QString());
-    QCOMPARE(program.session().run().resultLast, program.session().run().resultFirst - 1);
+    QCOMPARE(program.session().running().state().resultLast,
+             program.session().running().state().resultFirst - 1);
 
     program.platform.saveResultAnswers.push_back(program.path("пусто"));
     QTest::mouseClick(ctl::button(program.windows->resultWindow(), "Button1"), Qt::LeftButton);

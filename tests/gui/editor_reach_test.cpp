@@ -20,11 +20,11 @@ namespace {
 void writeQuestions(Program& program, int count, int shown) {
     qv::Session& session = program.session();
     for (int q = 1; q < count; ++q) {
-        session.setQuestionText("q" + std::to_string(q));
-        session.nextQuestion();
+        session.editing().type(qv::EditorField::QuestionText, "q" + std::to_string(q));
+        session.editing().nextQuestion();
     }
-    session.setQuestionText("q" + std::to_string(count));
-    for (int q = count; q > shown; --q) session.previousQuestion();
+    session.editing().type(qv::EditorField::QuestionText, "q" + std::to_string(count));
+    for (int q = count; q > shown; --q) session.editing().previousQuestion();
 }
 
 }  // namespace

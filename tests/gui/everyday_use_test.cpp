@@ -222,7 +222,7 @@ void EverydayUseTest::eachPressAnswersOnce() {
     QTRY_COMPARE(program.session().document().currentQuestion, 1 + answered);
     QTest::qWait(150);  // a click still animating would land now
     QCOMPARE(program.session().document().currentQuestion, 1 + answered);
-    QCOMPARE(program.session().run().score, answered);
+    QCOMPARE(program.session().running().state().score, answered);
 }
 
 void EverydayUseTest::desktopKeys() {

@@ -210,7 +210,7 @@ void FailureTest::failedRunStartSkipsTheRest() {
     QCOMPARE(ctl::label(w.testWindow(), "Zagolov")->text(), QString("Это текст заголовка"));
     QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), shownBefore);
     for (int k = 1; k <= 6; ++k) QVERIFY(!ctl::button(w.testWindow(), k)->isEnabled());
-    QCOMPARE(program.session().run().score, 0);
+    QCOMPARE(program.session().running().state().score, 0);
     QCOMPARE(program.session().document().currentQuestion, 1);
 }
 
@@ -272,18 +272,18 @@ void FailureTest::badPointsTextKeepsTheQuestion() {
     startRun(program, program.writeTest("t.tst", twoButtonTest({"2,1,", bad + ",1,", "0,5,"})));
 
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);  // question 1: 2 points
-    QCOMPARE(program.session().run().score, 2);
+    QCOMPARE(program.session().running().state().score, 2);
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);  // question 2: the bad text
 
     QCOMPARE(program.platform.errors, QStringList{message});
-    QCOMPARE(program.session().run().score, 2);
+    QCOMPARE(program.session().running().state().score, 2);
     QCOMPARE(program.session().document().currentQuestion, 2);
     QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Вопрос 2"));
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
 
     // Another button still answers the same question.
     QTest::mouseClick(ctl::button(w.testWindow(), 2), Qt::LeftButton);
-    QCOMPARE(program.session().run().score, 3);
+    QCOMPARE(program.session().running().state().score, 3);
     QCOMPARE(program.session().document().currentQuestion, 3);
     QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Вопрос 3"));
     QCOMPARE(program.platform.errors.size(), 1);
@@ -295,18 +295,18 @@ void FailureTest::scoreThatWouldOverflowIsRefused() {
     startRun(program,
              program.writeTest("big.tst", twoButtonTest({"2147483647,0,", "1,-1,", "0,0,"})));
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
-    QCOMPARE(program.session().run().score, 2147483647);
+    QCOMPARE(program.session().running().state().score, 2147483647);
 
     QTest::mouseClick(ctl::button(w.testWindow(), 1),
                       Qt::LeftButton);  // would wrap to a negative total
     QCOMPARE(program.platform.errors.size(), 1);
     QVERIFY(program.platform.errors.first().endsWith('.'));
-    QCOMPARE(program.session().run().score, 2147483647);
+    QCOMPARE(program.session().running().state().score, 2147483647);
     QCOMPARE(program.session().document().currentQuestion, 2);
     QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Вопрос 2"));
 
     QTest::mouseClick(ctl::button(w.testWindow(), 2), Qt::LeftButton);
-    QCOMPARE(program.session().run().score, 2147483646);
+    QCOMPARE(program.session().running().state().score, 2147483646);
     QCOMPARE(program.session().document().currentQuestion, 3);
 }
 
@@ -321,14 +321,14 @@ void FailureTest::badRangeLineKeepsTheLastQuestion() {
 
     QCOMPARE(program.platform.errors, QStringList{"'10 б' is not a valid integer value."});
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
-    QCOMPARE(program.session().run().score, 4);
+    QCOMPARE(program.session().running().state().score, 4);
     QCOMPARE(program.session().document().currentQuestion, 2);
     QCOMPARE(ctl::memo(w.testWindow(), "Memo1")->toPlainText(), QString("Вопрос 2"));
-    QVERIFY(!program.session().run().rangeFound);
+    QVERIFY(!program.session().running().state().rangeFound);
 
     // Each further press adds the points of the last question again.
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
-    QCOMPARE(program.session().run().score, 7);
+    QCOMPARE(program.session().running().state().score, 7);
     QCOMPARE(program.platform.errors.size(), 2);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
     QVERIFY(ctl::memo(w.resultWindow(), "Memo1")->toPlainText().isEmpty());
@@ -379,7 +379,7 @@ void FailureTest::countsBeyondTheLimitsAreRefused() {
     QVERIFY2(shown.contains(QRegularExpression("500|6|1000")), qPrintable(shown));
     QVERIFY(shown.endsWith('.'));
     QVERIFY(program.session().document().questionCount <= qv::kMaxQuestions);
-    QVERIFY(program.session().messageLines().count() <= qv::kMaxMessageLines);
+    QVERIFY(program.session().running().messageLines().count() <= qv::kMaxMessageLines);
 
     // The program goes on: back to the manager and a sound test runs to its end.
     if (run) {

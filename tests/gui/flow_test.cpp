@@ -120,7 +120,7 @@ void FlowTest::managerCommands() {
         QCOMPARE(program.platform.openProposals.size(), 1);
         QVERIFY(program.session().currentFileName().empty());
         QCOMPARE(ctl::label(program.windows->testWindow(), "Zagolov")->text(), titleBefore);
-        QCOMPARE(program.session().messageLines().count(), 0);
+        QCOMPARE(program.session().running().messageLines().count(), 0);
     }
 }
 

@@ -140,7 +140,7 @@ void KeyboardTest::digitKeysPressTheAnswerButtons() {
     // The preview of a new test: its buttons are disabled, and a digit presses none.
     QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
     QTest::keyClick(w.testWindow(), Qt::Key_1);
-    QCOMPARE(program.session().run().pressedButton, 0);
+    QCOMPARE(program.session().running().state().pressedButton, 0);
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
 
     // The example's three buttons: the digits of the main row and of the keypad press them;
@@ -154,7 +154,7 @@ void KeyboardTest::digitKeysPressTheAnswerButtons() {
     QCOMPARE(program.session().document().currentQuestion, 1);
     press(Qt::Key_3, Qt::KeypadModifier);  // 1 point
     QTRY_COMPARE(program.session().document().currentQuestion, 2);
-    QCOMPARE(program.session().run().pressedButton, 3);
+    QCOMPARE(program.session().running().state().pressedButton, 3);
     press(Qt::Key_2);  // 2 points: 3, "Хороший результат."
     QTRY_COMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QVERIFY(ctl::memo(w.resultWindow(), "Memo1")->toPlainText().contains("Хороший результат."));

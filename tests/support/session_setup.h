@@ -9,7 +9,7 @@ namespace qv {
 
 struct SessionSetUp {
     static TestDocument& document(Session& session) { return session.doc_; }
-    static RunState& run(Session& session) { return session.run_; }
+    static RunState& run(Session& session) { return session.run_.run_; }
 };
 
 }  // namespace qv

@@ -45,34 +45,35 @@ int main(int argc, char* argv[]) {
     const auto failed = [&](const qv::Exception& e) {
         failures.push_back(quoted(qv::withFullStop(e.message())));
     };
-    session.beginRun();
-    session.testWindowActivated();
+    session.running().beginRun();
+    session.running().testWindowActivated();
     try {
-        session.loadForRun(argv[1]);
+        session.running().loadForRun(argv[1]);
     } catch (const qv::Exception& e) {
         failed(e);
     }
     for (int i = 2; i < argc && end == "question" && session.testWindow().buttonsEnabled; ++i) {
         try {
-            if (session.answer(std::atoi(argv[i])) == qv::AnswerOutcome::LastAnswered) {
-                const bool found = session.chooseResult();
+            if (session.running().answer(std::atoi(argv[i])) == qv::AnswerOutcome::LastAnswered) {
+                const bool found = session.running().chooseResult();
                 end = found ? "result" : "norange";
                 if (found) {
-                    const qv::RunState& run = session.run();
+                    const qv::RunState& run = session.running().state();
                     for (int l = run.resultFirst; l <= run.resultLast; ++l)
-                        lines +=
-                            (lines.empty() ? "" : ",") + quoted(session.messageLines().line(l));
+                        lines += (lines.empty() ? "" : ",") +
+                                 quoted(session.running().messageLines().line(l));
                 }
             }
         } catch (const qv::Exception& e) {
             failed(e);
-            session.testWindowActivated();  // the box's OK makes the test window active again
+            // The box's OK makes the test window active again.
+            session.running().testWindowActivated();
         }
     }
     std::string failureList;
     for (const auto& f : failures) failureList += (failureList.empty() ? "" : ",") + f;
     std::printf("{\"end\":\"%s\",\"failures\":[%s],\"lines\":[%s],\"score\":%d,\"question\":%d}\n",
-                end.c_str(), failureList.c_str(), lines.c_str(), session.run().score,
+                end.c_str(), failureList.c_str(), lines.c_str(), session.running().state().score,
                 session.document().currentQuestion);
     return 0;
 }

@@ -1,0 +1,33 @@
+# The portable library: the test file's format, loading, answering, result
+# selection, the check and one person's run, with the file layer they read
+# through. It links no SQLite, OpenSSL or threads, so that the desktop
+# program and the page's player (web/player, built with emscripten) compile
+# it from this one list and link it by its name.
+set(QV_PORTABLE_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(QV_PORTABLE_SOURCES
+  checker.cpp
+  cp1251.cpp
+  document.cpp
+  errors.cpp
+  format.cpp
+  kept_copies.cpp
+  loader.cpp
+  number.cpp
+  os_errors.cpp
+  os_file.cpp
+  os_paths.cpp
+  read_back.cpp
+  run.cpp
+  taker_run.cpp
+  text_file.cpp
+  writer.cpp
+)
+list(TRANSFORM QV_PORTABLE_SOURCES PREPEND ${QV_PORTABLE_DIR}/)
+
+if(NOT TARGET qv_portable)
+  add_library(qv_portable STATIC ${QV_PORTABLE_SOURCES})
+  target_include_directories(qv_portable PUBLIC ${QV_PORTABLE_DIR})
+  if(TARGET qv_warnings)
+    target_link_libraries(qv_portable PRIVATE qv_warnings)
+  endif()
+endif()
