@@ -1,7 +1,9 @@
-// The program's six windows over one session, each created once, when first needed.
-// This is the one place that knows all six: it shows each window what the
-// session says has changed, and opens and closes windows as the commands
-// say. Tests build a fresh set of their own.
+// The program's windows over one session: the six of making and taking a
+// test, the results journal's window and the export dialog, each made when
+// first needed. This is the one place that knows them all: it shows each
+// window what the session says has changed, opens and closes windows as the
+// commands say, and has each finished run recorded in the results journal.
+// Tests build a fresh set of their own.
 #pragma once
 
 #include <functional>

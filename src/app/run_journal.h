@@ -48,8 +48,8 @@ class RunJournal {
     // Before a run: while recording is on, asks the taker's name; "Отмена"
     // takes the test without recording it.
     void beginRun(QWidget* parent);
-    // The end of a run: its record committed, or the problem told once the
-    // result is on the screen.
+    // The end of a run, before its result appears: its record committed, or
+    // the problem told, after which the result appears all the same.
     void record(const qv::FinishedRun& run);
 
   private:

@@ -35,10 +35,12 @@ void reachStep(SaveStep step);
 // else. Without `followLinks` a symbolic link is not opened either.
 Handle openRegularFile(const std::string& path, int flags, bool followLinks);
 
-// A 64-bit FNV-1a digest of bytes, continued from `digest`.
 // How a save's temporary file beside its target begins; the next start
 // removes those a kill left behind by this name.
 inline constexpr char kTemporaryPrefix[] = ".quorvane-";
+
+// A 64-bit FNV-1a digest of bytes, continued from `digest`; a digest begins
+// at kDigestStart.
 inline constexpr std::uint64_t kDigestStart = 14695981039346656037ULL;
 std::uint64_t digestOf(std::uint64_t digest, const char* data, std::size_t size);
 

@@ -58,8 +58,8 @@ std::string safeScript(std::string script) {
     return script;
 }
 
-// The title, author and file name of a test as the page and the package name
-// them; the rest of the file is the player's to read.
+// Only the title of a test, which names the page and the package; the
+// loading stops there, and the rest of the file is the player's to read.
 class TitleOnly : public LoadDestination {
   public:
     std::string title;
