@@ -6,12 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "file_names.h"
 #include "os_file.h"
 
 namespace qv::os::detail {
 
-std::string folderOf(const std::string& path);
-std::string baseName(const std::string& path);
 void closeQuietly(Handle& handle);
 // These return an errno value, 0 on success.
 int writeFully(Handle handle, const char* data, std::size_t size);

@@ -21,6 +21,10 @@ int openForReading(const std::string& path, Handle& handle, std::uint64_t& size)
 // Reads up to `capacity` bytes; `got` is 0 at the end of the file.
 int readSome(Handle handle, char* buffer, std::size_t capacity, std::size_t& got);
 int closeHandle(Handle handle);
+// All the bytes of an existing regular file, opened as openForReading opens
+// it; a file larger than `limit` bytes is refused with code 5 (and `bytes`
+// is empty after any failure).
+int readWholeFile(const std::string& path, std::uint64_t limit, std::string& bytes);
 
 // How a save puts its bytes in the target's place; beginWrite chooses.
 // Only regular files are saved: a device or a pipe is refused as a load
