@@ -15,7 +15,7 @@
 #include "export_dialog.h"
 #include "journal_window.h"
 #include "manag.h"
-#include "os_file.h"
+#include "os_kept_copies.h"
 #include "platform.h"
 #include "redactor.h"
 #include "resform.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "failure_handler.h"
-#include "os_file.h"
+#include "os_kept_copies.h"
 #include "session.h"
 #include "window_services.h"
 

@@ -9,7 +9,7 @@
 #include "export_dialog.h"
 #include "fonts.h"
 #include "manag.h"
-#include "os_file.h"
+#include "os_signals.h"
 #include "qt_platform.h"
 #include "run_journal.h"
 #include "window_frames.h"

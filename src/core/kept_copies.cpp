@@ -18,6 +18,7 @@
 #include "os_detail.h"
 #include "os_errors.h"
 #include "os_file.h"
+#include "os_kept_copies.h"
 
 namespace qv::os {
 

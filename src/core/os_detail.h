@@ -1,5 +1,5 @@
-// What the files behind os_file.h share among themselves; nothing else
-// includes it.
+// What the files behind os_file.h, os_save.h and os_kept_copies.h share among themselves; nothing
+// else includes it.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,7 @@
 
 #include "file_names.h"
 #include "os_file.h"
+#include "os_save.h"
 
 namespace qv::os::detail {
 

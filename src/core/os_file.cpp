@@ -19,6 +19,9 @@
 
 #include "os_detail.h"
 #include "os_errors.h"
+#include "os_kept_copies.h"
+#include "os_save.h"
+#include "os_signals.h"
 
 namespace qv::os {
 
