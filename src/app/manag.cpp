@@ -56,9 +56,11 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
     connect(N3, &QAction::triggered, this, services.guard([this] { Creat(); }));
     connect(N4, &QAction::triggered, this, services.guard([this] { Editing(); }));
     connect(N5, &QAction::triggered, this, services.guard([this] { Start(); }));
-    connect(N6, &QAction::triggered, this, services.guard([this] { N3Click(); }));
-    connect(N7, &QAction::triggered, this, services.guard([this] { N7Click(); }));
-    connect(N8, &QAction::triggered, this, services.guard([this] { N8Click(); }));
+    connect(N6, &QAction::triggered, this, services.guard([this] { close(); }));
+    connect(N7, &QAction::triggered, this, services.guard([this] {
+        services_.platform.showHelp(QString::fromLatin1(kHelpFile));
+    }));
+    connect(N8, &QAction::triggered, this, services.guard([this] { emit aboutRequested(); }));
 }
 
 void TManag::buildMenus() {
@@ -207,18 +209,6 @@ void TManag::keyPressEvent(QKeyEvent* event) {
         }
     }
     QMainWindow::keyPressEvent(event);
-}
-
-void TManag::N3Click() {
-    close();
-}
-
-void TManag::N7Click() {
-    services_.platform.showHelp(QString::fromLatin1(kHelpFile));
-}
-
-void TManag::N8Click() {
-    emit aboutRequested();
 }
 
 void TManag::closeEvent(QCloseEvent* event) {
