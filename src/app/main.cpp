@@ -6,7 +6,7 @@
 
 #include "app_windows.h"
 #include "command_line.h"
-#include "export_dialog.h"
+#include "export_command.h"
 #include "fonts.h"
 #include "manag.h"
 #include "os_signals.h"

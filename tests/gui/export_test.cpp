@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "command_line.h"
+#include "export_command.h"
 #include "export_dialog.h"
 #include "gui_support.h"
 #include "manag.h"

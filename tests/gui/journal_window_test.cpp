@@ -16,6 +16,7 @@
 #include "command_line.h"
 #include "core_support.h"
 #include "encoding.h"
+#include "export_command.h"
 #include "gui_support.h"
 #include "journal.h"
 #include "journal_window.h"
