@@ -24,8 +24,8 @@ class TUserForm;
 class TResForm;
 class TErrorForm;
 class TAB;
-class JournalWindow;
 class RunJournal;
+class JournalWindow;
 
 class AppWindows {
   public:
@@ -36,23 +36,22 @@ class AppWindows {
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
 
-    qv::Session session;
-    Platform& platform;
-    FailureHandler failures;
+    qv::Session& session() { return session_; }
+    // Whether runs are recorded and where; records each finished run.
+    RunJournal& runJournal() { return *runJournal_; }
 
     // The manager is made at once; each other window when it is first asked
     // for, which puts the manager on the screen sooner. A window shows the
     // session's state from its creation on, so the user sees the same.
-    TManag* Manag = nullptr;
+    TManag* manager() const { return manag_; }
     TRedactor* editor();
     TUserForm* testWindow();
     TResForm* resultWindow();
     TErrorForm* errorWindow();
     TAB* about();
-    // The results journal window, apart from the six: made when first opened.
-    JournalWindow* Journal = nullptr;
-    // Whether runs are recorded and where; records each finished run.
-    std::unique_ptr<RunJournal> runJournal;
+    // The results journal's window, apart from the six, once it has been
+    // opened; null before.
+    QWidget* openedJournalWindow() const;
 
     // The windows that exist, in the order Manag, Redactor, UserForm,
     // ResForm, ErrorForm, AB.
@@ -85,12 +84,19 @@ class AppWindows {
     void connectManager();
     void showChanges(unsigned changed);
 
+    qv::Session session_;
+    Platform& platform_;
+    FailureHandler failures_;
+    std::unique_ptr<RunJournal> runJournal_;
+
+    TManag* manag_ = nullptr;
     // Each is set once its window exists.
     TRedactor* redactor_ = nullptr;
     TUserForm* userForm_ = nullptr;
     TResForm* resForm_ = nullptr;
     TErrorForm* errorForm_ = nullptr;
     TAB* about_ = nullptr;
+    JournalWindow* journal_ = nullptr;
 
     WindowServices services_;
     std::function<void()> quit_;

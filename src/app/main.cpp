@@ -77,8 +77,8 @@ int main(int argc, char* argv[]) {
     QtPlatform platform;
     // The other windows are made when first needed: the manager is up sooner.
     AppWindows windows(platform);
-    if (!line.journalFolder.isEmpty()) windows.runJournal->recordForThisStart(line.journalFolder);
-    showWindow(windows.Manag);
+    if (!line.journalFolder.isEmpty()) windows.runJournal().recordForThisStart(line.journalFolder);
+    showWindow(windows.manager());
     QTimer::singleShot(0, &application, [&windows, line] {
         windows.reportInterruptedSavesLater();
         windows.openFromCommandLine(line);

@@ -6,6 +6,7 @@
 
 #include "core_support.h"
 #include "cp1251.h"
+#include "journal_window.h"
 #include "window_frames.h"
 
 namespace {
@@ -92,6 +93,10 @@ Program::Program(bool realQuit) {
 }
 
 Program::~Program() = default;
+
+JournalWindow* Program::journalWindow() const {
+    return qobject_cast<JournalWindow*>(windows->openedJournalWindow());
+}
 
 QString Program::path(const QString& name) const {
     return folder.filePath(name);
