@@ -12,13 +12,12 @@
 #include "command_line.h"
 #include "encoding.h"
 #include "errorform.h"
-#include "export_dialog.h"
-#include "journal_window.h"
 #include "manag.h"
 #include "os_kept_copies.h"
 #include "platform.h"
 #include "redactor.h"
 #include "resform.h"
+#include "results_and_export.h"
 #include "run_journal.h"
 #include "userform.h"
 #include "window_frames.h"
@@ -126,16 +125,15 @@ void AppWindows::connectManager() {
     QObject::connect(manag_, &TManag::runLoaded, manag_,
                      services_.guard([this] { runJournal_->beginRun(testWindow()); }));
     QObject::connect(manag_, &TManag::journalRequested, manag_, services_.guard([this] {
-        journalWindow()->reload();
-        showWindow(journal_);
+        QWidget* window = journalWindow();
+        resultsAndExport().reloadJournalWindow(window);
+        showWindow(window);
     }));
     QObject::connect(manag_, &TManag::aboutRequested, manag_,
                      services_.guard([this] { showWindow(about()); }));
     QObject::connect(manag_, &TManag::exportRequested, manag_, services_.guard([this] {
         const std::optional<QString> test = platform_.openTestFile(manag_, QString());
-        if (!test) return;
-        ExportDialog dialog(services_, *test, manag_);
-        dialog.exec();
+        if (test) resultsAndExport().askExport(services_, *test, manag_);
     }));
     QObject::connect(manag_, &TManag::closed, manag_, services_.guard([this] { quit_(); }));
 }
@@ -203,13 +201,9 @@ TAB* AppWindows::about() {
     return about_;
 }
 
-QWidget* AppWindows::openedJournalWindow() const {
-    return journal_;
-}
-
-JournalWindow* AppWindows::journalWindow() {
+QWidget* AppWindows::journalWindow() {
     if (!journal_) {
-        journal_ = new JournalWindow(services_, *runJournal_);
+        journal_ = resultsAndExport().makeJournalWindow(services_, *runJournal_);
         addHelpKey(journal_);
     }
     return journal_;

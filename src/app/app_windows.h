@@ -25,7 +25,6 @@ class TResForm;
 class TErrorForm;
 class TAB;
 class RunJournal;
-class JournalWindow;
 
 class AppWindows {
   public:
@@ -51,7 +50,7 @@ class AppWindows {
     TAB* about();
     // The results journal's window, apart from the six, once it has been
     // opened; null before.
-    QWidget* openedJournalWindow() const;
+    QWidget* openedJournalWindow() const { return journal_; }
 
     // The windows that exist, in the order Manag, Redactor, UserForm,
     // ResForm, ErrorForm, AB.
@@ -80,7 +79,7 @@ class AppWindows {
     void backToManager();
     // F1 in the window opens the help.
     void addHelpKey(QWidget* window);
-    JournalWindow* journalWindow();
+    QWidget* journalWindow();
     void connectManager();
     void showChanges(unsigned changed);
 
@@ -96,7 +95,7 @@ class AppWindows {
     TResForm* resForm_ = nullptr;
     TErrorForm* errorForm_ = nullptr;
     TAB* about_ = nullptr;
-    JournalWindow* journal_ = nullptr;
+    QWidget* journal_ = nullptr;  // made by the parts loaded when first used
 
     WindowServices services_;
     std::function<void()> quit_;

@@ -6,11 +6,13 @@
 
 #include "app_windows.h"
 #include "command_line.h"
-#include "export_command.h"
+#include "cp1251.h"
+#include "errors.h"
 #include "fonts.h"
 #include "manag.h"
 #include "os_signals.h"
 #include "qt_platform.h"
+#include "results_and_export.h"
 #include "run_journal.h"
 #include "window_frames.h"
 
@@ -29,6 +31,19 @@ void nameTheApplication() {
     QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
 }
 
+// The journal's and a test's exports, by the parts loaded for them.
+int exportWithoutWindows(const CommandLine& line) {
+    try {
+        ResultsAndExport& parts = resultsAndExport();
+        return line.action == CommandLine::Action::Export
+                   ? parts.exportTest(line, stdout, stderr)
+                   : parts.exportJournal(line.journalFolder, line.journalCsv, stdout, stderr);
+    } catch (const qv::Exception& failure) {
+        std::fprintf(stderr, "quorvane: %s\n", qv::cp1251::toUtf8(failure.message()).c_str());
+        return 2;
+    }
+}
+
 // Help, the version, the check of test files, or what is wrong with the
 // command line: printed, with no window and no display needed.
 int runWithoutWindows(int argc, char* argv[]) {
@@ -44,9 +59,8 @@ int runWithoutWindows(int argc, char* argv[]) {
         case CommandLine::Action::Check:
             return checkTestFiles(line.files, stdout);
         case CommandLine::Action::JournalExport:
-            return exportJournal(line.journalFolder, line.journalCsv, stdout, stderr);
         case CommandLine::Action::Export:
-            return exportFromCommandLine(line, stdout, stderr);
+            return exportWithoutWindows(line);
         default:
             std::fprintf(stderr, "quorvane: %s\nПодробнее: quorvane --help\n",
                          line.text.toUtf8().constData());
