@@ -31,6 +31,7 @@
 #include <sstream>
 
 #include "encoding.h"
+#include "file_names.h"
 #include "platform.h"
 #include "recent_tests.h"
 #include "run_journal.h"
@@ -92,8 +93,7 @@ QString shownTime(const qv::JournalRecord& r) {
 
 // The journal file a record came from, without its folder.
 QString sourceName(const qv::JournalRecord& r) {
-    const QString path = fileNameText(r.sourceFile);
-    return shownText(path.mid(path.lastIndexOf('/') + 1));
+    return shownText(fileNameText(qv::baseName(r.sourceFile)));
 }
 
 // The tests a record can be checked against: those kept in the journal's
