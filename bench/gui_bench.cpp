@@ -284,8 +284,8 @@ void checkNoFailure(const char* during) {
 double createWindows(std::unique_ptr<AppWindows>& windows, Platform& platform) {
     const auto start = Clock::now();
     windows = std::make_unique<AppWindows>(platform, [] {});
-    showWindow(windows->Manag);
-    waitExposed(windows->Manag);
+    showWindow(windows->manager());
+    waitExposed(windows->manager());
     return msBetween(start, Clock::now());
 }
 
@@ -299,7 +299,7 @@ void destroyWindows(std::unique_ptr<AppWindows>& windows) {
 double openInEditor() {
     AppWindows& w = *g->windows;
     TRedactor& editor = *w.editor();
-    QPushButton* const open = ctl::button(w.Manag, "Button2");
+    QPushButton* const open = ctl::button(w.manager(), "Button2");
     g->platform.openAnswers.push_back(fileNameText(g->largestPath));
     const int paints = g->questionPaints.paints;
     const auto start = Clock::now();
@@ -307,8 +307,9 @@ double openInEditor() {
     waitExposed(&editor);
     const double ms = msBetween(start, Clock::now());
     checkNoFailure("opening in the editor");
-    check(editor.isVisible() && !w.Manag->isVisible(), "the editor did not replace the manager");
-    check(w.session.document().questionCount == qv::kMaxQuestions,
+    check(editor.isVisible() && !w.manager()->isVisible(),
+          "the editor did not replace the manager");
+    check(w.session().document().questionCount == qv::kMaxQuestions,
           "the editor did not load 500 questions");
     check(ctl::edit(&editor, "Vopros")->text() == toQt(g->largest.doc->text(1)),
           "the editor does not show question 1");
@@ -322,7 +323,7 @@ void leaveTheEditor() {
     ctl::button(w.editor(), "Button12")->click();
     settle();
     checkNoFailure("closing the editor");
-    check(w.Manag->isVisible() && !w.editor()->isVisible(),
+    check(w.manager()->isVisible() && !w.editor()->isVisible(),
           "closing the editor did not bring the manager back");
 }
 
@@ -342,7 +343,7 @@ double saveFromEditor() {
 }
 
 double stepEditor(QPushButton* button, int expectedQuestion, const std::string& name) {
-    const qv::Session& session = g->windows->session;
+    const qv::Session& session = g->windows->session();
     const int paints = g->questionPaints.paints;
     StepTimer timer;
     button->click();
@@ -359,7 +360,7 @@ double stepEditor(QPushButton* button, int expectedQuestion, const std::string& 
 // Returns the total.
 double pageForward(const std::string& name) {
     const TRedactor* editor = g->windows->editor();
-    check(g->windows->session.document().currentQuestion == 1, "paging must start at question 1");
+    check(g->windows->session().document().currentQuestion == 1, "paging must start at question 1");
     QPushButton* const next = ctl::button(editor, "nextvop");
     double total = 0;
     for (int q = 2; q <= qv::kMaxQuestions; ++q) {
@@ -387,14 +388,14 @@ double pageBack(const std::string& name) {
 // "Запустить", the largest test chosen, until question 1 is shown.
 double runTheLargestTest() {
     AppWindows& w = *g->windows;
-    QPushButton* const run = ctl::button(w.Manag, "Button3");
+    QPushButton* const run = ctl::button(w.manager(), "Button3");
     g->platform.openAnswers.push_back(fileNameText(g->largestPath));
     const auto start = Clock::now();
     run->click();
     waitExposed(w.testWindow());
     const double ms = msBetween(start, Clock::now());
     checkNoFailure("starting the run");
-    check(w.testWindow()->isVisible() && !w.Manag->isVisible(),
+    check(w.testWindow()->isVisible() && !w.manager()->isVisible(),
           "the test window did not replace the manager");
     check(ctl::memo(w.testWindow(), "Memo1")->toPlainText() == toQt(g->largest.doc->text(1)),
           "the test window does not ask question 1");
@@ -425,7 +426,7 @@ double answerAll(const std::string& name) {
     checkNoFailure("answering");
     check(w.resultWindow()->isVisible() && !w.testWindow()->isVisible(),
           "the run did not end in the result window");
-    check(w.session.running().state().rangeFound &&
+    check(w.session().running().state().rangeFound &&
               !ctl::memo(w.resultWindow(), "Memo1")->document()->isEmpty(),
           "the result window shows no result");
     return total;
@@ -436,7 +437,7 @@ void closeResult() {
     ctl::button(w.resultWindow(), "Button3")->click();
     settle();
     checkNoFailure("closing the result");
-    check(w.Manag->isVisible() && !w.resultWindow()->isVisible(),
+    check(w.manager()->isVisible() && !w.resultWindow()->isVisible(),
           "closing the result did not bring the manager back");
 }
 
@@ -705,7 +706,7 @@ void largeFiles(Bench& b) {
     const long beforeHuge = currentRssKb();
     for (const QString& file : {huge, fileNameText(b.largestPath)}) {
         platform.openAnswers.push_back(file);
-        ctl::button(w.Manag, "Button3")->click();
+        ctl::button(w.manager(), "Button3")->click();
         settle();
         checkNoFailure("running a long line");
         w.testWindow()->close();
@@ -721,7 +722,7 @@ void largeFiles(Bench& b) {
     // between events, each step timed: a step is as long as the window waits.
     platform.openAnswers.push_back(many);
     auto start = Clock::now();
-    ctl::button(w.Manag, "Button2")->click();
+    ctl::button(w.manager(), "Button2")->click();
     waitExposed(w.editor());
     const double shownMs = msBetween(start, Clock::now());
     checkNoFailure("opening a million message lines");
@@ -766,7 +767,7 @@ void memoryPerRun(Bench& b) {
     const QString example = fileNameText(qvtest::workedExamplePath());
     const auto runOnce = [&] {
         platform.openAnswers.push_back(example);
-        ctl::button(w.Manag, "Button3")->click();
+        ctl::button(w.manager(), "Button3")->click();
         ctl::button(w.testWindow(), 1)->click();
         ctl::button(w.testWindow(), 2)->click();
         ctl::button(w.resultWindow(), "Button3")->click();
@@ -788,7 +789,7 @@ void memoryPerRun(Bench& b) {
             if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
                 dialog->reject();
         });
-        real.openTestFile(w.Manag, example);
+        real.openTestFile(w.manager(), example);
     };
     for (int i = 0; i < 20; ++i) cancelOnce();
     const long beforeDialogs = currentRssKb();
@@ -1028,8 +1029,8 @@ int main(int argc, char** argv) {
     const auto windowsStart = Clock::now();
     bench->windows = std::make_unique<AppWindows>(bench->platform, [] {});
     const auto windowsBuilt = Clock::now();
-    showWindow(bench->windows->Manag);
-    waitExposed(bench->windows->Manag);
+    showWindow(bench->windows->manager());
+    waitExposed(bench->windows->manager());
     const auto shown = Clock::now();
     const auto ageAtShown = processAgeMs();
     // Building the largest test is not part of the start-up.

@@ -189,14 +189,14 @@ void window(int argc, char* argv[]) {
     QApplication application(argc, argv);
     Program program;
     auto& w = *program.windows;
-    w.runJournal->recordForThisStart(fileNameText(folder.string()));
+    w.runJournal().recordForThisStart(fileNameText(folder.string()));
 
     QElapsedTimer timer;
     timer.start();
-    ctl::action(w.Manag, "JournalMenuItem")->trigger();
+    ctl::action(w.manager(), "JournalMenuItem")->trigger();
     QApplication::processEvents();
     const qint64 opened = timer.elapsed();
-    auto* table = ctl::as<QTableView>(w.Journal, "Records");
+    auto* table = ctl::as<QTableView>(program.journalWindow(), "Records");
     const int rows = table->model()->rowCount();
 
     const auto timed = [](auto&& change) {
@@ -206,11 +206,13 @@ void window(int argc, char* argv[]) {
         QApplication::processEvents();
         return t.elapsed();
     };
-    const qint64 byName =
-        timed([&] { ctl::edit(w.Journal, "NameFilter")->setText(QStringLiteral("ученик 12")); });
+    const qint64 byName = timed([&] {
+        ctl::edit(program.journalWindow(), "NameFilter")->setText(QStringLiteral("ученик 12"));
+    });
     const int named = table->model()->rowCount();
-    const qint64 cleared = timed([&] { ctl::edit(w.Journal, "NameFilter")->clear(); });
-    QComboBox* tests = ctl::combo(w.Journal, "TestFilter");
+    const qint64 cleared =
+        timed([&] { ctl::edit(program.journalWindow(), "NameFilter")->clear(); });
+    QComboBox* tests = ctl::combo(program.journalWindow(), "TestFilter");
     const qint64 byTest = timed([&] { tests->setCurrentIndex(2); });
     const int tested = table->model()->rowCount();
     const qint64 sorted =

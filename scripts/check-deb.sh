@@ -128,6 +128,10 @@ program_strings() { strings -a "$unpacked/usr/bin/quorvane"; strings -a -el "$un
 if program_strings | grep -Fq -e "$repo" -e "$build"; then fail "the program names the build folders"; fi
 if grep -rlaF -e "$repo" -e "$build" "$unpacked"; then fail "the files above name the build folders"; fi
 program_strings | grep -qx /usr/share/quorvane || fail "the program does not look for its help in /usr/share/quorvane"
+# The journal's and the export's module, where the program looks for it.
+module_dir="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/quorvane"
+[ -s "$unpacked$module_dir/quorvane-results.so" ] || fail "the package lacks ${module_dir#/}/quorvane-results.so"
+program_strings | grep -qx "$module_dir" || fail "the program does not look for its module in $module_dir"
 rm -rf "$unpacked"
 trap - EXIT
 echo "package checks passed"

@@ -65,10 +65,10 @@ int main(int argc, char* argv[]) {
     AppWindows windows(platform, [] {});
     bool ok = true;
 
-    showWindow(windows.Manag);
-    ok &= save(windows.Manag, folder, "1-manager");
+    showWindow(windows.manager());
+    ok &= save(windows.manager(), folder, "1-manager");
 
-    ctl::button(windows.Manag, "Button1")->click();  // "Новый тест"
+    ctl::button(windows.manager(), "Button1")->click();  // "Новый тест"
     TRedactor* editor = windows.editor();
     ctl::edit(editor, "Vopros")->setText("Земля круглая?");
     ctl::edit(editor, "v", 1)->setText("Верно");
@@ -76,15 +76,15 @@ int main(int argc, char* argv[]) {
     ctl::memo(editor, "Memo2")
         ->setPlainText("=0-2\nСтоит повторить материал.\n=3-4\nХороший результат.");
     // The preview as it is once the author has left those fields.
-    windows.session.editing().preview(qv::EditorField::QuestionText);
-    windows.session.editing().preview(qv::EditorField::Variant);
-    windows.session.editing().preview(qv::EditorField::Author);
+    windows.session().editing().preview(qv::EditorField::QuestionText);
+    windows.session().editing().preview(qv::EditorField::Variant);
+    windows.session().editing().preview(qv::EditorField::Author);
     ok &= save(editor, folder, "2-editor");
     ok &= save(windows.testWindow(), folder, "3-preview");
     editor->CloseRedactor();
 
     platform.openAnswers.push_back(example);
-    ctl::button(windows.Manag, "Button3")->click();  // "Запустить"
+    ctl::button(windows.manager(), "Button3")->click();  // "Запустить"
     ok &= save(windows.testWindow(), folder, "4-test");
     ctl::button(windows.testWindow(), 1)->click();
     ctl::button(windows.testWindow(), 1)->click();
@@ -92,7 +92,7 @@ int main(int argc, char* argv[]) {
     ctl::button(windows.resultWindow(), "Button3")->click();  // "Закрыть"
 
     // The error window as a run whose Score no range holds leaves it.
-    qv::SessionSetUp::run(windows.session).score = 21;
+    qv::SessionSetUp::run(windows.session()).score = 21;
     windows.errorWindow()->showScore();
     showWindow(windows.errorWindow());
     ok &= save(windows.errorWindow(), folder, "6-error");
@@ -120,8 +120,7 @@ int main(int argc, char* argv[]) {
             if (name[1] != '\x92') room.answer(token, 2, 1, ignore);
         }
         while (room.recordedRuns() < 2) QTest::qWait(20);
-        WindowServices services{windows.session, platform, windows.failures};
-        auto* window = new ClassWindow(services, std::move(session), "example.tst");
+        auto* window = new ClassWindow(windows.services(), std::move(session), "example.tst");
         window->show();
         ok &= save(window, folder, "8-class");
         window->finish();

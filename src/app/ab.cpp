@@ -51,13 +51,9 @@ TAB::TAB(WindowServices& services) : QWidget(nullptr, dialogFrame(false, true)) 
     OKButton = makeButton(this, "OKButton", "OK", {127, 244, 75, 25});
     OKButton->setDefault(true);
     OKButton->setAutoDefault(true);
-    connect(OKButton, &QPushButton::clicked, this, services.guard([this] { qwe(); }));
+    connect(OKButton, &QPushButton::clicked, this, services.guard([this] { hide(); }));
 
     placeFixed(this, 335, 278);
-}
-
-void TAB::qwe() {
-    hide();
 }
 
 void TAB::closeEvent(QCloseEvent* event) {

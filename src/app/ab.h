@@ -15,9 +15,6 @@ class TAB : public QWidget {
   public:
     explicit TAB(WindowServices& services);
 
-    // Handler of "OK".
-    void qwe();
-
   protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -12,13 +12,12 @@
 #include "command_line.h"
 #include "encoding.h"
 #include "errorform.h"
-#include "export_dialog.h"
-#include "journal_window.h"
 #include "manag.h"
-#include "os_file.h"
+#include "os_kept_copies.h"
 #include "platform.h"
 #include "redactor.h"
 #include "resform.h"
+#include "results_and_export.h"
 #include "run_journal.h"
 #include "userform.h"
 #include "window_frames.h"
@@ -35,22 +34,22 @@ QAccessibleInterface* secondaryWindowAccessible(const QString& className, QObjec
 
 }  // namespace
 
-AppWindows::AppWindows(Platform& platform_, std::function<void()> quit)
-    : platform(platform_),
-      failures(platform_),
-      services_{session, platform_, failures},
+AppWindows::AppWindows(Platform& platform, std::function<void()> quit)
+    : platform_(platform),
+      failures_(platform),
+      services_{session_, platform, failures_},
       quit_(std::move(quit)) {
     static const bool accessibleWindows =
         (QAccessible::installFactory(secondaryWindowAccessible), true);
     (void)accessibleWindows;
-    session.onChange = [this](unsigned changed) { showChanges(changed); };
-    runJournal = std::make_unique<RunJournal>(platform_);
-    session.running().onRunFinished = [this](const qv::FinishedRun& run) {
-        runJournal->record(run);
+    session_.onChange = [this](unsigned changed) { showChanges(changed); };
+    runJournal_ = std::make_unique<RunJournal>(platform_);
+    session_.running().onRunFinished = [this](const qv::FinishedRun& run) {
+        runJournal_->record(run);
     };
-    Manag = new TManag(services_);
+    manag_ = new TManag(services_);
     connectManager();
-    addHelpKey(Manag);
+    addHelpKey(manag_);
 }
 
 struct AppWindows::LaterReport {
@@ -63,9 +62,9 @@ AppWindows::~AppWindows() {
         const std::lock_guard<std::mutex> lock(laterReport_->mutex);
         laterReport_->windows = nullptr;
     }
-    session.onChange = nullptr;
-    session.running().onRunFinished = nullptr;
-    delete Journal;
+    session_.onChange = nullptr;
+    session_.running().onRunFinished = nullptr;
+    delete journal_;
     // Hidden first, so that no window's handlers run while its neighbours go.
     const auto windows = all();
     for (QWidget* w : windows) w->hide();
@@ -74,7 +73,7 @@ AppWindows::~AppWindows() {
 
 std::vector<QWidget*> AppWindows::all() const {
     std::vector<QWidget*> windows;
-    for (QWidget* w : std::initializer_list<QWidget*>{Manag, redactor_, userForm_, resForm_,
+    for (QWidget* w : std::initializer_list<QWidget*>{manag_, redactor_, userForm_, resForm_,
                                                       errorForm_, about_}) {
         if (w) windows.push_back(w);
     }
@@ -101,45 +100,44 @@ void AppWindows::showChanges(unsigned changed) {
 // window flow gives.
 void AppWindows::connectManager() {
     // Work in the editor is not thrown away unasked.
-    Manag->setLeaveCheck([this] { return !redactor_ || redactor_->mayLeave(); });
-    QObject::connect(Manag, &TManag::runFailed, Manag,
+    manag_->setLeaveCheck([this] { return !redactor_ || redactor_->mayLeave(); });
+    QObject::connect(manag_, &TManag::runFailed, manag_,
                      services_.guard([this] { backToManager(); }));
-    QObject::connect(Manag, &TManag::newTestOpening, Manag, services_.guard([this] {
+    QObject::connect(manag_, &TManag::newTestOpening, manag_, services_.guard([this] {
         // The preview opens beside the editor where the screen has room for both.
-        moveBeside(testWindow(), editor(), frameMargins(Manag));
+        moveBeside(testWindow(), editor(), frameMargins(manag_));
         showWindow(testWindow());
         editor()->openForWork();
-        Manag->hide();
+        manag_->hide();
     }));
-    QObject::connect(Manag, &TManag::editingOpening, Manag, services_.guard([this] {
+    QObject::connect(manag_, &TManag::editingOpening, manag_, services_.guard([this] {
         centreOnScreen(editor());  // a new test may have moved it aside for its preview
         editor()->openForWork();
-        Manag->hide();
+        manag_->hide();
     }));
-    QObject::connect(Manag, &TManag::runOpening, Manag, services_.guard([this] {
+    QObject::connect(manag_, &TManag::runOpening, manag_, services_.guard([this] {
         if (redactor_) redactor_->hide();
         // Other takers' names and scores are not for the one taking the test.
-        if (Journal) Journal->hide();
-        Manag->hide();
+        if (journal_) journal_->hide();
+        manag_->hide();
         showWindow(testWindow());
     }));
     // The taker's name, while runs are recorded, once the test could be read:
     // a test that cannot be taken asks no name.
-    QObject::connect(Manag, &TManag::runLoaded, Manag,
-                     services_.guard([this] { runJournal->beginRun(testWindow()); }));
-    QObject::connect(Manag, &TManag::journalRequested, Manag, services_.guard([this] {
-        journalWindow()->reload();
-        showWindow(Journal);
+    QObject::connect(manag_, &TManag::runLoaded, manag_,
+                     services_.guard([this] { runJournal_->beginRun(testWindow()); }));
+    QObject::connect(manag_, &TManag::journalRequested, manag_, services_.guard([this] {
+        QWidget* window = journalWindow();
+        resultsAndExport().reloadJournalWindow(window);
+        showWindow(window);
     }));
-    QObject::connect(Manag, &TManag::aboutRequested, Manag,
+    QObject::connect(manag_, &TManag::aboutRequested, manag_,
                      services_.guard([this] { showWindow(about()); }));
-    QObject::connect(Manag, &TManag::exportRequested, Manag, services_.guard([this] {
-        const std::optional<QString> test = platform.openTestFile(Manag, QString());
-        if (!test) return;
-        ExportDialog dialog(services_, *test, Manag);
-        dialog.exec();
+    QObject::connect(manag_, &TManag::exportRequested, manag_, services_.guard([this] {
+        const std::optional<QString> test = platform_.openTestFile(manag_, QString());
+        if (test) resultsAndExport().askExport(services_, *test, manag_);
     }));
-    QObject::connect(Manag, &TManag::closed, Manag, services_.guard([this] { quit_(); }));
+    QObject::connect(manag_, &TManag::closed, manag_, services_.guard([this] { quit_(); }));
 }
 
 TRedactor* AppWindows::editor() {
@@ -149,7 +147,7 @@ TRedactor* AppWindows::editor() {
     QObject::connect(redactor_, &TRedactor::closing, redactor_, services_.guard([this] {
         if (userForm_) userForm_->hide();
         redactor_->hide();
-        showWindow(Manag);
+        showWindow(manag_);
     }));
     return redactor_;
 }
@@ -159,7 +157,7 @@ TUserForm* AppWindows::testWindow() {
     userForm_ = new TUserForm(services_);
     addHelpKey(userForm_);
     QObject::connect(userForm_, &TUserForm::runEnded, userForm_, [this](bool found) {
-        failures.run([this, found] {
+        failures_.run([this, found] {
             userForm_->hide();
             if (found) {
                 resultWindow()->showResult();
@@ -171,7 +169,7 @@ TUserForm* AppWindows::testWindow() {
         });
     });
     QObject::connect(userForm_, &TUserForm::closedByUser, userForm_,
-                     services_.guard([this] { showWindow(Manag); }));
+                     services_.guard([this] { showWindow(manag_); }));
     return userForm_;
 }
 
@@ -181,7 +179,7 @@ TResForm* AppWindows::resultWindow() {
     addHelpKey(resForm_);
     QObject::connect(resForm_, &TResForm::closing, resForm_, services_.guard([this] {
         resForm_->hide();
-        showWindow(Manag);
+        showWindow(manag_);
     }));
     return resForm_;
 }
@@ -192,7 +190,7 @@ TErrorForm* AppWindows::errorWindow() {
     addHelpKey(errorForm_);
     QObject::connect(errorForm_, &TErrorForm::closing, errorForm_, services_.guard([this] {
         errorForm_->hide();
-        showWindow(Manag);
+        showWindow(manag_);
     }));
     return errorForm_;
 }
@@ -205,12 +203,12 @@ TAB* AppWindows::about() {
     return about_;
 }
 
-JournalWindow* AppWindows::journalWindow() {
-    if (!Journal) {
-        Journal = new JournalWindow(services_, *runJournal);
-        addHelpKey(Journal);
+QWidget* AppWindows::journalWindow() {
+    if (!journal_) {
+        journal_ = resultsAndExport().makeJournalWindow(services_, *runJournal_);
+        addHelpKey(journal_);
     }
-    return Journal;
+    return journal_;
 }
 
 void AppWindows::addHelpKey(QWidget* window) {
@@ -218,7 +216,7 @@ void AppWindows::addHelpKey(QWidget* window) {
     // stop working while its window is hidden.
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), window);
     QObject::connect(help, &QShortcut::activated, window, services_.guard([this] {
-        platform.showHelp(QString::fromLatin1(TManag::kHelpFile));
+        platform_.showHelp(QString::fromLatin1(TManag::kHelpFile));
     }));
 }
 
@@ -230,13 +228,13 @@ void AppWindows::backToManager() {
 void AppWindows::openFromCommandLine(const CommandLine& line) {
     using Action = CommandLine::Action;
     if (line.action == Action::Edit && line.files.isEmpty()) {
-        failures.run([this] { Manag->Editing(); });
+        failures_.run([this] { manag_->Editing(); });
         return;
     }
     if (line.action != Action::Run && line.action != Action::Edit) return;
     const QString& file = line.files.first();
-    const bool taken = failures.run(
-        [&] { line.action == Action::Edit ? Manag->editFile(file) : Manag->runFile(file); });
+    const bool taken = failures_.run(
+        [&] { line.action == Action::Edit ? manag_->editFile(file) : manag_->runFile(file); });
     if (!taken) backToManager();
 }
 
@@ -327,7 +325,7 @@ void AppWindows::tellInterruptedSaves(const std::vector<qv::os::InterruptedSave>
         saves.size() == 1
             ? QString("Программа прервалась во время сохранения.")
             : QString("Программа прерывалась во время сохранений (%1).").arg(saves.size());
-    failures.run([&] { platform.showInformation(heading + "\n\n" + told.join("\n\n")); });
+    failures_.run([&] { platform_.showInformation(heading + "\n\n" + told.join("\n\n")); });
     for (const auto& save : saves) qv::os::forgetInterruptedSave(save);
 }
 

@@ -1,7 +1,9 @@
-// The program's six windows over one session, each created once, when first needed.
-// This is the one place that knows all six: it shows each window what the
-// session says has changed, and opens and closes windows as the commands
-// say. Tests build a fresh set of their own.
+// The program's windows over one session: the six of making and taking a
+// test, the results journal's window and the export dialog, each made when
+// first needed. This is the one place that knows them all: it shows each
+// window what the session says has changed, opens and closes windows as the
+// commands say, and has each finished run recorded in the results journal.
+// Tests build a fresh set of their own.
 #pragma once
 
 #include <functional>
@@ -9,7 +11,7 @@
 #include <vector>
 
 #include "failure_handler.h"
-#include "os_file.h"
+#include "os_kept_copies.h"
 #include "session.h"
 #include "window_services.h"
 
@@ -22,7 +24,6 @@ class TUserForm;
 class TResForm;
 class TErrorForm;
 class TAB;
-class JournalWindow;
 class RunJournal;
 
 class AppWindows {
@@ -34,23 +35,24 @@ class AppWindows {
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
 
-    qv::Session session;
-    Platform& platform;
-    FailureHandler failures;
+    qv::Session& session() { return session_; }
+    // Whether runs are recorded and where; records each finished run.
+    RunJournal& runJournal() { return *runJournal_; }
+    // What every window is given, for a window made outside this class.
+    WindowServices& services() { return services_; }
 
     // The manager is made at once; each other window when it is first asked
     // for, which puts the manager on the screen sooner. A window shows the
     // session's state from its creation on, so the user sees the same.
-    TManag* Manag = nullptr;
+    TManag* manager() const { return manag_; }
     TRedactor* editor();
     TUserForm* testWindow();
     TResForm* resultWindow();
     TErrorForm* errorWindow();
     TAB* about();
-    // The results journal window, apart from the six: made when first opened.
-    JournalWindow* Journal = nullptr;
-    // Whether runs are recorded and where; records each finished run.
-    std::unique_ptr<RunJournal> runJournal;
+    // The results journal's window, apart from the six, once it has been
+    // opened; null before.
+    QWidget* openedJournalWindow() const { return journal_; }
 
     // The windows that exist, in the order Manag, Redactor, UserForm,
     // ResForm, ErrorForm, AB.
@@ -79,16 +81,23 @@ class AppWindows {
     void backToManager();
     // F1 in the window opens the help.
     void addHelpKey(QWidget* window);
-    JournalWindow* journalWindow();
+    QWidget* journalWindow();
     void connectManager();
     void showChanges(unsigned changed);
 
+    qv::Session session_;
+    Platform& platform_;
+    FailureHandler failures_;
+    std::unique_ptr<RunJournal> runJournal_;
+
+    TManag* manag_ = nullptr;
     // Each is set once its window exists.
     TRedactor* redactor_ = nullptr;
     TUserForm* userForm_ = nullptr;
     TResForm* resForm_ = nullptr;
     TErrorForm* errorForm_ = nullptr;
     TAB* about_ = nullptr;
+    QWidget* journal_ = nullptr;  // made by the parts loaded when first used
 
     WindowServices services_;
     std::function<void()> quit_;

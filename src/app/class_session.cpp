@@ -9,7 +9,7 @@
 #include "command_line.h"
 #include "cp1251.h"
 #include "encoding.h"
-#include "export_dialog.h"
+#include "export_command.h"
 #include "journal_queue.h"
 #include "pg_journal_store.h"
 #include "program_settings.h"

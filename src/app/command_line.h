@@ -68,10 +68,3 @@ CommandLine readCommandLine(const QStringList& arguments);
 // status: 0 when every file is clean, 1 when any has a problem, 2 when any
 // cannot be read.
 int checkTestFiles(const QStringList& files, std::FILE* out);
-
-// Writes the results journal in `folder` to `csvFile` (a spreadsheet when
-// its name ends in ".xlsx", else CSV), or as CSV to `out` when it is empty;
-// a file of the folder that is skipped is named on `err`. Returns 0; 1 when
-// files or records were skipped; 2 when the folder cannot be read or the
-// file not written.
-int exportJournal(const QString& folder, const QString& csvFile, std::FILE* out, std::FILE* err);

@@ -12,61 +12,14 @@
 #include <QVBoxLayout>
 
 #include "checker.h"
-#include "command_line.h"
 #include "cp1251.h"
 #include "encoding.h"
 #include "errors.h"
+#include "export_command.h"
 #include "manag.h"
 #include "platform.h"
 #include "web_export.h"
 #include "window_services.h"
-
-#ifndef QV_INSTALLED_DATA_DIR
-#define QV_INSTALLED_DATA_DIR "/usr/share/quorvane"
-#endif
-
-QString webPartsFolder() {
-    for (const QString& folder :
-         {qEnvironmentVariable("QUORVANE_WEB_DIR"), QCoreApplication::applicationDirPath() + "/web",
-          QStringLiteral(QV_INSTALLED_DATA_DIR "/web")}) {
-        if (folder.isEmpty()) continue;
-        if (QFileInfo(QDir(folder), "page.html").isFile()) return folder;
-    }
-    return {};
-}
-
-namespace {
-
-// The parts' folder as the export reads it; a missing folder reads as one
-// where the page is not found.
-std::string partsFolderBytes() {
-    const QString folder = webPartsFolder();
-    return fileNameBytes(folder.isEmpty() ? QStringLiteral(QV_INSTALLED_DATA_DIR "/web") : folder);
-}
-
-}  // namespace
-
-int exportFromCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err) {
-    const QString& test = line.files.front();
-    int status = checkTestFiles({test}, out);
-    if (status == 2) return status;
-    qv::ExportOptions options;
-    options.kind = line.printKey        ? qv::ExportKind::AnswerKey
-                   : line.exportPackage ? qv::ExportKind::ScormPackage
-                                        : qv::ExportKind::WebPage;
-    try {
-        const std::string written = qv::exportTest(fileNameBytes(test), fileNameBytes(line.output),
-                                                   partsFolderBytes(), options);
-        std::fprintf(out, "%s: записано в %s\n", test.toUtf8().constData(),
-                     fileNameText(written).toUtf8().constData());
-    } catch (const qv::Exception& e) {
-        std::fprintf(err, "quorvane: %s\n",
-                     qv::cp1251::toUtf8(qv::withFullStop(e.message())).c_str());
-        status = 2;
-    }
-    std::fflush(out);
-    return status;
-}
 
 ExportDialog::ExportDialog(WindowServices& services, const QString& testFile, QWidget* parent)
     : QDialog(parent), services_(services), testFile_(testFile) {

@@ -31,6 +31,7 @@
 #include <sstream>
 
 #include "encoding.h"
+#include "file_names.h"
 #include "journal_server_settings.h"
 #include "pg_journal_store.h"
 #include "platform.h"
@@ -94,8 +95,7 @@ QString shownTime(const qv::JournalRecord& r) {
 
 // The journal file a record came from, without its folder.
 QString sourceName(const qv::JournalRecord& r) {
-    const QString path = fileNameText(r.sourceFile);
-    return shownText(path.mid(path.lastIndexOf('/') + 1));
+    return shownText(fileNameText(qv::baseName(r.sourceFile)));
 }
 
 // The tests a record can be checked against: those kept in the journal's

@@ -5,16 +5,15 @@
 #include <cstdio>
 
 #include "app_windows.h"
-#include "class_session.h"
 #include "command_line.h"
-#include "export_dialog.h"
+#include "cp1251.h"
+#include "errors.h"
 #include "fonts.h"
 #include "manag.h"
-#include "os_file.h"
-#include "pg_journal_store.h"
+#include "os_signals.h"
 #include "qt_platform.h"
+#include "results_and_export.h"
 #include "run_journal.h"
-#include "server_journal_cli.h"
 #include "server_queue.h"
 #include "window_frames.h"
 
@@ -33,6 +32,23 @@ void nameTheApplication() {
     QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
 }
 
+// The journal's and a test's exports, and a class served from the command
+// line, by the parts loaded for them.
+int exportWithoutWindows(const CommandLine& line) {
+    try {
+        ResultsAndExport& parts = resultsAndExport();
+        if (line.action == CommandLine::Action::Serve) return parts.serve(line, stdout, stderr);
+        if (line.action == CommandLine::Action::JournalSetup)
+            return parts.setupServerJournal(line.journalFolder, stdout, stderr);
+        return line.action == CommandLine::Action::Export
+                   ? parts.exportTest(line, stdout, stderr)
+                   : parts.exportJournal(line.journalFolder, line.journalCsv, stdout, stderr);
+    } catch (const qv::Exception& failure) {
+        std::fprintf(stderr, "quorvane: %s\n", qv::cp1251::toUtf8(failure.message()).c_str());
+        return 2;
+    }
+}
+
 // Help, the version, the check of test files, or what is wrong with the
 // command line: printed, with no window and no display needed.
 int runWithoutWindows(int argc, char* argv[]) {
@@ -48,15 +64,11 @@ int runWithoutWindows(int argc, char* argv[]) {
         case CommandLine::Action::Check:
             return checkTestFiles(line.files, stdout);
         case CommandLine::Action::JournalExport:
-            if (qv::isServerJournal(line.journalFolder.toStdString()))
-                return exportServerJournal(line.journalFolder, line.journalCsv, stdout, stderr);
-            return exportJournal(line.journalFolder, line.journalCsv, stdout, stderr);
         case CommandLine::Action::JournalSetup:
-            return setupServerJournal(line.journalFolder, stdout, stderr);
         case CommandLine::Action::Export:
-            return exportFromCommandLine(line, stdout, stderr);
+            return exportWithoutWindows(line);
         case CommandLine::Action::Serve:
-            return serveFromCommandLine(line, stdout, stderr);
+            return exportWithoutWindows(line);
         default:
             std::fprintf(stderr, "quorvane: %s\nПодробнее: quorvane --help\n",
                          line.text.toUtf8().constData());
@@ -87,10 +99,10 @@ int main(int argc, char* argv[]) {
     QtPlatform platform;
     // The other windows are made when first needed: the manager is up sooner.
     AppWindows windows(platform);
-    if (!line.journalFolder.isEmpty()) windows.runJournal->recordForThisStart(line.journalFolder);
+    if (!line.journalFolder.isEmpty()) windows.runJournal().recordForThisStart(line.journalFolder);
     // Records left waiting for the results server by an earlier start go now.
     ServerQueue::instance().sendSoon();
-    showWindow(windows.Manag);
+    showWindow(windows.manager());
     QTimer::singleShot(0, &application, [&windows, line] {
         windows.reportInterruptedSavesLater();
         windows.openFromCommandLine(line);

@@ -11,10 +11,10 @@
 #include <QPixmap>
 #include <QPushButton>
 
-#include "class_window.h"
 #include "encoding.h"
 #include "fonts.h"
 #include "platform.h"
+#include "results_and_export.h"
 #include "server_queue.h"
 #include "session.h"
 #include "widgets.h"
@@ -58,9 +58,11 @@ TManag::TManag(WindowServices& services) : QMainWindow(nullptr), services_(servi
     connect(N3, &QAction::triggered, this, services.guard([this] { Creat(); }));
     connect(N4, &QAction::triggered, this, services.guard([this] { Editing(); }));
     connect(N5, &QAction::triggered, this, services.guard([this] { Start(); }));
-    connect(N6, &QAction::triggered, this, services.guard([this] { N3Click(); }));
-    connect(N7, &QAction::triggered, this, services.guard([this] { N7Click(); }));
-    connect(N8, &QAction::triggered, this, services.guard([this] { N8Click(); }));
+    connect(N6, &QAction::triggered, this, services.guard([this] { close(); }));
+    connect(N7, &QAction::triggered, this, services.guard([this] {
+        services_.platform.showHelp(QString::fromLatin1(kHelpFile));
+    }));
+    connect(N8, &QAction::triggered, this, services.guard([this] { emit aboutRequested(); }));
 }
 
 void TManag::buildMenus() {
@@ -81,7 +83,7 @@ void TManag::buildMenus() {
     QAction* classItem = N1->addAction("Провести в классе…");
     classItem->setObjectName("ClassMenuItem");
     connect(classItem, &QAction::triggered, this,
-            services_.guard([this] { openClassWindow(services_, this); }));
+            services_.guard([this] { resultsAndExport().openClassWindow(services_, this); }));
     QAction* exportItem = N1->addAction("Экспорт…");
     exportItem->setObjectName("ExportMenuItem");
     connect(exportItem, &QAction::triggered, this,
@@ -220,18 +222,6 @@ void TManag::keyPressEvent(QKeyEvent* event) {
         }
     }
     QMainWindow::keyPressEvent(event);
-}
-
-void TManag::N3Click() {
-    close();
-}
-
-void TManag::N7Click() {
-    services_.platform.showHelp(QString::fromLatin1(kHelpFile));
-}
-
-void TManag::N8Click() {
-    emit aboutRequested();
 }
 
 void TManag::closeEvent(QCloseEvent* event) {

@@ -65,9 +65,6 @@ class TManag : public QMainWindow {
     // Handlers.
     void Creat();
     void Start();
-    void N3Click();
-    void N7Click();
-    void N8Click();
 
     // "Файл" and "Помощь" with their items.
     void buildMenus();

@@ -292,9 +292,9 @@ void TRedactor::connectHandlers() {
     connect(predvop, &QPushButton::clicked, this,
             services_.guard([this] { session_.editing().previousQuestion(); }));
     connect(nextvop, &QPushButton::clicked, this, services_.guard([this] { nextvopros(); }));
-    connect(Button10, &QPushButton::clicked, this, services_.guard([this] { SaveAll(); }));
+    connect(Button10, &QPushButton::clicked, this, services_.guard([this] { saveTest(); }));
     auto* save = new QShortcut(QKeySequence::Save, this);
-    connect(save, &QShortcut::activated, this, services_.guard([this] { SaveAll(); }));
+    connect(save, &QShortcut::activated, this, services_.guard([this] { saveTest(); }));
     connect(Button12, &QPushButton::clicked, this, services_.guard([this] { CloseRedactor(); }));
     const std::pair<QRadioButton*, int> modes[] = {
         {RB1, qv::kNoVariants}, {RB2, qv::kFirstQuestionVariants}, {RB3, qv::kOwnVariants}};
@@ -496,10 +496,6 @@ QStringList TRedactor::shownMessageLines() {
         }
     }
     return lines;
-}
-
-void TRedactor::SaveAll() {
-    saveTest();
 }
 
 bool TRedactor::saveTest() {

@@ -73,7 +73,6 @@ class TRedactor : public QWidget {
   private:
     // Handlers that add to the session's rule what only the window knows.
     void nextvopros();
-    void SaveAll();
     // Saves through the save dialog, asking first where a save would lose
     // something; true once the test is saved.
     bool saveTest();

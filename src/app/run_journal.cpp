@@ -4,10 +4,13 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
+#include "cp1251.h"
 #include "encoding.h"
+#include "errors.h"
 #include "pg_journal_store.h"
 #include "platform.h"
 #include "program_settings.h"
+#include "results_and_export.h"
 #include "server_queue.h"
 #include "session.h"
 
@@ -19,7 +22,11 @@ const QString kFolderKey = QStringLiteral("journal/folder");
 // Makes the journal's folder; a results server's address names none.
 std::string makeJournalFolder(const QString& place) {
     if (qv::isServerJournal(place.toStdString())) return {};
-    return qv::createJournalFolder(fileNameBytes(place));
+    try {
+        return resultsAndExport().createJournalFolder(fileNameBytes(place));
+    } catch (const qv::Exception& failure) {
+        return qv::cp1251::toUtf8(failure.message());
+    }
 }
 
 }  // namespace
@@ -60,7 +67,7 @@ QString RunJournal::setRecording(bool on) {
 }
 
 QString RunJournal::setFolder(const QString& folder) {
-    if (folder != folder_) writer_.reset();
+    if (folder != folder_) recorder_.reset();
     folder_ = folder;
     save();
     toldFolderMissing_ = false;
@@ -70,14 +77,17 @@ QString RunJournal::setFolder(const QString& folder) {
 void RunJournal::recordForThisStart(const QString& folder) {
     forThisStart_ = true;
     recording_ = true;
-    writer_.reset();
+    recorder_.reset();
     if (qv::isServerJournal(folder.toStdString())) {
         folder_ = folder;  // a results server's address, kept as given
         return;
     }
     folder_ = QDir(folder).absolutePath();
     // Named on the command line of this start: made now, or told at the first run.
-    qv::createJournalFolder(fileNameBytes(folder_));
+    try {
+        resultsAndExport().createJournalFolder(fileNameBytes(folder_));
+    } catch (const qv::Exception&) {
+    }
 }
 
 void RunJournal::beginRun(QWidget* parent) {
@@ -96,25 +106,31 @@ void RunJournal::record(const qv::FinishedRun& run) {
         if (!problem.isEmpty()) platform_.showError(problem);
         return;
     }
+    ResultsAndExport* store = nullptr;
+    try {
+        store = &resultsAndExport();
+    } catch (const qv::Exception& failure) {
+        platform_.showError(toQt(failure.message()));
+        return;
+    }
     // A chosen folder that is gone (a share not mounted) is told at the first
     // run and not made again: nobody would look for the records there.
     const std::string folder = fileNameBytes(folder_);
-    if (std::string missing = qv::journalFolderProblem(folder); !missing.empty()) {
+    if (std::string missing = store->journalFolderProblem(folder); !missing.empty()) {
         if (!toldFolderMissing_) platform_.showError(QString::fromStdString(missing));
         toldFolderMissing_ = true;
         return;
     }
     toldFolderMissing_ = false;
-    if (!writer_) {
+    if (!recorder_) {
         std::string idProblem;
-        const std::string id = qv::installationId(fileNameBytes(configFolder()), &idProblem);
-        writer_ = std::make_unique<qv::JournalWriter>(folder, computerName().toStdString(), id);
+        recorder_ = store->openJournal(folder, computerName().toStdString(),
+                                       fileNameBytes(configFolder()), idProblem);
         if (!idProblem.empty()) platform_.showError(QString::fromStdString(idProblem));
     }
-    const std::string problem =
-        writer_->append(qv::recordOfRun(run, taker, computerName().toStdString()));
+    const std::string problem = recorder_->append(run, taker, computerName().toStdString());
     // Told before the result appears, which it then does all the same.
     if (!problem.empty()) platform_.showError(QString::fromStdString(problem));
-    if (!writer_->notice().empty())
-        platform_.showInformation(QString::fromStdString(writer_->notice()));
+    if (!recorder_->notice().empty())
+        platform_.showInformation(QString::fromStdString(recorder_->notice()));
 }

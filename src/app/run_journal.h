@@ -1,6 +1,8 @@
 // Recording finished runs in the results journal: whether it is on and in
 // which folder (kept between starts), the taker's name asked before a run,
-// and the record written as the run ends, before its result appears.
+// and the record written as the run ends, before its result appears. The
+// store itself is reached through the parts loaded when first used
+// (results_and_export.h): a program that records nothing never loads them.
 #pragma once
 
 #include <QString>
@@ -8,8 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "journal.h"
-
+class JournalRecorder;
 class Platform;
 class QWidget;
 namespace qv {
@@ -48,8 +49,8 @@ class RunJournal {
     // Before a run: while recording is on, asks the taker's name; "Отмена"
     // takes the test without recording it.
     void beginRun(QWidget* parent);
-    // The end of a run: its record committed, or the problem told once the
-    // result is on the screen.
+    // The end of a run, before its result appears: its record committed, or
+    // the problem told, after which the result appears all the same.
     void record(const qv::FinishedRun& run);
 
   private:
@@ -59,7 +60,7 @@ class RunJournal {
     bool recording_ = false;
     QString folder_;
     bool forThisStart_ = false;
-    std::optional<QString> taker_;  // set for a run being recorded
-    std::unique_ptr<qv::JournalWriter> writer_;
-    bool toldFolderMissing_ = false;  // once per start and folder
+    std::optional<QString> taker_;               // set for a run being recorded
+    std::unique_ptr<JournalRecorder> recorder_;  // this installation's file in the folder
+    bool toldFolderMissing_ = false;             // once per start and folder
 };

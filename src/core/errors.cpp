@@ -4,7 +4,7 @@
 
 #include "cp1251.h"
 #include "os_errors.h"
-#include "os_file.h"
+#include "os_kept_copies.h"
 
 namespace qv {
 

@@ -1,20 +1,22 @@
 #include "journal.h"
 
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <system_error>
 
 #include "cp1251.h"
+#include "errors.h"
+#include "file_names.h"
 #include "journal_detail.h"
+#include "loader.h"
+#include "os_file.h"
+#include "sha256.h"
 
 namespace fs = std::filesystem;
 
@@ -58,29 +60,13 @@ std::string localTimeText(std::int64_t unixSeconds) {
 }
 
 std::string sha256OfFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-    if (!ctx) return {};
-    EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
-    std::array<char, 65536> buffer{};
-    while (in) {
-        in.read(&buffer[0], buffer.size());
-        if (in.gcount() > 0)
-            EVP_DigestUpdate(ctx, &buffer[0], static_cast<std::size_t>(in.gcount()));
+    std::string bytes;
+    if (os::readWholeFile(path, kMaxTestFileBytes, bytes) != 0) return {};
+    try {
+        return sha256Hex(bytes);
+    } catch (const Exception&) {
+        return {};
     }
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned length = 0;
-    EVP_DigestFinal_ex(ctx, &digest[0], &length);
-    EVP_MD_CTX_free(ctx);
-    if (in.bad()) return {};
-    std::string hex;
-    static const char* const kDigits = "0123456789abcdef";
-    for (unsigned i = 0; i < length; ++i) {
-        hex += kDigits[digest[i] >> 4];
-        hex += kDigits[digest[i] & 15];
-    }
-    return hex;
 }
 
 std::string journalFileName(const std::string& computer, const std::string& installationId) {
@@ -107,7 +93,7 @@ JournalRecord recordOfRun(const FinishedRun& run, std::string taker, std::string
     r.taker = std::move(taker);
     r.computer = std::move(computer);
     // File names are the system's bytes, UTF-8 on the systems the program runs on.
-    r.testFile = fileNameOf(run.fileName);
+    r.testFile = baseName(run.fileName);
     r.testTitle = cp1251::toUtf8(run.title);
     r.testSha256 = sha256OfFile(run.fileName);
     for (int button : run.pressedButtons) r.answers += static_cast<char>('0' + button);
@@ -185,10 +171,6 @@ std::string journalFolderProblem(const std::string& folder) {
                "» нет: результат не записан. Подключите папку или выберите другую в окне журнала.";
     return "Папка журнала «" + folder + "» недоступна (" + folderProblemText(ec) +
            "): результат не записан.";
-}
-
-std::string journal_detail::fileNameOf(const std::string& path) {
-    return fs::path(path).filename().string();
 }
 
 std::string journal_detail::fileProblemText(int error) {

@@ -153,6 +153,21 @@ std::vector<std::string> testFilesIn(const std::string& folder);
 // formula (beginning with "=", "+", "-", "@", a tab or a carriage return) is written after an
 // apostrophe; numbers stay numbers.
 void writeJournalCsv(const std::vector<JournalRecord>& records, std::ostream& out);
+// The headings of the columns the CSV and the spreadsheet give every record,
+// before the columns of the questions ("Вопрос 1", "Вопрос 2"...).
+inline constexpr const char* kRecordHeadings[] = {"Дата",
+                                                  "Имя",
+                                                  "Компьютер",
+                                                  "Файл теста",
+                                                  "Название теста",
+                                                  "SHA-256 теста",
+                                                  "Сумма баллов",
+                                                  "Диапазон или исход",
+                                                  "Первая строка результата",
+                                                  "Файл журнала",
+                                                  "Сомнение"};
+// How many question columns the records need: the most answers any one holds.
+std::size_t questionColumns(const std::vector<JournalRecord>& records);
 // A CSV cell's text as the CSV gives it, before quoting.
 std::string csvCellText(const std::string& text);
 

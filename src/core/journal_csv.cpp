@@ -33,23 +33,17 @@ std::string csvCellText(const std::string& text) {
     return text;
 }
 
-void writeJournalCsv(const std::vector<JournalRecord>& records, std::ostream& out) {
+std::size_t questionColumns(const std::vector<JournalRecord>& records) {
     std::size_t questions = 0;
     for (const auto& r : records) questions = std::max(questions, r.answers.size());
+    return questions;
+}
+
+void writeJournalCsv(const std::vector<JournalRecord>& records, std::ostream& out) {
+    const std::size_t questions = questionColumns(records);
     out << "\xEF\xBB\xBF";
-    const char* const headings[] = {"Дата",
-                                    "Имя",
-                                    "Компьютер",
-                                    "Файл теста",
-                                    "Название теста",
-                                    "SHA-256 теста",
-                                    "Сумма баллов",
-                                    "Диапазон или исход",
-                                    "Первая строка результата",
-                                    "Файл журнала",
-                                    "Сомнение"};
     bool first = true;
-    for (const char* heading : headings) {
+    for (const char* heading : kRecordHeadings) {
         if (!first) out << ',';
         first = false;
         out << heading;

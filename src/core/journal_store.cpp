@@ -11,6 +11,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "file_names.h"
 #include "journal.h"
 #include "journal_detail.h"
 
@@ -98,7 +99,7 @@ std::string journal_detail::kindOf(mode_t mode) {
 
 std::string journal_detail::problemText(int code, const std::string& path,
                                         const std::string& detail) {
-    const std::string file = "«" + fileNameOf(path) + "»";
+    const std::string file = "«" + baseName(path) + "»";
     switch (code & 0xff) {
         case SQLITE_FULL:
             return "На диске нет места для журнала " + file + ".";
@@ -184,7 +185,7 @@ std::string JournalWriter::open() {
         for (const std::string& p : {path_, path_ + "-journal"}) {
             if (why.empty() && ::lstat(p.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
                 why = p == path_ ? kindOf(st.st_mode)
-                                 : "не годится: рядом с ним «" + fileNameOf(p) + "», а " +
+                                 : "не годится: рядом с ним «" + baseName(p) + "», а " +
                                        kindOf(st.st_mode);
         }
         int rc = SQLITE_OK;
@@ -220,7 +221,7 @@ std::string JournalWriter::open() {
                 return failed(-layout);
             } else if (version > kJournalVersion) {
                 close();
-                return "Файл журнала «" + fileNameOf(path_) +
+                return "Файл журнала «" + baseName(path_) +
                        "» записан более новой версией программы и не изменён: результат не "
                        "записан. Обновите программу.";
             } else if (layout == 2) {
@@ -252,7 +253,7 @@ std::string JournalWriter::open() {
         for (const auto& line : unfit) notice_ += line + " ";
         if (!unfit.empty())
             notice_ +=
-                "Результаты записываются в новый файл «" + fileNameOf(path_) + "» рядом с ним.";
+                "Результаты записываются в новый файл «" + baseName(path_) + "» рядом с ним.";
         return {};
     }
     std::string problem;

@@ -108,21 +108,10 @@ std::string writeJournalXlsx(const std::vector<JournalRecord>& records, const st
     lxw_format* date = workbook_add_format(book);
     format_set_num_format(date, "dd.mm.yyyy hh:mm:ss");
 
-    std::size_t questions = 0;
-    for (const auto& r : records) questions = std::max(questions, r.answers.size());
-    const char* const headings[] = {"Дата",
-                                    "Имя",
-                                    "Компьютер",
-                                    "Файл теста",
-                                    "Название теста",
-                                    "SHA-256 теста",
-                                    "Сумма баллов",
-                                    "Диапазон или исход",
-                                    "Первая строка результата",
-                                    "Файл журнала",
-                                    "Сомнение"};
+    const std::size_t questions = questionColumns(records);
     lxw_col_t column = 0;
-    for (const char* heading : headings) worksheet_write_string(sheet, 0, column++, heading, bold);
+    for (const char* heading : kRecordHeadings)
+        worksheet_write_string(sheet, 0, column++, heading, bold);
     for (std::size_t q = 1; q <= questions; ++q)
         worksheet_write_string(sheet, 0, column++, ("Вопрос " + std::to_string(q)).c_str(), bold);
     worksheet_freeze_panes(sheet, 1, 0);

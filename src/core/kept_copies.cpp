@@ -18,6 +18,7 @@
 #include "os_detail.h"
 #include "os_errors.h"
 #include "os_file.h"
+#include "os_kept_copies.h"
 
 namespace qv::os {
 
@@ -34,13 +35,6 @@ bool endsWith(const std::string& text, const std::string& end) {
 
 std::string recordOf(const std::string& copyPath) {
     return copyPath + kRecordSuffix;
-}
-
-// The extension of a file name (".tst", ".txt"), or nothing.
-std::string extensionOf(const std::string& name) {
-    const auto dot = name.find_last_of('.');
-    if (dot == std::string::npos || dot == 0 || name.size() - dot > 10) return {};
-    return name.substr(dot);
 }
 
 // Everything a small regular file holds, read without waiting; false for
@@ -168,7 +162,9 @@ int keepPreviousContent(PendingWrite& pending) {
     const std::string folder = copiesFolder();
     if (folder.empty() || makeFolders(folder) != 0) return io::kNoSafeCopy;
     std::string stem = baseName(pending.targetPath);
-    const std::string extension = extensionOf(stem);
+    // The copy keeps a short extension, so that it opens as its file would.
+    std::string extension = extensionOf(stem);
+    if (extension.size() > 10) extension.clear();
     stem.resize(stem.size() - extension.size());
     const std::string ending = extension + kRecordSuffix;
     std::string record;

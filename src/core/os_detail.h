@@ -1,17 +1,17 @@
-// What the files behind os_file.h share among themselves; nothing else
-// includes it.
+// What the files behind os_file.h, os_save.h and os_kept_copies.h share among themselves; nothing
+// else includes it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "file_names.h"
 #include "os_file.h"
+#include "os_save.h"
 
 namespace qv::os::detail {
 
-std::string folderOf(const std::string& path);
-std::string baseName(const std::string& path);
 void closeQuietly(Handle& handle);
 // These return an errno value, 0 on success.
 int writeFully(Handle handle, const char* data, std::size_t size);
@@ -35,10 +35,12 @@ void reachStep(SaveStep step);
 // else. Without `followLinks` a symbolic link is not opened either.
 Handle openRegularFile(const std::string& path, int flags, bool followLinks);
 
-// A 64-bit FNV-1a digest of bytes, continued from `digest`.
 // How a save's temporary file beside its target begins; the next start
 // removes those a kill left behind by this name.
 inline constexpr char kTemporaryPrefix[] = ".quorvane-";
+
+// A 64-bit FNV-1a digest of bytes, continued from `digest`; a digest begins
+// at kDigestStart.
 inline constexpr std::uint64_t kDigestStart = 14695981039346656037ULL;
 std::uint64_t digestOf(std::uint64_t digest, const char* data, std::size_t size);
 

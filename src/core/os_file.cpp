@@ -19,22 +19,13 @@
 
 #include "os_detail.h"
 #include "os_errors.h"
+#include "os_kept_copies.h"
+#include "os_save.h"
+#include "os_signals.h"
 
 namespace qv::os {
 
 namespace detail {
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string baseName(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 void closeQuietly(Handle& handle) {
     if (handle != kNoHandle) ::close(handle);
@@ -394,6 +385,28 @@ int readSome(Handle handle, char* buffer, std::size_t capacity, std::size_t& got
 
 int closeHandle(Handle handle) {
     return closeAndReport(handle);
+}
+
+int readWholeFile(const std::string& path, std::uint64_t limit, std::string& bytes) {
+    bytes.clear();
+    Handle handle = kNoHandle;
+    std::uint64_t size = 0;
+    if (const int rc = openForReading(path, handle, size); rc != io::kOk) return rc;
+    int rc = size > limit ? io::kAccessDenied : io::kOk;
+    if (rc == io::kOk) bytes.reserve(static_cast<std::size_t>(size));
+    char buffer[64 * 1024];
+    while (rc == io::kOk) {
+        std::size_t got = 0;
+        rc = readSome(handle, buffer, sizeof buffer, got);
+        if (rc != io::kOk || got == 0) break;
+        bytes.append(buffer, got);
+        // The file may have grown since it was opened.
+        if (bytes.size() > limit) rc = io::kAccessDenied;
+    }
+    const int closed = closeHandle(handle);
+    if (rc == io::kOk) rc = closed;
+    if (rc != io::kOk) bytes.clear();
+    return rc;
 }
 
 // How a save puts its bytes in place, all decided here:

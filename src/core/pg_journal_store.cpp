@@ -1,8 +1,8 @@
 #include "pg_journal_store.h"
 
 #include <libpq-fe.h>
-#include <openssl/rand.h>
 #include <poll.h>
+#include <sys/random.h>
 
 #include <array>
 #include <cctype>
@@ -239,7 +239,7 @@ std::string serverAddressText(const ServerAddress& a) {
 
 std::string newRunId() {
     std::array<unsigned char, 16> bytes{};
-    if (RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1) {
+    if (::getrandom(bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
         // No system randomness: a generator seeded from the clock and the device.
         std::random_device device;
         std::mt19937_64 generator(device() ^

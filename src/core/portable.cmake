@@ -9,6 +9,7 @@ set(QV_PORTABLE_SOURCES
   cp1251.cpp
   document.cpp
   errors.cpp
+  file_names.cpp
   format.cpp
   kept_copies.cpp
   loader.cpp

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "os_file.h"
+#include "os_save.h"
 
 namespace qv {
 

@@ -10,10 +10,12 @@
 
 #include "cp1251.h"
 #include "errors.h"
+#include "file_names.h"
 #include "loader.h"
 #include "os_errors.h"
 #include "os_file.h"
 #include "session.h"
+#include "sha256.h"
 #include "writer.h"
 
 namespace qv {
@@ -21,24 +23,8 @@ namespace qv {
 namespace {
 
 std::string readWholeFile(const std::string& path, std::uint64_t limit) {
-    os::Handle handle = os::kNoHandle;
-    std::uint64_t size = 0;
-    ioCheck(os::openForReading(path, handle, size));
-    struct Closer {
-        os::Handle handle;
-        ~Closer() { os::closeHandle(handle); }
-    } closer{handle};
-    if (size > limit) throw EInOutError(io::kAccessDenied);
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(size));
-    char buffer[64 * 1024];
-    for (;;) {
-        std::size_t got = 0;
-        ioCheck(os::readSome(handle, buffer, sizeof buffer, got));
-        if (got == 0) break;
-        bytes.append(buffer, got);
-        if (bytes.size() > limit) throw EInOutError(io::kAccessDenied);
-    }
+    ioCheck(os::readWholeFile(path, limit, bytes));
     return bytes;
 }
 
@@ -58,8 +44,8 @@ std::string safeScript(std::string script) {
     return script;
 }
 
-// The title, author and file name of a test as the page and the package name
-// them; the rest of the file is the player's to read.
+// Only the title of a test, which names the page and the package; the
+// loading stops there, and the rest of the file is the player's to read.
 class TitleOnly : public LoadDestination {
   public:
     std::string title;
@@ -82,11 +68,7 @@ std::string testTitle(const std::string& testPath) {
         // A test the run refuses has no title yet; the file's name stands in.
     }
     if (!destination.title.empty()) return cp1251::toUtf8(destination.title);
-    const std::size_t slash = testPath.find_last_of('/');
-    std::string name = slash == std::string::npos ? testPath : testPath.substr(slash + 1);
-    const std::size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot > 0) name.resize(dot);
-    return name;
+    return withoutExtension(baseName(testPath));
 }
 
 [[noreturn]] void zipFailed(zip_error_t* error) {
@@ -150,11 +132,7 @@ std::string markupText(const std::string& utf8) {
 }
 
 std::string sha256Base64(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1)
-        throw Exception("SHA-256 failed");
-    return base64(std::string(reinterpret_cast<const char*>(digest), size));
+    return base64(sha256(bytes));
 }
 
 PageParts readPageParts(const std::string& folder) {
@@ -377,14 +355,9 @@ std::string answerKeyDocument(const std::string& testPath, const std::string& ke
 }
 
 std::string exportName(const std::string& testPath, ExportKind kind) {
-    const std::size_t slash = testPath.find_last_of('/');
-    const std::size_t dot = testPath.find_last_of('.');
-    std::string stem = testPath;
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1))
-        stem.resize(dot);
-    return stem + (kind == ExportKind::WebPage     ? ".html"
-                   : kind == ExportKind::AnswerKey ? "-key.html"
-                                                   : ".zip");
+    return withoutExtension(testPath) + (kind == ExportKind::WebPage     ? ".html"
+                                         : kind == ExportKind::AnswerKey ? "-key.html"
+                                                                         : ".zip");
 }
 
 std::string exportTest(const std::string& testPath, const std::string& outputPath,

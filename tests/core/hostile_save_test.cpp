@@ -14,7 +14,8 @@
 #include "core_support.h"
 #include "errors.h"
 #include "os_errors.h"
-#include "os_file.h"
+#include "os_kept_copies.h"
+#include "os_save.h"
 #include "writer.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "core_support.h"
 #include "errors.h"
 #include "os_errors.h"
-#include "os_file.h"
+#include "os_kept_copies.h"
 #include "text_file.h"
 #include "writer.h"
 

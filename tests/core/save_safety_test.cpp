@@ -14,7 +14,8 @@
 
 #include "core_support.h"
 #include "errors.h"
-#include "os_file.h"
+#include "os_kept_copies.h"
+#include "os_signals.h"
 #include "run.h"
 #include "text_file.h"
 #include "writer.h"

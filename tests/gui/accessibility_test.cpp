@@ -89,7 +89,7 @@ void AccessibilityTest::windowsReadAsFrameAndDialogs() {
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(window);
         return face ? face->role() : QAccessible::NoRole;
     };
-    QCOMPARE(role(w.Manag), QAccessible::Window);
+    QCOMPARE(role(w.manager()), QAccessible::Window);
     for (QWidget* window : std::initializer_list<QWidget*>{
              w.editor(), w.testWindow(), w.resultWindow(), w.errorWindow(), w.about()}) {
         QVERIFY2(role(window) == QAccessible::Dialog, qPrintable(window->objectName()));
@@ -172,7 +172,7 @@ void AccessibilityTest::testWindowReadsTheQuestionAndTheVariants() {
     Program program;
     auto& w = *program.windows;
     program.platform.openAnswers.push_back(program.writeExample());
-    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button3"), Qt::LeftButton);
     QVERIFY(w.testWindow()->isVisible());
 
     QCOMPARE(nameOf(ctl::memo(w.testWindow(), "Memo1")), QString("Текст вопроса"));
@@ -194,7 +194,7 @@ void AccessibilityTest::resultTextIsNamedByTheHeading() {
     Program program;
     auto& w = *program.windows;
     program.platform.openAnswers.push_back(program.writeExample());
-    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button3"), Qt::LeftButton);
     // What the result window holds as it appears and takes the focus: a
     // screen reader reads it then, and not again.
     QPlainTextEdit* memo = ctl::memo(w.resultWindow(), "Memo1");

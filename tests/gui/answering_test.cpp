@@ -59,7 +59,7 @@ std::vector<std::string> lines(const TestText& t) {
 
 void startRun(Program& program, const TestText& t, const QString& name = "t.tst") {
     program.platform.openAnswers.push_back(program.writeTest(name, lines(t)));
-    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->manager(), "Button3"), Qt::LeftButton);
 }
 
 void press(Program& program, const QList<int>& buttons) {
@@ -271,7 +271,7 @@ void AnsweringTest::longTitleAndQuestionAreReadable() {
                                            "C)",
                                        "Buttons=(Да\x05Нет)", "Questions:", question,
                                        "Variants: none", "Numbers:", "1,0,", "Message:", "$"}));
-    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button3"), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowExposed(w.testWindow()));
 
     QLabel* zagolov = ctl::label(w.testWindow(), "Zagolov");
@@ -292,7 +292,7 @@ void AnsweringTest::authorLineWithoutThePreviewPrefix() {
     Program program;
     auto& w = *program.windows;
     // The preview shows the author line with its prefix once the author leaves the field.
-    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button1"), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowActive(w.editor()));
     QLineEdit* author = ctl::edit(w.editor(), "Edit1");
     QLabel* authorLine = ctl::label(w.testWindow(), "Label1");
@@ -314,7 +314,7 @@ void AnsweringTest::authorLineWithoutThePreviewPrefix() {
 void AnsweringTest::runAfterThePreviewHasItsButtonsEnabled() {
     Program program;
     auto& w = *program.windows;
-    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button1"), Qt::LeftButton);
     QVERIFY(!ctl::button(w.testWindow(), "Button1")->isEnabled());
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
 
@@ -429,7 +429,7 @@ void AnsweringTest::resultSavedByteForByte() {
         out.write(file);
     }
     program.platform.openAnswers.push_back(program.path("raw.tst"));
-    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->manager(), "Button3"), Qt::LeftButton);
     press(program, {1});
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
     QCOMPARE(ctl::memo(program.windows->resultWindow(), "Memo1")->document()->blockCount(),

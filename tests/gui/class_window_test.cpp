@@ -10,7 +10,7 @@
 
 #include "class_session.h"
 #include "class_window.h"
-#include "export_dialog.h"
+#include "export_command.h"
 #include "gui_support.h"
 
 class ClassWindowTest : public QObject {
@@ -34,8 +34,7 @@ void ClassWindowTest::thePupilsAsTheyGo() {
     auto session = ClassSession::open(p.writeExample(), p.path("journal"), options, problem);
     QVERIFY2(session, qPrintable(problem));
     qv::ClassRoom& room = session->room();
-    WindowServices services{p.session(), p.platform, p.windows->failures};
-    auto* window = new ClassWindow(services, std::move(session), "example.tst");
+    auto* window = new ClassWindow(p.windows->services(), std::move(session), "example.tst");
     window->show();
 
     const std::string token =

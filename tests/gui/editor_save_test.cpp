@@ -147,7 +147,7 @@ void EditorSaveTest::testWrittenInTheEditorSavedReopenedAndRun() {
 
     QTest::mouseClick(ed.Button12, Qt::LeftButton);
     program.platform.openAnswers.push_back(file);
-    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button3"), Qt::LeftButton);
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);  // 2 points
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);  // 1 point: 3 in all
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});

@@ -24,7 +24,7 @@ namespace {
 
 void startRun(Program& program, const QString& file) {
     program.platform.openAnswers.push_back(file);
-    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->manager(), "Button3"), Qt::LeftButton);
 }
 
 // A test of three questions, each answered by either of two buttons for 1 point.
@@ -161,12 +161,12 @@ void EverydayUseTest::unsavedWorkIsAskedAbout() {
         QApplication::instance()->notify(w.editor(), &close);
     } else {
         // The manager is reached with the editor open once the preview is closed.
-        w.Manag->show();
+        w.manager()->show();
         if (leaving == "new")
-            QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
+            QTest::mouseClick(ctl::button(w.manager(), "Button1"), Qt::LeftButton);
         else
-            w.Manag->close();
-        if (leaving == "quit") w.Manag->hide();  // the program would have ended
+            w.manager()->close();
+        if (leaving == "quit") w.manager()->hide();  // the program would have ended
     }
     QCOMPARE(program.platform.questions,
              answer < 0 ? QStringList{} : QStringList{"Сохранить изменения в тесте?"});
@@ -229,11 +229,11 @@ void EverydayUseTest::desktopKeys() {
     Program program;
     auto& w = *program.windows;
     // Alt with the key of "Ф" in a Latin layout opens "Файл"; of "П", "Помощь".
-    QTest::keyClick(w.Manag, Qt::Key_A, Qt::AltModifier);
-    QCOMPARE(QApplication::activePopupWidget(), ctl::find(w.Manag, "N1"));
+    QTest::keyClick(w.manager(), Qt::Key_A, Qt::AltModifier);
+    QCOMPARE(QApplication::activePopupWidget(), ctl::find(w.manager(), "N1"));
     QApplication::activePopupWidget()->close();
-    QTest::keyClick(w.Manag, Qt::Key_G, Qt::AltModifier);
-    QCOMPARE(QApplication::activePopupWidget(), ctl::find(w.Manag, "N2"));
+    QTest::keyClick(w.manager(), Qt::Key_G, Qt::AltModifier);
+    QCOMPARE(QApplication::activePopupWidget(), ctl::find(w.manager(), "N2"));
     QApplication::activePopupWidget()->close();
 
     // F1 in any window asks for the help; Ctrl+S saves in the editor.
@@ -247,7 +247,7 @@ void EverydayUseTest::desktopKeys() {
 
     // Esc leaves the About window.
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
-    ctl::action(w.Manag, "N8")->trigger();
+    ctl::action(w.manager(), "N8")->trigger();
     QVERIFY(QTest::qWaitForWindowActive(w.about()));
     QTest::keyClick(w.about(), Qt::Key_Escape);
     QVERIFY(!w.about()->isVisible());
@@ -268,7 +268,7 @@ void EverydayUseTest::recentTests() {
     QCOMPARE(kept.entries()[0].path, program.path("e.tst"));
     QCOMPARE(kept.entries()[0].use, RecentTests::Use::Edit);
     QCOMPARE(kept.lastFile(), program.path("e.tst"));
-    auto* menu = ctl::as<QMenu>(w.Manag, "RecentTests");
+    auto* menu = ctl::as<QMenu>(w.manager(), "RecentTests");
     emit menu->aboutToShow();
     QCOMPARE(menu->actions().size(), 2);
     menu->actions()[1]->trigger();

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "command_line.h"
+#include "export_command.h"
 #include "export_dialog.h"
 #include "gui_support.h"
 #include "manag.h"
@@ -35,7 +36,7 @@ void ExportTest::initTestCase() {
 void ExportTest::exportIsItsOwnItemJustBeforeExit() {
     Program p;
     QStringList items;
-    for (QAction* action : p.windows->Manag->menuBar()->actions().front()->menu()->actions())
+    for (QAction* action : p.windows->manager()->menuBar()->actions().front()->menu()->actions())
         items << (action->isSeparator() ? QStringLiteral("—") : action->text());
     const qsizetype exit = items.indexOf("Выход");
     QVERIFY(exit >= 3);
@@ -77,7 +78,7 @@ void ExportTest::theDialogWritesWhatIsChosen() {
         dialog->findChild<QPushButton*>("Save")->click();
         if (dialog->isVisible()) dialog->reject();
     });
-    p.windows->Manag->findChild<QAction*>("ExportMenuItem")->trigger();
+    p.windows->manager()->findChild<QAction*>("ExportMenuItem")->trigger();
     QVERIFY(dialogShown);
     QCOMPARE(p.platform.saveExportProposals.size(), 1);
     const QString& asked = p.platform.saveExportProposals.front();
@@ -113,7 +114,7 @@ void ExportTest::theDialogsKeysWorkInEitherLayout() {
         QTest::keyClick(dialog, Qt::Key_F1);
         dialog->reject();
     });
-    p.windows->Manag->findChild<QAction*>("ExportMenuItem")->trigger();
+    p.windows->manager()->findChild<QAction*>("ExportMenuItem")->trigger();
     QCOMPARE(chosen, (QStringList{"ScormPackage", "AnswerKey", "WebPage"}));
     QCOMPARE(p.platform.helpRequests, QStringList{"testhelp.hlp"});
 }

@@ -46,7 +46,7 @@ std::vector<std::string> twoButtonTest(const std::vector<std::string>& points,
 
 void startRun(Program& program, const QString& file) {
     program.platform.openAnswers.push_back(file);
-    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->manager(), "Button3"), Qt::LeftButton);
 }
 
 // A platform whose error box takes the activation while it is open and gives
@@ -116,9 +116,9 @@ void FailureTest::unreadableFile() {
     auto& w = *program.windows;
     program.platform.openAnswers.push_back(program.path(name));
     const bool run = command == "run";
-    w.runJournal->recordForThisStart(program.path("journal"));
+    w.runJournal().recordForThisStart(program.path("journal"));
 
-    QTest::mouseClick(ctl::button(w.Manag, run ? "Button3" : "Button2"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), run ? "Button3" : "Button2"), Qt::LeftButton);
 
     QCOMPARE(program.platform.errors, QStringList{message});
     QCOMPARE(program.platform.takerNameQuestions, 0);  // a test that cannot be taken asks no name
@@ -159,7 +159,7 @@ void FailureTest::badInfoField() {
         const QString file =
             program.writeTest("bad.tst", twoButtonTest({"1,0,"}, {"$"}, info.toStdString()));
         program.platform.openAnswers.push_back(file);
-        QTest::mouseClick(ctl::button(w.Manag, run ? "Button3" : "Button2"), Qt::LeftButton);
+        QTest::mouseClick(ctl::button(w.manager(), run ? "Button3" : "Button2"), Qt::LeftButton);
 
         QCOMPARE(program.platform.errors, QStringList{message});
         QCOMPARE(program.visibleWindows(), QStringList{run ? "Manag" : "Redactor"});
@@ -172,7 +172,7 @@ void FailureTest::badInfoField() {
 void FailureTest::failedRunStartSkipsTheRest() {
     Program program;
     auto& w = *program.windows;
-    QTest::mouseClick(ctl::button(w.Manag, "Button1"),
+    QTest::mouseClick(ctl::button(w.manager(), "Button1"),
                       Qt::LeftButton);  // the preview disables the buttons
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     const QString shownBefore = ctl::memo(w.testWindow(), "Memo1")->toPlainText();
@@ -196,7 +196,7 @@ void FailureTest::failedRunStartSkipsTheRest() {
     QCOMPARE(program.platform.errors, QStringList{"'' is not a valid integer value."});
     QVERIFY(w.testWindow()->close());
 
-    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button1"), Qt::LeftButton);
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     startRun(program, program.writeTest("bad2.tst", twoButtonTest({"1,0,"}, {"$"},
                                                                   "Info=(1\x05"
@@ -232,7 +232,7 @@ void FailureTest::aFailedLoadIsNeitherAnsweredNorOverwritten() {
     const QString file = program.path("bad.tst");
     const QByteArray before = Program::bytes(file);
     program.platform.openAnswers.push_back(file);
-    QTest::mouseClick(ctl::button(w.Manag, "Button2"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button2"), Qt::LeftButton);
     QCOMPARE(program.platform.errors.size(), 2);
     for (const bool yes : {false, true}) {
         program.platform.yesNoAnswers.push_back(yes);
@@ -371,7 +371,7 @@ void FailureTest::countsBeyondTheLimitsAreRefused() {
         program.writeTest("big.tst", twoButtonTest({"1,0,"}, messages, info.toStdString()));
     program.platform.openAnswers.push_back(file);
 
-    QTest::mouseClick(ctl::button(w.Manag, run ? "Button3" : "Button2"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), run ? "Button3" : "Button2"), Qt::LeftButton);
 
     QCOMPARE(program.platform.errors.size(), 1);
     const QString shown = program.platform.errors.first();
@@ -402,7 +402,7 @@ void FailureTest::activeWindowAtAndAfterAFailure() {
     startRun(program, program.path("missing.tst"));
     QCOMPARE(program.platform.activeAtError.size(), std::size_t{1});
     QCOMPARE(program.platform.activeAtError[0], static_cast<QWidget*>(w.testWindow()));
-    QVERIFY(QTest::qWaitForWindowActive(w.Manag));
+    QVERIFY(QTest::qWaitForWindowActive(w.manager()));
 
     // A bad points text, pressed in the active test window.
     startRun(program, program.writeTest("t.tst", twoButtonTest({"x,0,"})));
@@ -415,7 +415,7 @@ void FailureTest::activeWindowAtAndAfterAFailure() {
     // A file that cannot be read for editing: the editor is the active window.
     w.testWindow()->close();
     program.platform.openAnswers.push_back(program.path("missing.tst"));
-    QTest::mouseClick(ctl::button(w.Manag, "Button2"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button2"), Qt::LeftButton);
     QCOMPARE(program.platform.activeAtError.size(), std::size_t{3});
     QCOMPARE(program.platform.activeAtError[2], static_cast<QWidget*>(w.editor()));
 }

@@ -25,7 +25,7 @@ namespace {
 // Gives a manager command the way a person does: a button is clicked, a menu
 // item is chosen.
 void command(Program& program, const QString& name) {
-    TManag* manag = program.windows->Manag;
+    TManag* manag = program.windows->manager();
     if (auto* button = manag->findChild<QPushButton*>(name)) {
         QTest::mouseClick(button, Qt::LeftButton);
     } else if (auto* item = manag->findChild<QAction*>(name)) {
@@ -37,7 +37,7 @@ void command(Program& program, const QString& name) {
 
 // The editor open beside the manager: a new test whose preview was closed.
 void editorBesideManager(Program& program) {
-    QTest::mouseClick(ctl::button(program.windows->Manag, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->manager(), "Button1"), Qt::LeftButton);
     program.windows->testWindow()->close();
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "Redactor"}));
 }
@@ -70,7 +70,7 @@ class FlowTest : public QObject {
 void FlowTest::startShowsOnlyTheManager() {
     Program program;
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
-    QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(program.windows->Manag));
+    QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(program.windows->manager()));
     QCOMPARE(program.quitRequests, 0);
 }
 
@@ -134,10 +134,10 @@ void FlowTest::newTestPreviewShowsTheNewTestOnly() {
                     "3)",
                     "Title=(Физика\x05Петров\x05Зачёт)", "Buttons=(А\x05Б)", "Questions:", "Q",
                     "Variants: all", "Первый", "Второй", "Numbers:", "0,1,", "Message:", "$"}));
-    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button3"), Qt::LeftButton);
     w.testWindow()->close();
 
-    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm"}));
     // Nothing of the run is left in the preview.
     QCOMPARE(w.testWindow()->windowTitle(), QString("Тест"));
@@ -161,7 +161,7 @@ void FlowTest::runHidesAnEditorOpenBesideTheManager() {
     Program program;
     editorBesideManager(program);
     program.platform.openAnswers.push_back(program.writeExample());
-    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->manager(), "Button3"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
     for (int k = 1; k <= 6; ++k)
         QVERIFY(ctl::button(program.windows->testWindow(), k)->isEnabled());
@@ -217,13 +217,13 @@ void FlowTest::aboutWindow() {
     Program program;
     auto& w = *program.windows;
 
-    ctl::action(w.Manag, "N8")->trigger();
+    ctl::action(w.manager(), "N8")->trigger();
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "AB"}));
-    ctl::action(w.Manag, "N8")->trigger();  // already shown: nothing changes
+    ctl::action(w.manager(), "N8")->trigger();  // already shown: nothing changes
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "AB"}));
 
     // The About window is not modal: the manager's commands go on working beside it.
-    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button1"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), (QStringList{"Redactor", "UserForm", "AB"}));
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), (QStringList{"Manag", "AB"}));
@@ -240,7 +240,7 @@ void FlowTest::aboutWindow() {
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
 
     // Its close box is refused: only "OK" leaves it.
-    ctl::action(w.Manag, "N8")->trigger();
+    ctl::action(w.manager(), "N8")->trigger();
     QVERIFY(!w.about()->close());
     QVERIFY(w.about()->isVisible());
 }
@@ -248,15 +248,15 @@ void FlowTest::aboutWindow() {
 void FlowTest::helpAlwaysAsksForTheSameFile() {
     Program program;
     auto& w = *program.windows;
-    ctl::action(w.Manag, "N7")->trigger();
+    ctl::action(w.manager(), "N7")->trigger();
     QCOMPARE(program.visibleWindows(), QStringList{"Manag"});
 
     program.platform.openAnswers.push_back(program.writeExample("other.hlp.tst"));
-    QTest::mouseClick(ctl::button(w.Manag, "Button2"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button2"), Qt::LeftButton);
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
-    ctl::action(w.Manag, "N7")->trigger();
+    ctl::action(w.manager(), "N7")->trigger();
     editorBesideManager(program);
-    ctl::action(w.Manag, "N7")->trigger();
+    ctl::action(w.manager(), "N7")->trigger();
 
     QCOMPARE(program.platform.helpRequests,
              (QStringList{"testhelp.hlp", "testhelp.hlp", "testhelp.hlp"}));
@@ -279,9 +279,9 @@ void FlowTest::quitIsRequestedAtOnce() {
     if (editorOpen) editorBesideManager(program);
 
     if (closeBox) {
-        QVERIFY(program.windows->Manag->close());
+        QVERIFY(program.windows->manager()->close());
     } else {
-        ctl::action(program.windows->Manag, "N6")->trigger();
+        ctl::action(program.windows->manager(), "N6")->trigger();
     }
     QCOMPARE(program.quitRequests, 1);
     // Nothing is asked on the way out.
@@ -306,7 +306,7 @@ void FlowTest::quitEndsTheEventLoopInEveryState() {
     auto& w = *program.windows;
     HelpViewer help;
     if (state == "About") {
-        ctl::action(w.Manag, "N8")->trigger();
+        ctl::action(w.manager(), "N8")->trigger();
     } else if (state == "editor") {
         editorBesideManager(program);
     } else if (state == "help") {
@@ -325,18 +325,18 @@ void FlowTest::quitEndsTheEventLoopInEveryState() {
                                                                "Buttons=(Да)", "Questions:", "Q",
                                                                "Variants: none", "Numbers:", "5,",
                                                                "Message:", "=0-1", "$"}));
-        ctl::button(w.Manag, "Button3")->click();
+        ctl::button(w.manager(), "Button3")->click();
         ctl::button(w.testWindow(), 1)->click();
         if (state == "result") ctl::button(w.testWindow(), 1)->click();
         QVERIFY(state == "result" ? w.resultWindow()->isVisible() : w.errorWindow()->isVisible());
     }
-    if (!w.Manag->isVisible()) showWindow(w.Manag);
+    if (!w.manager()->isVisible()) showWindow(w.manager());
 
     QTimer::singleShot(0, [&] {
         if (closeBox) {
-            w.Manag->close();
+            w.manager()->close();
         } else {
-            ctl::action(w.Manag, "N6")->trigger();
+            ctl::action(w.manager(), "N6")->trigger();
         }
     });
     QElapsedTimer clock;
@@ -354,20 +354,20 @@ void FlowTest::openDialogOffersTheLastChosenName() {
     auto& answers = program.platform.openAnswers;
 
     answers.push_back(first);
-    ctl::action(w.Manag, "N4")->trigger();  // Редактировать
+    ctl::action(w.manager(), "N4")->trigger();  // Редактировать
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
     answers.push_back(std::nullopt);
-    QTest::mouseClick(ctl::button(w.Manag, "Button3"),
+    QTest::mouseClick(ctl::button(w.manager(), "Button3"),
                       Qt::LeftButton);  // cancelled: the name stays
     answers.push_back(second);
-    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button3"), Qt::LeftButton);
     w.testWindow()->close();
-    QTest::mouseClick(ctl::button(w.Manag, "Button2"),
+    QTest::mouseClick(ctl::button(w.manager(), "Button2"),
                       Qt::LeftButton);  // nothing queued: cancelled
-    QTest::mouseClick(ctl::button(w.Manag, "Button1"),
+    QTest::mouseClick(ctl::button(w.manager(), "Button1"),
                       Qt::LeftButton);  // a new test does not touch the dialog
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
-    ctl::action(w.Manag, "N5")->trigger();
+    ctl::action(w.manager(), "N5")->trigger();
 
     QCOMPARE(program.platform.openProposals, (QStringList{"", first, first, second, second}));
     // The run kept the name opened for editing; the new test replaced it.

@@ -51,10 +51,10 @@ void JournalServerTest::initTestCase() {
 void JournalServerTest::aRunReachesTheServerAndTheWindowShowsIt() {
     Program program;
     auto& w = *program.windows;
-    w.runJournal->recordForThisStart(address_);
+    w.runJournal().recordForThisStart(address_);
     program.platform.takerNameAnswers.push_back(QString("Вера «В»"));
 
-    w.Manag->runFile(program.writeExample());
+    w.manager()->runFile(program.writeExample());
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QTest::mouseClick(ctl::button(w.testWindow(), 2), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
@@ -65,8 +65,8 @@ void JournalServerTest::aRunReachesTheServerAndTheWindowShowsIt() {
     QCOMPARE(int(records.size()), 1);
     QCOMPARE(QString::fromStdString(records[0].taker), QString("Вера «В»"));
     QCOMPARE(records[0].answers, std::string("12"));
-    ctl::action(w.Manag, "JournalMenuItem")->trigger();
-    QCOMPARE(ctl::as<QTableView>(w.Journal, "Records")->model()->rowCount(), 1);
+    ctl::action(w.manager(), "JournalMenuItem")->trigger();
+    QCOMPARE(ctl::as<QTableView>(program.journalWindow(), "Records")->model()->rowCount(), 1);
 }
 
 // A server that takes connections and never answers: a socket listening on
@@ -85,9 +85,9 @@ void JournalServerTest::aServerThatDoesNotAnswerKeepsNobodyWaiting() {
 
     Program program;
     auto& w = *program.windows;
-    w.runJournal->recordForThisStart(silent);
+    w.runJournal().recordForThisStart(silent);
     program.platform.takerNameAnswers.push_back(QString("Глеб"));
-    w.Manag->runFile(program.writeExample());
+    w.manager()->runFile(program.writeExample());
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QElapsedTimer result;
     result.start();
@@ -102,9 +102,9 @@ void JournalServerTest::aServerThatDoesNotAnswerKeepsNobodyWaiting() {
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
     tick.start(100);
-    ctl::action(w.Manag, "JournalMenuItem")->trigger();
+    ctl::action(w.manager(), "JournalMenuItem")->trigger();
     QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
-    const QString told = ctl::label(w.Journal, "Skipped")->text();
+    const QString told = ctl::label(program.journalWindow(), "Skipped")->text();
     QVERIFY2(told.contains("не ответил") && told.contains("Ждут отправки"), qPrintable(told));
     ::close(listener);
 }

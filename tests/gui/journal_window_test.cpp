@@ -16,6 +16,7 @@
 #include "command_line.h"
 #include "core_support.h"
 #include "encoding.h"
+#include "export_command.h"
 #include "gui_support.h"
 #include "journal.h"
 #include "journal_window.h"
@@ -61,11 +62,11 @@ void JournalWindowTest::aRunIsRecordedUnderTheNameGiven() {
     Program program;
     auto& w = *program.windows;
     const QString folder = program.path("journal");
-    w.runJournal->setFolder(folder);
-    w.runJournal->setRecording(recording);
+    w.runJournal().setFolder(folder);
+    w.runJournal().setRecording(recording);
     program.platform.takerNameAnswers.push_back(name);
 
-    w.Manag->runFile(program.writeExample());
+    w.manager()->runFile(program.writeExample());
     QCOMPARE(program.platform.takerNameQuestions, recording ? 1 : 0);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
@@ -92,11 +93,11 @@ void JournalWindowTest::aFolderThatCannotBeWrittenIsToldAndTheResultShown() {
     QFile plain(program.path("plain"));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
-    w.runJournal->setFolder(program.path("plain/journal"));
-    w.runJournal->setRecording(true);
+    w.runJournal().setFolder(program.path("plain/journal"));
+    w.runJournal().setRecording(true);
     program.platform.takerNameAnswers.push_back(QString("Борис"));
 
-    w.Manag->runFile(program.writeExample());
+    w.manager()->runFile(program.writeExample());
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QTest::mouseClick(ctl::button(w.testWindow(), 1), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"ResForm"});
@@ -140,50 +141,52 @@ void JournalWindowTest::theWindowShowsFiltersCountsAndExports() {
             QCOMPARE(QString::fromStdString(writer.append(r)), QString());
     }
     qvtest::writeBytes(fileNameBytes(folder + "/broken.qvjournal"), std::string(2048, 'z'));
-    w.runJournal->setFolder(folder);
+    w.runJournal().setFolder(folder);
 
-    ctl::action(w.Manag, "JournalMenuItem")->trigger();
-    QVERIFY(w.Journal && w.Journal->isVisible());
-    auto* table = ctl::as<QTableView>(w.Journal, "Records");
+    ctl::action(w.manager(), "JournalMenuItem")->trigger();
+    QVERIFY(program.journalWindow() && program.journalWindow()->isVisible());
+    auto* table = ctl::as<QTableView>(program.journalWindow(), "Records");
     QCOMPARE(table->model()->rowCount(), 4);
     QCOMPARE(table->model()->index(0, JournalModel::kName).data().toString(), QString("Анна"));
-    QVERIFY(ctl::label(w.Journal, "Skipped")->text().contains("broken.qvjournal"));
+    QVERIFY(ctl::label(program.journalWindow(), "Skipped")->text().contains("broken.qvjournal"));
 
     // Sorting by total, then the filters one by one.
     table->sortByColumn(JournalModel::kTotal, Qt::AscendingOrder);
     QCOMPARE(table->model()->index(0, JournalModel::kTotal).data().toInt(), 1);
-    QComboBox* tests = ctl::combo(w.Journal, "TestFilter");
+    QComboBox* tests = ctl::combo(program.journalWindow(), "TestFilter");
     tests->setCurrentIndex(tests->findText("Алгебра (Алгебра.tst)"));
     QCOMPARE(table->model()->rowCount(), 3);
-    const QString stats = ctl::label(w.Journal, "Statistics")->text();
+    const QString stats = ctl::label(program.journalWindow(), "Statistics")->text();
     QVERIFY2(stats.contains("Записей: 3") && stats.contains("Наименьшая: 1") &&
                  stats.contains("Наибольшая: 4") &&
                  stats.contains(QLocale().toString(8.0 / 3, 'f', 1)),
              qPrintable(stats));
     // Question 1: button 1 twice, button 2 once; question 2: buttons 2, 2, 3.
-    auto* items = ctl::as<QTableWidget>(w.Journal, "ItemAnalysis");
+    auto* items = ctl::as<QTableWidget>(program.journalWindow(), "ItemAnalysis");
     QCOMPARE(items->rowCount(), 2);
     QCOMPARE(items->columnCount(), 3);
     QCOMPARE(items->item(0, 0)->text(), QString("2 (67%)"));
     QCOMPARE(items->item(1, 1)->text(), QString("2 (67%)"));
     QCOMPARE(items->item(1, 2)->text(), QString("1 (33%)"));
 
-    ctl::edit(w.Journal, "NameFilter")->setText("ан");
+    ctl::edit(program.journalWindow(), "NameFilter")->setText("ан");
     QCOMPARE(table->model()->rowCount(), 1);
-    ctl::edit(w.Journal, "NameFilter")->clear();
+    ctl::edit(program.journalWindow(), "NameFilter")->clear();
     tests->setCurrentIndex(0);
-    ctl::as<QDateEdit>(w.Journal, "DateFrom")->setDate(QDate(2026, 3, 3));
-    ctl::as<QDateEdit>(w.Journal, "DateTo")->setDate(QDate(2026, 3, 4));
+    ctl::as<QDateEdit>(program.journalWindow(), "DateFrom")->setDate(QDate(2026, 3, 3));
+    ctl::as<QDateEdit>(program.journalWindow(), "DateTo")->setDate(QDate(2026, 3, 4));
     QCOMPARE(table->model()->rowCount(), 2);
 
     // The export writes the rows shown, in the order shown.
     const QString csv = program.path("class.csv");
     program.platform.saveCsvAnswers.push_back(csv);
-    QTest::mouseClick(ctl::button(w.Journal, "Export"), Qt::LeftButton);
-    QVERIFY(ctl::label(w.Journal, "Status")->text().contains(QDir::toNativeSeparators(csv)));
+    QTest::mouseClick(ctl::button(program.journalWindow(), "Export"), Qt::LeftButton);
+    QVERIFY(ctl::label(program.journalWindow(), "Status")
+                ->text()
+                .contains(QDir::toNativeSeparators(csv)));
     std::ostringstream expected;
-    qv::writeJournalCsv(w.Journal->shownRecords(), expected);
-    QCOMPARE(w.Journal->shownRecords().size(), std::size_t{2});
+    qv::writeJournalCsv(program.journalWindow()->shownRecords(), expected);
+    QCOMPARE(program.journalWindow()->shownRecords().size(), std::size_t{2});
     QCOMPARE(Program::bytes(csv).toStdString(), expected.str());
     // ...which are Аркадий's and Вера's, lowest total first, and no other.
     const QString written = QString::fromUtf8(Program::bytes(csv));
@@ -192,12 +195,14 @@ void JournalWindowTest::theWindowShowsFiltersCountsAndExports() {
     // Any other name is a spreadsheet, a zip archive.
     const QString xlsx = program.path("class.xlsx");
     program.platform.saveCsvAnswers.push_back(xlsx);
-    QTest::mouseClick(ctl::button(w.Journal, "Export"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.journalWindow(), "Export"), Qt::LeftButton);
     QVERIFY(Program::bytes(xlsx).startsWith("PK\x03\x04"));
-    QVERIFY(ctl::label(w.Journal, "Status")->text().contains(QDir::toNativeSeparators(xlsx)));
+    QVERIFY(ctl::label(program.journalWindow(), "Status")
+                ->text()
+                .contains(QDir::toNativeSeparators(xlsx)));
 
     // The setting is kept for the next start.
-    ctl::as<QCheckBox>(w.Journal, "Recording")->setChecked(true);
+    ctl::as<QCheckBox>(program.journalWindow(), "Recording")->setChecked(true);
     QVERIFY(RunJournal(program.platform).recording());
     QCOMPARE(RunJournal(program.platform).folder(), folder);
     QVERIFY(program.platform.errors.isEmpty());
@@ -212,9 +217,9 @@ void JournalWindowTest::theFolderTextsAreShownAsTheyAreAndTheWindowFitsTheScreen
         .append(record("Анна\nИванова <b>", "Алгебра", 4, "12", 0));
     const QString hidden = "<font color=#efefef size=1>hidden.qvjournal";
     qvtest::writeBytes(fileNameBytes(folder + "/" + hidden), std::string(2048, 'z'));
-    w.runJournal->setFolder(folder);
-    ctl::action(w.Manag, "JournalMenuItem")->trigger();
-    JournalWindow* window = w.Journal;
+    w.runJournal().setFolder(folder);
+    ctl::action(w.manager(), "JournalMenuItem")->trigger();
+    JournalWindow* window = program.journalWindow();
 
     // Markup is shown as the characters it is made of, a line break as a sign.
     for (const QLabel* label : window->findChildren<QLabel*>())

@@ -105,9 +105,9 @@ void KeyboardTest::wholeTestTakenAndSavedWithTheKeyboard() {
 void KeyboardTest::menusOpenByTheirAccessLetters() {
     Program program;
     auto& w = *program.windows;
-    QMenu* file = openFileMenu(w.Manag);
+    QMenu* file = openFileMenu(w.manager());
     QVERIFY2(file, "Alt+Ф opens no menu");
-    QCOMPARE(file, ctl::as<QMenu>(w.Manag, "N1"));
+    QCOMPARE(file, ctl::as<QMenu>(w.manager(), "N1"));
     QTest::keyClick(file, Qt::Key_Down);  // "Редактировать"
     program.platform.openAnswers.push_back(program.writeExample());
     QTest::keyClick(file, Qt::Key_Return);
@@ -115,11 +115,11 @@ void KeyboardTest::menusOpenByTheirAccessLetters() {
     QCOMPARE(ctl::edit(w.editor(), "Edzag")->text(), QString("Проверка знаний"));
 
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);  // back to the manager
-    QTest::sendKeyEvent(QTest::Click, w.Manag, static_cast<Qt::Key>(0x041F), QString("п"),
+    QTest::sendKeyEvent(QTest::Click, w.manager(), static_cast<Qt::Key>(0x041F), QString("п"),
                         Qt::AltModifier);
     QMenu* help = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     QVERIFY2(help, "Alt+П opens no menu");
-    QCOMPARE(help, ctl::as<QMenu>(w.Manag, "N2"));
+    QCOMPARE(help, ctl::as<QMenu>(w.manager(), "N2"));
     QTest::keyClick(help, Qt::Key_Return);  // "Инструктаж"
     QCOMPARE(program.platform.helpRequests, QStringList{"testhelp.hlp"});
 }
@@ -127,7 +127,7 @@ void KeyboardTest::menusOpenByTheirAccessLetters() {
 void KeyboardTest::aboutWindowClosesOnEnter() {
     Program program;
     auto& w = *program.windows;
-    ctl::action(w.Manag, "N8")->trigger();
+    ctl::action(w.manager(), "N8")->trigger();
     QVERIFY(w.about()->isVisible());
     QCOMPARE(QApplication::focusWidget(), ctl::button(w.about(), "OKButton"));
     press(Qt::Key_Return);
@@ -138,7 +138,7 @@ void KeyboardTest::digitKeysPressTheAnswerButtons() {
     Program program;
     auto& w = *program.windows;
     // The preview of a new test: its buttons are disabled, and a digit presses none.
-    QTest::mouseClick(ctl::button(w.Manag, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button1"), Qt::LeftButton);
     QTest::keyClick(w.testWindow(), Qt::Key_1);
     QCOMPARE(program.session().running().state().pressedButton, 0);
     QTest::mouseClick(ctl::button(w.editor(), "Button12"), Qt::LeftButton);
@@ -146,7 +146,7 @@ void KeyboardTest::digitKeysPressTheAnswerButtons() {
     // The example's three buttons: the digits of the main row and of the keypad press them;
     // 4 has no button shown; a letter is no answer.
     program.platform.openAnswers.push_back(program.writeExample());
-    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button3"), Qt::LeftButton);
     // The keys reach the focused question text first, as a person's do.
     QCOMPARE(focused(), QString("Memo1"));
     press(Qt::Key_4);
@@ -217,7 +217,7 @@ void KeyboardTest::heldDigitAnswersOnce() {
     test.insert(test.end(), {"Variants: none", "Numbers:", "0,1,0,1,0,1,0,1,0,1,0,1,",
                              "Message:", "=0-6", "$"});
     program.platform.openAnswers.push_back(program.writeTest("held.tst", test));
-    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->manager(), "Button3"), Qt::LeftButton);
     QCOMPARE(focused(), QString("Memo1"));
     for (const KeyStroke& k : strokes) {
         const auto key = static_cast<Qt::Key>(Qt::Key_0 + k.digit);

@@ -190,7 +190,7 @@ std::vector<Control> controls() {
 QWidget* window(Program& program, const QString& name) {
     auto& w = *program.windows;
     for (QWidget* win : std::initializer_list<QWidget*>{
-             w.Manag, w.editor(), w.testWindow(), w.resultWindow(), w.errorWindow(), w.about()})
+             w.manager(), w.editor(), w.testWindow(), w.resultWindow(), w.errorWindow(), w.about()})
         if (win->objectName() == name) return win;
     return nullptr;
 }
@@ -371,7 +371,7 @@ void LayoutTest::testWindowAtStartAndPictures() {
     QVERIFY(ctl::button(program.windows->about(), "OKButton")->isDefault());
 
     // The pictures are drawn unscaled from their top-left corners.
-    QLabel* managerPicture = ctl::label(program.windows->Manag, "Image1");
+    QLabel* managerPicture = ctl::label(program.windows->manager(), "Image1");
     QLabel* aboutPicture = ctl::label(program.windows->about(), "Image1");
     for (QLabel* picture : {managerPicture, aboutPicture}) {
         QVERIFY(!picture->hasScaledContents());
@@ -379,7 +379,7 @@ void LayoutTest::testWindowAtStartAndPictures() {
     }
     QCOMPARE(managerPicture->pixmap().size(), QSize(360, 270));
     QCOMPARE(aboutPicture->pixmap().size(), QSize(76, 72));
-    QVERIFY(program.windows->Manag->windowIcon().availableSizes().contains(QSize(32, 32)));
+    QVERIFY(program.windows->manager()->windowIcon().availableSizes().contains(QSize(32, 32)));
 }
 
 void LayoutTest::memos() {
@@ -402,7 +402,7 @@ void LayoutTest::memos() {
 
 void LayoutTest::managerMenu() {
     Program program;
-    TManag* m = program.windows->Manag;
+    TManag* m = program.windows->manager();
     QMenu* file = ctl::as<QMenu>(m, "N1");
     QMenu* help = ctl::as<QMenu>(m, "N2");
     const QList<QAction*> menus = m->menuBar()->actions();
@@ -498,7 +498,7 @@ void LayoutTest::tabKeyInTheTestWindow() {
          "5\x05"
          "6)",
          "Questions:", "Q", "Variants: none", "Numbers:", "0,0,0,0,0,0,", "Message:", "$"}));
-    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->manager(), "Button3"), Qt::LeftButton);
     TUserForm* form = program.windows->testWindow();
     QVERIFY(QTest::qWaitForWindowActive(form));
 
@@ -590,7 +590,7 @@ void LayoutTest::testWindowShowsEveryTextWhole() {
     test.insert(test.end(), 6, variant.toStdString());
     test.insert(test.end(), {"Numbers:", "0,0,0,0,0,0,", "Message:", "=0-0", "$"});
     program.platform.openAnswers.push_back(program.writeTest("t.tst", test));
-    QTest::mouseClick(ctl::button(program.windows->Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->manager(), "Button3"), Qt::LeftButton);
     TUserForm* form = program.windows->testWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     const QWidget* client = form->findChild<QWidget*>("UserFormClient");

@@ -126,10 +126,10 @@ void OutsideTest::aNamedOrDroppedFileIsTakenAsIfChosen() {
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(program.path("example.tst"))});
     QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.Manag, &enter);
+    QApplication::sendEvent(w.manager(), &enter);
     QVERIFY(enter.isAccepted());
     QDropEvent drop({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.Manag, &drop);
+    QApplication::sendEvent(w.manager(), &drop);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
     QCOMPARE(ctl::label(w.testWindow(), "Zagolov")->text(), QString("Проверка знаний"));
 

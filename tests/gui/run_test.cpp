@@ -17,7 +17,7 @@ void RunTest::exampleTakenToSavedResult() {
     auto& w = *program.windows;
     program.platform.openAnswers.push_back(program.writeExample());
 
-    QTest::mouseClick(ctl::button(w.Manag, "Button3"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(w.manager(), "Button3"), Qt::LeftButton);
     QCOMPARE(program.visibleWindows(), QStringList{"UserForm"});
     QCOMPARE(w.testWindow()->windowTitle(), QString("Тест"));
     QCOMPARE(ctl::label(w.testWindow(), "Zagolov")->text(), QString("Проверка знаний"));

@@ -33,6 +33,29 @@ for f in "${expect[@]}"; do
 done
 [ -x "$scratch/usr/bin/quorvane" ] || { echo "quorvane is not executable"; status=1; }
 
+# The journal's and the export's parts: a module in the program's own library
+# folder, which the installed program loads for an export without a window.
+libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")
+module="$scratch/usr/$libdir/quorvane/quorvane-results.so"
+if [ ! -s "$module" ]; then
+  echo "missing after install: usr/$libdir/quorvane/quorvane-results.so"
+  status=1
+else
+  # The program itself starts without the libraries only the module needs
+  # (the queue of records for a results server, which the program sends
+  # while it runs, keeps SQLite, libpq and libcrypto in it).
+  needed=$(readelf -d "$scratch/usr/bin/quorvane" | grep NEEDED || true)
+  for library in Qt6Charts zip xml2 xlsxwriter microhttpd qrencode; do
+    if grep -q "lib$library\\." <<<"$needed"; then
+      echo "quorvane is linked to lib$library, which only its module should need"
+      status=1
+    fi
+  done
+  mkdir "$scratch/journal"
+  QUORVANE_MODULE_DIR="$(dirname "$module")" "$scratch/usr/bin/quorvane" --journal-export "$scratch/journal" \
+    >/dev/null 2>"$scratch/module.log" || { cat "$scratch/module.log"; echo "the installed module does not load"; status=1; }
+fi
+
 desktop-file-validate "$scratch/usr/share/applications/org.quorvane.Quorvane.desktop" || status=1
 appstreamcli validate --no-net "$scratch/usr/share/metainfo/org.quorvane.Quorvane.metainfo.xml" || status=1
 

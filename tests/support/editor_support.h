@@ -80,14 +80,14 @@ inline void tabAway(QWidget* field) {
 
 // "Новый тест" in the manager window; the editor then has the keyboard.
 inline bool openNewTest(Program& program) {
-    QTest::mouseClick(ctl::button(program.windows->Manag, "Button1"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->manager(), "Button1"), Qt::LeftButton);
     return QTest::qWaitForWindowActive(program.windows->editor());
 }
 
 // "Редактор" with `file` chosen in the open dialog.
 inline bool openForEditing(Program& program, const QString& file) {
     program.platform.openAnswers.push_back(file);
-    QTest::mouseClick(ctl::button(program.windows->Manag, "Button2"), Qt::LeftButton);
+    QTest::mouseClick(ctl::button(program.windows->manager(), "Button2"), Qt::LeftButton);
     return QTest::qWaitForWindowActive(program.windows->editor());
 }
 

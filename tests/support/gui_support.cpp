@@ -6,6 +6,8 @@
 
 #include "core_support.h"
 #include "cp1251.h"
+#include "journal_window.h"
+#include "results_and_export.h"
 #include "window_frames.h"
 
 namespace {
@@ -86,12 +88,18 @@ Program::Program(bool realQuit) {
     // The settings a program keeps between starts (recent tests, the folder
     // used last) go to this program's scratch folder, never the user's.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(path("config")));
+    // The journal's and the export's parts are linked in, not loaded.
+    useLinkedResultsAndExport(linkedResultsAndExport());
     windows = realQuit ? std::make_unique<AppWindows>(platform, AppWindows::endEventLoop)
                        : std::make_unique<AppWindows>(platform, [this] { ++quitRequests; });
     showWindow(windows->all().front());  // the manager, as at start-up
 }
 
 Program::~Program() = default;
+
+JournalWindow* Program::journalWindow() const {
+    return qobject_cast<JournalWindow*>(windows->openedJournalWindow());
+}
 
 QString Program::path(const QString& name) const {
     return folder.filePath(name);

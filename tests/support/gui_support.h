@@ -23,6 +23,8 @@
 #include "app_windows.h"
 #include "platform.h"
 
+class JournalWindow;
+
 class FakePlatform : public Platform {
   public:
     // Answers for the next dialogs, in order; nothing queued means "cancel"
@@ -83,7 +85,9 @@ struct Program {
     std::unique_ptr<AppWindows> windows;
     QTemporaryDir folder;
 
-    qv::Session& session() { return windows->session; }
+    qv::Session& session() { return windows->session(); }
+    // The results journal's window, once it has been opened; null before.
+    JournalWindow* journalWindow() const;
 
     // A path in the scratch folder.
     QString path(const QString& name) const;
