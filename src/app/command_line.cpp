@@ -13,6 +13,7 @@
 #include "encoding.h"
 #include "errors.h"
 #include "pg_journal_store.h"
+#include "results_and_export.h"
 #include "writer.h"
 
 namespace {
@@ -211,9 +212,14 @@ CommandLine readCommandLine(const QStringList& arguments) {
     // A server's address holding a password is refused before it is kept anywhere.
     for (const QString& target : {line.journalFolder, parser.value(options.journalSetup),
                                   parser.value(options.journalExport)}) {
-        const std::string problem = qv::isServerJournal(target.toStdString())
-                                        ? qv::serverAddressProblem(target.toStdString())
-                                        : std::string();
+        if (!qv::isServerJournal(target.toStdString())) continue;
+        // A results server's address is read by the parts loaded for it.
+        std::string problem;
+        try {
+            problem = resultsAndExport().serverAddressProblem(target.toStdString());
+        } catch (const qv::Exception& failure) {
+            problem = qv::cp1251::toUtf8(failure.message());
+        }
         if (!problem.empty()) return wrong(line, QString::fromStdString(problem));
     }
     if (auto windowless = windowlessAction(parser, options, line)) return *windowless;

@@ -1,6 +1,7 @@
 // Quorvane: making and taking simple scored tests.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 
@@ -11,10 +12,10 @@
 #include "fonts.h"
 #include "manag.h"
 #include "os_signals.h"
+#include "pg_journal_store.h"
 #include "qt_platform.h"
 #include "results_and_export.h"
 #include "run_journal.h"
-#include "server_queue.h"
 #include "window_frames.h"
 
 namespace {
@@ -100,11 +101,21 @@ int main(int argc, char* argv[]) {
     // The other windows are made when first needed: the manager is up sooner.
     AppWindows windows(platform);
     if (!line.journalFolder.isEmpty()) windows.runJournal().recordForThisStart(line.journalFolder);
-    // Records left waiting for the results server by an earlier start go now.
-    ServerQueue::instance().sendSoon();
     showWindow(windows.manager());
     QTimer::singleShot(0, &application, [&windows, line] {
         windows.reportInterruptedSavesLater();
+        // Records left waiting for the results server by an earlier start go
+        // now; without such records the parts behind them are not loaded.
+        if (QFileInfo::exists(serverQueueFile()) ||
+            qv::isServerJournal(windows.runJournal().folder().toStdString())) {
+            TManag* manager = windows.manager();
+            try {
+                resultsAndExport().sendQueued(
+                    manager, [manager](int waiting) { manager->showWaitingRecords(waiting); });
+            } catch (const qv::Exception&) {
+                // Told when the journal is used.
+            }
+        }
         windows.openFromCommandLine(line);
     });
     return QApplication::exec();

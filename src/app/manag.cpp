@@ -15,7 +15,6 @@
 #include "fonts.h"
 #include "platform.h"
 #include "results_and_export.h"
-#include "server_queue.h"
 #include "session.h"
 #include "widgets.h"
 #include "window_frames.h"
@@ -92,13 +91,6 @@ void TManag::buildMenus() {
     journal->setObjectName("JournalMenuItem");
     connect(journal, &QAction::triggered, this,
             services_.guard([this] { emit journalRequested(); }));
-    // How many records wait for the results server, while any do.
-    const auto tellWaiting = [journal](int waiting) {
-        journal->setText(waiting ? QString("Журнал результатов… (ждут отправки: %1)").arg(waiting)
-                                 : QStringLiteral("Журнал результатов…"));
-    };
-    tellWaiting(ServerQueue::instance().waiting());
-    connect(&ServerQueue::instance(), &ServerQueue::waitingChanged, journal, tellWaiting);
     N1->addSeparator();
     N6 = N1->addAction("Выход");
     N6->setObjectName("N6");
@@ -173,6 +165,13 @@ void TManag::editFile(const QString& name) {
     emit editingOpening();
     services_.session.editing().loadForEditing(file);
     recent_.opened(name, RecentTests::Use::Edit);
+}
+
+void TManag::showWaitingRecords(int waiting) {
+    QAction* journal = findChild<QAction*>("JournalMenuItem");
+    if (!journal) return;
+    journal->setText(waiting ? QString("Журнал результатов… (ждут отправки: %1)").arg(waiting)
+                             : QStringLiteral("Журнал результатов…"));
 }
 
 void TManag::runFile(const QString& name) {

@@ -28,6 +28,8 @@ class TManag : public QMainWindow {
     // A run, or the editor, for a file chosen without the open dialog:
     // dropped on this window or named on the command line.
     void runFile(const QString& name);
+    // How many records wait for the results server, shown while any do.
+    void showWaitingRecords(int waiting);
     void editFile(const QString& name);
 
     static constexpr const char* kHelpFile = "testhelp.hlp";

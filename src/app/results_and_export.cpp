@@ -8,6 +8,7 @@
 #include "journal_window.h"
 #include "pg_journal_store.h"
 #include "server_journal_cli.h"
+#include "server_queue.h"
 
 namespace {
 
@@ -53,6 +54,17 @@ class Parts final : public ResultsAndExport {
         return std::make_unique<JournalFile>(folder, computer, id);
     }
 
+    QString queueForServer(const QString& target, const qv::FinishedRun& run,
+                           const std::string& taker, const std::string& computer) override {
+        return ServerQueue::instance().add(target, qv::recordOfRun(run, taker, computer));
+    }
+    void sendQueued(QObject* context, std::function<void(int)> waiting) override {
+        ServerQueue& queue = ServerQueue::instance();
+        waiting(queue.waiting());
+        QObject::connect(&queue, &ServerQueue::waitingChanged, context, std::move(waiting));
+        queue.sendSoon();
+    }
+
     void openClassWindow(WindowServices& services, QWidget* parent) override {
         ::openClassWindow(services, parent);
     }
@@ -68,6 +80,9 @@ class Parts final : public ResultsAndExport {
         if (qv::isServerJournal(folder.toStdString()))
             return exportServerJournal(folder, file, out, err);
         return ::exportJournal(folder, file, out, err);
+    }
+    std::string serverAddressProblem(const std::string& target) override {
+        return qv::serverAddressProblem(target);
     }
     int setupServerJournal(const QString& target, std::FILE* out, std::FILE* err) override {
         return ::setupServerJournal(target, out, err);

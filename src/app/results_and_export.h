@@ -9,10 +9,12 @@
 
 #include <QString>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
 struct CommandLine;
+class QObject;
 class QWidget;
 class RunJournal;
 struct WindowServices;
@@ -55,6 +57,15 @@ class ResultsAndExport {
                                                          const std::string& configFolder,
                                                          std::string& idProblem) = 0;
 
+    // The queue of records for a results server (server_queue.h): commits
+    // the record of a finished run for the server at `target` and sends it
+    // behind; what went wrong, in Russian, or an empty text.
+    virtual QString queueForServer(const QString& target, const qv::FinishedRun& run,
+                                   const std::string& taker, const std::string& computer) = 0;
+    // Sends what waits now, and tells `waiting` how many records wait, now
+    // and whenever that changes while `context` lives.
+    virtual void sendQueued(QObject* context, std::function<void(int)> waiting) = 0;
+
     // A class served from this computer: its window, or, from the command
     // line, the serving itself until SIGINT or SIGTERM (class_session.h).
     virtual void openClassWindow(WindowServices& services, QWidget* parent) = 0;
@@ -65,6 +76,8 @@ class ResultsAndExport {
     // `folder` may also be a results server's address.
     virtual int exportJournal(const QString& folder, const QString& file, std::FILE* out,
                               std::FILE* err) = 0;
+    // What is wrong with a results server's address, or nothing.
+    virtual std::string serverAddressProblem(const std::string& target) = 0;
     // --journal-setup: the tables a results server needs (server_journal_cli.h).
     virtual int setupServerJournal(const QString& target, std::FILE* out, std::FILE* err) = 0;
 };
@@ -78,6 +91,10 @@ ResultsAndExport& resultsAndExport();
 void useLinkedResultsAndExport(ResultsAndExport& parts);
 // The parts themselves, in the module and in the programs that link them.
 ResultsAndExport& linkedResultsAndExport();
+
+// Where records wait for a results server: while there is no such file,
+// nothing waits and the parts need not be loaded for it.
+QString serverQueueFile();
 
 // The module's file name, and the function in it that gives its parts.
 inline constexpr char kResultsModuleFile[] = "quorvane-results.so";

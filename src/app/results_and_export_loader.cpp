@@ -6,6 +6,8 @@
 #include "errors.h"
 #include "results_and_export.h"
 
+#include <QStandardPaths>
+
 #ifndef QV_INSTALLED_MODULE_DIR
 #define QV_INSTALLED_MODULE_DIR "/usr/lib/quorvane"
 #endif
@@ -21,6 +23,11 @@ ResultsAndExport* loaded = nullptr;
 }
 
 }  // namespace
+
+QString serverQueueFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           "/quorvane/queue/results.sqlite";
+}
 
 void useLinkedResultsAndExport(ResultsAndExport& parts) {
     loaded = &parts;

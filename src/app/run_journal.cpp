@@ -11,7 +11,6 @@
 #include "platform.h"
 #include "program_settings.h"
 #include "results_and_export.h"
-#include "server_queue.h"
 #include "session.h"
 
 namespace {
@@ -99,18 +98,18 @@ void RunJournal::record(const qv::FinishedRun& run) {
     if (!taker_) return;
     const std::string taker = taker_->toStdString();
     taker_.reset();
-    if (qv::isServerJournal(folder_.toStdString())) {
-        // Committed to the local queue before the result appears; sent behind it.
-        const QString problem = ServerQueue::instance().add(
-            folder_, qv::recordOfRun(run, taker, computerName().toStdString()));
-        if (!problem.isEmpty()) platform_.showError(problem);
-        return;
-    }
     ResultsAndExport* store = nullptr;
     try {
         store = &resultsAndExport();
     } catch (const qv::Exception& failure) {
         platform_.showError(toQt(failure.message()));
+        return;
+    }
+    if (qv::isServerJournal(folder_.toStdString())) {
+        // Committed to the local queue before the result appears; sent behind it.
+        const QString problem =
+            store->queueForServer(folder_, run, taker, computerName().toStdString());
+        if (!problem.isEmpty()) platform_.showError(problem);
         return;
     }
     // A chosen folder that is gone (a share not mounted) is told at the first

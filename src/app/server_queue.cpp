@@ -1,5 +1,7 @@
 #include "server_queue.h"
 
+#include "results_and_export.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QPointer>
@@ -21,12 +23,13 @@ ServerQueue& ServerQueue::instance() {
 }
 
 QString ServerQueue::defaultPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           "/quorvane/queue/results.sqlite";
+    return serverQueueFile();
 }
 
 ServerQueue::ServerQueue(QString path, QObject* parent) : QObject(parent), path_(std::move(path)) {
-    waiting_ = static_cast<int>(qv::JournalQueue(fileNameBytes(path_)).waiting());
+    // No queue yet, nothing to count: the file is not opened at every start.
+    if (QFileInfo::exists(path_))
+        waiting_ = static_cast<int>(qv::JournalQueue(fileNameBytes(path_)).waiting());
     minute_.setInterval(60 * 1000);
     connect(&minute_, &QTimer::timeout, this, [this] { sendSoon(); });
     minute_.start();

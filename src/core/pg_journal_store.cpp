@@ -176,10 +176,6 @@ std::string newerProblem() {
 
 }  // namespace
 
-bool isServerJournal(const std::string& target) {
-    return target.rfind("postgresql://", 0) == 0 || target.rfind("postgres://", 0) == 0;
-}
-
 std::string serverAddressProblem(const std::string& target) {
     char* error = nullptr;
     PQconninfoOption* options = PQconninfoParse(target.c_str(), &error);

@@ -22,7 +22,9 @@ inline constexpr int kServerTimeoutSeconds = 3;
 
 // Whether a --journal target names a server ("postgresql://…" or "postgres://…")
 // rather than a folder.
-bool isServerJournal(const std::string& target);
+inline bool isServerJournal(const std::string& target) {
+    return target.rfind("postgresql://", 0) == 0 || target.rfind("postgres://", 0) == 0;
+}
 // Why a server address cannot be used (not understood, or holding a
 // password), in Russian; empty when it can.
 std::string serverAddressProblem(const std::string& target);

@@ -41,11 +41,9 @@ if [ ! -s "$module" ]; then
   echo "missing after install: usr/$libdir/quorvane/quorvane-results.so"
   status=1
 else
-  # The program itself starts without the libraries only the module needs
-  # (the queue of records for a results server, which the program sends
-  # while it runs, keeps SQLite, libpq and libcrypto in it).
+  # The program itself starts without the libraries only the module needs.
   needed=$(readelf -d "$scratch/usr/bin/quorvane" | grep NEEDED || true)
-  for library in Qt6Charts zip xml2 xlsxwriter microhttpd qrencode; do
+  for library in Qt6Charts sqlite3 crypto pq zip xml2 xlsxwriter microhttpd qrencode; do
     if grep -q "lib$library\\." <<<"$needed"; then
       echo "quorvane is linked to lib$library, which only its module should need"
       status=1
