@@ -212,7 +212,9 @@ CommandLine readCommandLine(const QStringList& arguments) {
     // A server's address holding a password is refused before it is kept anywhere.
     for (const QString& target : {line.journalFolder, parser.value(options.journalSetup),
                                   parser.value(options.journalExport)}) {
-        if (!qv::isServerJournal(target.toStdString())) continue;
+        // Read once the program's application object exists (the parts are
+        // found beside the program).
+        if (!qv::isServerJournal(target.toStdString()) || !QCoreApplication::instance()) continue;
         // A results server's address is read by the parts loaded for it.
         std::string problem;
         try {

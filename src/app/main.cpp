@@ -88,6 +88,14 @@ int main(int argc, char* argv[]) {
     fonts::ConfigurationLoader fontConfiguration;
     QApplication application(argc, argv);
     nameTheApplication();
+    // What is read only once the application exists (a results server's
+    // address) may still make the command line wrong.
+    if (const CommandLine again = readCommandLine(QCoreApplication::arguments());
+        again.action == CommandLine::Action::Wrong) {
+        std::fprintf(stderr, "quorvane: %s\nПодробнее: quorvane --help\n",
+                     again.text.toUtf8().constData());
+        return 2;
+    }
     QApplication::setDesktopFileName("org.quorvane.Quorvane");
     QApplication::setWindowIcon(programIcon());
     // Windows are hidden and shown, never closed, while the program runs; only
