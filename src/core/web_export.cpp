@@ -141,7 +141,8 @@ PageParts readPageParts(const std::string& folder) {
     PageParts parts;
     parts.html = part("page.html");
     parts.style = part("page.css");
-    parts.script = part("quorvane-player.js") + "\n" + part("platform.js") + "\n" + part("page.js");
+    parts.script = part("quorvane-player.js") + "\n" + part("platform.js") + "\n" +
+                   part("view.js") + "\n" + part("page.js");
     parts.keyStyle = part("key.css");
     return parts;
 }

@@ -29,7 +29,7 @@ std::string servedPage(const std::string& partsFolder, const std::string& titleU
     PageParts parts;
     parts.html = readPart(partsFolder + "/page.html");
     parts.style = readPart(partsFolder + "/page.css") + readPart(partsFolder + "/served.css");
-    parts.script = readPart(partsFolder + "/served.js");
+    parts.script = readPart(partsFolder + "/view.js") + "\n" + readPart(partsFolder + "/served.js");
     // The export's page, with no test in it, talking to where it came from.
     std::string page = testPage(parts, std::string(), titleUtf8);
     replaceOnce(page, " 'wasm-unsafe-eval'", "");

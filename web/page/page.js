@@ -32,62 +32,11 @@
 
   // --- Drawing -------------------------------------------------------------
 
-  function isShown(k) { return k === 1 || k <= state.shown; }
+  function isShown(k) { return QuorvaneView.isShown(state, k); }
 
   function draw(moved) {
-    var s = state;
-    var ended = s.phase !== 'question' && s.failure === null;
-    document.title = s.caption || s.title || document.title;
-    byId('title').textContent = s.title;
-    byId('author').textContent = s.author;
-    byId('progress').textContent = s.phase === 'question' && s.count > 0
-      ? 'Вопрос ' + s.number + ' из ' + s.count : '';
-    byId('question').textContent = s.question;
-    var anyVariant = false;
-    for (var k = 1; k <= 6; k++) {
-      var variant = byId('variant' + k);
-      var button = byId('answer' + k);
-      variant.textContent = s.variants[k - 1];
-      variant.hidden = !isShown(k);
-      if (isShown(k) && s.variants[k - 1] !== '') anyVariant = true;
-      button.textContent = s.captions[k - 1];
-      button.hidden = !isShown(k);
-      button.disabled = !s.enabled;
-    }
-    // A test without variants has no numbered list to show.
-    byId('variants').hidden = !anyVariant;
-    byId('question-block').hidden = s.phase !== 'question';
-    byId('end-block').hidden = !ended;
-    document.body.classList.toggle('ended', ended);
-    var result = byId('result');
-    result.textContent = '';
-    var lines = s.explanation !== null && s.failure === null ? [s.explanation] : s.result;
-    lines.forEach(function (line) {
-      var p = document.createElement('p');
-      p.textContent = line;
-      result.appendChild(p);
-    });
-    var found = s.phase === 'result';
-    byId('result-heading').hidden = !found;
-    byId('save-result').hidden = !found;
-    byId('print').hidden = !found;
-
-    var box = byId('failure-box');
-    var failing = s.failure !== null;
-    box.hidden = !failing;
-    byId('run').inert = failing;
-    byId('run').setAttribute('aria-hidden', failing ? 'true' : 'false');
-    if (!failing) byId('failure').textContent = '';
-    if (failing) {
-      byId('failure-caption').textContent = s.failureCaption;
-      byId('failure').textContent = s.failure;
-      byId('failure-ok').textContent = s.failureButton;
-      byId('failure-ok').focus();
-    } else if (ended) {
-      (found ? byId('result-heading') : byId('restart')).focus();
-    } else if (moved) {
-      byId('question').focus();
-    }
+    QuorvaneView.draw(state, moved, { busy: false, endFocus: 'restart' });
+    byId('print').hidden = state.phase !== 'result';
   }
 
   // --- The learning platform ----------------------------------------------

@@ -54,59 +54,13 @@
     });
   }
 
-  function isShown(k) { return k === 1 || k <= state.shown; }
+  function isShown(k) { return QuorvaneView.isShown(state, k); }
 
   function draw(moved) {
-    var s = state;
-    var ended = s.phase !== 'question' && s.failure === null;
-    document.title = s.caption || s.title || document.title;
-    byId('title').textContent = s.title;
-    byId('author').textContent = s.author;
-    byId('progress').textContent = s.phase === 'question' && s.count > 0
-      ? 'Вопрос ' + s.number + ' из ' + s.count : '';
-    byId('question').textContent = s.question;
-    var anyVariant = false;
-    for (var k = 1; k <= 6; k++) {
-      var variant = byId('variant' + k);
-      var button = byId('answer' + k);
-      variant.textContent = s.variants[k - 1];
-      variant.hidden = !isShown(k);
-      if (isShown(k) && s.variants[k - 1] !== '') anyVariant = true;
-      button.textContent = s.captions[k - 1];
-      button.hidden = !isShown(k);
-      button.disabled = !s.enabled || busy;
-    }
-    byId('variants').hidden = !anyVariant;
+    QuorvaneView.draw(state, moved, { busy: busy, endFocus: 'result' });
     byId('name-block').hidden = true;
-    byId('question-block').hidden = s.phase !== 'question';
-    byId('end-block').hidden = !ended;
-    document.body.classList.toggle('ended', ended);
-    var result = byId('result');
-    result.textContent = '';
-    var lines = s.explanation !== null && s.failure === null ? [s.explanation] : s.result;
-    lines.forEach(function (text) {
-      var p = document.createElement('p');
-      p.textContent = text;
-      result.appendChild(p);
-    });
-    var found = s.phase === 'result';
-    byId('result-heading').hidden = !found;
-    byId('save-result').hidden = !found;
     byId('restart').hidden = true;
     byId('print').hidden = true;
-    var failing = s.failure !== null;
-    byId('failure-box').hidden = !failing;
-    byId('run').inert = failing;
-    if (failing) {
-      byId('failure-caption').textContent = s.failureCaption;
-      byId('failure').textContent = s.failure;
-      byId('failure-ok').textContent = s.failureButton;
-      byId('failure-ok').focus();
-    } else if (ended) {
-      (found ? byId('result-heading') : byId('result')).focus();
-    } else if (moved) {
-      byId('question').focus();
-    }
   }
 
   function took(reply) {
