@@ -120,16 +120,7 @@
     draw(true);
   }
 
-  function saveResult() {
-    var text = state.result.map(function (line) { return line + '\r\n'; }).join('');
-    var link = document.createElement('a');
-    link.href = URL.createObjectURL(new Blob([text], { type: 'text/plain;charset=utf-8' }));
-    link.download = 'Результат тестирования.txt';
-    document.body.appendChild(link);
-    link.click();
-    link.remove();
-    setTimeout(function () { URL.revokeObjectURL(link.href); }, 1000);
-  }
+  function saveResult() { QuorvaneView.saveResult(state); }
 
   // The whole test for paper, with a box for every shown button, and the
   // author's key when the page was made with it.

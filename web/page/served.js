@@ -151,15 +151,7 @@
     byId('taker-name').focus();
   }
 
-  function saveResult() {
-    var text = state.result.map(function (l) { return l + '\r\n'; }).join('');
-    var link = document.createElement('a');
-    link.href = URL.createObjectURL(new Blob([text], { type: 'text/plain;charset=utf-8' }));
-    link.download = 'Результат тестирования.txt';
-    document.body.appendChild(link);
-    link.click();
-    link.remove();
-  }
+  function saveResult() { QuorvaneView.saveResult(state); }
 
   function connect() {
     for (var k = 1; k <= 6; k++) {

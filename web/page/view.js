@@ -1,6 +1,6 @@
 // Drawing a run's state into the page: the same for the page handed out,
 // which takes the state from its player, and the page a class is served,
-// which takes it from the teacher's computer.
+// which takes it from the teacher's computer; and saving the result shown.
 var QuorvaneView = (function () {
   'use strict';
 
@@ -64,5 +64,18 @@ var QuorvaneView = (function () {
     }
   }
 
-  return { draw: draw, isShown: isShown };
+  // The chosen result as a text file the browser saves, a line per line of
+  // the block, under the name the desktop proposes.
+  function saveResult(s) {
+    var text = s.result.map(function (line) { return line + '\r\n'; }).join('');
+    var link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([text], { type: 'text/plain;charset=utf-8' }));
+    link.download = 'Результат тестирования.txt';
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(function () { URL.revokeObjectURL(link.href); }, 1000);
+  }
+
+  return { draw: draw, isShown: isShown, saveResult: saveResult };
 })();
