@@ -19,6 +19,23 @@ inline constexpr const char* kColumns =
     "taken_at, taken_at_unix, taker, computer, test_file, test_title, test_sha256, answers, "
     "total, outcome, range, result_line";
 
+// Those columns as a table declares them: the journal's files and the queue
+// of records for a results server keep a record alike.
+inline constexpr const char* kColumnDefinitions = R"(
+    taken_at TEXT NOT NULL,
+    taken_at_unix INTEGER NOT NULL,
+    taker TEXT NOT NULL,
+    computer TEXT NOT NULL,
+    test_file TEXT NOT NULL,
+    test_title TEXT NOT NULL,
+    test_sha256 TEXT NOT NULL,
+    answers TEXT NOT NULL,
+    total INTEGER NOT NULL,
+    outcome INTEGER NOT NULL,
+    range TEXT NOT NULL,
+    result_line TEXT NOT NULL
+)";
+
 // Makes SQLite open every file without following a link or waiting on a
 // pipe, and refuse a pipe or a socket; before the journal's first file.
 void guardSqliteOpens();

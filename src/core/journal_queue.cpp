@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "journal_detail.h"
 #include "pg_journal_store.h"
 
 namespace fs = std::filesystem;
@@ -19,24 +20,11 @@ constexpr int kBusyMilliseconds = 15000;
 // Records sent to the server in one transaction.
 constexpr int kBatch = 500;
 
-const char* const kSchema = R"(
-CREATE TABLE IF NOT EXISTS waiting (
-    id INTEGER PRIMARY KEY,
-    run_id TEXT NOT NULL UNIQUE,
-    target TEXT NOT NULL,
-    taken_at TEXT NOT NULL,
-    taken_at_unix INTEGER NOT NULL,
-    taker TEXT NOT NULL,
-    computer TEXT NOT NULL,
-    test_file TEXT NOT NULL,
-    test_title TEXT NOT NULL,
-    test_sha256 TEXT NOT NULL,
-    answers TEXT NOT NULL,
-    total INTEGER NOT NULL,
-    outcome INTEGER NOT NULL,
-    range TEXT NOT NULL,
-    result_line TEXT NOT NULL
-);)";
+const std::string kSchema =
+    std::string(
+        "CREATE TABLE IF NOT EXISTS waiting (\n    id INTEGER PRIMARY KEY,\n"
+        "    run_id TEXT NOT NULL UNIQUE,\n    target TEXT NOT NULL,") +
+    journal_detail::kColumnDefinitions + ");";
 
 struct Db {
     sqlite3* db = nullptr;
@@ -76,7 +64,7 @@ std::string openQueue(const std::string& path, Db& db) {
         rc = sqlite3_exec(db.db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr,
                           nullptr, nullptr);
     }
-    if (rc == SQLITE_OK) rc = sqlite3_exec(db.db, kSchema, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db.db, kSchema.c_str(), nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) return {};
     return "Очередь записей для сервера результатов «" + path + "» недоступна (" +
            (db.db ? sqlite3_errmsg(db.db) : sqlite3_errstr(rc)) + ").";

@@ -28,22 +28,9 @@ constexpr int kBusyMilliseconds = 15000;
 // Files tried beside one that cannot be written ("pc-2.qvjournal"...).
 constexpr int kMaxSiblings = 20;
 
-const char* const kSchema = R"(
-CREATE TABLE IF NOT EXISTS runs (
-    id INTEGER PRIMARY KEY,
-    taken_at TEXT NOT NULL,
-    taken_at_unix INTEGER NOT NULL,
-    taker TEXT NOT NULL,
-    computer TEXT NOT NULL,
-    test_file TEXT NOT NULL,
-    test_title TEXT NOT NULL,
-    test_sha256 TEXT NOT NULL,
-    answers TEXT NOT NULL,
-    total INTEGER NOT NULL,
-    outcome INTEGER NOT NULL,
-    range TEXT NOT NULL,
-    result_line TEXT NOT NULL
-);)";
+const std::string kSchema =
+    std::string("CREATE TABLE IF NOT EXISTS runs (\n    id INTEGER PRIMARY KEY,") +
+    journal_detail::kColumnDefinitions + ");";
 
 // --- Opening files in a folder others write -----------------------------------------
 
