@@ -72,7 +72,9 @@ void TResForm::showResult() {
     savedHere_.clear();
     // An empty memo takes the first line into its one empty line; appending
     // would swallow the leading empty line.
-    const QString text = toQt(services_.session.running().resultLines()).join(QChar('\n'));
+    QStringList lines = toQt(services_.session.running().run().outcome().lines);
+    lines.prepend(QString());
+    const QString text = lines.join(QChar('\n'));
     if (Memo1->document()->isEmpty()) {
         Memo1->setPlainText(text);
     } else {

@@ -201,18 +201,17 @@ void TUserForm::runReady() {
 // --- Handlers ------------------------------------------------------------------------------
 
 void TUserForm::NextV(int pressedButton) {
-    const qv::AnswerOutcome outcome = session_.running().answer(pressedButton);
-    if (outcome == qv::AnswerOutcome::LastAnswered) {
+    if (session_.running().answer(pressedButton) != qv::TakerRun::Phase::Question) {
         EndTest();
         return;
     }
     // The pressed button gives up the focus, so that Enter or Space does not
     // answer the next question unread.
-    if (outcome == qv::AnswerOutcome::NextQuestion) Memo1->setFocus(Qt::OtherFocusReason);
+    Memo1->setFocus(Qt::OtherFocusReason);
 }
 
 void TUserForm::EndTest() {
-    emit runEnded(session_.running().chooseResult());
+    emit runEnded(session_.running().run().phase() == qv::TakerRun::Phase::Result);
 }
 
 void TUserForm::sgs() {

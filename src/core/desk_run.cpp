@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "os_file.h"
+#include "shown.h"
 
 namespace qv {
 
@@ -15,11 +16,12 @@ ReleaseAfterLargeFile::~ReleaseAfterLargeFile() {
     if (loader.lastFileSize() > kLargeFile) os::releaseFreeMemory();
 }
 
-// A test file loaded for a run fills the test window and the message lines.
+// A test file loaded for a run fills the session's test: the document, the
+// test window and the message lines.
 class DeskRun::Destination : public LoadDestination {
   public:
-    explicit Destination(DeskRun& run) : r_(run) {}
-    ~Destination() override { r_.messages_.releaseSpareStorage(); }
+    explicit Destination(DeskRun& run) : r_(run), test_(*run.test_) {}
+    ~Destination() override { test_.messages.releaseSpareStorage(); }
 
     void buttonCountRead(const std::string& text) override {
         r_.buttonCountText_ = text;  // the editor and the run agree on the count
@@ -27,31 +29,34 @@ class DeskRun::Destination : public LoadDestination {
     }
     void titleRead(const std::string& title, const std::string& author,
                    const std::string& caption) override {
-        TestWindowState& test = r_.test_;
-        test.title = title;
-        test.authorLine = author;
-        test.caption = caption;
+        TestWindowState& window = test_.window;
+        window.title = title;
+        window.authorLine = author;
+        window.caption = caption;
         r_.changed(kTestTitle);
-        const int count = shownButtonCount(r_.doc_.buttonCount);
-        r_.test_.shownButtons = count;
+        const int count = shownButtonCount(test_.document.buttonCount);
+        window.shownButtons = count;
         r_.changed(kTestButtons);
-        r_.doc_.activeButtonCount = count;
+        test_.document.activeButtonCount = count;
     }
     void buttonsRead(const LineFields& captions) override {
-        r_.test_.captions = captions;
+        test_.window.captions = captions;
         r_.changed(kTestButtons);
     }
-    void messagesBegin() override { r_.messages_.clear(); }
-    void messageRead(std::string& line) override { r_.messages_.take(line); }
+    void messagesBegin() override { test_.messages.clear(); }
+    void messageRead(std::string& line) override { test_.messages.take(line); }
     void loadFinished() override {
-        requireQuestions(r_.doc_);
-        r_.showTestQuestion(1);
-        r_.test_.buttonsEnabled = true;
+        requireQuestions(test_.document);
+        showQuestion(test_.window, test_.document, 1);
+        r_.changed(kTestQuestion | kTestVariants);
+        test_.window.buttonsEnabled = true;
+        r_.run_.restart();
         r_.changed(kTestButtons | kRunReady);
     }
 
   private:
     DeskRun& r_;
+    RunTest& test_;
 };
 
 void DeskRun::changed(unsigned shown) {
@@ -59,12 +64,11 @@ void DeskRun::changed(unsigned shown) {
 }
 
 void DeskRun::beginRun() {
-    doc_.currentQuestion = 1;
-    run_.score = 0;
-    pressedButtons_.clear();
-    runFinished_ = false;
+    test_->document.currentQuestion = 1;
     // A test that fails to load cannot be answered: what the window shows is another test's.
-    test_.buttonsEnabled = false;
+    test_->window.buttonsEnabled = false;
+    run_.restart();
+    runFinished_ = false;
     changed(kTestButtons);
 }
 
@@ -72,60 +76,56 @@ void DeskRun::loadForRun(const std::string& fileName) {
     runFileName_ = fileName;
     const ReleaseAfterLargeFile release{loader_};
     Destination destination(*this);
-    loader_.load(fileName, doc_, destination);
+    loader_.load(fileName, test_->document, destination);
 }
 
-void DeskRun::showTestQuestion(int q) {
-    showQuestion(test_, doc_, q);
-    changed(kTestQuestion | kTestVariants);
-}
-
-AnswerOutcome DeskRun::answer(int button) {
-    const AnswerOutcome outcome = answerQuestion(doc_, run_, button);
-    pressedButtons_.push_back(button);
-    if (outcome == AnswerOutcome::NextQuestion) showTestQuestion(doc_.currentQuestion);
-    return outcome;
-}
-
-bool DeskRun::chooseResult() {
-    const std::int32_t total = run_.score;
-    bool found = false;
-    try {
-        found = qv::chooseResult(run_, messages_);
-    } catch (const Exception& e) {
-        finishRun(RunOutcome::Failure, total, e.message());
-        throw;
+TakerRun::Phase DeskRun::answer(int button) {
+    const TakerRun::Press press = run_.answer(button);
+    if (run_.notice() && run_.notice()->failure) {
+        const std::exception_ptr failure = run_.notice()->failure;
+        run_.acknowledge();  // the program's failure handler tells it
+        // A press that scored failed in result selection: the run has ended.
+        if (press.question != 0) {
+            try {
+                std::rethrow_exception(failure);
+            } catch (const Exception& e) {
+                finishRun(RunOutcome::Failure, e.message());
+            } catch (...) {
+            }
+        }
+        std::rethrow_exception(failure);
     }
-    finishRun(found ? RunOutcome::Result : RunOutcome::NoRange, total,
-              found ? messages_.line(run_.resultFirst - 1) : std::string{});
-    return found;
+    if (press.question == 0) return run_.phase();
+    switch (run_.phase()) {
+        case TakerRun::Phase::Question: {
+            TestWindowState& shown = test_->window;
+            test_->document.currentQuestion = run_.question();
+            shown.question = run_.window().question;
+            shown.variants = run_.window().variants;
+            changed(kTestQuestion | kTestVariants);
+            break;
+        }
+        case TakerRun::Phase::Result:
+            finishRun(RunOutcome::Result, run_.outcome().rangeLine);
+            break;
+        default:
+            finishRun(RunOutcome::NoRange, {});
+            break;
+    }
+    return run_.phase();
 }
 
-void DeskRun::finishRun(RunOutcome outcome, std::int32_t total, std::string range) {
+void DeskRun::finishRun(RunOutcome outcome, std::string range) {
     // A press after a failed selection ends the same run again: it is told once.
     if (runFinished_ || !onRunFinished) return;
     runFinished_ = true;
-    FinishedRun finished{runFileName_,     test_.title, pressedButtons_, total, outcome,
-                         std::move(range), {}};
-    if (outcome == RunOutcome::Result && run_.resultFirst <= run_.resultLast)
-        finished.resultLine = messages_.line(run_.resultFirst);
-    onRunFinished(finished);
-}
-
-void DeskRun::testWindowActivated() {
-    run_.rangeFound = false;
-}
-
-std::vector<std::string> DeskRun::resultLines() const {
-    return resultMemoLines(run_, messages_);
+    const std::vector<std::string>& block = run_.outcome().lines;
+    onRunFinished(FinishedRun{runFileName_, test_->window.title, run_.presses(), run_.total(),
+                              outcome, std::move(range), block.empty() ? "" : block.front()});
 }
 
 std::string DeskRun::saveResult(const std::string& chosenName) {
-    return qv::saveResult(chosenName, run_, messages_);
-}
-
-void DeskRun::leaveResult() {
-    run_.score = 0;
+    return qv::saveResult(chosenName, run_.state_, test_->messages);
 }
 
 }  // namespace qv

@@ -1,46 +1,47 @@
-// The desktop's run of a test: the test window during a run, the message
-// lines, the presses, result selection and the result file. It shares the
-// session's one document and test window (the editor's preview between
-// runs), and tells the session's `onChange` which parts to show again.
+// The desktop's run of a test: a TakerRun over the session's one test, the
+// document, test window and message lines that the editor's preview shares
+// between runs. Each run reloads that test in place and starts the run
+// again, so the bounds of the range line read last carry over; the run
+// tells the session's `onChange` which parts to show again, and raises a
+// failure to the window that forwarded the press.
 //
 // Texts are Windows-1251 bytes as in the files.
 #pragma once
 
-#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "document.h"
 #include "finished_run.h"
 #include "loader.h"
 #include "run.h"
-#include "shown.h"
+#include "taker_run.h"
 
 namespace qv {
 
 class DeskRun {
   public:
-    const RunState& state() const { return run_; }
-    const MessageLines& messageLines() const { return messages_; }
+    // The run: its phase, presses, total and outcome.
+    const TakerRun& run() const { return run_; }
+    // The Score, the range bounds and the chosen block, as the rules keep them.
+    const RunState& state() const { return run_.state_; }
+    const MessageLines& messageLines() const { return test_->messages; }
 
     // A run begins, before the test window opens: question 1, Score 0, and no
     // answer until its test has loaded.
     void beginRun();
-    // The chosen file read into the document, the test window and the message lines.
+    // The chosen file read into the session's test, the test window and the message lines.
     void loadForRun(const std::string& fileName);
-    // An answer button pressed: its points scored.
-    AnswerOutcome answer(int button);
-    // Result selection after the last answer; true when a range holds the Score.
-    bool chooseResult();
+    // An answer button pressed: its points scored, and after the last
+    // question the result chosen. Returns the phase the run is in; a
+    // failure is raised, and the test window takes presses again.
+    TakerRun::Phase answer(int button);
     // The test window became the active window: a range found earlier is forgotten.
-    void testWindowActivated();
-    // What the result window shows: an empty line, then the chosen block.
-    std::vector<std::string> resultLines() const;
+    void testWindowActivated() { run_.state_.rangeFound = false; }
     // Saves the chosen block; returns the name written.
     std::string saveResult(const std::string& chosenName);
     // The result window is left: the score goes back to 0.
-    void leaveResult();
+    void leaveResult() { run_.state_.score = 0; }
 
     // Told once per run as it ends, whatever the outcome, before the result
     // or error window appears and before a failure of result selection
@@ -52,28 +53,25 @@ class DeskRun {
     friend struct SessionSetUp;  // tests and tools set up state directly
     class Destination;
 
-    // What the run shares with the session: the document, the test window,
-    // the editor's button-count text (the editor and the run agree on the
-    // count), the loader and where changes are told.
-    DeskRun(TestDocument& doc, TestWindowState& window, std::string& buttonCountText,
-            TestLoader& loader, const std::function<void(unsigned)>& onChange)
-        : doc_(doc),
-          test_(window),
+    // What the run shares with the session: its test, the editor's
+    // button-count text (the editor and the run agree on the count), the
+    // loader and where changes are told.
+    DeskRun(const std::shared_ptr<RunTest>& test, std::string& buttonCountText, TestLoader& loader,
+            const std::function<void(unsigned)>& onChange)
+        : test_(test),
+          run_(test),
           buttonCountText_(buttonCountText),
           loader_(loader),
           onChange_(onChange) {}
+    RunState& stateToSetUp() { return run_.state_; }
     void changed(unsigned shown);
-    void showTestQuestion(int q);
-    void finishRun(RunOutcome outcome, std::int32_t total, std::string range);
+    void finishRun(RunOutcome outcome, std::string range);
 
-    TestDocument& doc_;
-    TestWindowState& test_;
+    std::shared_ptr<RunTest> test_;
+    TakerRun run_;
     std::string& buttonCountText_;
     TestLoader& loader_;
     const std::function<void(unsigned)>& onChange_;
-    MessageLines messages_;
-    RunState run_;
-    std::vector<int> pressedButtons_;
     std::string runFileName_;
     bool runFinished_ = false;  // told onRunFinished already
 };

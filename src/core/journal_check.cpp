@@ -79,15 +79,20 @@ Replay replay(const std::string& test, const std::string& answers) {
                 result.problem = "ответы не кнопки теста";
                 return result;
             }
-            if (session.running().answer(button) != AnswerOutcome::LastAnswered) continue;
-            if (i + 1 != answers.size()) {
-                result.problem = "ответов больше, чем вопросов в тесте";
-                return result;
-            }
+            const std::size_t scored = session.running().run().presses().size();
             try {
-                session.running().chooseResult();
+                session.running().answer(button);
             } catch (const Exception&) {
                 // A failed result selection ends the run all the same: it was told.
+                if (!finished) throw;
+            }
+            if (session.running().run().presses().size() == scored && !finished) {
+                result.problem = "ответы не кнопки теста";  // a button the test does not show
+                return result;
+            }
+            if (finished && i + 1 != answers.size()) {
+                result.problem = "ответов больше, чем вопросов в тесте";
+                return result;
             }
         }
     } catch (const Exception&) {

@@ -1,6 +1,7 @@
 // Taking a test: what the test window shows, scoring the answers and
 // choosing the result message for the total. A run's flow over these rules
-// is a TakerRun (taker_run.h); the desktop program's run is a DeskRun (desk_run.h).
+// is a TakerRun (taker_run.h), the one the page, the classroom server and the
+// desktop program's run (desk_run.h) all take.
 #pragma once
 
 #include <array>

@@ -3,8 +3,8 @@
 namespace qv {
 
 Session::Session()
-    : editor_(doc_, test_, currentFileName_, loader_, onChange),
+    : editor_(test_->document, test_->window, currentFileName_, loader_, onChange),
       save_(editor_),
-      run_(doc_, test_, editor_.editor_.header.buttonCountText, loader_, onChange) {}
+      run_(test_, editor_.editor_.header.buttonCountText, loader_, onChange) {}
 
 }  // namespace qv

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "desk_run.h"
@@ -31,8 +32,8 @@ class Session {
     // Told, as each step happens, which parts of the state changed.
     std::function<void(unsigned shown)> onChange;
 
-    const TestDocument& document() const { return doc_; }
-    const TestWindowState& testWindow() const { return test_; }
+    const TestDocument& document() const { return test_->document; }
+    const TestWindowState& testWindow() const { return test_->window; }
     const std::string& currentFileName() const { return currentFileName_; }
 
     // The editor of a test, its saves, and the run of a test in the test window.
@@ -46,8 +47,8 @@ class Session {
   private:
     friend struct SessionSetUp;  // tests and tools set up state directly
 
-    TestDocument doc_;
-    TestWindowState test_;
+    // The one document, test window and message lines.
+    std::shared_ptr<RunTest> test_ = std::make_shared<RunTest>();
     std::string currentFileName_;
     TestLoader loader_;
     TestEditor editor_;

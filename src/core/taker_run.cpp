@@ -44,8 +44,8 @@ class RunTestDestination : public LoadDestination {
 };
 
 // The failure box over the test window.
-TakerRun::Notice failureBox(std::string text) {
-    return {"Quorvane", std::move(text), "OK"};
+TakerRun::Notice failureBox(std::string text, std::exception_ptr failure = nullptr) {
+    return {"Quorvane", std::move(text), "OK", std::move(failure)};
 }
 
 std::shared_ptr<RunTest> unopened() {
@@ -175,13 +175,13 @@ TakerRun::Press TakerRun::answer(int button) {
     const bool shown = button == 1 || (button >= 2 && button <= window_.shownButtons);
     if (phase_ != Phase::Question || !window_.buttonsEnabled || !shown) return {};
     const int q = question_;
+    state_.pressedButton = button;
     try {
         state_.score = scorePress(test_->document, q, button, state_.score);
     } catch (...) {
         fail(std::current_exception());
         return {};
     }
-    state_.pressedButton = button;
     presses_.push_back(button);
     if (q < test_->document.questionCount) {
         question_ = q + 1;
@@ -200,7 +200,7 @@ void TakerRun::selectResult() {
             phase_ = Phase::NoRange;
             outcome_.explanation = noRangeExplanation(state_.score);
             const NoRangeWindow box = noRangeWindow(state_.score);
-            notice_ = Notice{box.title, outcome_.explanation, box.button};
+            notice_ = Notice{box.title, outcome_.explanation, box.button, nullptr};
             window_.buttonsEnabled = false;
             return;
         }
@@ -216,7 +216,7 @@ void TakerRun::selectResult() {
 }
 
 void TakerRun::fail(const std::exception_ptr& failure) {
-    notice_ = failureBox(failureText(failure));
+    notice_ = failureBox(failureText(failure), failure);
     window_.buttonsEnabled = false;
 }
 
@@ -224,15 +224,6 @@ void TakerRun::acknowledge() {
     if (!notice_) return;
     notice_.reset();
     window_.buttonsEnabled = phase_ != Phase::Refused;
-}
-
-std::size_t TakerRun::replay(const std::vector<int>& presses) {
-    std::size_t scored = 0;
-    for (const int button : presses) {
-        if (phase_ != Phase::Question || notice_) break;
-        if (answer(button).question != 0) ++scored;
-    }
-    return scored;
 }
 
 std::optional<TotalsRange> TakerRun::reachableTotals() const {

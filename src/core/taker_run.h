@@ -67,7 +67,8 @@ class TakerRun {
     struct Notice {
         std::string caption;  // the failure box's, or the error window's title
         std::string text;
-        std::string button;  // "OK" of the failure box, "Хорошо" of the error window
+        std::string button;          // "OK" of the failure box, "Хорошо" of the error window
+        std::exception_ptr failure;  // what failed, for a failure box
     };
     struct Outcome {
         std::vector<std::string> lines;  // the chosen block
@@ -81,7 +82,6 @@ class TakerRun {
     };
 
     explicit TakerRun(std::shared_ptr<const RunTest> test);
-    explicit TakerRun(const std::string& path) : TakerRun(readRunTest(path)) {}
 
     const RunTest& test() const { return *test_; }
     Phase phase() const { return phase_; }
@@ -103,11 +103,10 @@ class TakerRun {
     Press answer(int button);
     // The box's button: the test window takes presses again.
     void acknowledge();
-    // Presses answered in turn, as when they were made; stops at a box.
-    // Returns how many scored.
-    std::size_t replay(const std::vector<int>& presses);
-    // A new run of the same test by the same person. As on the desktop, the
-    // bounds of the range line read last carry over into its result selection.
+    // A new run of the test by the same person, from the test as it is now
+    // (the desktop reads its one test again before each run). As on the
+    // desktop, the bounds of the range line read last carry over into its
+    // result selection.
     void restart();
 
     // The lowest and highest total a run can reach, as the check finds them
@@ -115,6 +114,11 @@ class TakerRun {
     std::optional<TotalsRange> reachableTotals() const;
 
   private:
+    // The desktop's run keeps two rules of its windows over the same state:
+    // activating the test window forgets a range found, and leaving the
+    // result window sets the Score to 0.
+    friend class DeskRun;
+
     void fail(const std::exception_ptr& failure);
     void selectResult();
 

@@ -74,11 +74,7 @@ TEST(Journal, ARunIsRecordedOnceWhateverItsOutcome) {
             ++told;
             EXPECT_EQ(writer.append(qv::recordOfRun(run, "Аня «Ф»", "PC 1")), "");
         };
-        // As the test window answers: result selection after the last question.
-        const auto press = [&](int button) {
-            if (session.running().answer(button) == qv::AnswerOutcome::LastAnswered)
-                session.running().chooseResult();
-        };
+        const auto press = [&](int button) { session.running().answer(button); };
         session.running().beginRun();
         session.running().loadForRun(file);
         press(1);

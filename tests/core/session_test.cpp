@@ -226,12 +226,13 @@ TEST(Session, ARunFromLoadToResult) {
     EXPECT_EQ(session.running().messageLines().count(), 5);
     EXPECT_TRUE(told.back() & qv::kRunReady);
 
-    EXPECT_EQ(session.running().answer(1), qv::AnswerOutcome::NextQuestion);
+    EXPECT_EQ(session.running().answer(1), qv::TakerRun::Phase::Question);
     EXPECT_EQ(session.testWindow().question, ru("Луна больше Земли?"));
-    EXPECT_EQ(session.running().answer(2), qv::AnswerOutcome::LastAnswered);
-    ASSERT_TRUE(session.running().chooseResult());
-    EXPECT_EQ(session.running().resultLines(),
-              (std::vector<std::string>{"", ru("Хороший результат.")}));
+    EXPECT_EQ(session.document().currentQuestion, 2);
+    EXPECT_EQ(session.running().answer(2), qv::TakerRun::Phase::Result);
+    EXPECT_EQ(session.running().run().outcome().lines,
+              (std::vector<std::string>{ru("Хороший результат.")}));
+    EXPECT_EQ(session.running().run().total(), 4);
     EXPECT_EQ(session.running().state().score, 0);
 }
 

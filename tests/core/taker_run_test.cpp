@@ -1,5 +1,5 @@
 // One person's run of a test: every way it goes, press by press, against
-// the desktop session's run of the same file and presses.
+// the document-level rules of the same file and presses.
 #include <gtest/gtest.h>
 
 #include "checker.h"
@@ -38,48 +38,47 @@ void press(qv::TakerRun& run, const std::string& presses) {
     for (const int b : buttons(presses)) b == kOk ? run.acknowledge() : (void)run.answer(b);
 }
 
-// The desktop session's run of the same file and presses, as its windows see it.
-struct SessionEnd {
+// The same file and presses taken through the document-level rules alone
+// (scoring a press, result selection), the boxes as the windows raise them.
+struct RulesEnd {
     Phase phase = Phase::Question;
     int question = 0;
     Lines lines;
     std::string notice;
 };
-SessionEnd sessionRun(const std::string& path, const std::string& presses) {
+RulesEnd rulesRun(const std::string& path, const std::string& presses) {
     qv::Session s;
-    SessionEnd end;
+    RulesEnd end;
     const auto failed = [&] { end.notice = qv::failureText(std::current_exception()); };
     s.running().beginRun();
-    s.running().testWindowActivated();
     try {
         s.running().loadForRun(path);
     } catch (...) {
         failed();
         end.phase = Phase::Refused;
     }
+    qv::TestDocument doc = s.document();
+    const qv::MessageLines& messages = s.running().messageLines();
+    qv::RunState state;
     for (const int b : buttons(presses)) {
-        if (b == kOk) {
-            end.notice.clear();
-            s.running().testWindowActivated();
-        }
+        if (b == kOk) end.notice.clear();
         const bool shown = b == 1 || (b >= 2 && b <= s.testWindow().shownButtons);
         if (b == kOk || end.phase != Phase::Question || !end.notice.empty() || !shown) continue;
         try {
-            if (s.running().answer(b) != qv::AnswerOutcome::LastAnswered) continue;
-            if (!s.running().chooseResult()) {
+            if (qv::answerQuestion(doc, state, b) != qv::AnswerOutcome::LastAnswered) continue;
+            if (!qv::chooseResult(state, messages)) {
                 end.phase = Phase::NoRange;
-                end.notice = qv::noRangeExplanation(s.running().state().score);
+                end.notice = qv::noRangeExplanation(state.score);
             } else {
                 end.phase = Phase::Result;
-                for (int i = s.running().state().resultFirst; i <= s.running().state().resultLast;
-                     ++i)
-                    end.lines.push_back(s.running().messageLines().line(i));
+                for (int i = state.resultFirst; i <= state.resultLast; ++i)
+                    end.lines.push_back(messages.line(i));
             }
         } catch (...) {
             failed();
         }
     }
-    end.question = s.document().currentQuestion;
+    end.question = doc.currentQuestion;
     return end;
 }
 
@@ -135,7 +134,7 @@ TEST(TakerRun, EveryWayARunGoes) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.file("t.tst");
         qvtest::writeBytes(path, testFile(c.points, c.messages));
-        qv::TakerRun run(path);
+        qv::TakerRun run(qv::readRunTest(path));
         press(run, c.presses);
         EXPECT_EQ(run.phase(), c.phase);
         EXPECT_EQ(run.question(), c.question);
@@ -147,12 +146,12 @@ TEST(TakerRun, EveryWayARunGoes) {
         EXPECT_EQ(run.window().buttonsEnabled, !run.notice());
         EXPECT_EQ(run.presses(), buttons(c.scored));
 
-        // The desktop's session reaches the same place, box and block.
-        const SessionEnd desktop = sessionRun(path, c.presses);
-        EXPECT_EQ(desktop.phase, run.phase());
-        EXPECT_EQ(desktop.question, run.question());
-        EXPECT_EQ(desktop.lines, run.outcome().lines);
-        EXPECT_EQ(desktop.notice, run.notice() ? run.notice()->text : "");
+        // The rules alone reach the same place, box and block.
+        const RulesEnd rules = rulesRun(path, c.presses);
+        EXPECT_EQ(rules.phase, run.phase());
+        EXPECT_EQ(rules.question, run.question());
+        EXPECT_EQ(rules.lines, run.outcome().lines);
+        EXPECT_EQ(rules.notice, run.notice() ? run.notice()->text : "");
         // The check finds the same reachable totals.
         const qv::CheckReport check = qv::checkTest(path);
         const auto totals = run.reachableTotals();
@@ -177,11 +176,11 @@ TEST(TakerRun, ARefusedTestEndsBeforeItsFirstQuestion) {
         SCOPED_TRACE(name);
         const std::string path = dir.file(name);
         if (bytes) qvtest::writeBytes(path, *bytes);
-        qv::TakerRun run(path);
+        qv::TakerRun run(qv::readRunTest(path));
         EXPECT_EQ(run.phase(), Phase::Refused);
         ASSERT_TRUE(run.notice());
         EXPECT_EQ(qv::cp1251::toUtf8(run.notice()->text), text);
-        EXPECT_EQ(run.notice()->text, sessionRun(path, "").notice);
+        EXPECT_EQ(run.notice()->text, rulesRun(path, "").notice);
         run.acknowledge();
         EXPECT_FALSE(run.notice());
         EXPECT_FALSE(run.window().buttonsEnabled);
@@ -190,7 +189,7 @@ TEST(TakerRun, ARefusedTestEndsBeforeItsFirstQuestion) {
     }
 }
 
-TEST(TakerRun, RunsOfOneTestAreApartAndResumeByReplay) {
+TEST(TakerRun, RunsOfOneTestAreApartAndResumeByTheirPresses) {
     const qvtest::TempFolder dir;
     const std::string path = dir.file("t.tst");
     qvtest::writeBytes(path, testFile({{"1", "0"}, {"abc", "0"}, {"1", "2"}}, kEnds));
@@ -201,13 +200,16 @@ TEST(TakerRun, RunsOfOneTestAreApartAndResumeByReplay) {
     EXPECT_EQ(first.phase(), Phase::NoRange);
     EXPECT_EQ(second.question(), 1);  // untouched by the other run
 
-    // A resumed run goes where the presses went, and stops at a box.
+    // A run given the presses that scored goes where they went; one given
+    // presses that fail stops at the box.
     qv::TakerRun resumed(test);
-    EXPECT_EQ(resumed.replay(first.presses()), 3u);
+    for (const int b : first.presses()) resumed.answer(b);
+    EXPECT_EQ(resumed.presses(), first.presses());
     EXPECT_EQ(resumed.phase(), first.phase());
     EXPECT_EQ(resumed.total(), first.total());
     qv::TakerRun stopped(test);
-    EXPECT_EQ(stopped.replay({1, 1, 2, 2}), 1u);
+    press(stopped, "1122");
+    EXPECT_EQ(stopped.presses(), buttons("1"));
     EXPECT_EQ(stopped.question(), 2);
     EXPECT_TRUE(stopped.notice());
 
@@ -224,7 +226,7 @@ TEST(TakerRun, ANewRunKeepsTheBoundsReadLastAsTheDesktopDoes) {
     const std::string path = dir.file("t.tst");
     // "=" has no bounds of its own: it takes those of the range line read last.
     qvtest::writeBytes(path, testFile({{"3", "0"}}, {"=", "A", "=0-5", "B", "$"}));
-    qv::TakerRun run(path);
+    qv::TakerRun run(qv::readRunTest(path));
     qv::Session session;
     Lines runs, sessions;
     for (int i = 0; i < 2; ++i) {
@@ -234,9 +236,8 @@ TEST(TakerRun, ANewRunKeepsTheBoundsReadLastAsTheDesktopDoes) {
         session.running().beginRun();
         session.running().testWindowActivated();
         session.running().loadForRun(path);
-        session.running().answer(1);
-        ASSERT_TRUE(session.running().chooseResult());
-        sessions.push_back(session.running().resultLines().at(1));
+        ASSERT_EQ(session.running().answer(1), Phase::Result);
+        sessions.push_back(session.running().run().outcome().lines.at(0));
     }
     EXPECT_EQ(runs, (Lines{"B", "A"}));
     EXPECT_EQ(runs, sessions);

@@ -8,8 +8,13 @@
 namespace qv {
 
 struct SessionSetUp {
-    static TestDocument& document(Session& session) { return session.doc_; }
-    static RunState& run(Session& session) { return session.run_.run_; }
+    static TestDocument& document(Session& session) { return session.test_->document; }
+    static RunState& run(Session& session) { return session.run_.stateToSetUp(); }
+    // The run of the test loaded last starts again at its first question.
+    static void restartRun(Session& session) {
+        session.run_.run_.restart();
+        session.test_->document.currentQuestion = 1;
+    }
 };
 
 }  // namespace qv

@@ -54,15 +54,12 @@ int main(int argc, char* argv[]) {
     }
     for (int i = 2; i < argc && end == "question" && session.testWindow().buttonsEnabled; ++i) {
         try {
-            if (session.running().answer(std::atoi(argv[i])) == qv::AnswerOutcome::LastAnswered) {
-                const bool found = session.running().chooseResult();
+            const qv::TakerRun::Phase phase = session.running().answer(std::atoi(argv[i]));
+            if (phase != qv::TakerRun::Phase::Question) {
+                const bool found = phase == qv::TakerRun::Phase::Result;
                 end = found ? "result" : "norange";
-                if (found) {
-                    const qv::RunState& run = session.running().state();
-                    for (int l = run.resultFirst; l <= run.resultLast; ++l)
-                        lines += (lines.empty() ? "" : ",") +
-                                 quoted(session.running().messageLines().line(l));
-                }
+                for (const std::string& line : session.running().run().outcome().lines)
+                    lines += (lines.empty() ? "" : ",") + quoted(line);
             }
         } catch (const qv::Exception& e) {
             failed(e);
