@@ -81,30 +81,15 @@ void DeskRun::loadForRun(const std::string& fileName) {
 
 TakerRun::Phase DeskRun::answer(int button) {
     const TakerRun::Press press = run_.answer(button);
-    if (run_.notice() && run_.notice()->failure) {
-        const std::exception_ptr failure = run_.notice()->failure;
-        run_.acknowledge();  // the program's failure handler tells it
-        // A press that scored failed in result selection: the run has ended.
-        if (press.question != 0) {
-            try {
-                std::rethrow_exception(failure);
-            } catch (const Exception& e) {
-                finishRun(RunOutcome::Failure, e.message());
-            } catch (...) {
-            }
-        }
-        std::rethrow_exception(failure);
-    }
+    if (run_.notice() && run_.notice()->failure) raiseFailure(press.question != 0);
     if (press.question == 0) return run_.phase();
     switch (run_.phase()) {
-        case TakerRun::Phase::Question: {
-            TestWindowState& shown = test_->window;
+        case TakerRun::Phase::Question:
             test_->document.currentQuestion = run_.question();
-            shown.question = run_.window().question;
-            shown.variants = run_.window().variants;
+            test_->window.question = run_.window().question;
+            test_->window.variants = run_.window().variants;
             changed(kTestQuestion | kTestVariants);
             break;
-        }
         case TakerRun::Phase::Result:
             finishRun(RunOutcome::Result, run_.outcome().rangeLine);
             break;
@@ -113,6 +98,22 @@ TakerRun::Phase DeskRun::answer(int button) {
             break;
     }
     return run_.phase();
+}
+
+void DeskRun::raiseFailure(bool inSelection) {
+    const std::exception_ptr failure = run_.notice()->failure;
+    // The program's failure handler tells it; the test window then takes presses again.
+    run_.acknowledge();
+    // A press that scored failed in result selection, which ends the run.
+    if (inSelection) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const Exception& e) {
+            finishRun(RunOutcome::Failure, e.message());
+        } catch (...) {  // told as the program's failure alone
+        }
+    }
+    std::rethrow_exception(failure);
 }
 
 void DeskRun::finishRun(RunOutcome outcome, std::string range) {

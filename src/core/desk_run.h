@@ -65,6 +65,9 @@ class DeskRun {
           onChange_(onChange) {}
     RunState& stateToSetUp() { return run_.state_; }
     void changed(unsigned shown);
+    // Raises the failure the run's box tells of, after telling a failed
+    // result selection's end.
+    [[noreturn]] void raiseFailure(bool inSelection);
     void finishRun(RunOutcome outcome, std::string range);
 
     std::shared_ptr<RunTest> test_;

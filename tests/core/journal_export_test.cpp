@@ -102,6 +102,7 @@ TEST(JournalExport, RecordsThatDoNotFollowFromTheirAnswersAreDoubted) {
         {"too many answers", record("a", "123", 4, "=3-4"), "ответов больше"},
         {"too few answers", record("a", "1", 2, "=0-2"), "ответов меньше"},
         {"not buttons", record("a", "1x", 2, "=0-2"), "не кнопки"},
+        {"a button the test does not show", record("a", "15", 2, "=0-2"), "не кнопки"},
     };
     std::vector<qv::JournalRecord> records;
     for (const auto& c : cases) {
