@@ -1,7 +1,9 @@
 #include "desk_run.h"
 
 #include "errors.h"
+#include "file_loading.h"
 #include "os_file.h"
+#include "writer.h"
 
 namespace qv {
 
@@ -72,7 +74,7 @@ void DeskRun::loadForRun(const std::string& fileName) {
     runFileName_ = fileName;
     const ReleaseAfterLargeFile release{loader_};
     Destination destination(*this);
-    loader_.load(fileName, doc_, destination);
+    loadTestFile(loader_, fileName, doc_, destination);
 }
 
 void DeskRun::showTestQuestion(int q) {

@@ -4,6 +4,7 @@
 
 #include "checker.h"
 #include "core_support.h"
+#include "file_loading.h"
 #include "session.h"
 #include "taker_run.h"
 
@@ -135,7 +136,7 @@ TEST(TakerRun, EveryWayARunGoes) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.file("t.tst");
         qvtest::writeBytes(path, testFile(c.points, c.messages));
-        qv::TakerRun run(path);
+        qv::TakerRun run(qv::readRunTest(path));
         press(run, c.presses);
         EXPECT_EQ(run.phase(), c.phase);
         EXPECT_EQ(run.question(), c.question);
@@ -177,7 +178,7 @@ TEST(TakerRun, ARefusedTestEndsBeforeItsFirstQuestion) {
         SCOPED_TRACE(name);
         const std::string path = dir.file(name);
         if (bytes) qvtest::writeBytes(path, *bytes);
-        qv::TakerRun run(path);
+        qv::TakerRun run(qv::readRunTest(path));
         EXPECT_EQ(run.phase(), Phase::Refused);
         ASSERT_TRUE(run.notice());
         EXPECT_EQ(qv::cp1251::toUtf8(run.notice()->text), text);
@@ -224,7 +225,7 @@ TEST(TakerRun, ANewRunKeepsTheBoundsReadLastAsTheDesktopDoes) {
     const std::string path = dir.file("t.tst");
     // "=" has no bounds of its own: it takes those of the range line read last.
     qvtest::writeBytes(path, testFile({{"3", "0"}}, {"=", "A", "=0-5", "B", "$"}));
-    qv::TakerRun run(path);
+    qv::TakerRun run(qv::readRunTest(path));
     qv::Session session;
     Lines runs, sessions;
     for (int i = 0; i < 2; ++i) {
