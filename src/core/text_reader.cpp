@@ -10,10 +10,6 @@ namespace {
 constexpr char kEndOfFileByte = 0x1A;
 }  // namespace
 
-TextReader::~TextReader() {
-    close();
-}
-
 int TextReader::open(ByteSource& source) {
     close();
     const int rc = source.open(size_);

@@ -19,9 +19,10 @@ class TextReader {
     TextReader() = default;
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
-    ~TextReader();
+    ~TextReader() = default;
 
-    // Opens `source`, which must outlive the reading (until close()).
+    // Opens `source`, which must outlive the reading until close(); a reader
+    // that goes while still open leaves the source to close itself.
     int open(ByteSource& source);
     int readLine(std::string& line);
     int atEnd(bool& end);
