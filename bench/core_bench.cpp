@@ -37,6 +37,7 @@
 
 #include "document.h"
 #include "errors.h"
+#include "file_loading.h"
 #include "format.h"
 #include "largest_test.h"
 #include "loader.h"
@@ -163,7 +164,7 @@ Files* g_files = nullptr;
 // benchmarks measure a load that works.
 void checkLongLoad(LongFile& f) {
     f.loading = std::make_unique<Loading>();
-    f.loading->loader.load(f.path, *f.loading->doc, f.loading->dest);
+    qv::loadTestFile(f.loading->loader, f.path, *f.loading->doc, f.loading->dest);
     const qv::TestDocument& doc = *f.loading->doc;
     const qv::MessageLines& messages = f.loading->dest.messages;
     if (doc.questionCount != f.questions || doc.text(f.questions).size() != kLongLine ||
@@ -244,7 +245,7 @@ void BM_LoadLong(benchmark::State& state) {
     const LongFile& f = g_files->longFiles.at(static_cast<int>(state.range(0)));
     Loading& l = *f.loading;
     for (auto _ : state) {
-        l.loader.load(f.path, *l.doc, l.dest);
+        qv::loadTestFile(l.loader, f.path, *l.doc, l.dest);
         benchmark::DoNotOptimize(l.doc->questionCount);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(f.bytes));

@@ -10,6 +10,7 @@
 #include "cp1251.h"
 #include "encoding.h"
 #include "export_command.h"
+#include "file_loading.h"
 #include "journal_queue.h"
 #include "pg_journal_store.h"
 #include "program_settings.h"

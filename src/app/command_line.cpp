@@ -12,6 +12,7 @@
 #include "cp1251.h"
 #include "encoding.h"
 #include "errors.h"
+#include "file_loading.h"
 #include "pg_journal_store.h"
 #include "results_and_export.h"
 #include "writer.h"

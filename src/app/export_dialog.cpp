@@ -16,6 +16,7 @@
 #include "encoding.h"
 #include "errors.h"
 #include "export_command.h"
+#include "file_loading.h"
 #include "manag.h"
 #include "platform.h"
 #include "web_export.h"

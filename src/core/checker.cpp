@@ -11,7 +11,7 @@
 #include "loader.h"
 #include "number.h"
 #include "run.h"
-#include "text_file.h"
+#include "text_reader.h"
 
 namespace qv {
 
@@ -221,10 +221,10 @@ struct FileLines {
     bool utf8 = false;  // well-formed UTF-8 with Cyrillic letters in it
 };
 
-FileLines readFileLines(const std::string& path) {
+FileLines readFileLines(ByteSource& source) {
     FileLines lines;
     TextReader file;
-    ioCheck(file.open(path));
+    ioCheck(file.open(source));
     bool wellFormed = true;
     bool cyrillic = false;
     for (;;) {
@@ -635,14 +635,14 @@ std::optional<TotalsRange> reachableTotals(const TestDocument& doc) {
     return TotalsRange{*scratch.lowest, *scratch.highest};
 }
 
-CheckReport checkTest(const std::string& path) {
+CheckReport checkTest(ByteSource& test, ByteSource& again) {
     CheckReport report;
     TestDocument doc;
     CheckDestination destination;
     TestLoader loader;
     std::optional<std::string> refusal;  // what the run would say when it opens the file
     try {
-        loader.load(path, doc, destination);
+        loader.load(test, doc, destination);
     } catch (const EInOutError&) {
         throw;  // the file cannot be read
     } catch (const Exception& e) {
@@ -653,7 +653,7 @@ CheckReport checkTest(const std::string& path) {
     if (loader.lastFileSize() > kMaxTestFileBytes)
         lines.count = 1;
     else
-        lines = readFileLines(path);
+        lines = readFileLines(again);
     if (lines.utf8) {
         report.problems.push_back(
             ru("файл, похоже, в кодировке UTF-8, а тест читает его в Windows-1251, и русские "

@@ -31,6 +31,7 @@ struct CheckReport {
     std::string summary() const;
 };
 
+class ByteSource;
 class TestDocument;
 
 // The lowest and highest total a run of the document can reach, as the
@@ -41,9 +42,11 @@ struct TotalsRange {
 };
 std::optional<TotalsRange> reachableTotals(const TestDocument& doc);
 
-// Reads the test file as a run would and reports its problems. Raises
-// EInOutError when the file cannot be read; a file that a run refuses (a bad
-// Info line, say) is reported as a problem.
-CheckReport checkTest(const std::string& path);
+// Reads the test in `test` as a run would and reports its problems; `again`
+// holds the same bytes, read once more for their lines as they are (the
+// desktop's check of a file by its name is in file_loading.h). Raises
+// EInOutError when the bytes cannot be read; a test that a run refuses (a
+// bad Info line, say) is reported as a problem.
+CheckReport checkTest(ByteSource& test, ByteSource& again);
 
 }  // namespace qv

@@ -1,8 +1,10 @@
 #include "desk_run.h"
 
 #include "errors.h"
+#include "file_loading.h"
 #include "os_file.h"
 #include "shown.h"
+#include "writer.h"
 
 namespace qv {
 
@@ -76,7 +78,7 @@ void DeskRun::loadForRun(const std::string& fileName) {
     runFileName_ = fileName;
     const ReleaseAfterLargeFile release{loader_};
     Destination destination(*this);
-    loader_.load(fileName, test_->document, destination);
+    loadTestFile(loader_, fileName, test_->document, destination);
 }
 
 TakerRun::Phase DeskRun::answer(int button) {

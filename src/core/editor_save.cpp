@@ -4,6 +4,7 @@
 
 #include "cp1251.h"
 #include "errors.h"
+#include "file_loading.h"
 #include "number.h"
 #include "os_file.h"
 #include "read_back.h"

@@ -1,10 +1,8 @@
 #include "errors.h"
 
-#include <cerrno>
-
 #include "cp1251.h"
-#include "os_errors.h"
-#include "os_kept_copies.h"
+#include "io_cause.h"
+#include "io_codes.h"
 
 namespace qv {
 
@@ -14,22 +12,23 @@ namespace {
 // several causes, naming the one it was; empty when it is not known.
 std::string causeSentence(int code) {
     switch (causeOfCode(code)) {
-        case ENOSPC:
+        case IoCause::NoSpace:
             return "На диске не осталось места.";
-        case EDQUOT:
+        case IoCause::Quota:
             return "Исчерпана дисковая квота пользователя.";
-        case EFBIG:
+        case IoCause::FileTooLarge:
             return "Файл превысил наибольший размер, который допускает система или файловая "
                    "система.";
-        case EIO:
+        case IoCause::DeviceFault:
             return "Устройство сообщило об ошибке ввода-вывода: диск, флеш-накопитель или "
                    "сетевая папка неисправны или отключены.";
-        case EXDEV:
+        case IoCause::OtherFileSystem:
             return "Файл находится на другой файловой системе, чем его папка, и не может быть "
                    "заменён новым.";
-        default:
-            return {};
+        case IoCause::Unknown:
+            break;
     }
+    return {};
 }
 
 std::string withCause(int code, std::string message) {
@@ -51,6 +50,9 @@ EInOutError::EInOutError(int code, const std::string& target, const std::string&
                                  keptCopy + "»; скопируйте этот файл на место повреждённого")),
       code_(code) {}
 
+EInOutError::EInOutError(int code, std::string message)
+    : Exception(std::move(message)), code_(code) {}
+
 std::string ioErrorMessage(int code) {
     switch (code) {
         case 2:
@@ -71,12 +73,6 @@ std::string ioErrorMessage(int code) {
             return cp1251::fromUtf8(
                 "Файл нельзя перезаписать, не сохранив сначала копию его прежнего содержимого, "
                 "а сохранить её не удалось. Файл оставлен без изменений");
-        case io::kNoNote:
-            return cp1251::fromUtf8(
-                "Сохранение отменено: папка «" + os::copiesFolder() +
-                "» недоступна для записи, а без неё временный файл, который оставило бы "
-                "прерванное сохранение, никто бы не нашёл и не удалил. Файл оставлен без "
-                "изменений");
         default:
             return "I/O error " + std::to_string(code);
     }

@@ -30,6 +30,8 @@ class EInOutError : public Exception {
     // A failed save that could not give `target` its previous content back:
     // the message says at once where that content is kept.
     EInOutError(int code, const std::string& target, const std::string& keptCopy);
+    // A failure whose message the part that met it composes.
+    EInOutError(int code, std::string message);
     int errorCode() const noexcept { return code_; }
 
   private:
@@ -42,7 +44,9 @@ class EAbort : public Exception {
     EAbort() : Exception("Operation aborted") {}
 };
 
-// The message shown for an I/O result code ("File not found", "I/O error 32", ...).
+// The message shown for an I/O result code ("File not found", "I/O error 32", ...),
+// as io_codes.h names them; a save refused for want of a note of its temporary
+// file is told by the save itself, which knows where the note was to go.
 std::string ioErrorMessage(int code);
 
 // Raises EInOutError when an operation's result code is not 0.

@@ -100,9 +100,9 @@ bool TestLoader::readPoints(TestDocument& doc) {
     }
 }
 
-void TestLoader::load(const std::string& path, TestDocument& doc, LoadDestination& destination) {
+void TestLoader::load(ByteSource& source, TestDocument& doc, LoadDestination& destination) {
     line_.clear();
-    ioCheck(file_.open(path));
+    ioCheck(file_.open(source));
     // Whatever way the load ends, the file is closed and a buffer grown for a
     // long line is given back.
     struct Finish {

@@ -1,4 +1,6 @@
-// Reading a test file into the document. The loader owns the order of
+// Reading a test into the document from a byte source (a file for the
+// desktop program, the bytes it was handed for the page's player; the
+// desktop's calls by path are in file_loading.h). The loader owns the order of
 // reading; what differs between opening a test for editing and for a run
 // (and for the check and the read-back of a save) is handed to a
 // LoadDestination, which each of them implements.
@@ -6,9 +8,10 @@
 
 #include <string>
 
+#include "byte_source.h"
 #include "document.h"
 #include "format.h"
-#include "text_file.h"
+#include "text_reader.h"
 
 namespace qv {
 
@@ -42,19 +45,21 @@ inline constexpr std::uint64_t kMaxTestFileBytes = std::uint64_t{256} << 20;
 
 class TestLoader {
   public:
-    // Reads the file at `path` into `doc`, handing the header, the message
-    // section and the milestones to `destination`. Raises EInOutError,
+    // Opens `source` and reads the test in it into `doc`, handing the
+    // header, the message section and the milestones to `destination`; the
+    // source is closed however the load ends. Raises EInOutError (a source
+    // that does not open raises it before anything is stored),
     // EConvertError, or an Exception for counts the document has no room for;
     // everything stored before a failure stays.
-    void load(const std::string& path, TestDocument& doc, LoadDestination& destination);
+    void load(ByteSource& source, TestDocument& doc, LoadDestination& destination);
 
-    // The size of the file the last load opened.
+    // The number of bytes of the test the last load opened.
     std::uint64_t lastFileSize() const { return file_.size(); }
     // The last line the last load read.
     const std::string& lastLine() const { return line_; }
 
   private:
-    // Reads the next line of the open file into line_; past the end of the
+    // Reads the next line of the open source into line_; past the end of the
     // file that is an empty line.
     void nextLine();
     // Splits line_ into fields_.

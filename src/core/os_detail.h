@@ -7,7 +7,7 @@
 #include <string>
 
 #include "file_names.h"
-#include "os_file.h"
+#include "os_handle.h"
 #include "os_save.h"
 
 namespace qv::os::detail {
@@ -20,7 +20,7 @@ int makeFolders(const std::string& folder);
 bool syncFolder(const std::string& folder);
 bool syncFolder(Handle folder);  // an O_PATH handle will do
 
-// These return a result code of os_errors.h, in os_paths.cpp.
+// These return a result code of io_codes.h, in os_paths.cpp.
 // Opens a folder as an O_PATH handle one part of its path at a time, so that
 // the kernel follows no link: the walk follows each link itself, unless it is
 // someone else's in a sticky folder that everyone may write.

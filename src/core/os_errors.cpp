@@ -2,11 +2,11 @@
 
 #include <cerrno>
 
+#include "io_cause.h"
+
 namespace qv {
 
 namespace {
-thread_local int lastCode = 0;
-thread_local int lastCause = 0;
 
 int codeOf(int err) {
     switch (err) {
@@ -41,16 +41,29 @@ int codeOf(int err) {
             return io::kGeneralFailure;
     }
 }
+
+IoCause causeOf(int err) {
+    switch (err) {
+        case ENOSPC:
+            return IoCause::NoSpace;
+        case EDQUOT:
+            return IoCause::Quota;
+        case EFBIG:
+            return IoCause::FileTooLarge;
+        case EIO:
+            return IoCause::DeviceFault;
+        case EXDEV:
+            return IoCause::OtherFileSystem;
+        default:
+            return IoCause::Unknown;
+    }
+}
 }  // namespace
 
 int ioCodeFromErrno(int err) {
-    lastCode = codeOf(err);
-    lastCause = err;
-    return lastCode;
-}
-
-int causeOfCode(int code) {
-    return code != 0 && code == lastCode ? lastCause : 0;
+    const int code = codeOf(err);
+    noteIoCause(code, causeOf(err));
+    return code;
 }
 
 }  // namespace qv

@@ -2,17 +2,16 @@
 // loading a test, its bytes read whole, and what shows that a file changed on
 // disk. Saving is in os_save.h, the copies a save keeps in os_kept_copies.h,
 // the signals a write may raise in os_signals.h. Every function that can fail
-// returns a result code of os_errors.h (0 for success).
+// returns a result code of io_codes.h (0 for success).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace qv::os {
+#include "os_handle.h"
 
-using Handle = int;
-inline constexpr Handle kNoHandle = -1;
+namespace qv::os {
 
 // Opens an existing regular file for reading, shared with other readers
 // only; anything else (a folder, a device, a pipe) is refused with code 5

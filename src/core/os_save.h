@@ -1,7 +1,7 @@
 // Saving a file so that a failure or a kill never loses what it held: the
 // bytes go to a temporary file renamed over the target, or into the target
 // itself with its previous content kept aside (os_kept_copies.h). Every
-// function that can fail returns a result code of os_errors.h (0 for success).
+// function that can fail returns a result code of io_codes.h (0 for success).
 #pragma once
 
 #include <sys/types.h>
@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "os_file.h"
+#include "os_handle.h"
 
 namespace qv::os {
 

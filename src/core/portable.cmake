@@ -1,27 +1,25 @@
-# The portable library: the test file's format, loading, answering, result
-# selection, the check and one person's run, with the file layer they read
-# through. It links no SQLite, OpenSSL or threads, so that the desktop
-# program and the page's player (web/player, built with emscripten) compile
-# it from this one list and link it by its name.
+# The portable library: the test file's format, loading a test from a byte
+# source, answering, result selection, the check and one person's run. It
+# makes no operating-system call (files are the desktop library's) and links
+# no SQLite, OpenSSL or threads, so that the desktop program and the page's
+# player (web/player, built with emscripten) compile it from this one list
+# and link it by its name.
 set(QV_PORTABLE_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(QV_PORTABLE_SOURCES
+  byte_source.cpp
   checker.cpp
   cp1251.cpp
   document.cpp
   errors.cpp
   file_names.cpp
   format.cpp
-  kept_copies.cpp
+  io_cause.cpp
   loader.cpp
   number.cpp
-  os_errors.cpp
-  os_file.cpp
-  os_paths.cpp
-  read_back.cpp
   run.cpp
   taker_run.cpp
-  text_file.cpp
-  writer.cpp
+  save_lines.cpp
+  text_reader.cpp
 )
 list(TRANSFORM QV_PORTABLE_SOURCES PREPEND ${QV_PORTABLE_DIR}/)
 

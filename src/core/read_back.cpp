@@ -4,6 +4,7 @@
 
 #include "cp1251.h"
 #include "errors.h"
+#include "file_loading.h"
 #include "loader.h"
 #include "number.h"
 
@@ -74,7 +75,8 @@ std::vector<std::string> readBackDifferences(const std::string& fileName, const 
     const auto saved = std::make_unique<TestDocument>();
     ReadBack read;
     try {
-        TestLoader().load(fileName, *saved, read);
+        TestLoader loader;
+        loadTestFile(loader, fileName, *saved, read);
     } catch (const Exception& failure) {
         differences.add(utf("сохранённый файл не читается: ") + failure.message());
         return differences.take();

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "document.h"
-#include "writer.h"
+#include "save_lines.h"
 
 namespace qv {
 

@@ -6,7 +6,6 @@
 #include "errors.h"
 #include "format.h"
 #include "number.h"
-#include "writer.h"
 
 namespace qv {
 
@@ -124,15 +123,6 @@ std::vector<std::string> resultMemoLines(const RunState& run, const MessageLines
     std::vector<std::string> lines{std::string{}};
     for (int i = run.resultFirst; i <= run.resultLast; ++i) lines.push_back(messages.line(i));
     return lines;
-}
-
-std::string saveResult(const std::string& chosenName, const RunState& run,
-                       const MessageLines& messages) {
-    std::vector<std::string> block;
-    for (int i = run.resultFirst; i <= run.resultLast; ++i) block.push_back(messages.line(i));
-    const std::string fileName = resultFileName(chosenName);
-    writeLines(fileName, block);
-    return fileName;
 }
 
 }  // namespace qv

@@ -90,9 +90,4 @@ bool chooseResult(RunState& run, const MessageLines& messages);
 // What the result window shows: an empty line, then the chosen block.
 std::vector<std::string> resultMemoLines(const RunState& run, const MessageLines& messages);
 
-// Saves the chosen block under the chosen name (".txt" appended unless it
-// ends in exactly ".txt"), one line per block line; returns the name written.
-std::string saveResult(const std::string& chosenName, const RunState& run,
-                       const MessageLines& messages);
-
 }  // namespace qv

@@ -1,6 +1,5 @@
 #include "taker_run.h"
 
-#include <cstdio>
 #include <new>
 
 #include "cp1251.h"
@@ -57,29 +56,20 @@ std::shared_ptr<RunTest> unopened() {
 
 }  // namespace
 
-std::shared_ptr<const RunTest> readRunTest(const std::string& path) {
+std::shared_ptr<const RunTest> readRunTest(ByteSource& source) {
     std::shared_ptr<RunTest> test = unopened();
     try {
         RunTestDestination destination(*test);
-        TestLoader().load(path, test->document, destination);
+        TestLoader().load(source, test->document, destination);
     } catch (...) {
         test->refusal = failureText(std::current_exception());
     }
     return test;
 }
 
-std::shared_ptr<const RunTest> readRunTest(std::string_view bytes, const std::string& scratchPath) {
-    // Bytes that could not be put where the loader reads them must not run
-    // the test put there before.
-    std::FILE* file = std::fopen(scratchPath.c_str(), "wb");
-    const bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (!file || std::fclose(file) != 0 || !written) {
-        std::remove(scratchPath.c_str());
-        std::shared_ptr<RunTest> test = unopened();
-        test->refusal = ru("Недостаточно памяти, чтобы открыть тест.");
-        return test;
-    }
-    return readRunTest(scratchPath);
+std::shared_ptr<const RunTest> readRunTest(std::string_view bytes) {
+    MemorySource source(bytes);
+    return readRunTest(source);
 }
 
 std::string failureText(const std::exception_ptr& failure) {

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "byte_source.h"
 #include "checker.h"
 #include "document.h"
 #include "run.h"
@@ -32,10 +33,11 @@ struct RunTest {
     std::optional<std::string> refusal;  // why no run of it can begin: the failure box's text
 };
 
-// Reads the test file at `path` as a run reads it.
-std::shared_ptr<const RunTest> readRunTest(const std::string& path);
-// The same for a test given as its bytes, put at `scratchPath` for reading.
-std::shared_ptr<const RunTest> readRunTest(std::string_view bytes, const std::string& scratchPath);
+// Reads the test in `source` as a run reads it (a test file by its name:
+// file_loading.h).
+std::shared_ptr<const RunTest> readRunTest(ByteSource& source);
+// The same for a test given as its bytes.
+std::shared_ptr<const RunTest> readRunTest(std::string_view bytes);
 
 // The failure box's text for a failure: the message with its full stop.
 std::string failureText(const std::exception_ptr& failure);

@@ -5,6 +5,7 @@
 #include "cp1251.h"
 #include "desk_run.h"
 #include "errors.h"
+#include "file_loading.h"
 #include "format.h"
 #include "number.h"
 #include "os_file.h"
@@ -178,7 +179,7 @@ void TestEditor::loadForEditing(const std::string& fileName) {
     const ReleaseAfterLargeFile release{loader_};
     {
         Destination destination(*this);
-        loader_.load(fileName, doc_, destination);
+        loadTestFile(loader_, fileName, doc_, destination);
     }
     failedEditFile_.clear();
     editedFile_ = fileName;

@@ -10,6 +10,7 @@
 
 #include "cp1251.h"
 #include "errors.h"
+#include "file_loading.h"
 #include "file_names.h"
 #include "loader.h"
 #include "os_errors.h"
@@ -63,7 +64,8 @@ std::string testTitle(const std::string& testPath) {
     TestDocument doc;
     TitleOnly destination;
     try {
-        TestLoader().load(testPath, doc, destination);
+        TestLoader loader;
+        loadTestFile(loader, testPath, doc, destination);
     } catch (const Exception&) {
         // A test the run refuses has no title yet; the file's name stands in.
     }

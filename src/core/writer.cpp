@@ -3,76 +3,33 @@
 #include "cp1251.h"
 #include "errors.h"
 #include "format.h"
+#include "io_codes.h"
 #include "number.h"
-#include "text_file.h"
+#include "os_kept_copies.h"
+#include "text_writer.h"
 
 namespace qv {
 
 namespace {
-constexpr std::size_t kPointsLineBreak = 200;
-}
 
-std::int32_t questionsToSave(const TestDocument& doc) {
-    const std::int32_t count = doc.questionCount;
-    if (count >= 1 && count <= kMaxQuestions && doc.text(count).empty()) return count - 1;
-    return count;
-}
-
-std::vector<std::string> testFileLines(const TestDocument& doc, std::int32_t questionCount,
-                                       int buttons, const TestHeader& header,
-                                       const std::vector<std::string>& messageLines) {
-    const char sep = kFieldSeparator;
-    std::vector<std::string> lines;
-    lines.push_back("Info=(" + intToStr(questionCount) + sep + header.buttonCountText + sep +
-                    intToStr(doc.variantMode) + ")");
-    lines.push_back("Title=(" + header.title + sep + header.author + sep + header.windowCaption +
-                    ")");
-    std::string captions = "Buttons=(";
-    for (int b = 1; b <= buttons; ++b) {
-        if (b > 1) captions += sep;
-        captions += header.captions[static_cast<std::size_t>(b - 1)];
+// Raises the failure of a save's step, unless its code is 0.
+void saveCheck(int code) {
+    if (code == io::kNoNote) {
+        throw EInOutError(
+            code, cp1251::fromUtf8("Сохранение отменено: папка «" + os::copiesFolder() +
+                                   "» недоступна для записи, а без неё временный файл, который "
+                                   "оставило бы прерванное сохранение, никто бы не нашёл и не "
+                                   "удалил. Файл оставлен без изменений"));
     }
-    lines.push_back(captions + ")");
-
-    lines.emplace_back("Questions:");
-    for (int q = 1; q <= questionCount; ++q) lines.push_back(doc.text(q));
-
-    lines.push_back(variantsHeader(doc.variantMode));
-    if (doc.variantMode == kFirstQuestionVariants) {
-        for (int b = 1; b <= buttons; ++b) lines.push_back(doc.variant(1, b));
-    } else if (doc.variantMode != kNoVariants) {
-        for (int q = 1; q <= questionCount; ++q)
-            for (int b = 1; b <= buttons; ++b) lines.push_back(doc.variant(q, b));
-    }
-
-    lines.emplace_back("Numbers:");
-    std::string points;
-    for (int q = 1; q <= questionCount; ++q) {
-        for (int b = 1; b <= buttons; ++b) {
-            points += doc.points(q, b);
-            points += ',';
-        }
-        if (points.size() >= kPointsLineBreak || q == questionCount) {
-            lines.push_back(std::move(points));
-            points.clear();
-        }
-    }
-
-    lines.emplace_back("Message:");
-    for (const auto& line : messageLines)
-        if (!line.empty()) lines.push_back(line);
-    lines.emplace_back("$");
-    return lines;
+    ioCheck(code);
 }
-
-namespace {
 
 // Saves a file through a text writer that `fill` writes into; `fill`
 // returns the first failure's code, or 0.
 template <typename Fill>
 void saveFile(const std::string& fileName, Fill fill) {
     TextWriter file;
-    ioCheck(file.create(fileName));
+    saveCheck(file.create(fileName));
     int rc = fill(file);
     // A failed line is reported after the close that gives the file its
     // previous content back, so that a copy left instead is told at once.
@@ -80,7 +37,7 @@ void saveFile(const std::string& fileName, Fill fill) {
     if (rc == 0) rc = closed;
     if (rc != 0 && !file.keptCopy().empty())
         throw EInOutError(rc, file.targetPath(), file.keptCopy());
-    ioCheck(rc);
+    saveCheck(rc);
 }
 
 }  // namespace
@@ -110,6 +67,15 @@ std::string saveTest(const std::string& chosenName, const TestDocument& doc,
     }
     const std::string fileName = testFileName(chosenName);
     writeLines(fileName, testFileLines(doc, questions, buttons, header, messageLines));
+    return fileName;
+}
+
+std::string saveResult(const std::string& chosenName, const RunState& run,
+                       const MessageLines& messages) {
+    std::vector<std::string> block;
+    for (int i = run.resultFirst; i <= run.resultLast; ++i) block.push_back(messages.line(i));
+    const std::string fileName = resultFileName(chosenName);
+    writeLines(fileName, block);
     return fileName;
 }
 

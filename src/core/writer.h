@@ -1,32 +1,15 @@
-// Writing the test being edited as a test file.
+// Writing files: the test being edited saved as a test file, the chosen
+// result block as a result file, and lines or bytes saved as a test is.
 #pragma once
 
-#include <array>
 #include <string>
 #include <vector>
 
 #include "document.h"
+#include "run.h"
+#include "save_lines.h"
 
 namespace qv {
-
-// What the editor's controls hold at the moment of saving.
-struct TestHeader {
-    std::string buttonCountText;  // written unchanged into the Info line
-    std::string title;
-    std::string author;
-    std::string windowCaption;
-    std::array<std::string, kMaxButtons> captions;
-};
-
-// The number of questions a save writes: an empty last question is left out.
-std::int32_t questionsToSave(const TestDocument& doc);
-
-// The lines of the file, in the order of the format, without line ends.
-// `messageLines` are the result-message lines as the editor shows them;
-// empty ones are left out.
-std::vector<std::string> testFileLines(const TestDocument& doc, std::int32_t questionCount,
-                                       int buttons, const TestHeader& header,
-                                       const std::vector<std::string>& messageLines);
 
 // Saves the test under the name chosen in the save dialog (".tst" appended
 // unless the name ends in exactly ".tst") and returns the name written. The
@@ -41,5 +24,10 @@ void writeLines(const std::string& fileName, const std::vector<std::string>& lin
 // Writes the bytes as they are, saved as a test is: the file is replaced
 // only once all of them are written.
 void writeBytes(const std::string& fileName, const std::string& bytes);
+
+// Saves the chosen block under the chosen name (".txt" appended unless it
+// ends in exactly ".txt"), one line per block line; returns the name written.
+std::string saveResult(const std::string& chosenName, const RunState& run,
+                       const MessageLines& messages);
 
 }  // namespace qv

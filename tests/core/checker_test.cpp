@@ -6,6 +6,7 @@
 #include "core_support.h"
 #include "cp1251.h"
 #include "errors.h"
+#include "file_loading.h"
 
 namespace {
 

@@ -1,10 +1,15 @@
 // Reading test files: the order of reading, the variant layouts, files that
-// end early, the message section, refused counts and failures part-way.
+// end early, the message section, refused counts and failures part-way; and
+// a test read from memory as from its file.
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "core_support.h"
 #include "errors.h"
+#include "file_loading.h"
 #include "loader.h"
+#include "text_writer.h"
 
 namespace {
 
@@ -62,7 +67,7 @@ class Loader : public ::testing::Test {
     // Writes the bytes to a file and loads it into doc, handing it to dest.
     void loadBytes(const std::string& bytes, RecordingDestination& destination) {
         qvtest::writeBytes(dir.file("t.tst"), bytes);
-        loader.load(dir.file("t.tst"), doc, destination);
+        qv::loadTestFile(loader, dir.file("t.tst"), doc, destination);
     }
     void loadLines(const Lines& lines) { loadBytes(crlf(lines), dest); }
 
@@ -338,7 +343,7 @@ TEST_F(Loader, AConversionErrorKeepsWhatWasAssignedBeforeIt) {
 TEST_F(Loader, AFileThatCannotBeOpened) {
     doc.questionCount = 3;
     try {
-        loader.load(dir.file("missing.tst"), doc, dest);
+        qv::loadTestFile(loader, dir.file("missing.tst"), doc, dest);
         ADD_FAILURE() << "a missing file was read";
     } catch (const qv::EInOutError& e) {
         EXPECT_EQ(e.errorCode(), 2);
@@ -370,7 +375,7 @@ TEST_F(Loader, LetsGoOfTheFileAndOfLargeBuffers) {
     ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(qv::kMaxTestFileBytes + 1)), 0);
     doc.questionCount = 7;
     try {
-        loader.load(huge, doc, dest);
+        qv::loadTestFile(loader, huge, doc, dest);
         ADD_FAILURE() << "a huge file was read";
     } catch (const qv::Exception& e) {
         EXPECT_NE(e.message().find(ru("256 МБ")), std::string::npos) << e.message();
@@ -392,6 +397,83 @@ TEST_F(Loader, LongVariantsAreCutAndSurplusQuestionsStay) {
     EXPECT_EQ(doc.text(3), "earlier 3");
     EXPECT_EQ(doc.text(5), "earlier 5");
     EXPECT_EQ(doc.points(3, 1), "p3");
+}
+
+// What a load left: the document's questions, what the destination was
+// handed, the loader's own account and the failure, if any.
+struct LoadTrace {
+    std::vector<std::string> fields;
+    std::vector<std::string> calls;
+    std::vector<std::string> messages;
+    std::uint64_t size = 0;
+    std::string lastLine;
+    std::string failure;
+    bool operator==(const LoadTrace&) const = default;
+};
+
+LoadTrace traceLoad(
+    const std::function<void(qv::TestLoader&, qv::TestDocument&, RecordingDestination&)>& load) {
+    LoadTrace trace;
+    qv::TestLoader loader;
+    qv::TestDocument doc;
+    RecordingDestination dest;
+    try {
+        load(loader, doc, dest);
+    } catch (const qv::Exception& e) {
+        trace.failure = e.message();
+    }
+    trace.fields = {std::to_string(doc.questionCount),
+                    std::to_string(doc.buttonCount),
+                    std::to_string(doc.variantMode),
+                    dest.title,
+                    dest.author,
+                    dest.windowCaption};
+    for (int q = 1; q <= 3; ++q) {
+        trace.fields.push_back(doc.text(q));
+        for (int b = 1; b <= 3; ++b) {
+            trace.fields.push_back(doc.variant(q, b));
+            trace.fields.push_back(doc.points(q, b));
+        }
+    }
+    trace.calls = dest.calls;
+    trace.messages = dest.messages;
+    trace.size = loader.lastFileSize();
+    trace.lastLine = loader.lastLine();
+    return trace;
+}
+
+TEST(LoaderSources, BytesInMemoryLoadAsTheirFileDoes) {
+    const std::string example = qvtest::workedExampleBytes();
+    const std::string eof(1, '\x1A');
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"the worked example", example},
+        {"lone CRs for line ends",
+         "Info=(1^E2^E3)\rTitle=(T^EA^EC)\rButtons=(Y^EN)\rQuestions:\r"
+         "q\rVariants:\ra\rb\rNumbers:\r1,2,\rMessage:\r=0-9\rok\r$"},
+        {"lone LFs inside lines",
+         "Info=(1^E2^E3)\r\nTitle=(T\n^EA^EC)\r\nButtons=(Y^EN)\r\n"
+         "Questions:\r\nq\nq\r\nVariants:\r\na\n\r\nb\r\n"
+         "Numbers:\r\n1,2,\r\nMessage:\r\n\n=0-9\r\n$\n"},
+        {"an end-of-file byte among the messages",
+         example.substr(0, example.size() - 8) + eof + "=0-9\r\nhidden\r\n"},
+        {"an end-of-file byte among the questions", example.substr(0, 80) + eof + example},
+        {"a bad Info line", "Info=(1^Ex^E3)\r\n" + example},
+        {"nothing at all", ""},
+    };
+    qvtest::TempFolder dir;
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        qvtest::writeBytes(dir.file("t.tst"), bytes);
+        const LoadTrace fromFile = traceLoad([&](auto& loader, auto& doc, auto& dest) {
+            qv::loadTestFile(loader, dir.file("t.tst"), doc, dest);
+        });
+        const LoadTrace fromMemory = traceLoad([&](auto& loader, auto& doc, auto& dest) {
+            qv::MemorySource source(bytes);
+            loader.load(source, doc, dest);
+        });
+        EXPECT_EQ(fromMemory, fromFile);
+        EXPECT_EQ(fromMemory.size, bytes.size());
+    }
 }
 
 }  // namespace

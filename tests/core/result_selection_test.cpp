@@ -7,6 +7,7 @@
 #include "core_support.h"
 #include "errors.h"
 #include "run.h"
+#include "writer.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "errors.h"
 #include "os_errors.h"
 #include "os_kept_copies.h"
-#include "text_file.h"
+#include "text_writer.h"
 #include "writer.h"
 
 namespace {

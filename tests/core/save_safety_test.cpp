@@ -17,7 +17,7 @@
 #include "os_kept_copies.h"
 #include "os_signals.h"
 #include "run.h"
-#include "text_file.h"
+#include "text_writer.h"
 #include "writer.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "checker.h"
 #include "core_support.h"
+#include "file_loading.h"
 #include "session.h"
 #include "taker_run.h"
 

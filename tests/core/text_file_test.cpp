@@ -1,5 +1,6 @@
 // Text files on real files: line ends, the end-of-file byte, reading past
-// the end, the result codes, and the 128-byte output buffer.
+// the end, the result codes, and the 128-byte output buffer; and the same
+// lines read from bytes in memory as from a file.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,9 +10,12 @@
 
 #include <cerrno>
 
+#include "byte_source.h"
 #include "core_support.h"
+#include "file_source.h"
 #include "os_errors.h"
-#include "text_file.h"
+#include "text_reader.h"
+#include "text_writer.h"
 
 namespace {
 
@@ -19,10 +23,10 @@ using qvtest::readBytes;
 using qvtest::TempFolder;
 using qvtest::writeBytes;
 
-// Reads every line until the end of the file, checking atEnd before each read.
-std::vector<std::string> readAll(const std::string& path) {
+// Reads every line until the end, checking atEnd before each read.
+std::vector<std::string> readAll(qv::ByteSource& source) {
     qv::TextReader reader;
-    EXPECT_EQ(reader.open(path), 0);
+    EXPECT_EQ(reader.open(source), 0);
     std::vector<std::string> lines;
     for (;;) {
         bool end = true;
@@ -34,6 +38,18 @@ std::vector<std::string> readAll(const std::string& path) {
     }
     EXPECT_EQ(reader.close(), 0);
     return lines;
+}
+
+std::vector<std::string> readAll(const std::string& path) {
+    qv::FileSource file(path);
+    return readAll(file);
+}
+
+// The result code of opening the file at `path` for reading.
+int openCode(const std::string& path) {
+    qv::FileSource file(path);
+    std::uint64_t size = 0;
+    return file.open(size);
 }
 
 struct ReadCase {
@@ -63,6 +79,10 @@ TEST(TextReader, SplitsLinesAsTheFileFormatSays) {
     for (const auto& c : cases) {
         writeBytes(dir.file("in.txt"), c.bytes);
         EXPECT_EQ(readAll(dir.file("in.txt")), c.lines) << c.name;
+        // The page's player reads the same bytes from memory.
+        qv::MemorySource memory(c.bytes);
+        EXPECT_EQ(readAll(memory), c.lines) << c.name << ", in memory";
+        EXPECT_EQ(readAll(memory), c.lines) << c.name << ", in memory again";
     }
 }
 
@@ -70,7 +90,8 @@ TEST(TextReader, ReadingPastTheEndGivesEmptyLinesWithoutFailure) {
     TempFolder dir;
     writeBytes(dir.file("in.txt"), "one\r\ntwo" + std::string(1, 0x1A) + "three\r\n");
     qv::TextReader reader;
-    ASSERT_EQ(reader.open(dir.file("in.txt")), 0);
+    qv::FileSource file(dir.file("in.txt"));
+    ASSERT_EQ(reader.open(file), 0);
     std::string line;
     bool end = true;
     ASSERT_EQ(reader.atEnd(end), 0);
@@ -113,16 +134,17 @@ TEST(TextReader, LinesLongerThanTheReadBuffer) {
 
 TEST(TextFileCodes, OpeningForReading) {
     TempFolder dir;
-    qv::TextReader reader;
-    EXPECT_EQ(reader.open(dir.file("missing.tst")), 2);
-    EXPECT_EQ(reader.open(dir.file("no-folder/missing.tst")), 3);
-    EXPECT_EQ(reader.open(dir.path()), 5);
+    EXPECT_EQ(openCode(dir.file("missing.tst")), 2);
+    EXPECT_EQ(openCode(dir.file("no-folder/missing.tst")), 3);
+    EXPECT_EQ(openCode(dir.path()), 5);
     writeBytes(dir.file("plain"), "x");
-    EXPECT_EQ(reader.open(dir.file("plain/below")), 3);  // a file used as a folder
+    EXPECT_EQ(openCode(dir.file("plain/below")), 3);  // a file used as a folder
     // Only a regular file is read: a device never ends, a pipe may never answer.
     ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0644), 0);
-    EXPECT_EQ(reader.open(dir.file("pipe")), 5);
-    EXPECT_EQ(reader.open("/dev/zero"), 5);
+    EXPECT_EQ(openCode(dir.file("pipe")), 5);
+    qv::TextReader reader;
+    qv::FileSource device("/dev/zero");
+    EXPECT_EQ(reader.open(device), 5);
     EXPECT_FALSE(reader.isOpen());
 }
 
@@ -151,7 +173,7 @@ TEST(TextFileCodes, MalformedNamesAndSharing) {
     TempFolder dir;
     qv::TextReader reader;
     qv::TextWriter writer;
-    EXPECT_EQ(reader.open(dir.file(std::string(300, 'n'))), 123);  // a name part too long
+    EXPECT_EQ(openCode(dir.file(std::string(300, 'n'))), 123);  // a name part too long
     EXPECT_EQ(writer.create(dir.file(std::string(300, 'n'))), 123);
     EXPECT_EQ(writer.create(dir.file(std::string("a\0b", 3))), 123);
     EXPECT_EQ(dir.names(), std::vector<std::string>{});
@@ -160,13 +182,15 @@ TEST(TextFileCodes, MalformedNamesAndSharing) {
     // with readers only.
     writeBytes(dir.file("t.tst"), "x");
     ASSERT_EQ(writer.create(dir.file("t.tst")), 0);
-    EXPECT_EQ(reader.open(dir.file("t.tst")), 32);
+    qv::FileSource file(dir.file("t.tst"));
+    EXPECT_EQ(reader.open(file), 32);
     qv::TextWriter second;
     EXPECT_EQ(second.create(dir.file("t.tst")), 32);
     ASSERT_EQ(writer.close(), 0);
-    ASSERT_EQ(reader.open(dir.file("t.tst")), 0);
+    ASSERT_EQ(reader.open(file), 0);
     qv::TextReader another;
-    EXPECT_EQ(another.open(dir.file("t.tst")), 0);
+    qv::FileSource again(dir.file("t.tst"));
+    EXPECT_EQ(another.open(again), 0);
     EXPECT_EQ(second.create(dir.file("t.tst")), 32);
 }
 
@@ -189,7 +213,8 @@ TEST(TextFileCodes, OperationsOnAFileThatIsNotOpen) {
     ASSERT_EQ(writer.close(), 0);
     EXPECT_EQ(writer.writeLine("x"), 105);
     EXPECT_EQ(writer.close(), 103);
-    ASSERT_EQ(reader.open(dir.file("a.txt")), 0);
+    qv::FileSource file(dir.file("a.txt"));
+    ASSERT_EQ(reader.open(file), 0);
     ASSERT_EQ(reader.close(), 0);
     EXPECT_EQ(reader.readLine(line), 104);
     EXPECT_EQ(reader.close(), 103);

@@ -8,14 +8,12 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "cp1251.h"
 #include "taker_run.h"
 
 namespace {
-
-// Where the page's test bytes are put for the loader, in the page's memory.
-const char* const kTestPath = "/test.tst";
 
 class Json {
   public:
@@ -167,7 +165,7 @@ EMSCRIPTEN_KEEPALIVE const char* qv_open(const unsigned char* bytes, int size) {
     } else {
         p.bytes = given;
         p.totalsKnown = false;
-        p.run.emplace(qv::readRunTest(given, kTestPath));
+        p.run.emplace(qv::readRunTest(std::string_view(given)));
     }
     return state();
 }

@@ -1,46 +1,15 @@
-// Line-based text files as test and result files use them. Every operation
-// returns a result code (0 for success) for the I/O check to turn into an
-// EInOutError.
+// Writing text files as test and result files are written: lines, each
+// ended by CR LF, saved so that a failure or a kill never loses what the file
+// held. Every operation returns a result code of io_codes.h (0 for success)
+// for the I/O check to turn into an EInOutError.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
-#include <vector>
 
-#include "os_file.h"
 #include "os_save.h"
 
 namespace qv {
-
-// Reads lines: a line ends at CR, and an LF right after that CR is skipped;
-// a lone LF is an ordinary character. The byte 0x1A ends the file. Reading at
-// or past the end gives an empty line and is no failure.
-class TextReader {
-  public:
-    TextReader() = default;
-    TextReader(const TextReader&) = delete;
-    TextReader& operator=(const TextReader&) = delete;
-    ~TextReader();
-
-    int open(const std::string& path);
-    int readLine(std::string& line);
-    int atEnd(bool& end);
-    int close();
-    bool isOpen() const { return handle_ != os::kNoHandle; }
-    // The size of the file when it was opened.
-    std::uint64_t size() const { return size_; }
-
-  private:
-    // Makes at least one unread byte available unless the file has ended.
-    int fill();
-
-    os::Handle handle_ = os::kNoHandle;
-    std::uint64_t size_ = 0;
-    std::vector<char> buffer_;
-    std::size_t pos_ = 0;
-    std::size_t end_ = 0;
-    bool ended_ = false;  // the file's end or a 0x1A byte was reached
-};
 
 // Writes lines, each followed by CR LF. Output is collected in a 128-byte
 // buffer; a write failure is reported by the line that hands the buffer over
