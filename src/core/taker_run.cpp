@@ -216,6 +216,14 @@ void TakerRun::acknowledge() {
     window_.buttonsEnabled = phase_ != Phase::Refused;
 }
 
+void TakerRun::resume(const std::vector<int>& presses) {
+    for (const int button : presses) {
+        if (phase_ != Phase::Question || notice_) break;
+        answer(button);
+    }
+    if (phase_ == Phase::NoRange) acknowledge();
+}
+
 std::optional<TotalsRange> TakerRun::reachableTotals() const {
     if (test_->refusal) return std::nullopt;
     return qv::reachableTotals(test_->document);

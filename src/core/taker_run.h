@@ -105,6 +105,11 @@ class TakerRun {
     Press answer(int button);
     // The box's button: the test window takes presses again.
     void acknowledge();
+    // The presses of an earlier visit to this run, answered again in turn:
+    // the run goes on where it was left. It stops at a box; the error
+    // window's box of an outcome reached then is not shown again, as the
+    // person has seen it.
+    void resume(const std::vector<int>& presses);
     // A new run of the test by the same person, from the test as it is now
     // (the desktop reads its one test again before each run). As on the
     // desktop, the bounds of the range line read last carry over into its

@@ -201,15 +201,17 @@ TEST(TakerRun, RunsOfOneTestAreApartAndResumeByTheirPresses) {
     EXPECT_EQ(first.phase(), Phase::NoRange);
     EXPECT_EQ(second.question(), 1);  // untouched by the other run
 
-    // A run given the presses that scored goes where they went; one given
-    // presses that fail stops at the box.
+    // A run resumed from the presses that scored goes where they went, its
+    // no-range box already seen; one resumed from presses that fail stops at
+    // the box, with the presses after it left.
     qv::TakerRun resumed(test);
-    for (const int b : first.presses()) resumed.answer(b);
+    resumed.resume(first.presses());
     EXPECT_EQ(resumed.presses(), first.presses());
     EXPECT_EQ(resumed.phase(), first.phase());
     EXPECT_EQ(resumed.total(), first.total());
+    EXPECT_FALSE(resumed.notice());
     qv::TakerRun stopped(test);
-    press(stopped, "1122");
+    stopped.resume(buttons("112"));
     EXPECT_EQ(stopped.presses(), buttons("1"));
     EXPECT_EQ(stopped.question(), 2);
     EXPECT_TRUE(stopped.notice());

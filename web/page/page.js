@@ -10,7 +10,6 @@
   var state = null;
   var lastPressed = null;
   var platform = null;  // the learning platform (platform.js), when the page is in one
-  var presses = '';  // the buttons the run has taken, in turn
   var paperBuilt = false;
 
   function decodeBase64(text) {
@@ -22,13 +21,16 @@
 
   function read(pointer) { return JSON.parse(player.UTF8ToString(pointer)); }
 
-  function openTest() {
-    var at = player._malloc(testBytes.length || 1);
-    player.HEAPU8.set(testBytes, at);
-    var opened = read(player._qv_open(at, testBytes.length));
+  // Calls the player with bytes put into its memory for the call.
+  function withBytes(bytes, call) {
+    var at = player._malloc(bytes.length || 1);
+    player.HEAPU8.set(bytes, at);
+    var answer = read(call(at, bytes.length));
     player._free(at);
-    return opened;
+    return answer;
   }
+
+  function openTest() { return withBytes(testBytes, player._qv_open); }
 
   // --- Drawing -------------------------------------------------------------
 
@@ -80,12 +82,10 @@
   }
 
   // Presses kept by the platform, answered again without telling it.
-  function replay(kept) {
-    for (var i = 0; i < kept.length && state.phase === 'question' && state.failure === null; i++) {
-      state = read(player._qv_answer(Number(kept.charAt(i))));
-      if (state.scoredQuestion) presses += kept.charAt(i);
-    }
-    if (state.phase === 'norange') state = read(player._qv_dismiss());
+  function resume(kept) {
+    var digits = new Uint8Array(kept.length);
+    for (var i = 0; i < kept.length; i++) digits[i] = kept.charCodeAt(i) & 0xff;
+    state = withBytes(digits, player._qv_resume);
   }
 
   // --- What the person does ----------------------------------------------
@@ -95,8 +95,6 @@
     var before = state;
     lastPressed = byId('answer' + k);
     state = read(player._qv_answer(k));
-    if (state.scoredQuestion) presses += String(k);
-    state.presses = presses;
     // The score is the player's at the end of this run, whenever it is sent.
     if (platform && state.phase !== 'question') state.score = read(player._qv_platform_score());
     // The page first shows where the run is; the platform's failures cannot change that.
@@ -114,7 +112,6 @@
   function restart() {
     tellUntold();  // the run before is told first
     state = openTest();
-    presses = '';
     lastPressed = null;
     if (platform && platform.sent()) platformLine(notSent);
     draw(true);
@@ -206,16 +203,16 @@
     platform = quorvanePlatform(platformLine);
     state = openTest();
     if (platform && platform.mode === 'open') {
-      replay(platform.resume);
+      resume(platform.resume);
       if (state.failure !== null && state.phase === 'question') platform.failed(state.failure);
       if (state.phase !== 'question') {
-        platform.ended(read(player._qv_platform_score()), presses, state.rangeLine);
+        platform.ended(read(player._qv_platform_score()), state.presses, state.rangeLine);
       }
       // The check behind the score runs once the first question is on
       // screen, not at the last answer.
       requestAnimationFrame(function () { setTimeout(function () { player._qv_totals(); }, 0); });
     } else if (platform && platform.mode === 'recorded') {
-      if (platform.recorded.total !== undefined) replay(platform.recorded.presses);
+      if (platform.recorded.total !== undefined) resume(platform.recorded.presses);
       platformLine(notSent);
     }
     byId('loading').hidden = true;

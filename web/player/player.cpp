@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "cp1251.h"
@@ -137,6 +138,9 @@ const char* state() {
     notice ? j.bytes(notice->button) : j.null();
     j.key("scoredQuestion").number(p.lastPress.question);
     j.key("scoredButton").number(p.lastPress.button);
+    std::string presses;
+    for (const int button : run.presses()) presses += static_cast<char>('0' + button);
+    j.key("presses").utf8(presses);
     j.key("total").number(run.total());
     j.key("result").open('[');
     for (const auto& line : run.outcome().lines) j.bytes(line);
@@ -174,6 +178,18 @@ EMSCRIPTEN_KEEPALIVE const char* qv_open(const unsigned char* bytes, int size) {
 EMSCRIPTEN_KEEPALIVE const char* qv_answer(int button) {
     Player& p = player();
     p.lastPress = p.run->answer(button);
+    return state();
+}
+
+// The presses a learning platform kept of an earlier visit ("1213"), answered
+// again; anything but a digit is skipped.
+EMSCRIPTEN_KEEPALIVE const char* qv_resume(const unsigned char* kept, int size) {
+    std::vector<int> presses;
+    for (int i = 0; i < size; ++i)
+        if (kept[i] >= '0' && kept[i] <= '9') presses.push_back(kept[i] - '0');
+    Player& p = player();
+    p.run->resume(presses);
+    p.lastPress = {};
     return state();
 }
 
