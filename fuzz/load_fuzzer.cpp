@@ -165,10 +165,14 @@ void checkLoaded(const qv::Session& session, Use use, const std::string& path, i
     if (use == Use::Editing) QV_FUZZ_CHECK(editor.fieldsInUse == doc.buttonCount);
     QV_FUZZ_CHECK(qv::tryStrToInt(editor.header.buttonCountText) == doc.buttonCount);
     // The editor checks the variant mode read, when it has a radio button
-    // for it; a run leaves the editor's as it was.
-    const bool modeShown = use == Use::Editing && doc.variantMode >= qv::kNoVariants &&
-                           doc.variantMode <= qv::kOwnVariants;
-    QV_FUZZ_CHECK(editor.checkedVariantMode == (modeShown ? doc.variantMode : checkedMode));
+    // for it, and else a new test's, as every open starts from one; a run
+    // leaves the editor's as it was.
+    const bool modeShown =
+        doc.variantMode >= qv::kNoVariants && doc.variantMode <= qv::kOwnVariants;
+    const int expectedMode = use == Use::Run ? checkedMode
+                             : modeShown     ? doc.variantMode
+                                             : qv::kOwnVariants;
+    QV_FUZZ_CHECK(editor.checkedVariantMode == expectedMode);
     // Lines end at CR, and 0x1A ends the file: neither can reach a stored text.
     for (int q = 1; q <= doc.questionCount; ++q) {
         QV_FUZZ_CHECK(doc.text(q).find_first_of("\r\x1a") == std::string::npos);
