@@ -18,11 +18,11 @@ ReleaseAfterLargeFile::~ReleaseAfterLargeFile() {
     if (loader.lastFileSize() > kLargeFile) os::releaseFreeMemory();
 }
 
-// A test file loaded for a run fills the session's test: the document, the
-// test window and the message lines.
-class DeskRun::Destination : public LoadDestination {
+// A test file loaded for a run fills the session's test (the document, the
+// test window and the message lines) and tells the windows of each part.
+class DeskRun::Destination : public RunTestFill {
   public:
-    explicit Destination(DeskRun& run) : r_(run), test_(*run.test_) {}
+    explicit Destination(DeskRun& run) : RunTestFill(*run.test_), r_(run) {}
     ~Destination() override { test_.messages.releaseSpareStorage(); }
 
     void buttonCountRead(const std::string& text) override {
@@ -31,34 +31,21 @@ class DeskRun::Destination : public LoadDestination {
     }
     void titleRead(const std::string& title, const std::string& author,
                    const std::string& caption) override {
-        TestWindowState& window = test_.window;
-        window.title = title;
-        window.authorLine = author;
-        window.caption = caption;
-        r_.changed(kTestTitle);
-        const int count = shownButtonCount(test_.document.buttonCount);
-        window.shownButtons = count;
-        r_.changed(kTestButtons);
-        test_.document.activeButtonCount = count;
+        RunTestFill::titleRead(title, author, caption);
+        r_.changed(kTestTitle | kTestButtons);
     }
     void buttonsRead(const LineFields& captions) override {
-        test_.window.captions = captions;
+        RunTestFill::buttonsRead(captions);
         r_.changed(kTestButtons);
     }
-    void messagesBegin() override { test_.messages.clear(); }
-    void messageRead(std::string& line) override { test_.messages.take(line); }
     void loadFinished() override {
-        requireQuestions(test_.document);
-        showQuestion(test_.window, test_.document, 1);
-        r_.changed(kTestQuestion | kTestVariants);
-        test_.window.buttonsEnabled = true;
+        RunTestFill::loadFinished();
         r_.run_.restart();
-        r_.changed(kTestButtons | kRunReady);
+        r_.changed(kTestQuestion | kTestVariants | kTestButtons | kRunReady);
     }
 
   private:
     DeskRun& r_;
-    RunTest& test_;
 };
 
 void DeskRun::changed(unsigned shown) {

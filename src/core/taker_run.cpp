@@ -14,34 +14,6 @@ std::string ru(const char* utf8) {
     return cp1251::fromUtf8(utf8);
 }
 
-// A test file read for runs fills the test window and the message lines.
-class RunTestDestination : public LoadDestination {
-  public:
-    explicit RunTestDestination(RunTest& test) : t_(test) {}
-
-    void buttonCountRead(const std::string&) override {}
-    void titleRead(const std::string& title, const std::string& author,
-                   const std::string& caption) override {
-        t_.window.title = title;
-        t_.window.authorLine = author;
-        t_.window.caption = caption;
-        const int count = shownButtonCount(t_.document.buttonCount);
-        t_.window.shownButtons = count;
-        t_.document.activeButtonCount = count;
-    }
-    void buttonsRead(const LineFields& captions) override { t_.window.captions = captions; }
-    void messagesBegin() override { t_.messages.clear(); }
-    void messageRead(std::string& line) override { t_.messages.take(line); }
-    void loadFinished() override {
-        requireQuestions(t_.document);
-        showQuestion(t_.window, t_.document, 1);
-        t_.window.buttonsEnabled = true;
-    }
-
-  private:
-    RunTest& t_;
-};
-
 // The failure box over the test window.
 TakerRun::Notice failureBox(std::string text, std::exception_ptr failure = nullptr) {
     return {"Quorvane", std::move(text), "OK", std::move(failure)};
@@ -56,10 +28,26 @@ std::shared_ptr<RunTest> unopened() {
 
 }  // namespace
 
+void RunTestFill::titleRead(const std::string& title, const std::string& author,
+                            const std::string& windowCaption) {
+    test_.window.title = title;
+    test_.window.authorLine = author;
+    test_.window.caption = windowCaption;
+    const int count = shownButtonCount(test_.document.buttonCount);
+    test_.window.shownButtons = count;
+    test_.document.activeButtonCount = count;
+}
+
+void RunTestFill::loadFinished() {
+    requireQuestions(test_.document);
+    showQuestion(test_.window, test_.document, 1);
+    test_.window.buttonsEnabled = true;
+}
+
 std::shared_ptr<const RunTest> readRunTest(ByteSource& source) {
     std::shared_ptr<RunTest> test = unopened();
     try {
-        RunTestDestination destination(*test);
+        RunTestFill destination(*test);
         TestLoader().load(source, test->document, destination);
     } catch (...) {
         test->refusal = failureText(std::current_exception());

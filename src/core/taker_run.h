@@ -19,6 +19,7 @@
 #include "byte_source.h"
 #include "checker.h"
 #include "document.h"
+#include "loader.h"
 #include "run.h"
 
 namespace qv {
@@ -31,6 +32,25 @@ struct RunTest {
     TestWindowState window;
     MessageLines messages;
     std::optional<std::string> refusal;  // why no run of it can begin: the failure box's text
+};
+
+// Fills a RunTest as the loader reads its file: the test window as the test
+// opens, and the message lines. The desktop's run, which tells its windows
+// of each part as it is read, builds on it.
+class RunTestFill : public LoadDestination {
+  public:
+    explicit RunTestFill(RunTest& test) : test_(test) {}
+
+    void buttonCountRead(const std::string& /*text*/) override {}
+    void titleRead(const std::string& title, const std::string& author,
+                   const std::string& windowCaption) override;
+    void buttonsRead(const LineFields& captions) override { test_.window.captions = captions; }
+    void messagesBegin() override { test_.messages.clear(); }
+    void messageRead(std::string& line) override { test_.messages.take(line); }
+    void loadFinished() override;
+
+  protected:
+    RunTest& test_;
 };
 
 // Reads the test in `source` as a run reads it (a test file by its name:
