@@ -1,9 +1,9 @@
 #include "served_page.h"
 
-#include <fstream>
-#include <sstream>
+#include <cstdint>
 #include <stdexcept>
 
+#include "os_file.h"
 #include "web_export.h"
 
 namespace qv {
@@ -11,11 +11,12 @@ namespace qv {
 namespace {
 
 std::string readPart(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    if (in) bytes << in.rdbuf();
-    if (!in || in.bad()) throw std::runtime_error("Не удалось прочитать часть страницы: " + path);
-    return bytes.str();
+    // The parts are the program's own: none comes near this size.
+    const std::uint64_t limit = std::uint64_t{16} << 20;
+    std::string bytes;
+    if (os::readWholeFile(path, limit, bytes) != 0)
+        throw std::runtime_error("Не удалось прочитать часть страницы: " + path);
+    return bytes;
 }
 
 void replaceOnce(std::string& text, const std::string& from, const std::string& to) {
