@@ -26,13 +26,7 @@ const std::string kSchema =
         "    run_id TEXT NOT NULL UNIQUE,\n    target TEXT NOT NULL,") +
     journal_detail::kColumnDefinitions + ");";
 
-struct Db {
-    sqlite3* db = nullptr;
-    Db() = default;
-    Db(const Db&) = delete;
-    Db& operator=(const Db&) = delete;
-    ~Db() { sqlite3_close(db); }
-};
+using Db = journal_detail::Connection;
 
 struct Stmt {
     sqlite3_stmt* s = nullptr;
